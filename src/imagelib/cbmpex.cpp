@@ -1,0 +1,151 @@
+#include "imagelib/cbmpex.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPalette>
+
+namespace {
+
+void defaultFatal()
+{
+    std::fputs("GP Error: the image library could not give a handle.\n", stderr);
+    std::exit(-1);
+}
+
+CBmpEx::FatalHandler g_fatal = defaultFatal;
+
+constexpr int kCellMargin = 5;
+constexpr int kCellFrame = 76;
+
+}  // namespace
+
+void CBmpEx::setFatalHandler(FatalHandler handler)
+{
+    g_fatal = handler ? handler : defaultFatal;
+}
+
+CBmpEx::CBmpEx()
+{
+    if (flmOpenHandle(&m_handle) != 0 || !m_handle) {
+        g_fatal();
+        std::exit(-1);  // a handler that returns still must not leave an object without a handle
+    }
+    flmSetCallback(m_handle, &CBmpEx::progressCallback, this);
+}
+
+CBmpEx::~CBmpEx()
+{
+    flmCloseHandle(m_handle);
+}
+
+int CBmpEx::progressCallback(const FlmCallbackRecord* record)
+{
+    auto* self = static_cast<CBmpEx*>(record->user);
+    if (record->event == kFlmBegin)
+        self->m_busy = true;
+    else if (record->event == kFlmEnd)
+        self->m_busy = false;
+    else if (record->event == kFlmProgress && self->m_cancel && self->m_cancel->load())
+        return 0;
+    return 1;
+}
+
+bool CBmpEx::Load(const QString& path)
+{
+    int format = -1;
+    if (flmCanOpen(m_handle, path, &format) != 0 && flmLoadFromFile(m_handle, path) == 0) {
+        m_loaded = true;
+        m_path = path;
+        return true;
+    }
+    m_loaded = false;
+    m_path.clear();
+    return false;
+}
+
+void CBmpEx::Clear()
+{
+    int empty = 1;
+    if (flmIsEmpty(m_handle, &empty) == 0 && !empty)
+        flmClear(m_handle);
+}
+
+QSize CBmpEx::GetSize() const
+{
+    int size[2] = {-1, -1};
+    if (flmGetSize(m_handle, -1, size) != 0)
+        return {-1, -1};
+    return {size[0], size[1]};
+}
+
+bool CBmpEx::DrawThumbnail(QPainter* painter, const QRect& rect) const
+{
+    int empty = 1;
+    if (!painter || flmIsEmpty(m_handle, &empty) != 0 || empty)
+        return false;
+    const QSize picture = GetSize();
+    const int areaWidth = rect.width() - 2 * kCellMargin;
+    const int areaHeight = rect.height() - 2 * kCellMargin;
+    int drawnWidth = picture.width();
+    int drawnHeight = picture.height();
+    if (!(picture.width() < areaWidth && picture.height() < areaHeight)) {
+        const double scale = std::min(double(areaWidth) / picture.width(), double(areaHeight) / picture.height());
+        drawnWidth = int(picture.width() * scale);
+        drawnHeight = int(picture.height() * scale);
+    }
+    const int x = (areaWidth - drawnWidth) / 2 + kCellMargin;
+    const int y = (areaHeight - drawnHeight) / 2 + kCellMargin;
+
+    painter->save();
+    painter->translate(rect.topLeft());
+    painter->fillRect(QRect(0, 0, rect.width(), rect.height()), QGuiApplication::palette().color(QPalette::Button));
+    painter->fillRect(0, 0, kCellFrame, 1, lightColour);
+    painter->fillRect(0, 0, 1, kCellFrame, lightColour);
+    painter->fillRect(kCellFrame - 1, 0, 1, kCellFrame, darkColour);
+    painter->fillRect(0, kCellFrame - 1, kCellFrame, 1, darkColour);
+    painter->fillRect(x, y - 1, drawnWidth, 1, borderColour);
+    painter->fillRect(x - 1, y - 1, 1, drawnHeight + 1, borderColour);
+    painter->fillRect(x + drawnWidth, y - 1, 1, drawnHeight + 1, lightColour);
+    painter->fillRect(x - 1, y + drawnHeight, drawnWidth + 2, 1, lightColour);
+    bool drawn = true;
+    if (drawnWidth > 0 && drawnHeight > 0) {
+        const FlmRect dest{x, y, x + drawnWidth, y + drawnHeight};
+        drawn = flmStretchPlay(m_handle, painter, &dest, nullptr) == 0;
+    }
+    painter->restore();
+    return drawn;
+}
+
+bool CBmpEx::saveWithPlainOptions(const QString& target, FlmSaveOptions* options)
+{
+    int slides = 1;
+    flmGetSlidesNumber(m_handle, &slides);
+    options->field[FlmSaveOptions::kBitsPerPixel] = 24;
+    options->field[2] = 0;
+    options->field[FlmSaveOptions::kSlides] = slides;
+    options->field[4] = 1;
+    options->field[6] = 0;
+    return flmSaveToFile(m_handle, options, target) == 0;
+}
+
+bool CBmpEx::LoadAndSave(const QString& source, const QString& target, FlmSaveOptions* options)
+{
+    if (!options || flmLoadFromFile(m_handle, source) != 0)
+        return false;
+    int empty = 1;
+    if (flmIsEmpty(m_handle, &empty) != 0 || empty)
+        return false;
+    return saveWithPlainOptions(target, options);
+}
+
+bool CBmpEx::Save(const QString& target, FlmSaveOptions* options)
+{
+    int empty = 1;
+    if (!options || flmIsEmpty(m_handle, &empty) != 0 || empty)
+        return false;
+    return saveWithPlainOptions(target, options);
+}

@@ -1,0 +1,64 @@
+#pragma once
+// CBmpEx: one picture, owning one image-library handle, with the path it was loaded from.
+// The application owns one (the current image the viewer shows); the file list, the preview
+// and dialogs make their own. Used by one thread at a time; not copyable.
+
+#include <atomic>
+
+#include <QColor>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include "imagelib/flm.h"
+
+class QPainter;
+
+class CBmpEx {
+public:
+    // Called when no library handle can be had; it must not return. The default writes
+    // "GP Error" to the standard error and ends the process with exit code -1; the application
+    // installs one that shows the message box.
+    using FatalHandler = void (*)();
+    static void setFatalHandler(FatalHandler handler);
+
+    CBmpEx();
+    virtual ~CBmpEx();
+    CBmpEx(const CBmpEx&) = delete;
+    CBmpEx& operator=(const CBmpEx&) = delete;
+
+    // True when the library read the file; the path is then kept, otherwise emptied.
+    bool Load(const QString& path);
+    // Empties the handle; the loaded flag and the path stay as they are.
+    void Clear();
+    // Size of the current slide; (-1, -1) when there is no picture.
+    QSize GetSize() const;
+    // Draws the picture centred in a thumbnail cell (the file list passes 76 x 76).
+    bool DrawThumbnail(QPainter* painter, const QRect& rect) const;
+    // Loads the source into this handle (the path field is kept) and writes it to the target.
+    bool LoadAndSave(const QString& source, const QString& target, FlmSaveOptions* options);
+    // Writes the picture held now, with any in-memory transforms.
+    bool Save(const QString& target, FlmSaveOptions* options);
+
+    FLMHANDLE handle() const { return m_handle; }
+    bool loaded() const { return m_loaded; }
+    bool busy() const { return m_busy; }
+    const QString& path() const { return m_path; }
+
+    // A flag that cancels a running load or save when it becomes true (a worker's stop flag).
+    void setCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
+
+    QColor lightColour{255, 255, 255};
+    QColor darkColour{0, 0, 0};
+    QColor borderColour{128, 128, 128};
+
+private:
+    static int progressCallback(const FlmCallbackRecord* record);
+    bool saveWithPlainOptions(const QString& target, FlmSaveOptions* options);
+
+    bool m_loaded = false;
+    FLMHANDLE m_handle = nullptr;
+    std::atomic<bool> m_busy{false};
+    QString m_path;
+    const std::atomic<bool>* m_cancel = nullptr;
+};

@@ -1,0 +1,1 @@
+#include "imagelib/codecs/exif.h"

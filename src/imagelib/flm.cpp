@@ -1,0 +1,422 @@
+#include "imagelib/flm.h"
+
+#include <cstring>
+#include <new>
+
+#include <QPainter>
+#include <QSaveFile>
+#include <QStringList>
+#include <QTransform>
+
+#include "imagelib/codecs/codec.h"
+#include "imagelib/limits.h"
+
+using namespace imagelib;
+
+struct FlmHandleData {
+    Picture picture;
+    int current = 0;
+    FlmCallback callback = nullptr;
+    void* user = nullptr;
+    QSize loadSizeHint;
+};
+
+namespace {
+
+enum Result : int { kOk = 0, kFailed = 1 };
+
+bool isEmpty(const FLMHANDLE handle)
+{
+    return handle->picture.slides.empty();
+}
+
+const QImage& currentImage(const FLMHANDLE handle)
+{
+    return handle->picture.slides[size_t(handle->current)].image;
+}
+
+int notify(const FLMHANDLE handle, int event, int percent = 0)
+{
+    if (!handle->callback)
+        return 1;
+    FlmCallbackRecord record;
+    record.event = event;
+    record.percent = percent;
+    record.user = handle->user;
+    return handle->callback(&record);
+}
+
+// Brackets a long operation with the begin and end events.
+class LongOperation {
+public:
+    explicit LongOperation(FLMHANDLE handle) : m_handle(handle) { notify(m_handle, kFlmBegin); }
+    ~LongOperation() { notify(m_handle, kFlmEnd); }
+    LongOperation(const LongOperation&) = delete;
+    LongOperation& operator=(const LongOperation&) = delete;
+
+private:
+    FLMHANDLE m_handle;
+};
+
+const Codec* sniffCodec(SourceFile& file)
+{
+    const QByteArrayView head = file.head(kSniffBytes);
+    if (head.isEmpty())
+        return nullptr;
+    for (const Codec* codec : codecs()) {
+        if (codec->sniff(head))
+            return codec;
+    }
+    return nullptr;
+}
+
+// Applies an image transform to every slide; all or nothing.
+template <typename Transform>
+int transformSlides(FLMHANDLE handle, Transform transform)
+{
+    if (!handle || isEmpty(handle))
+        return kFailed;
+    LongOperation operation(handle);
+    std::vector<QImage> results;
+    results.reserve(handle->picture.slides.size());
+    for (const Slide& slide : handle->picture.slides) {
+        QImage result = transform(slide.image);
+        if (result.isNull())
+            return kFailed;
+        results.push_back(std::move(result));
+    }
+    for (size_t i = 0; i < results.size(); ++i)
+        handle->picture.slides[i].image = std::move(results[i]);
+    return kOk;
+}
+
+// Appends one zero-terminated text; false when it does not fit (room is kept for the final zero).
+bool appendText(char* buffer, int size, int& used, const QByteArray& text)
+{
+    if (used + text.size() + 2 > size)
+        return false;
+    std::memcpy(buffer + used, text.constData(), size_t(text.size()));
+    used += int(text.size());
+    buffer[used++] = '\0';
+    return true;
+}
+
+QByteArray patternsOf(const QStringList& extensions)
+{
+    QStringList patterns;
+    for (const QString& extension : extensions)
+        patterns << QStringLiteral("*.") + extension;
+    return patterns.join(QLatin1Char(';')).toUtf8();
+}
+
+int writeFilter(char* buffer, int size, const std::vector<std::pair<QByteArray, QByteArray>>& pairs)
+{
+    if (!buffer || size < 2)
+        return kFailed;
+    int used = 0;
+    for (const auto& [description, patterns] : pairs) {
+        if (!appendText(buffer, size, used, description) || !appendText(buffer, size, used, patterns)) {
+            buffer[0] = buffer[1] = '\0';
+            return kFailed;
+        }
+    }
+    buffer[used] = '\0';
+    return kOk;
+}
+
+// Order of the save dialog's format list.
+constexpr int kSaveOrder[] = {kFlmBmp, kFlmGif, kFlmJpeg, kFlmPcx, kFlmDcx, kFlmPbm, kFlmPgm, kFlmPpm,
+                              kFlmTiff, kFlmPng, kFlmPsd, kFlmWmf, kFlmApm, kFlmEmf, kFlmTga, kFlmWbmp};
+
+}  // namespace
+
+int flmOpenHandle(FLMHANDLE* handle)
+{
+    if (!handle)
+        return kFailed;
+    *handle = new (std::nothrow) FlmHandleData;
+    return *handle ? kOk : kFailed;
+}
+
+int flmCloseHandle(FLMHANDLE handle)
+{
+    delete handle;
+    return kOk;
+}
+
+int flmSetCallback(FLMHANDLE handle, FlmCallback callback, void* user)
+{
+    if (!handle)
+        return kFailed;
+    handle->callback = callback;
+    handle->user = user;
+    return kOk;
+}
+
+int flmCanOpen(FLMHANDLE handle, const QString& path, int* format)
+{
+    if (!handle)
+        return 0;
+    SourceFile file(path);
+    const Codec* codec = sniffCodec(file);
+    if (format)
+        *format = codec ? codec->format() : -1;
+    return codec ? 1 : 0;
+}
+
+int flmLoadFromFile(FLMHANDLE handle, const QString& path)
+{
+    if (!handle)
+        return kFailed;
+    SourceFile file(path);
+    const Codec* codec = sniffCodec(file);
+    if (!codec)
+        return kFailed;
+    LongOperation operation(handle);
+    DecodeContext context;
+    context.targetSize = handle->loadSizeHint;
+    context.onProgress = [handle](int percent) { return notify(handle, kFlmProgress, percent) != 0; };
+    Picture picture;
+    if (!codec->decode(file, context, picture) || picture.slides.empty())
+        return kFailed;
+    for (const Slide& slide : picture.slides) {
+        if (slide.image.isNull())
+            return kFailed;
+    }
+    handle->picture = std::move(picture);
+    handle->current = 0;
+    return kOk;
+}
+
+int flmIsEmpty(FLMHANDLE handle, int* empty)
+{
+    if (!handle || !empty)
+        return kFailed;
+    *empty = isEmpty(handle) ? 1 : 0;
+    return kOk;
+}
+
+int flmClear(FLMHANDLE handle)
+{
+    if (!handle)
+        return kFailed;
+    handle->picture = Picture();
+    handle->current = 0;
+    return kOk;
+}
+
+int flmGetSize(FLMHANDLE handle, int slide, int size[2])
+{
+    if (!handle || !size || isEmpty(handle))
+        return kFailed;
+    const int index = slide < 0 ? handle->current : slide;
+    if (index >= int(handle->picture.slides.size()))
+        return kFailed;
+    const QImage& image = handle->picture.slides[size_t(index)].image;
+    size[0] = image.width();
+    size[1] = image.height();
+    return kOk;
+}
+
+int flmGetSlidesNumber(FLMHANDLE handle, int* slides)
+{
+    if (!handle || !slides)
+        return kFailed;
+    *slides = int(handle->picture.slides.size());
+    return kOk;
+}
+
+int flmFirst(FLMHANDLE handle)
+{
+    if (!handle || isEmpty(handle))
+        return kFailed;
+    handle->current = 0;
+    return kOk;
+}
+
+int flmNext(FLMHANDLE handle)
+{
+    if (!handle || handle->current + 1 >= int(handle->picture.slides.size()))
+        return kFailed;
+    ++handle->current;
+    return kOk;
+}
+
+int flmGetCurrentSlide(FLMHANDLE handle, int* slide)
+{
+    if (!handle || !slide || isEmpty(handle))
+        return kFailed;
+    *slide = handle->current;
+    return kOk;
+}
+
+int flmGetDelay(FLMHANDLE handle, int slide, int* delay)
+{
+    if (!handle || !delay || slide < 0 || slide >= int(handle->picture.slides.size()))
+        return kFailed;
+    *delay = handle->picture.slides[size_t(slide)].delayMs;
+    return kOk;
+}
+
+int flmPlay(FLMHANDLE handle, QPainter* painter, const FlmRect* rect, int)
+{
+    if (!handle || !painter || !rect || isEmpty(handle))
+        return kFailed;
+    painter->drawImage(QPoint(rect->left, rect->top), currentImage(handle));
+    return kOk;
+}
+
+int flmStretchPlay(FLMHANDLE handle, QPainter* painter, const FlmRect* dest, const FlmRect* source)
+{
+    if (!handle || !painter || !dest || isEmpty(handle))
+        return kFailed;
+    const QImage& image = currentImage(handle);
+    const QRect target(dest->left, dest->top, dest->width(), dest->height());
+    QRect from = source ? QRect(source->left, source->top, source->width(), source->height()) : image.rect();
+    from = from.intersected(image.rect());
+    if (target.isEmpty() || from.isEmpty())
+        return kFailed;
+    if (target.size() == from.size()) {
+        painter->drawImage(target.topLeft(), image, from);
+    } else if (target.width() <= from.width() && target.height() <= from.height()) {
+        // Area-averaged shrinking: bilinear sampling alone would alias large reductions.
+        const QImage part = from == image.rect() ? image : image.copy(from);
+        painter->drawImage(target.topLeft(),
+                           part.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    } else {
+        painter->save();
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter->drawImage(QRectF(target), image, QRectF(from));
+        painter->restore();
+    }
+    return kOk;
+}
+
+int flmRotate(FLMHANDLE handle, double angle, int, int, int)
+{
+    int degrees = 0;
+    if (angle == 90.0 || angle == -270.0)
+        degrees = 90;
+    else if (angle == -90.0 || angle == 270.0)
+        degrees = 270;
+    else if (angle == 180.0 || angle == -180.0)
+        degrees = 180;
+    else
+        return kFailed;
+    return transformSlides(handle, [degrees](const QImage& image) {
+        return image.transformed(QTransform().rotate(degrees));
+    });
+}
+
+int flmMirror(FLMHANDLE handle, int vertical, int horizontal, int, int)
+{
+    if (!vertical && !horizontal)
+        return handle && !isEmpty(handle) ? kOk : kFailed;
+    return transformSlides(handle, [vertical, horizontal](const QImage& image) {
+        return image.mirrored(horizontal != 0, vertical != 0);
+    });
+}
+
+int flmCrop(FLMHANDLE handle, int left, int top, int width, int height, int, int)
+{
+    if (!handle || isEmpty(handle) || width <= 0 || height <= 0 || left < 0 || top < 0)
+        return kFailed;
+    const QRect rect(left, top, width, height);
+    return transformSlides(handle, [rect](const QImage& image) {
+        return image.rect().contains(rect) ? image.copy(rect) : QImage();
+    });
+}
+
+int flmSaveToFile(FLMHANDLE handle, const FlmSaveOptions* options, const QString& path)
+{
+    if (!handle || !options || isEmpty(handle) || path.isEmpty())
+        return kFailed;
+    const Codec* codec = codecForWriting(options->field[FlmSaveOptions::kFormat]);
+    if (!codec)
+        return kFailed;
+    LongOperation operation(handle);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return kFailed;
+    if (!codec->write(handle->picture, *options, file)) {
+        file.cancelWriting();
+        return kFailed;
+    }
+    return file.commit() ? kOk : kFailed;
+}
+
+int flmGetOpenDialogString(FLMHANDLE handle, char* buffer, int size, int)
+{
+    if (!handle)
+        return kFailed;
+    QStringList all;
+    std::vector<std::pair<QByteArray, QByteArray>> pairs;
+    for (const Codec* codec : codecs()) {
+        all << codec->extensions();
+        pairs.emplace_back(codec->description().toUtf8(), patternsOf(codec->extensions()));
+    }
+    pairs.insert(pairs.begin(), {QByteArrayLiteral("All Images"), patternsOf(all)});
+    pairs.emplace_back(QByteArrayLiteral("All Files"), QByteArrayLiteral("*"));
+    return writeFilter(buffer, size, pairs);
+}
+
+int flmGetSaveDialogString(FLMHANDLE handle, char* buffer, int size)
+{
+    if (!handle)
+        return kFailed;
+    std::vector<std::pair<QByteArray, QByteArray>> pairs;
+    for (int format : kSaveOrder) {
+        if (const Codec* codec = codecForWriting(format))
+            pairs.emplace_back(codec->description().toUtf8(), patternsOf(codec->extensions()));
+    }
+    return writeFilter(buffer, size, pairs);
+}
+
+int flmGetFileInfo(FLMHANDLE handle, const QString& path, FlmFileInfo* info)
+{
+    if (!handle || !info)
+        return kFailed;
+    SourceFile file(path);
+    const Codec* codec = sniffCodec(file);
+    HeaderInfo header;
+    if (!codec || !codec->readHeader(file, header))
+        return kFailed;
+    *info = FlmFileInfo();
+    info->format = header.format;
+    info->width = header.width;
+    info->height = header.height;
+    info->bitsPerPixel = header.bitsPerPixel;
+    return kOk;
+}
+
+int flmSetLoadSizeHint(FLMHANDLE handle, int width, int height)
+{
+    if (!handle || width < 0 || height < 0)
+        return kFailed;
+    handle->loadSizeHint = width > 0 && height > 0 ? QSize(width, height) : QSize();
+    return kOk;
+}
+
+QString flmFilterToQt(const char* buffer, int size)
+{
+    QStringList filters;
+    int position = 0;
+    auto next = [&]() -> QString {
+        if (!buffer || position >= size || buffer[position] == '\0')
+            return {};
+        const int start = position;
+        while (position < size && buffer[position] != '\0')
+            ++position;
+        const QString text = QString::fromUtf8(buffer + start, position - start);
+        ++position;
+        return text;
+    };
+    for (;;) {
+        const QString description = next();
+        const QString patterns = next();
+        if (description.isEmpty() || patterns.isEmpty())
+            break;
+        filters << QStringLiteral("%1 (%2)").arg(description, QString(patterns).replace(QLatin1Char(';'), QLatin1Char(' ')));
+    }
+    return filters.join(QStringLiteral(";;"));
+}

@@ -1,0 +1,160 @@
+#pragma once
+// The image library: decoding, encoding, drawing and the elementary transforms of pictures,
+// reached through an opaque handle. Every operation takes the handle first and returns 0 for
+// success and a non-zero value for failure, unless its comment says otherwise.
+//
+// A handle owns one decoded picture: its slides (each a QImage with a display time), the
+// current slide, the format code of the file it came from and that file's bit depth.
+// A handle is used by one thread at a time; other threads open handles of their own.
+// Failed operations leave the handle usable and, unless stated, its picture unchanged.
+
+#include <cstdint>
+
+#include <QString>
+
+class QPainter;
+
+struct FlmHandleData;
+using FLMHANDLE = FlmHandleData*;
+
+// Format codes of the files the library reads and writes.
+enum FlmFormat : int {
+    kFlmBmp = 0,
+    kFlmGif = 2,
+    kFlmJpeg = 3,
+    kFlmCursor = 4,
+    kFlmIcon = 5,
+    kFlmCursorAlt = 6,
+    kFlmPcx = 7,
+    kFlmDcx = 8,
+    kFlmPbm = 9,
+    kFlmPgm = 10,
+    kFlmPpm = 11,
+    kFlmTga = 12,
+    kFlmTiff = 13,
+    kFlmPhotoCd = 14,
+    kFlmPng = 15,
+    kFlmWbmp = 17,
+    kFlmGem = 18,
+    kFlmIff = 19,
+    kFlmSun = 20,
+    kFlmSgi = 21,
+    kFlmXbm = 22,
+    kFlmXpm = 23,
+    kFlmPsd = 24,
+    kFlmWmf = 25,
+    kFlmApm = 26,
+    kFlmEmf = 27,
+    kFlmWpg = 29,
+    kFlmUnknown = 30,
+};
+
+// Left/top/right/bottom in device or picture pixels; right and bottom are exclusive.
+struct FlmRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+};
+
+// The save-options record: 20 integers. Callers zero it, set the format code in [0] and the
+// options of that format; a zeroed record writes a Windows bitmap.
+struct FlmSaveOptions {
+    enum Index : int {
+        kFormat = 0,
+        kBitsPerPixel = 1,
+        kSlides = 3,
+        kColours = 8,
+        kInterlaced = 9,
+        kOptimise = 10,
+        kAnyMapFlag = 11,
+        kPsdFlag = 12,
+        kQuality = 13,
+        kTiffCompression = 14,
+        kTiffFlag = 15,
+        kCount = 20,
+    };
+    std::int32_t field[kCount] = {};
+};
+
+// The information record of flmGetFileInfo: 40 bytes, four fields used.
+struct FlmFileInfo {
+    std::int32_t format = kFlmUnknown;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t bitsPerPixel = 0;
+    std::int32_t reserved[6] = {};
+};
+static_assert(sizeof(FlmFileInfo) == 40);
+
+// Progress callback. Event 0 begins and event 1 ends a long operation (load, save, transform);
+// event 2 reports progress in `percent` while decoding or encoding. The callback returns 1 to
+// go on; returning 0 to event 2 cancels the operation, which then fails.
+enum FlmEvent : int { kFlmBegin = 0, kFlmEnd = 1, kFlmProgress = 2 };
+struct FlmCallbackRecord {
+    int event = kFlmBegin;
+    int percent = 0;
+    int reserved = 0;
+    void* user = nullptr;
+};
+using FlmCallback = int (*)(const FlmCallbackRecord* record);
+
+int flmOpenHandle(FLMHANDLE* handle);
+int flmCloseHandle(FLMHANDLE handle);
+int flmSetCallback(FLMHANDLE handle, FlmCallback callback, void* user);
+
+// Non-zero when the library reads this file, decided by its content. *format (preset to -1 by
+// callers) receives the format code.
+int flmCanOpen(FLMHANDLE handle, const QString& path, int* format);
+// 0 when the picture with all its slides now lives in the handle, slide 0 current.
+int flmLoadFromFile(FLMHANDLE handle, const QString& path);
+// *empty becomes non-zero when the handle holds no picture.
+int flmIsEmpty(FLMHANDLE handle, int* empty);
+int flmClear(FLMHANDLE handle);
+// Width and height of a slide (-1: the current one) into size[0], size[1].
+int flmGetSize(FLMHANDLE handle, int slide, int size[2]);
+int flmGetSlidesNumber(FLMHANDLE handle, int* slides);
+int flmFirst(FLMHANDLE handle);
+// Non-zero when there was no next slide; the caller then calls flmFirst.
+int flmNext(FLMHANDLE handle);
+int flmGetCurrentSlide(FLMHANDLE handle, int* slide);
+// Display time of a slide in milliseconds.
+int flmGetDelay(FLMHANDLE handle, int slide, int* delay);
+
+// Draws the current slide unscaled at the rectangle's origin.
+int flmPlay(FLMHANDLE handle, QPainter* painter, const FlmRect* rect, int reserved);
+// Draws the current slide scaled into dest; a source rectangle in picture pixels limits it to
+// that part. Shrinking is smooth (area-averaged), magnifying keeps pixels sharp.
+int flmStretchPlay(FLMHANDLE handle, QPainter* painter, const FlmRect* dest, const FlmRect* source);
+
+// Turns every slide by +90 (clockwise), -90 or 180 degrees; other angles fail.
+int flmRotate(FLMHANDLE handle, double angle, int reserved1, int reserved2, int reserved3);
+// (0, 1) mirrors left-right, (1, 0) flips top-bottom, (1, 1) turns by 180 degrees.
+int flmMirror(FLMHANDLE handle, int vertical, int horizontal, int reserved1, int reserved2);
+// Cuts every slide to the rectangle (picture pixels); fails when it is empty or leaves the picture.
+int flmCrop(FLMHANDLE handle, int left, int top, int width, int height, int reserved, int slides);
+
+// Writes the picture in the format whose code is options->field[0]. The target is replaced only
+// when the whole file was written: a failed save leaves an existing file untouched.
+int flmSaveToFile(FLMHANDLE handle, const FlmSaveOptions* options, const QString& path);
+
+// Filter strings in the system file dialog's format: pairs of zero-terminated texts
+// (description, patterns separated by ';'), ended by an empty text. Fails when the buffer is
+// too small; the buffer then holds an empty list.
+int flmGetOpenDialogString(FLMHANDLE handle, char* buffer, int size, int reserved);
+// The writable formats in the save dialog's order.
+int flmGetSaveDialogString(FLMHANDLE handle, char* buffer, int size);
+
+// Format code, width, height and bits per pixel from the file's header; no pixels are decoded.
+int flmGetFileInfo(FLMHANDLE handle, const QString& path, FlmFileInfo* info);
+
+// Asks the following loads for a picture no larger than needed to draw it within
+// width x height (thumbnails, previews): a reader may then decode at a reduced size or use a
+// thumbnail embedded in the file. 0, 0 asks for full size again.
+int flmSetLoadSizeHint(FLMHANDLE handle, int width, int height);
+
+// Turns a filter string of the functions above into a Qt file-dialog filter
+// ("Description (*.a *.b);;...").
+QString flmFilterToQt(const char* buffer, int size);
