@@ -6,7 +6,7 @@
 
 namespace imagelib {
 
-SourceFile::SourceFile(QString path) : m_path(std::move(path)) {}
+SourceFile::SourceFile(QString path) : m_path(std::move(path)), m_failed(m_path.isEmpty()) {}
 
 QByteArrayView SourceFile::head(qsizetype n)
 {

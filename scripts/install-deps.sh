@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running, testing and benchmarking need.
+# Idempotent and non-interactive; uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build ccache pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
+  # run: icons, fonts, opening documents
+  adwaita-icon-theme fonts-dejavu-core xdg-utils
+  # look at the program without a display
+  xvfb xauth x11-utils imagemagick
+  # independent readers used by tests
+  graphicsmagick libtiff-tools
+  # peers of the benchmark
+  libvips-tools libgdk-pixbuf2.0-bin
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [[ $status == installed ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo_cmd=()
+[[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

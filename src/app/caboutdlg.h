@@ -1,0 +1,10 @@
+#pragma once
+// The About box: the product name with its version and an OK button.
+
+#include <QDialog>
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};

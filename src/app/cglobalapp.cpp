@@ -1,0 +1,206 @@
+#include "app/cglobalapp.h"
+
+#include <cstdlib>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrinter>
+
+#include "app/caboutdlg.h"
+#include "app/cmainframe.h"
+#include "app/cmycmdlineinfo.h"
+#include "app/core/csettingsstore.h"
+#include "app/core/messages.h"
+#include "platform/desktopservices.h"
+#include "viewer/cimageview.h"
+#include "viewer/cviewframe.h"
+
+namespace {
+
+void showGpError()
+{
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QMessageBox::critical(nullptr, QStringLiteral("GP Error"),
+                              QObject::tr("The image library could not give a picture handle."));
+    std::exit(-1);
+}
+
+// The image library refuses the handle only when memory ran out; this must be in place before
+// the current image is built.
+bool installFatalHandler()
+{
+    CBmpEx::setFatalHandler(showGpError);
+    return true;
+}
+
+// Files installed beside the program, or under share/ for an installed program.
+QString programFile(const QString& name)
+{
+    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+    if (QFileInfo::exists(beside))
+        return beside;
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/zelt-pixoria/") + name);
+}
+
+constexpr int kOpenFilterSize = 2048;
+
+}  // namespace
+
+
+CGlobalApp::CGlobalApp() : m_fatalHandlerInstalled(installFatalHandler())
+{
+    registerCommands();
+}
+
+CGlobalApp::~CGlobalApp()
+{
+    delete m_browser;
+    delete m_viewer;
+    delete m_printer;
+}
+
+void CGlobalApp::registerCommands()
+{
+    m_commands.on(cmd::kAppAbout, [this] { OnAppAbout(); });
+    m_commands.on(cmd::kFileOpen, [this] { OnFileOpen(); });
+    m_commands.on(cmd::kFilePrintSetup, [this] { OnFilePrintSetup(); });
+    m_commands.on(cmd::kHelpContents, [this] { openProgramDocument(QStringLiteral("ZeltHelp.htm")); });
+    m_commands.on(cmd::kHelpKeyboard, [this] { openProgramDocument(QStringLiteral("keyboard.htm")); });
+    m_commands.on(cmd::kAppExit, [this] {
+        if (QWidget* window = mainWindow())
+            window->close();
+    });
+}
+
+bool CGlobalApp::InitInstance(const QStringList& arguments)
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Zelt"));
+    QCoreApplication::setApplicationName(QStringLiteral("Zelt Pixoria"));
+    if (auto* gui = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        gui->setQuitOnLastWindowClosed(false);
+    createFrames();
+    shellCommand(CMyCmdLineInfo::parse(arguments));
+    CSettingsStore::WriteProfileString(settingskeys::kSettings, settingskeys::kAppPath,
+                                       QCoreApplication::applicationFilePath());
+    return true;
+}
+
+void CGlobalApp::createFrames()
+{
+    m_browser = new CMainFrame(&m_commands);
+    m_viewer = new CViewFrame(*this, &m_commands);
+    for (CFrameWindow* frame : {static_cast<CFrameWindow*>(m_browser), static_cast<CFrameWindow*>(m_viewer)}) {
+        connect(frame, &CFrameWindow::activated, this, [this, frame] { m_mainWindow = frame; });
+        connect(frame, &CFrameWindow::closing, this, [this, frame] {
+            if (frame == mainWindow())
+                QCoreApplication::quit();
+        });
+    }
+}
+
+void CGlobalApp::shellCommand(const CMyCmdLineInfo& info)
+{
+    if (!info.viewerFirst()) {
+        m_viewer->hide();
+        m_browser->show();
+        m_mainWindow = m_browser;
+        return;
+    }
+    m_openedFromFile = true;
+    m_browser->hide();
+    m_pendingImagePath = m_currentImage.Load(info.path) ? info.path : QString();
+    m_mainWindow = m_viewer;
+    appmsg::post(m_viewer->imageView(), appmsg::kLoadViewerBeforeBrowser);
+}
+
+QWidget* CGlobalApp::mainWindow() const
+{
+    return m_mainWindow;
+}
+
+void CGlobalApp::requestSwitch(int request)
+{
+    appmsg::post(this, appmsg::kSwitchFrames, {}, request);
+}
+
+bool CGlobalApp::event(QEvent* event)
+{
+    if (const appmsg::Message* message = appmsg::as(event, appmsg::kSwitchFrames)) {
+        switchFrames(message->kind);
+        return true;
+    }
+    return QObject::event(event);
+}
+
+void CGlobalApp::switchFrames(int request)
+{
+    if (m_browser->isVisible()) {
+        m_browser->hide();
+        appmsg::send(m_viewer->imageView(), appmsg::kLoadPictureToMemory, {}, 0, m_browser->activeView());
+        if (request == appmsg::kSwitchPrint)
+            appmsg::post(m_viewer->imageView(), appmsg::kCommand, {}, cmd::kFilePrint);
+        else if (request == appmsg::kSwitchPrintSetup)
+            OnFilePrintSetup();
+        m_mainWindow = m_viewer;
+    } else if (m_viewer->isVisible()) {
+        m_viewer->hide();
+        if (!m_pendingImagePath.isEmpty()) {
+            appmsg::send(m_browser->activeView(), appmsg::kSelectFolder, m_pendingImagePath, 2);
+            m_pendingImagePath.clear();
+        }
+        m_browser->show();
+        m_mainWindow = m_browser;
+    }
+}
+
+bool CGlobalApp::openFile(const QString& path)
+{
+    if (path.isEmpty() || !m_currentImage.Load(path))
+        return false;
+    m_pendingImagePath = path;
+    if (m_viewer->isVisible()) {
+        m_openedFromFile = true;
+        appmsg::post(m_viewer->imageView(), appmsg::kLoadViewerBeforeBrowser);
+    }
+    return true;
+}
+
+QWidget* CGlobalApp::dialogParent() const
+{
+    return mainWindow();
+}
+
+void CGlobalApp::OnFileOpen()
+{
+    char filter[kOpenFilterSize] = {};
+    flmGetOpenDialogString(m_currentImage.handle(), filter, kOpenFilterSize, 0);
+    const QString path = QFileDialog::getOpenFileName(dialogParent(), tr("Open"), QString(),
+                                                      flmFilterToQt(filter, kOpenFilterSize));
+    openFile(path);
+}
+
+void CGlobalApp::OnFilePrintSetup()
+{
+    if (!m_printer)
+        m_printer = new QPrinter(QPrinter::HighResolution);
+    QPageSetupDialog dialog(m_printer, dialogParent());
+    dialog.exec();
+}
+
+void CGlobalApp::OnAppAbout()
+{
+    CAboutDlg dialog(dialogParent());
+    dialog.exec();
+}
+
+void CGlobalApp::openProgramDocument(const QString& name)
+{
+    const QString path = programFile(name);
+    if (!platform::openDocument(path))
+        QMessageBox::warning(dialogParent(), QStringLiteral("Zelt Pixoria"),
+                             tr("Cannot open %1.").arg(QDir::toNativeSeparators(path)));
+}

@@ -1,0 +1,71 @@
+#pragma once
+// CGlobalApp: the application object. It owns the two frames (browser and viewer, both created
+// hidden at start-up and kept for the whole run, exactly one in front), the current image the
+// viewer draws, the pending image path and the opened-from-file flag. It runs start-up, the
+// switch between the two faces and the application-level commands. UI thread only.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "app/core/commands.h"
+#include "imagelib/cbmpex.h"
+#include "viewer/viewerhost.h"
+
+class CMainFrame;
+class CViewFrame;
+class QPrinter;
+class QWidget;
+
+class CGlobalApp : public QObject, public ViewerHost {
+    Q_OBJECT
+public:
+    CGlobalApp();
+    ~CGlobalApp() override;
+
+    // Start-up: parses the arguments that follow the program name, creates both frames and
+    // shows one. False when start-up failed.
+    bool InitInstance(const QStringList& arguments);
+
+    CMainFrame* browserFrame() const { return m_browser; }
+    CViewFrame* viewerFrame() const { return m_viewer; }
+    // The frame that last took the focus; closing it ends the program.
+    QWidget* mainWindow() const;
+    CCommandTarget& commandTarget() { return m_commands; }
+
+    // File Open after the dialog: loads the file into the current image and, with the viewer in
+    // front, shows it there. A file that does not load is ignored.
+    bool openFile(const QString& path);
+
+    // ViewerHost
+    CBmpEx& currentImage() override { return m_currentImage; }
+    QString pendingImagePath() const override { return m_pendingImagePath; }
+    void setPendingImagePath(const QString& path) override { m_pendingImagePath = path; }
+    bool openedFromFile() const override { return m_openedFromFile; }
+    void setOpenedFromFile(bool opened) override { m_openedFromFile = opened; }
+    void requestSwitch(int request) override;
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void registerCommands();
+    void createFrames();
+    void shellCommand(const class CMyCmdLineInfo& info);
+    void switchFrames(int request);
+    void OnFileOpen();
+    void OnFilePrintSetup();
+    void OnAppAbout();
+    void openProgramDocument(const QString& name);
+    QWidget* dialogParent() const;
+
+    CCommandTarget m_commands;
+    bool m_fatalHandlerInstalled;  // before the current image, which may need it
+    CBmpEx m_currentImage;
+    QString m_pendingImagePath;
+    bool m_openedFromFile = false;
+    CMainFrame* m_browser = nullptr;
+    CViewFrame* m_viewer = nullptr;
+    QPointer<QWidget> m_mainWindow;
+    QPrinter* m_printer = nullptr;
+};

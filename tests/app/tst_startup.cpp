@@ -1,0 +1,209 @@
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/cglobalapp.h"
+#include "app/cmainframe.h"
+#include "app/core/csettingsstore.h"
+#include "app/core/messages.h"
+#include "viewer/cimageview.h"
+#include "viewer/cviewframe.h"
+
+namespace {
+
+// Records the messages of one name that reach a window.
+class MessageRecorder : public QObject {
+public:
+    MessageRecorder(QObject* target, const char* name) : m_name(name) { target->installEventFilter(this); }
+    QList<appmsg::Message> seen;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (const appmsg::Message* message = appmsg::as(event, m_name))
+            seen << appmsg::Message(m_name, message->path, message->kind, message->object);
+        return false;
+    }
+
+private:
+    const char* m_name;
+};
+
+}  // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void noArgumentsShowsBrowser();
+    void pictureShowsViewer();
+    void noPictureShowsNoImages_data();
+    void noPictureShowsNoImages();
+    void returnToBrowserHandsOverTheFolder();
+    void switchToViewerAndPrintRequest();
+    void fileOpenShowsPictureInViewer();
+    void messageTypesAreRegisteredOncePerName();
+
+private:
+    QString writePicture(const QString& name, QSize size = QSize(64, 48));
+    QTemporaryDir m_dir;
+};
+
+void TestStartup::init()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+QString TestStartup::writePicture(const QString& name, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(30, 120, 200));
+    const QString path = m_dir.filePath(name);
+    if (!image.save(path, "PNG"))
+        return {};
+    return path;
+}
+
+void TestStartup::noArgumentsShowsBrowser()
+{
+    CGlobalApp app;
+    QVERIFY(app.InitInstance({}));
+    QCoreApplication::processEvents();
+    QVERIFY(app.browserFrame()->isVisible());
+    QVERIFY(app.viewerFrame()->isHidden());
+    QCOMPARE(app.mainWindow(), app.browserFrame());
+    QCOMPARE(app.browserFrame()->windowTitle(), QStringLiteral("Zelt Pixoria"));
+    QCOMPARE(CSettingsStore::GetProfileString("Settings", "AppPath"), QCoreApplication::applicationFilePath());
+}
+
+void TestStartup::pictureShowsViewer()
+{
+    const QString path = writePicture("sky.png");
+    QVERIFY(!path.isEmpty());
+    CGlobalApp app;
+    QVERIFY(app.InitInstance({path}));
+    QTRY_VERIFY(app.viewerFrame()->isVisible());
+    QVERIFY(app.browserFrame()->isHidden());
+    QVERIFY(app.viewerFrame()->isMaximized());
+    QCOMPARE(app.viewerFrame()->windowTitle(), QStringLiteral("sky.png - Zelt Pixoria"));
+    QVERIFY(!app.viewerFrame()->imageView()->noImages());
+    QVERIFY(app.pendingImagePath().isEmpty());
+    QVERIFY(app.openedFromFile());
+    QCOMPARE(app.currentImage().GetSize(), QSize(64, 48));
+    QCOMPARE(app.currentImage().path(), path);
+}
+
+void TestStartup::noPictureShowsNoImages_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("content");  // written to the path first unless empty
+
+    QTest::newRow("flag only") << QStringList{"-v"} << QByteArray();
+    QTest::newRow("missing file") << QStringList{"@/missing.png"} << QByteArray();
+    QTest::newRow("text named as picture") << QStringList{"@/notes.jpg"} << QByteArray("just some notes\n");
+    QTest::newRow("empty file") << QStringList{"@/empty.png"} << QByteArray("\0", 0);
+}
+
+void TestStartup::noPictureShowsNoImages()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, content);
+    for (QString& argument : arguments) {
+        if (!argument.startsWith('@'))
+            continue;
+        argument = m_dir.path() + argument.mid(1);
+        if (!content.isEmpty() || QTest::currentDataTag() == QByteArray("empty file")) {
+            QFile file(argument);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+    }
+    CGlobalApp app;
+    QVERIFY(app.InitInstance(arguments));
+    QTRY_VERIFY(app.viewerFrame()->isVisible());
+    QVERIFY(app.browserFrame()->isHidden());
+    QVERIFY(app.viewerFrame()->imageView()->noImages());
+    QCOMPARE(app.viewerFrame()->windowTitle(), QStringLiteral("Zelt Pixoria"));
+    QCOMPARE(app.viewerFrame()->statusText(), QStringLiteral("No images"));
+    QVERIFY(app.pendingImagePath().isEmpty());
+}
+
+void TestStartup::returnToBrowserHandsOverTheFolder()
+{
+    const QString path = writePicture("tree.png");
+    CGlobalApp app;
+    QVERIFY(app.InitInstance({path}));
+    QTRY_VERIFY(app.viewerFrame()->isVisible());
+    MessageRecorder folders(app.browserFrame()->activeView(), appmsg::kSelectFolder);
+
+    QVERIFY(app.viewerFrame()->commands().execute(32829));  // Browser
+    QTRY_VERIFY(app.browserFrame()->isVisible());
+    QVERIFY(app.viewerFrame()->isHidden());
+    QCOMPARE(folders.seen.size(), 1);
+    QCOMPARE(folders.seen.first().path, path);
+    QCOMPARE(folders.seen.first().kind, 2);
+    QVERIFY(app.pendingImagePath().isEmpty());
+    QVERIFY(!app.openedFromFile());
+
+    // Back again with nothing pending: the browser keeps its folder.
+    app.requestSwitch(appmsg::kSwitchShow);
+    QTRY_VERIFY(app.viewerFrame()->isVisible());
+    app.viewerFrame()->commands().execute(32829);
+    QTRY_VERIFY(app.browserFrame()->isVisible());
+    QCOMPARE(folders.seen.size(), 1);
+}
+
+void TestStartup::switchToViewerAndPrintRequest()
+{
+    CGlobalApp app;
+    QVERIFY(app.InitInstance({}));
+    MessageRecorder commands(app.viewerFrame()->imageView(), appmsg::kCommand);
+    MessageRecorder loads(app.viewerFrame()->imageView(), appmsg::kLoadPictureToMemory);
+
+    app.requestSwitch(appmsg::kSwitchPrint);
+    QVERIFY(app.browserFrame()->isVisible());  // the switch runs after the caller returns
+    QTRY_VERIFY(app.viewerFrame()->isVisible());
+    QVERIFY(app.browserFrame()->isHidden());
+    QCOMPARE(loads.seen.size(), 1);
+    QTRY_COMPARE(commands.seen.size(), 1);
+    QCOMPARE(commands.seen.first().kind, 57607);
+}
+
+void TestStartup::fileOpenShowsPictureInViewer()
+{
+    const QString first = writePicture("first.png");
+    const QString second = writePicture("second.png", QSize(20, 10));
+    const QString bogus = m_dir.filePath("bogus.png");
+    QFile file(bogus);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\x89PNG\r\n\x1a\n and nothing else");
+    file.close();
+
+    CGlobalApp app;
+    QVERIFY(app.InitInstance({first}));
+    QTRY_VERIFY(app.viewerFrame()->isVisible());
+
+    QVERIFY(!app.openFile(bogus));  // ignored without a message
+    QCOMPARE(app.currentImage().GetSize(), QSize(64, 48));
+
+    QVERIFY(app.openFile(second));
+    QTRY_COMPARE(app.viewerFrame()->windowTitle(), QStringLiteral("second.png - Zelt Pixoria"));
+    QCOMPARE(app.currentImage().GetSize(), QSize(20, 10));
+}
+
+void TestStartup::messageTypesAreRegisteredOncePerName()
+{
+    QSet<int> types;
+    for (const char* name : appmsg::allNames()) {
+        const QEvent::Type type = appmsg::type(name);
+        QVERIFY(type >= QEvent::User);
+        QCOMPARE(appmsg::type(name), type);
+        types.insert(type);
+    }
+    QCOMPARE(types.size(), appmsg::allNames().size());
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
