@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include "app/core/messages.h"
 #include "imagelib/cbmpex.h"
@@ -57,8 +58,12 @@ void CImageView::showCurrentImage()
         return;
     }
     QWidget* frame = window();
-    if (frame->isHidden())
+    if (frame->isHidden()) {
+        // Where no window manager maximises, the screen's work area is the same thing.
+        if (const QScreen* screen = frame->screen())
+            frame->setGeometry(screen->availableGeometry());
         frame->showMaximized();
+    }
     layoutPicture();
     Q_EMIT stateChanged();
 }

@@ -1,22 +1,324 @@
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "imagelib/flm.h"
 
+namespace {
+
+// A handle that closes itself.
+class Handle {
+public:
+    Handle() { flmOpenHandle(&m_handle); }
+    ~Handle() { flmCloseHandle(m_handle); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    operator FLMHANDLE() const { return m_handle; }
+
+private:
+    FLMHANDLE m_handle = nullptr;
+};
+
+QSize sizeOf(FLMHANDLE handle)
+{
+    int size[2] = {-1, -1};
+    flmGetSize(handle, -1, size);
+    return {size[0], size[1]};
+}
+
+// The current slide as the library draws it unscaled.
+QImage render(FLMHANDLE handle)
+{
+    QImage image(sizeOf(handle), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    const FlmRect rect{0, 0, image.width(), image.height()};
+    flmPlay(handle, &painter, &rect, 0);
+    return image;
+}
+
+// 3 x 2 with a distinct colour at every pixel: red grows along x, green along y.
+QImage pattern()
+{
+    QImage image(3, 2, QImage::Format_RGB32);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            image.setPixel(x, y, qRgb(40 + 80 * x, 60 + 120 * y, 90));
+    return image;
+}
+
+}  // namespace
+
 class TestFlm : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void emptyHandle();
+    void initTestCase();
+    void emptyHandleRefusesWork();
+    void canOpenDecidesByContent_data();
+    void canOpenDecidesByContent();
+    void failedLoadKeepsHandleUsable();
+    void transforms_data();
+    void transforms();
+    void badTransformsChangeNothing_data();
+    void badTransformsChangeNothing();
+    void stretchPlayShrinksSmoothAndMagnifiesSharp();
+    void stretchPlaySourceRectangle();
+    void openFilterString();
+    void filterStringInTooSmallBuffer();
+    void saveReplacesTargetOnlyWhenWritten();
+
+private:
+    QString write(const QString& name, const QByteArray& bytes);
+    QTemporaryDir m_dir;
+    QString m_pattern;
 };
 
-void TestFlm::emptyHandle()
+void TestFlm::initTestCase()
 {
-    FLMHANDLE handle = nullptr;
-    QCOMPARE(flmOpenHandle(&handle), 0);
-    int empty = 0;
-    QCOMPARE(flmIsEmpty(handle, &empty), 0);
-    QVERIFY(empty != 0);
-    flmCloseHandle(handle);
+    QVERIFY(m_dir.isValid());
+    m_pattern = m_dir.filePath("pattern.png");
+    QVERIFY(pattern().save(m_pattern, "PNG"));
 }
 
-QTEST_GUILESS_MAIN(TestFlm)
+QString TestFlm::write(const QString& name, const QByteArray& bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return path;
+}
+
+void TestFlm::emptyHandleRefusesWork()
+{
+    Handle handle;
+    int empty = 0;
+    QCOMPARE(flmIsEmpty(handle, &empty), 0);
+    QVERIFY(empty);
+    int size[2] = {-1, -1};
+    QVERIFY(flmGetSize(handle, -1, size) != 0);
+    QVERIFY(flmRotate(handle, 90.0, 0, 0, -1) != 0);
+    QVERIFY(flmCrop(handle, 0, 0, 1, 1, 0, 1) != 0);
+    FlmSaveOptions options;
+    QVERIFY(flmSaveToFile(handle, &options, m_dir.filePath("never.bmp")) != 0);
+    QVERIFY(!QFile::exists(m_dir.filePath("never.bmp")));
+}
+
+void TestFlm::canOpenDecidesByContent_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");  // "@pattern" copies the PNG picture
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<int>("format");
+
+    QTest::newRow("picture") << "a.png" << QByteArray("@pattern") << true << int(kFlmPng);
+    QTest::newRow("picture with a wrong extension") << "a.txt" << QByteArray("@pattern") << true << int(kFlmPng);
+    QTest::newRow("text named as a picture") << "b.jpg" << QByteArray("hello, world\n") << false << -1;
+    QTest::newRow("empty") << "c.png" << QByteArray() << false << -1;
+    QTest::newRow("one byte") << "d.gif" << QByteArray("G") << false << -1;
+    QTest::newRow("BM text is no bitmap") << "e.bmp" << QByteArray("BM is a nice name for a text\n") << false << -1;
+    QTest::newRow("missing") << "" << QByteArray() << false << -1;
+}
+
+void TestFlm::canOpenDecidesByContent()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, readable);
+    QFETCH(int, format);
+
+    QString path = m_dir.filePath(QStringLiteral("does-not-exist.png"));
+    if (!name.isEmpty()) {
+        if (content == "@pattern") {
+            QFile source(m_pattern);
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            content = source.readAll();
+        }
+        path = write(name, content);
+    }
+    Handle handle;
+    int found = -1;
+    QCOMPARE(flmCanOpen(handle, path, &found) != 0, readable);
+    QCOMPARE(found, format);
+    QCOMPARE(flmLoadFromFile(handle, path) == 0, readable);
+    FlmFileInfo info;
+    QCOMPARE(flmGetFileInfo(handle, path, &info) == 0, readable);
+    if (readable) {
+        QCOMPARE(info.format, format);
+        QCOMPARE(QSize(info.width, info.height), QSize(3, 2));
+    }
+}
+
+void TestFlm::failedLoadKeepsHandleUsable()
+{
+    QFile source(m_pattern);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray png = source.readAll();
+    const QString truncated = write("truncated.png", png.left(png.size() / 2));
+
+    Handle handle;
+    QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
+    QVERIFY(flmLoadFromFile(handle, truncated) != 0);
+    QVERIFY(flmLoadFromFile(handle, m_dir.filePath("missing.png")) != 0);
+    QCOMPARE(sizeOf(handle), QSize(3, 2));
+    QCOMPARE(render(handle).pixel(2, 1), pattern().pixel(2, 1));
+    QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
+}
+
+void TestFlm::transforms_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QSize>("size");
+    // Where the old pixel (0, 0), top left, and (2, 0), top right, end up.
+    QTest::addColumn<QPoint>("topLeftGoesTo");
+    QTest::addColumn<QPoint>("topRightGoesTo");
+
+    QTest::newRow("rotate right") << "rotate 90" << QSize(2, 3) << QPoint(1, 0) << QPoint(1, 2);
+    QTest::newRow("rotate left") << "rotate -90" << QSize(2, 3) << QPoint(0, 2) << QPoint(0, 0);
+    QTest::newRow("rotate 180") << "rotate 180" << QSize(3, 2) << QPoint(2, 1) << QPoint(0, 1);
+    QTest::newRow("mirror") << "mirror 0 1" << QSize(3, 2) << QPoint(2, 0) << QPoint(0, 0);
+    QTest::newRow("flip") << "mirror 1 0" << QSize(3, 2) << QPoint(0, 1) << QPoint(2, 1);
+    QTest::newRow("mirror both") << "mirror 1 1" << QSize(3, 2) << QPoint(2, 1) << QPoint(0, 1);
+    QTest::newRow("crop right part") << "crop 1 0 2 2" << QSize(2, 2) << QPoint(-1, -1) << QPoint(1, 0);
+    QTest::newRow("crop one pixel") << "crop 0 0 1 1" << QSize(1, 1) << QPoint(0, 0) << QPoint(-1, -1);
+}
+
+void TestFlm::transforms()
+{
+    QFETCH(QString, operation);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, topLeftGoesTo);
+    QFETCH(QPoint, topRightGoesTo);
+
+    Handle handle;
+    QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
+    const QStringList words = operation.split(' ');
+    int result = -1;
+    if (words[0] == "rotate")
+        result = flmRotate(handle, words[1].toDouble(), 0, 0, -1);
+    else if (words[0] == "mirror")
+        result = flmMirror(handle, words[1].toInt(), words[2].toInt(), 0, -1);
+    else
+        result = flmCrop(handle, words[1].toInt(), words[2].toInt(), words[3].toInt(), words[4].toInt(), 0, 1);
+    QCOMPARE(result, 0);
+    QCOMPARE(sizeOf(handle), size);
+    const QImage image = render(handle);
+    if (topLeftGoesTo.x() >= 0)
+        QCOMPARE(QColor(image.pixel(topLeftGoesTo)), QColor(pattern().pixel(0, 0)));
+    if (topRightGoesTo.x() >= 0)
+        QCOMPARE(QColor(image.pixel(topRightGoesTo)), QColor(pattern().pixel(2, 0)));
+}
+
+void TestFlm::badTransformsChangeNothing_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("rotate 45") << "rotate 45";
+    QTest::newRow("crop past the right edge") << "crop 2 0 2 1";
+    QTest::newRow("crop past the bottom") << "crop 0 1 1 2";
+    QTest::newRow("crop empty") << "crop 0 0 0 1";
+    QTest::newRow("crop negative origin") << "crop -1 0 1 1";
+}
+
+void TestFlm::badTransformsChangeNothing()
+{
+    QFETCH(QString, operation);
+    Handle handle;
+    QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
+    const QStringList words = operation.split(' ');
+    const int result = words[0] == "rotate"
+        ? flmRotate(handle, words[1].toDouble(), 0, 0, -1)
+        : flmCrop(handle, words[1].toInt(), words[2].toInt(), words[3].toInt(), words[4].toInt(), 0, 1);
+    QVERIFY(result != 0);
+    QCOMPARE(render(handle), pattern().convertToFormat(QImage::Format_ARGB32));
+}
+
+void TestFlm::stretchPlayShrinksSmoothAndMagnifiesSharp()
+{
+    // Black and white columns: shrinking by 2 averages them to grey, magnifying keeps them.
+    QImage stripes(4, 4, QImage::Format_RGB32);
+    for (int x = 0; x < 4; ++x)
+        for (int y = 0; y < 4; ++y)
+            stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const QString path = m_dir.filePath("stripes.png");
+    QVERIFY(stripes.save(path, "PNG"));
+    Handle handle;
+    QCOMPARE(flmLoadFromFile(handle, path), 0);
+
+    QImage small(2, 2, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    {
+        QPainter painter(&small);
+        const FlmRect dest{0, 0, 2, 2};
+        QCOMPARE(flmStretchPlay(handle, &painter, &dest, nullptr), 0);
+    }
+    QVERIFY(qAbs(qRed(small.pixel(0, 0)) - 128) < 20);
+
+    QImage large(40, 40, QImage::Format_RGB32);
+    large.fill(Qt::red);
+    {
+        QPainter painter(&large);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);  // must not blur magnified pixels
+        const FlmRect dest{0, 0, 40, 40};
+        QCOMPARE(flmStretchPlay(handle, &painter, &dest, nullptr), 0);
+    }
+    QCOMPARE(large.pixel(9, 20), qRgb(0, 0, 0));
+    QCOMPARE(large.pixel(10, 20), qRgb(255, 255, 255));
+}
+
+void TestFlm::stretchPlaySourceRectangle()
+{
+    Handle handle;
+    QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
+    QImage target(4, 4, QImage::Format_RGB32);
+    target.fill(Qt::black);
+    QPainter painter(&target);
+    const FlmRect dest{0, 0, 4, 4};
+    const FlmRect source{2, 1, 3, 2};  // the bottom-right pixel only
+    QCOMPARE(flmStretchPlay(handle, &painter, &dest, &source), 0);
+    painter.end();
+    for (const QPoint point : {QPoint(0, 0), QPoint(3, 3)})
+        QCOMPARE(target.pixel(point), pattern().pixel(2, 1));
+}
+
+void TestFlm::openFilterString()
+{
+    Handle handle;
+    char buffer[2048];
+    QCOMPARE(flmGetOpenDialogString(handle, buffer, sizeof buffer, 0), 0);
+    QCOMPARE(QByteArray(buffer), QByteArray("All Images"));
+    const QString filter = flmFilterToQt(buffer, sizeof buffer);
+    const QStringList entries = filter.split(";;");
+    QVERIFY(entries.first().startsWith("All Images ("));
+    for (const char* pattern : {"*.jpg", "*.png", "*.gif", "*.bmp", "*.tif"})
+        QVERIFY2(entries.first().contains(QLatin1String(pattern)), pattern);
+    QCOMPARE(entries.last(), QStringLiteral("All Files (*)"));
+}
+
+void TestFlm::filterStringInTooSmallBuffer()
+{
+    Handle handle;
+    char buffer[40];
+    std::fill(std::begin(buffer), std::end(buffer), 'x');
+    QVERIFY(flmGetOpenDialogString(handle, buffer, sizeof buffer, 0) != 0);
+    QCOMPARE(buffer[0], '\0');
+    QVERIFY(flmFilterToQt(buffer, sizeof buffer).isEmpty());
+}
+
+void TestFlm::saveReplacesTargetOnlyWhenWritten()
+{
+    const QString target = write("keep.bmp", "precious");
+    Handle handle;
+    QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
+    FlmSaveOptions options;
+    options.field[FlmSaveOptions::kFormat] = 99;  // no such writer
+    QVERIFY(flmSaveToFile(handle, &options, target) != 0);
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("precious"));
+    QVERIFY(flmSaveToFile(handle, &options, m_dir.filePath("no/such/folder/x.bmp")) != 0);
+}
+
+QTEST_MAIN(TestFlm)
 #include "tst_flm.moc"

@@ -1,0 +1,202 @@
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "imagelib/cbmpex.h"
+
+class TestCBmpEx : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void drawThumbnailGeometry_data();
+    void drawThumbnailGeometry();
+    void drawThumbnailOfEmptyPictureDrawsNothing();
+    void loadFailureClearsPathAndFlag();
+    void clearKeepsPathAndFlag();
+    void loadAndSaveOfUnreadableSourceLeavesTarget();
+    void saveNeedsPictureAndOptions();
+    void saveWritesZeroedRecordAsBitmap();
+    void cancelFlagStopsLoad();
+
+private:
+    QString picture(QSize size, QColor colour);
+    QTemporaryDir m_dir;
+};
+
+void TestCBmpEx::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+QString TestCBmpEx::picture(QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    const QString path = m_dir.filePath(QStringLiteral("%1x%2.png").arg(size.width()).arg(size.height()));
+    return image.save(path, "PNG") ? path : QString();
+}
+
+void TestCBmpEx::drawThumbnailGeometry_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QRect>("drawn");  // where the picture lands in the 76 x 76 cell
+
+    QTest::newRow("exactly the area: scaled by 1") << QSize(66, 66) << QRect(5, 5, 66, 66);
+    QTest::newRow("one pixel smaller: unscaled") << QSize(65, 65) << QRect(5, 5, 65, 65);
+    QTest::newRow("small: centred") << QSize(10, 20) << QRect(33, 28, 10, 20);
+    QTest::newRow("very wide: width ratio, centred vertically") << QSize(200, 20) << QRect(5, 35, 66, 6);
+    QTest::newRow("very tall") << QSize(10, 300) << QRect(37, 5, 2, 66);
+    QTest::newRow("one side equal to the area") << QSize(66, 30) << QRect(5, 23, 66, 30);
+    QTest::newRow("camera 4:3") << QSize(400, 300) << QRect(5, 13, 66, 49);
+}
+
+void TestCBmpEx::drawThumbnailGeometry()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QRect, drawn);
+    const QColor red(220, 20, 20);
+    const QString path = this->picture(picture, red);
+    CBmpEx bmp;
+    QVERIFY(bmp.Load(path));
+
+    QImage cell(76, 76, QImage::Format_RGB32);
+    cell.fill(Qt::magenta);
+    QPainter painter(&cell);
+    QVERIFY(bmp.DrawThumbnail(&painter, QRect(0, 0, 76, 76)));
+    painter.end();
+
+    const QRgb face = QGuiApplication::palette().color(QPalette::Button).rgb();
+    const QRgb light = qRgb(255, 255, 255), dark = qRgb(0, 0, 0), border = qRgb(128, 128, 128);
+    // The cell frame.
+    QCOMPARE(cell.pixel(0, 0), light);
+    QCOMPARE(cell.pixel(40, 0), light);
+    QCOMPARE(cell.pixel(0, 40), light);
+    QCOMPARE(cell.pixel(75, 0), dark);
+    QCOMPARE(cell.pixel(75, 40), dark);
+    QCOMPARE(cell.pixel(40, 75), dark);
+    QCOMPARE(cell.pixel(0, 75), dark);
+    // The picture fills exactly its rectangle.
+    const int x = drawn.x(), y = drawn.y(), w = drawn.width(), h = drawn.height();
+    for (const QPoint corner : {drawn.topLeft(), drawn.topRight(), drawn.bottomLeft(), drawn.bottomRight()})
+        QCOMPARE(QColor(cell.pixel(corner)), red);
+    // Its one-pixel border: grey top and left, light right and bottom.
+    QCOMPARE(cell.pixel(x, y - 1), border);
+    QCOMPARE(cell.pixel(x + w - 1, y - 1), border);
+    QCOMPARE(cell.pixel(x - 1, y - 1), border);
+    QCOMPARE(cell.pixel(x - 1, y + h - 1), border);
+    QCOMPARE(cell.pixel(x + w, y - 1), light);
+    QCOMPARE(cell.pixel(x + w, y + h - 1), light);
+    QCOMPARE(cell.pixel(x - 1, y + h), light);
+    QCOMPARE(cell.pixel(x + w, y + h), light);
+    // Button face around it, where neither frame nor border is.
+    if (x > 3)
+        QCOMPARE(cell.pixel(2, 38), face);
+    if (y > 3)
+        QCOMPARE(cell.pixel(38, 2), face);
+    QCOMPARE(cell.pixel(73, 73), face);
+}
+
+void TestCBmpEx::drawThumbnailOfEmptyPictureDrawsNothing()
+{
+    CBmpEx bmp;
+    QImage cell(76, 76, QImage::Format_RGB32);
+    cell.fill(Qt::magenta);
+    QPainter painter(&cell);
+    QVERIFY(!bmp.DrawThumbnail(&painter, QRect(0, 0, 76, 76)));
+    painter.end();
+    QCOMPARE(cell.pixel(0, 0), QColor(Qt::magenta).rgb());
+}
+
+void TestCBmpEx::loadFailureClearsPathAndFlag()
+{
+    const QString good = picture(QSize(8, 8), Qt::blue);
+    const QString bad = m_dir.filePath("bad.png");
+    QFile file(bad);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\x89PNG\r\n\x1a\ntruncated");
+    file.close();
+
+    CBmpEx bmp;
+    QVERIFY(bmp.Load(good));
+    QVERIFY(bmp.loaded());
+    QCOMPARE(bmp.path(), good);
+    QVERIFY(!bmp.Load(bad));
+    QVERIFY(!bmp.loaded());
+    QVERIFY(bmp.path().isEmpty());
+    QVERIFY(!bmp.busy());
+    QVERIFY(bmp.Load(good));
+    QCOMPARE(bmp.GetSize(), QSize(8, 8));
+}
+
+void TestCBmpEx::clearKeepsPathAndFlag()
+{
+    const QString good = picture(QSize(9, 9), Qt::green);
+    CBmpEx bmp;
+    QVERIFY(bmp.Load(good));
+    bmp.Clear();
+    QCOMPARE(bmp.GetSize(), QSize(-1, -1));
+    QVERIFY(bmp.loaded());
+    QCOMPARE(bmp.path(), good);
+}
+
+void TestCBmpEx::loadAndSaveOfUnreadableSourceLeavesTarget()
+{
+    const QString target = m_dir.filePath("target.bmp");
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("old contents");
+    file.close();
+
+    CBmpEx bmp;
+    FlmSaveOptions options;
+    QVERIFY(!bmp.LoadAndSave(m_dir.filePath("missing.png"), target, &options));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("old contents"));
+}
+
+void TestCBmpEx::saveNeedsPictureAndOptions()
+{
+    CBmpEx bmp;
+    FlmSaveOptions options;
+    QVERIFY(!bmp.Save(m_dir.filePath("nothing.bmp"), &options));
+    QVERIFY(bmp.Load(picture(QSize(5, 5), Qt::yellow)));
+    QVERIFY(!bmp.Save(m_dir.filePath("nothing.bmp"), nullptr));
+    QVERIFY(!QFile::exists(m_dir.filePath("nothing.bmp")));
+}
+
+void TestCBmpEx::saveWritesZeroedRecordAsBitmap()
+{
+    const QString source = picture(QSize(7, 3), QColor(10, 200, 30));
+    const QString target = m_dir.filePath("converted.bmp");
+    CBmpEx bmp;
+    FlmSaveOptions options;
+    QVERIFY(bmp.LoadAndSave(source, target, &options));
+    QCOMPARE(options.field[FlmSaveOptions::kBitsPerPixel], 24);
+    QCOMPARE(options.field[FlmSaveOptions::kSlides], 1);
+    QVERIFY(bmp.path().isEmpty());  // LoadAndSave leaves the path field alone
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(2), QByteArray("BM"));
+    QImage written(target, "BMP");
+    QCOMPARE(written.size(), QSize(7, 3));
+    QCOMPARE(QColor(written.pixel(3, 1)), QColor(10, 200, 30));
+}
+
+void TestCBmpEx::cancelFlagStopsLoad()
+{
+    const QString path = picture(QSize(300, 300), Qt::cyan);
+    std::atomic<bool> cancel{true};
+    CBmpEx bmp;
+    bmp.setCancelFlag(&cancel);
+    QVERIFY(!bmp.Load(path));
+    QVERIFY(!bmp.busy());
+    cancel = false;
+    QVERIFY(bmp.Load(path));
+}
+
+QTEST_MAIN(TestCBmpEx)
+#include "tst_cbmpex.moc"
