@@ -1,21 +1,472 @@
-// Placeholder until the bmp reader lands.
+// Windows and OS/2 bitmaps: reader for the uncompressed, bit-field and run-length variants,
+// writer of plain 24-bit files.
 #include "imagelib/codecs/codec.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <vector>
+
+#include <QIODevice>
+#include <QtEndian>
+
+#include "imagelib/flm.h"
+#include "imagelib/limits.h"
 
 namespace imagelib {
 namespace {
-class Placeholder final : public Codec {
-public:
-    int format() const override { return -2; }
-    QString description() const override { return QStringLiteral("bmp"); }
-    QStringList extensions() const override { return {QStringLiteral("bmp")}; }
-    bool sniff(QByteArrayView) const override { return false; }
-    bool readHeader(SourceFile&, HeaderInfo&) const override { return false; }
-    bool decode(SourceFile&, const DecodeContext&, Picture&) const override { return false; }
+
+constexpr qsizetype kFileHeaderSize = 14;
+constexpr qsizetype kCoreHeaderSize = 12;
+constexpr qsizetype kInfoHeaderSize = 40;
+constexpr qsizetype kOs2HeaderSize = 64;
+constexpr int kProgressRows = 64;
+constexpr quint32 kPixelsPerMetre = 2835; // 72 dots per inch
+
+enum Compression : quint32 {
+    kRgb = 0,
+    kRle8 = 1,
+    kRle4 = 2,
+    kBitFields = 3,
+    kAlphaBitFields = 6,
 };
-}  // namespace
+
+quint16 read16(QByteArrayView data, qsizetype offset)
+{
+    return qFromLittleEndian<quint16>(data.data() + offset);
+}
+
+quint32 read32(QByteArrayView data, qsizetype offset)
+{
+    return qFromLittleEndian<quint32>(data.data() + offset);
+}
+
+bool knownInfoSize(quint32 size)
+{
+    return size == 12 || size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
+}
+
+// "BM", a known info-header size and one plane: enough that a text starting with "BM" is not
+// taken for a bitmap.
+bool plausible(QByteArrayView head)
+{
+    if (head.size() < kFileHeaderSize + kCoreHeaderSize || !head.startsWith("BM"))
+        return false;
+    const quint32 infoSize = read32(head, kFileHeaderSize);
+    if (!knownInfoSize(infoSize))
+        return false;
+    const qsizetype planesAt = infoSize == kCoreHeaderSize ? kFileHeaderSize + 8 : kFileHeaderSize + 12;
+    return head.size() >= planesAt + 2 && read16(head, planesAt) == 1;
+}
+
+// One colour channel of a 16- or 32-bit pixel, scaled to 8 bits.
+struct Channel {
+    quint32 mask = 0;
+    int shift = 0;
+    quint32 maximum = 0;
+
+    explicit Channel(quint32 bits = 0) : mask(bits)
+    {
+        if (mask) {
+            shift = std::countr_zero(mask);
+            maximum = mask >> shift;
+        }
+    }
+    int value(quint32 pixel) const { return int((quint64((pixel & mask) >> shift) * 255 + maximum / 2) / maximum); }
+};
+
+struct BmpHeader {
+    qint64 width = 0;
+    qint64 height = 0; // always positive; topDown says how rows are stored
+    bool topDown = false;
+    int bits = 0;
+    quint32 compression = kRgb;
+    quint32 infoSize = 0;
+    quint32 dataOffset = 0;
+    std::array<quint32, 4> masks = {}; // red, green, blue, alpha
+    qsizetype paletteOffset = 0;
+    int paletteEntrySize = 4;
+    int paletteCount = 0;
+};
+
+bool validDepth(const BmpHeader& header)
+{
+    switch (header.compression) {
+    case kRgb:
+        return header.bits == 1 || header.bits == 4 || header.bits == 8 || header.bits == 16 || header.bits == 24 ||
+               header.bits == 32;
+    case kRle8:
+        return header.bits == 8;
+    case kRle4:
+        return header.bits == 4;
+    case kBitFields:
+    case kAlphaBitFields:
+        // OS/2 2.x uses these codes for its own Huffman and 24-bit run-length schemes.
+        return (header.bits == 16 || header.bits == 32) && header.infoSize != kOs2HeaderSize;
+    default:
+        return false;
+    }
+}
+
+// Reads the file and info headers and the colour masks; everything the pixels need but the
+// palette itself. `data` may be the first bytes only.
+bool parseHeader(QByteArrayView data, BmpHeader& header)
+{
+    if (!plausible(data))
+        return false;
+    header.infoSize = read32(data, kFileHeaderSize);
+    if (data.size() < kFileHeaderSize + header.infoSize)
+        return false;
+    header.dataOffset = read32(data, 10);
+    const qsizetype info = kFileHeaderSize + 4;
+    qint64 height = 0;
+    if (header.infoSize == kCoreHeaderSize) {
+        header.width = read16(data, info);
+        height = read16(data, info + 2);
+        header.bits = read16(data, info + 6);
+        header.paletteEntrySize = 3;
+    } else {
+        header.width = qint32(read32(data, info));
+        height = qint32(read32(data, info + 4));
+        header.bits = read16(data, info + 10);
+        header.compression = read32(data, info + 12);
+    }
+    header.topDown = height < 0;
+    header.height = height < 0 ? -height : height;
+    if (!sizeAllowed(header.width, header.height) || !validDepth(header))
+        return false;
+
+    // Masks follow the 40-byte header where later headers hold them, so one offset serves both.
+    qsizetype masksEnd = kFileHeaderSize + header.infoSize;
+    if (header.infoSize == kInfoHeaderSize && header.compression == kBitFields)
+        masksEnd += 12;
+    else if (header.infoSize == kInfoHeaderSize && header.compression == kAlphaBitFields)
+        masksEnd += 16;
+    header.paletteOffset = masksEnd;
+    if (data.size() < masksEnd)
+        return false;
+    const qsizetype masksAt = kFileHeaderSize + kInfoHeaderSize;
+    if (header.bits == 16 || header.bits == 32) {
+        if (header.compression == kRgb) {
+            header.masks = header.bits == 16 ? std::array<quint32, 4>{0x7c00, 0x03e0, 0x001f, 0}
+                                             : std::array<quint32, 4>{0xff0000, 0xff00, 0xff, 0};
+        } else {
+            for (qsizetype i = 0; i < 3; ++i)
+                header.masks[size_t(i)] = read32(data, masksAt + 4 * i);
+        }
+        if (masksEnd >= masksAt + 16 && header.infoSize != kOs2HeaderSize)
+            header.masks[3] = read32(data, masksAt + 12);
+        if (header.bits == 16) {
+            for (quint32& mask : header.masks)
+                mask &= 0xffff;
+        }
+        if (!header.masks[0] || !header.masks[1] || !header.masks[2])
+            return false;
+    }
+
+    if (header.bits <= 8) {
+        const quint32 colours = header.infoSize == kCoreHeaderSize ? 0 : read32(data, info + 28);
+        const int maximum = 1 << header.bits;
+        header.paletteCount = colours == 0 || colours > quint32(maximum) ? maximum : int(colours);
+    }
+    return true;
+}
+
+// A palette of 256 entries: indices the file's palette does not cover come out black.
+std::array<QRgb, 256> readPalette(QByteArrayView data, const BmpHeader& header)
+{
+    std::array<QRgb, 256> palette;
+    palette.fill(qRgb(0, 0, 0));
+    for (int i = 0; i < header.paletteCount; ++i) {
+        const char* entry = data.data() + header.paletteOffset + qsizetype(i) * header.paletteEntrySize;
+        palette[size_t(i)] = qRgb(uchar(entry[2]), uchar(entry[1]), uchar(entry[0]));
+    }
+    return palette;
+}
+
+class RowDecoder {
+public:
+    RowDecoder(const BmpHeader& header, const std::array<QRgb, 256>& palette)
+        : m_bits(header.bits), m_palette(palette), m_red(header.masks[0]), m_green(header.masks[1]),
+          m_blue(header.masks[2]), m_alpha(header.masks[3])
+    {
+    }
+
+    void decode(const uchar* source, QRgb* target, qint64 width) const
+    {
+        for (qint64 x = 0; x < width; ++x)
+            target[x] = pixel(source, x);
+    }
+
+private:
+    QRgb pixel(const uchar* source, qint64 x) const
+    {
+        switch (m_bits) {
+        case 1:
+            return m_palette[(source[x / 8] >> (7 - x % 8)) & 1];
+        case 4:
+            return m_palette[(source[x / 2] >> (x % 2 ? 0 : 4)) & 15];
+        case 8:
+            return m_palette[source[x]];
+        case 16:
+            return fromMasks(qFromLittleEndian<quint16>(source + 2 * x));
+        case 24:
+            return qRgb(source[3 * x + 2], source[3 * x + 1], source[3 * x]);
+        default:
+            return fromMasks(qFromLittleEndian<quint32>(source + 4 * x));
+        }
+    }
+
+    QRgb fromMasks(quint32 value) const
+    {
+        return qRgba(m_red.value(value), m_green.value(value), m_blue.value(value),
+                     m_alpha.mask ? m_alpha.value(value) : 255);
+    }
+
+    int m_bits;
+    const std::array<QRgb, 256>& m_palette;
+    Channel m_red;
+    Channel m_green;
+    Channel m_blue;
+    Channel m_alpha;
+};
+
+int imageRow(const BmpHeader& header, qint64 storedRow)
+{
+    return int(header.topDown ? storedRow : header.height - 1 - storedRow);
+}
+
+bool reportRow(const DecodeContext& context, qint64 row, qint64 height)
+{
+    return row % kProgressRows != 0 || context.progress(int(row * 100 / height));
+}
+
+bool decodeUncompressed(QByteArrayView data, const BmpHeader& header, const RowDecoder& rows, QImage& image,
+                        const DecodeContext& context)
+{
+    const qint64 stride = (header.width * header.bits + 31) / 32 * 4;
+    // Some writers leave out the padding of the last row; its pixels must be there.
+    const qint64 needed = stride * (header.height - 1) + (header.width * header.bits + 7) / 8;
+    if (header.dataOffset + needed > data.size())
+        return false;
+    const auto* pixels = reinterpret_cast<const uchar*>(data.data()) + header.dataOffset;
+    for (qint64 row = 0; row < header.height; ++row) {
+        if (!reportRow(context, row, header.height))
+            return false;
+        rows.decode(pixels + row * stride, reinterpret_cast<QRgb*>(image.scanLine(imageRow(header, row))),
+                    header.width);
+    }
+    return true;
+}
+
+// Run-length data: pixels the stream skips keep palette entry 0. A run past the right edge is
+// cut there; anything that would write below the last row, or a stream that ends before the
+// last row is finished, is a fault.
+bool decodeRunLength(QByteArrayView data, const BmpHeader& header, const std::array<QRgb, 256>& palette, QImage& image,
+                     const DecodeContext& context)
+{
+    image.fill(palette[0]);
+    const bool nibbles = header.compression == kRle4;
+    const auto* bytes = reinterpret_cast<const uchar*>(data.data());
+    qsizetype position = header.dataOffset;
+    const qsizetype end = data.size();
+    qint64 x = 0;
+    qint64 row = 0;
+    QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(imageRow(header, 0)));
+
+    auto put = [&](int index) {
+        if (x < header.width)
+            line[x++] = palette[size_t(index)];
+    };
+    auto moveTo = [&](qint64 newX, qint64 newRow) {
+        const bool newLine = newRow != row;
+        x = std::min(newX, header.width);
+        row = newRow;
+        if (newLine && row < header.height) {
+            line = reinterpret_cast<QRgb*>(image.scanLine(imageRow(header, row)));
+            if (!reportRow(context, row, header.height))
+                return false;
+        }
+        return row <= header.height;
+    };
+
+    while (position + 2 <= end) {
+        const int count = bytes[position];
+        const int value = bytes[position + 1];
+        position += 2;
+        if (count > 0) {
+            if (row >= header.height)
+                return false;
+            for (int i = 0; i < count; ++i)
+                put(nibbles ? (i % 2 ? value & 15 : value >> 4) : value);
+            continue;
+        }
+        switch (value) {
+        case 0: // end of line
+            if (!moveTo(0, row + 1))
+                return false;
+            break;
+        case 1: // end of bitmap
+            return true;
+        case 2: // delta
+            if (position + 2 > end || !moveTo(x + bytes[position], row + bytes[position + 1]))
+                return false;
+            position += 2;
+            break;
+        default: { // absolute run, padded to a whole number of 16-bit words
+            const qsizetype length = nibbles ? (value + 1) / 2 : value;
+            if (row >= header.height || position + length > end)
+                return false;
+            for (int i = 0; i < value; ++i)
+                put(nibbles ? (i % 2 ? bytes[position + i / 2] & 15 : bytes[position + i / 2] >> 4)
+                            : bytes[position + i]);
+            position += length + length % 2;
+        }
+        }
+    }
+    return row >= header.height;
+}
+
+// Alpha that is zero everywhere is a writer's unused byte, not a transparent picture.
+void finishAlpha(QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        if (std::any_of(line, line + image.width(), [](QRgb pixel) { return qAlpha(pixel) != 0; })) {
+            image.convertTo(QImage::Format_ARGB32_Premultiplied);
+            return;
+        }
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        std::for_each(line, line + image.width(), [](QRgb& pixel) { pixel |= 0xff000000; });
+    }
+    image.reinterpretAsFormat(QImage::Format_RGB32);
+}
+
+void put16(QByteArray& bytes, quint16 value)
+{
+    const quint16 le = qToLittleEndian(value);
+    bytes.append(reinterpret_cast<const char*>(&le), sizeof le);
+}
+
+void put32(QByteArray& bytes, quint32 value)
+{
+    const quint32 le = qToLittleEndian(value);
+    bytes.append(reinterpret_cast<const char*>(&le), sizeof le);
+}
+
+class BmpCodec final : public Codec {
+public:
+    int format() const override { return kFlmBmp; }
+    QString description() const override { return QStringLiteral("Windows Bitmap"); }
+    QStringList extensions() const override { return {QStringLiteral("bmp"), QStringLiteral("dib")}; }
+    bool sniff(QByteArrayView head) const override { return plausible(head); }
+
+    bool readHeader(SourceFile& file, HeaderInfo& info) const override
+    {
+        BmpHeader header;
+        if (!parseHeader(file.head(kSniffBytes), header))
+            return false;
+        info.format = kFlmBmp;
+        info.width = int(header.width);
+        info.height = int(header.height);
+        info.bitsPerPixel = header.bits;
+        return true;
+    }
+
+    bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
+    {
+        const QByteArray* bytes = file.all();
+        if (!bytes)
+            return false;
+        const QByteArrayView data(*bytes);
+        BmpHeader header;
+        if (!parseHeader(data, header))
+            return false;
+        if (header.dataOffset < header.paletteOffset || header.dataOffset > data.size())
+            return false;
+        // Writers of short palettes do not always say so in the colour count.
+        header.paletteCount = int(std::min<qint64>(header.paletteCount, (header.dataOffset - header.paletteOffset) /
+                                                                            header.paletteEntrySize));
+        if (!context.progress(0))
+            return false;
+        const std::array<QRgb, 256> palette = readPalette(data, header);
+        const bool alpha = header.masks[3] != 0;
+        QImage image = allocateImage(header.width, header.height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (image.isNull())
+            return false;
+        const bool decoded = header.compression == kRle8 || header.compression == kRle4
+                                 ? decodeRunLength(data, header, palette, image, context)
+                                 : decodeUncompressed(data, header, RowDecoder(header, palette), image, context);
+        if (!decoded)
+            return false;
+        if (alpha)
+            finishAlpha(image);
+        picture.format = kFlmBmp;
+        picture.bitsPerPixel = header.bits;
+        picture.slides.clear();
+        picture.slides.push_back({image, 0});
+        return true;
+    }
+
+    int writeFormat() const override { return kFlmBmp; }
+
+    bool write(const Picture& picture, const FlmSaveOptions&, QIODevice& out) const override
+    {
+        if (picture.slides.empty())
+            return false;
+        const QImage image = picture.slides.front().image.convertToFormat(QImage::Format_RGB32);
+        if (image.isNull())
+            return false;
+        const qint64 stride = (qint64(image.width()) * 3 + 3) / 4 * 4;
+        const qint64 pixelBytes = stride * image.height();
+        const qint64 offset = kFileHeaderSize + kInfoHeaderSize;
+        if (offset + pixelBytes > 0xffffffffLL)
+            return false;
+
+        QByteArray headers;
+        headers.reserve(offset);
+        headers.append("BM", 2);
+        put32(headers, quint32(offset + pixelBytes));
+        put32(headers, 0);
+        put32(headers, quint32(offset));
+        put32(headers, quint32(kInfoHeaderSize));
+        put32(headers, quint32(image.width()));
+        put32(headers, quint32(image.height())); // positive: rows stored bottom-up
+        put16(headers, 1);
+        put16(headers, 24);
+        put32(headers, kRgb);
+        put32(headers, quint32(pixelBytes));
+        put32(headers, kPixelsPerMetre);
+        put32(headers, kPixelsPerMetre);
+        put32(headers, 0);
+        put32(headers, 0);
+        if (out.write(headers) != headers.size())
+            return false;
+
+        QByteArray row(stride, '\0');
+        for (int y = image.height() - 1; y >= 0; --y) {
+            const auto* source = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            char* target = row.data();
+            for (int x = 0; x < image.width(); ++x) {
+                *target++ = char(qBlue(source[x]));
+                *target++ = char(qGreen(source[x]));
+                *target++ = char(qRed(source[x]));
+            }
+            if (out.write(row) != row.size())
+                return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
 const Codec* bmpCodec()
 {
-    static const Placeholder codec;
+    static const BmpCodec codec;
     return &codec;
 }
-}  // namespace imagelib
+
+} // namespace imagelib

@@ -1,0 +1,336 @@
+#include <cstring>
+#include <vector>
+
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <tiffio.h>
+
+#include "imagelib/flm.h"
+
+namespace {
+
+struct Page {
+    int width = 1;
+    int height = 1;
+    int bitsPerSample = 8;
+    int samples = 3;      // 1 grey, 3 RGB, 4 RGB with unassociated alpha
+    int rowsPerStrip = 0; // 0: one strip
+    int tileSize = 0;     // 0: strips
+    int orientation = ORIENTATION_TOPLEFT;
+};
+
+// Sample values every page is filled with, as 8 bits; 16-bit files store them scaled.
+int sampleAt(int x, int y, int sample)
+{
+    return (x * 37 + y * 11 + sample * 85) & 0xff;
+}
+
+// The pixel a page shows at x, y of the upright picture.
+QRgb expectedPixel(const Page& page, int x, int y)
+{
+    const bool bottomUp = page.orientation == ORIENTATION_BOTLEFT;
+    const int fileRow = bottomUp ? page.height - 1 - y : y;
+    if (page.samples == 1) {
+        const int grey = sampleAt(x, fileRow, 0);
+        return qRgb(grey, grey, grey);
+    }
+    const int alpha = page.samples == 4 ? sampleAt(x, fileRow, 3) : 255;
+    return qPremultiply(qRgba(sampleAt(x, fileRow, 0), sampleAt(x, fileRow, 1), sampleAt(x, fileRow, 2), alpha));
+}
+
+// Samples of a block of the page (rows as stored), in the file's bit depth.
+std::vector<uint8_t> samplesOf(const Page& page, int left, int top, int width, int height)
+{
+    const int bytes = page.bitsPerSample / 8;
+    std::vector<uint8_t> block(size_t(width) * size_t(height) * size_t(page.samples) * size_t(bytes));
+    size_t i = 0;
+    for (int y = top; y < top + height; ++y) {
+        for (int x = left; x < left + width; ++x) {
+            for (int s = 0; s < page.samples; ++s) {
+                const int value = sampleAt(x, y, s);
+                if (bytes == 2) {
+                    // Off the exact scale, so that only a rounding reader gets the 8-bit value back.
+                    const uint16_t wide = uint16_t(value * 257 + (value < 128 ? 100 : -100));
+                    std::memcpy(&block[i], &wide, 2);
+                } else {
+                    block[i] = uint8_t(value);
+                }
+                i += size_t(bytes);
+            }
+        }
+    }
+    return block;
+}
+
+bool writePage(TIFF* tiff, const Page& page)
+{
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(page.width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(page.height));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(page.bitsPerSample));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(page.samples));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, page.samples == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(page.orientation));
+    if (page.samples == 4) {
+        const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    }
+    if (page.tileSize) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, uint32_t(page.tileSize));
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, uint32_t(page.tileSize));
+        for (int y = 0; y < page.height; y += page.tileSize) {
+            for (int x = 0; x < page.width; x += page.tileSize) {
+                // Tiles past the edges are written whole; their outer part is never shown.
+                std::vector<uint8_t> tile = samplesOf(page, x, y, page.tileSize, page.tileSize);
+                if (TIFFWriteTile(tiff, tile.data(), uint32_t(x), uint32_t(y), 0, 0) < 0)
+                    return false;
+            }
+        }
+    } else {
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(page.rowsPerStrip ? page.rowsPerStrip : page.height));
+        for (int y = 0; y < page.height; ++y) {
+            std::vector<uint8_t> row = samplesOf(page, 0, y, page.width, 1);
+            if (TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) < 0)
+                return false;
+        }
+    }
+    return TIFFWriteDirectory(tiff) != 0;
+}
+
+QByteArray buildTiff(const QString& path, const QList<Page>& pages, bool big = false)
+{
+    TIFF* tiff = TIFFOpen(path.toLocal8Bit().constData(), big ? "w8" : "w");
+    if (!tiff)
+        return {};
+    bool ok = true;
+    for (const Page& page : pages)
+        ok = ok && writePage(tiff, page);
+    TIFFClose(tiff);
+    QFile file(path);
+    return ok && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Offset of the n-th directory of a little-endian classic TIFF.
+quint32 directoryOffset(const QByteArray& tiff, int page)
+{
+    quint32 offset = qFromLittleEndian<quint32>(tiff.constData() + 4);
+    for (int i = 0; i < page; ++i) {
+        const quint16 entries = qFromLittleEndian<quint16>(tiff.constData() + offset);
+        offset = qFromLittleEndian<quint32>(tiff.constData() + offset + 2 + 12 * entries);
+    }
+    return offset;
+}
+
+// Sets a single-valued SHORT or LONG tag of a page; false when the page has no such tag.
+bool patchTag(QByteArray& tiff, int page, quint16 tag, quint32 value)
+{
+    const quint32 directory = directoryOffset(tiff, page);
+    const quint16 entries = qFromLittleEndian<quint16>(tiff.constData() + directory);
+    for (quint16 i = 0; i < entries; ++i) {
+        char* entry = tiff.data() + directory + 2 + 12 * i;
+        if (qFromLittleEndian<quint16>(entry) != tag || qFromLittleEndian<quint32>(entry + 4) != 1)
+            continue;
+        if (qFromLittleEndian<quint16>(entry + 2) == TIFF_SHORT)
+            qToLittleEndian<quint16>(quint16(value), entry + 8);
+        else
+            qToLittleEndian<quint32>(value, entry + 8);
+        return true;
+    }
+    return false;
+}
+
+QImage currentSlide(FLMHANDLE handle)
+{
+    int size[2] = {};
+    if (flmGetSize(handle, -1, size) != 0)
+        return {};
+    QImage image(size[0], size[1], QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const FlmRect rect{0, 0, size[0], size[1]};
+    flmPlay(handle, &painter, &rect, 0);
+    return image;
+}
+
+int cancelAtProgress(const FlmCallbackRecord* record)
+{
+    return record->event == kFlmProgress ? 0 : 1;
+}
+
+bool close(QRgb a, QRgb b)
+{
+    return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1 && qAbs(qBlue(a) - qBlue(b)) <= 1 &&
+           qAbs(qAlpha(a) - qAlpha(b)) <= 1;
+}
+
+} // namespace
+
+class TestTiff : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void decodesPages_data();
+    void decodesPages();
+    void keepsPagesBeforeDamage_data();
+    void keepsPagesBeforeDamage();
+    void readsHeader_data();
+    void readsHeader();
+    void cancelStopsLoading();
+
+private:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString writeFile(const QByteArray& bytes);
+
+    QTemporaryDir m_dir;
+    FLMHANDLE m_handle = nullptr;
+};
+
+void TestTiff::init()
+{
+    QVERIFY(m_dir.isValid());
+    QCOMPARE(flmOpenHandle(&m_handle), 0);
+}
+
+void TestTiff::cleanup()
+{
+    flmCloseHandle(m_handle);
+    m_handle = nullptr;
+}
+
+QString TestTiff::writeFile(const QByteArray& bytes)
+{
+    const QString target = path(QStringLiteral("case.tif"));
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return target;
+}
+
+void TestTiff::decodesPages_data()
+{
+    QTest::addColumn<QList<Page>>("pages");
+    QTest::addColumn<bool>("big");
+
+    QTest::newRow("three pages of different kinds") << QList<Page>{{.width = 4, .height = 3},
+                                                                   {.width = 2, .height = 5, .samples = 1},
+                                                                   {.width = 6, .height = 2, .bitsPerSample = 16}}
+                                                    << false;
+    QTest::newRow("16-bit page") << QList<Page>{{.width = 9, .height = 7, .bitsPerSample = 16}} << false;
+    QTest::newRow("unassociated alpha") << QList<Page>{{.width = 8, .height = 4, .samples = 4}} << false;
+    QTest::newRow("many strips") << QList<Page>{{.width = 3, .height = 600, .rowsPerStrip = 7}} << false;
+    QTest::newRow("bottom-up across many strips")
+        << QList<Page>{{.width = 3, .height = 600, .rowsPerStrip = 7, .orientation = ORIENTATION_BOTLEFT}} << false;
+    QTest::newRow("tiles") << QList<Page>{{.width = 20, .height = 300, .tileSize = 16}} << false;
+    QTest::newRow("BigTIFF") << QList<Page>{{.width = 5, .height = 5}, {.width = 3, .height = 2}} << true;
+}
+
+void TestTiff::decodesPages()
+{
+    QFETCH(QList<Page>, pages);
+    QFETCH(bool, big);
+    const QString file = path(QStringLiteral("pages.tif"));
+    QVERIFY(!buildTiff(file, pages, big).isEmpty());
+    int format = -1;
+    QVERIFY(flmCanOpen(m_handle, file, &format) != 0);
+    QCOMPARE(format, int(kFlmTiff));
+    QCOMPARE(flmLoadFromFile(m_handle, file), 0);
+    int slides = 0;
+    QCOMPARE(flmGetSlidesNumber(m_handle, &slides), 0);
+    QCOMPARE(slides, int(pages.size()));
+    for (int i = 0; i < slides; ++i) {
+        const Page& page = pages[i];
+        const QImage decoded = currentSlide(m_handle);
+        QCOMPARE(decoded.size(), QSize(page.width, page.height));
+        for (int y = 0; y < page.height; ++y) {
+            for (int x = 0; x < page.width; ++x) {
+                if (!close(decoded.pixel(x, y), expectedPixel(page, x, y)))
+                    QFAIL(qPrintable(QStringLiteral("page %1 pixel %2,%3: %4, expected %5")
+                                         .arg(i)
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(decoded.pixel(x, y), 8, 16)
+                                         .arg(expectedPixel(page, x, y), 8, 16)));
+            }
+        }
+        QCOMPARE(flmNext(m_handle) != 0, i == slides - 1);
+    }
+}
+
+void TestTiff::keepsPagesBeforeDamage_data()
+{
+    QTest::addColumn<QByteArray>("tiff");
+    QTest::addColumn<int>("slides"); // 0: the load fails
+
+    const QList<Page> one = {{.width = 16, .height = 16}};
+    const QList<Page> two = {{.width = 16, .height = 16}, {.width = 8, .height = 8}};
+    const QByteArray single = buildTiff(path(QStringLiteral("one.tif")), one);
+    const QByteArray pair = buildTiff(path(QStringLiteral("two.tif")), two);
+
+    QTest::newRow("cut in half") << single.left(single.size() / 2) << 0;
+    QTest::newRow("cut after the header") << single.left(8) << 0;
+    QByteArray stripPastEnd = single;
+    QVERIFY(patchTag(stripPastEnd, 0, TIFFTAG_STRIPOFFSETS, quint32(single.size() - 10)));
+    QTest::newRow("strip past the end") << stripPastEnd << 0;
+    QByteArray huge = single;
+    QVERIFY(patchTag(huge, 0, TIFFTAG_IMAGEWIDTH, 100000));
+    QVERIFY(patchTag(huge, 0, TIFFTAG_IMAGELENGTH, 100000));
+    QTest::newRow("huge dimensions") << huge << 0;
+    QByteArray secondStrip = pair;
+    QVERIFY(patchTag(secondStrip, 1, TIFFTAG_STRIPOFFSETS, quint32(pair.size() - 10)));
+    QTest::newRow("second page's strip past the end") << secondStrip << 1;
+    QTest::newRow("second page's directory cut") << pair.left(directoryOffset(pair, 1) + 6) << 1;
+}
+
+void TestTiff::keepsPagesBeforeDamage()
+{
+    QFETCH(QByteArray, tiff);
+    QFETCH(int, slides);
+    QCOMPARE(flmLoadFromFile(m_handle, writeFile(tiff)) == 0, slides > 0);
+    int count = 0;
+    QCOMPARE(flmGetSlidesNumber(m_handle, &count), 0);
+    QCOMPARE(count, slides);
+}
+
+void TestTiff::readsHeader_data()
+{
+    QTest::addColumn<Page>("page");
+    QTest::addColumn<int>("bits");
+
+    QTest::newRow("RGB") << Page{.width = 30, .height = 20} << 24;
+    QTest::newRow("16-bit RGB") << Page{.width = 3, .height = 200, .bitsPerSample = 16} << 48;
+    QTest::newRow("grey") << Page{.width = 1, .height = 1, .samples = 1} << 8;
+    QTest::newRow("RGBA") << Page{.width = 2, .height = 2, .samples = 4} << 32;
+    // libtiff writes the directory after the pixels, here past the first 64 KiB.
+    QTest::newRow("directory far into the file") << Page{.width = 200, .height = 200} << 24;
+}
+
+void TestTiff::readsHeader()
+{
+    QFETCH(Page, page);
+    QFETCH(int, bits);
+    const QString file = path(QStringLiteral("header.tif"));
+    QVERIFY(!buildTiff(file, {page}).isEmpty());
+    FlmFileInfo info;
+    QCOMPARE(flmGetFileInfo(m_handle, file, &info), 0);
+    QCOMPARE(info.format, int(kFlmTiff));
+    QCOMPARE(QSize(info.width, info.height), QSize(page.width, page.height));
+    QCOMPARE(info.bitsPerPixel, bits);
+}
+
+void TestTiff::cancelStopsLoading()
+{
+    const QString file = path(QStringLiteral("cancel.tif"));
+    QVERIFY(!buildTiff(file, {{.width = 4, .height = 4}}).isEmpty());
+    QCOMPARE(flmLoadFromFile(m_handle, file), 0);
+    flmSetCallback(m_handle, cancelAtProgress, nullptr);
+    QVERIFY(flmLoadFromFile(m_handle, file) != 0);
+}
+
+QTEST_GUILESS_MAIN(TestTiff)
+#include "tst_tiff.moc"
