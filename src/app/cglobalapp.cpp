@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
@@ -80,6 +81,7 @@ bool CGlobalApp::InitInstance(const QStringList& arguments)
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Zelt"));
     QCoreApplication::setApplicationName(QStringLiteral("Zelt Pixoria"));
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     if (auto* gui = qobject_cast<QApplication*>(QCoreApplication::instance()))
         gui->setQuitOnLastWindowClosed(false);
     createFrames();

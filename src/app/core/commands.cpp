@@ -1,8 +1,10 @@
 #include "app/core/commands.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QIcon>
 #include <QMenu>
+#include <QStyle>
 #include <QWidget>
 
 namespace cmd {
@@ -40,6 +42,31 @@ const CommandInfo* info(int id)
 }
 
 }  // namespace cmd
+
+namespace {
+
+// The desktop's icon theme first; minimal desktops often carry only the symbolic variants;
+// the widget style's own icons last.
+QIcon commandIcon(const char* name)
+{
+    const QString themeName = QString::fromLatin1(name);
+    for (const QString& candidate : {themeName, themeName + QStringLiteral("-symbolic")}) {
+        const QIcon icon = QIcon::fromTheme(candidate);
+        if (!icon.isNull())
+            return icon;
+    }
+    static const QHash<QString, QStyle::StandardPixmap> standard = {
+        {QStringLiteral("document-open"), QStyle::SP_DialogOpenButton},
+        {QStringLiteral("help-contents"), QStyle::SP_DialogHelpButton},
+        {QStringLiteral("help-about"), QStyle::SP_MessageBoxInformation},
+        {QStringLiteral("application-exit"), QStyle::SP_DialogCloseButton},
+        {QStringLiteral("view-list-icons"), QStyle::SP_FileDialogListView},
+    };
+    const auto it = standard.constFind(themeName);
+    return it == standard.constEnd() ? QIcon() : QApplication::style()->standardIcon(it.value());
+}
+
+}  // namespace
 
 void CCommandTarget::on(int id, std::function<void()> handler, std::function<bool()> enabled,
                         std::function<bool()> checked)
@@ -107,7 +134,7 @@ QAction* CCommandActions::action(int id)
         action->setShortcuts(info->standardKey);
     else if (*info->shortcut)
         action->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(info->shortcut)));
-    action->setIcon(QIcon::fromTheme(QString::fromLatin1(info->iconName)));
+    action->setIcon(commandIcon(info->iconName));
     action->setToolTip(QString::fromUtf8(info->toolTip));
     action->setStatusTip(QString::fromUtf8(info->prompt));
     action->setCheckable(m_target->isCheckable(id));
