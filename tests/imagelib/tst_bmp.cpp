@@ -1,29 +1,14 @@
 #include <limits>
 
-#include <QFile>
-#include <QPainter>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 #include "imagelib/flm.h"
+#include "imagelib/imagetest.h"
 
 namespace {
-
-void put16(QByteArray& bytes, quint16 value)
-{
-    const quint16 le = qToLittleEndian(value);
-    bytes.append(reinterpret_cast<const char*>(&le), sizeof le);
-}
-
-void put32(QByteArray& bytes, quint32 value)
-{
-    const quint32 le = qToLittleEndian(value);
-    bytes.append(reinterpret_cast<const char*>(&le), sizeof le);
-}
 
 struct BmpLayout {
     quint32 infoSize = 40;
@@ -40,25 +25,25 @@ struct BmpLayout {
 QByteArray buildBmp(const BmpLayout& layout)
 {
     QByteArray info;
-    put32(info, layout.infoSize);
+    imagetest::append32(info, layout.infoSize);
     if (layout.infoSize == 12) {
-        put16(info, quint16(layout.width));
-        put16(info, quint16(layout.height));
-        put16(info, 1);
-        put16(info, layout.bits);
+        imagetest::append16(info, quint16(layout.width));
+        imagetest::append16(info, quint16(layout.height));
+        imagetest::append16(info, 1);
+        imagetest::append16(info, layout.bits);
     } else {
-        put32(info, quint32(layout.width));
-        put32(info, quint32(layout.height));
-        put16(info, 1);
-        put16(info, layout.bits);
-        put32(info, layout.compression);
-        put32(info, quint32(layout.pixels.size()));
-        put32(info, 2835);
-        put32(info, 2835);
-        put32(info, layout.coloursUsed);
-        put32(info, 0);
+        imagetest::append32(info, quint32(layout.width));
+        imagetest::append32(info, quint32(layout.height));
+        imagetest::append16(info, 1);
+        imagetest::append16(info, layout.bits);
+        imagetest::append32(info, layout.compression);
+        imagetest::append32(info, quint32(layout.pixels.size()));
+        imagetest::append32(info, 2835);
+        imagetest::append32(info, 2835);
+        imagetest::append32(info, layout.coloursUsed);
+        imagetest::append32(info, 0);
         for (quint32 mask : layout.masks)
-            put32(info, mask);
+            imagetest::append32(info, mask);
         if (layout.infoSize > 40)
             info.append(QByteArray(qMax<qsizetype>(0, layout.infoSize - info.size()), '\0'));
     }
@@ -70,9 +55,9 @@ QByteArray buildBmp(const BmpLayout& layout)
             info.append('\0');
     }
     QByteArray file("BM");
-    put32(file, quint32(14 + info.size() + layout.pixels.size()));
-    put32(file, 0);
-    put32(file, quint32(14 + info.size()));
+    imagetest::append32(file, quint32(14 + info.size() + layout.pixels.size()));
+    imagetest::append32(file, 0);
+    imagetest::append32(file, quint32(14 + info.size()));
     return file + info + layout.pixels;
 }
 
@@ -91,33 +76,12 @@ QImage pixelsOf(int width, const QList<QRgb>& pixels)
     return image;
 }
 
-// The current slide exactly as decoded, alpha included.
-QImage currentSlide(FLMHANDLE handle)
-{
-    int size[2] = {};
-    if (flmGetSize(handle, -1, size) != 0)
-        return {};
-    QImage image(size[0], size[1], QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const FlmRect rect{0, 0, size[0], size[1]};
-    flmPlay(handle, &painter, &rect, 0);
-    return image;
-}
-
-int cancelAtProgress(const FlmCallbackRecord* record)
-{
-    return record->event == kFlmProgress ? 0 : 1;
-}
-
 } // namespace
 
 class TestBmp : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup();
     void decodesPixels_data();
     void decodesPixels();
     void refusesHostileFiles_data();
@@ -132,39 +96,23 @@ private Q_SLOTS:
     void savedFileReadsElsewhere();
 
 private:
-    QString writeFile(const QString& name, const QByteArray& bytes);
     QImage load(const QString& path);
 
     QTemporaryDir m_dir;
-    FLMHANDLE m_handle = nullptr;
+    imagetest::Handle m_handle;
 };
 
 void TestBmp::init()
 {
     QVERIFY(m_dir.isValid());
-    QCOMPARE(flmOpenHandle(&m_handle), 0);
-}
-
-void TestBmp::cleanup()
-{
-    flmCloseHandle(m_handle);
-    m_handle = nullptr;
-}
-
-QString TestBmp::writeFile(const QString& name, const QByteArray& bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return path;
+    QVERIFY(m_handle.reopen());
 }
 
 QImage TestBmp::load(const QString& path)
 {
     if (flmLoadFromFile(m_handle, path) != 0)
         return {};
-    return currentSlide(m_handle);
+    return imagetest::currentSlide(m_handle);
 }
 
 void TestBmp::decodesPixels_data()
@@ -286,7 +234,7 @@ void TestBmp::decodesPixels()
 {
     QFETCH(QByteArray, file);
     QFETCH(QImage, expected);
-    const QImage decoded = load(writeFile(QStringLiteral("case.bmp"), file));
+    const QImage decoded = load(imagetest::writeFile(m_dir, QStringLiteral("case.bmp"), file));
     QVERIFY(!decoded.isNull());
     QCOMPARE(decoded, expected);
 }
@@ -358,11 +306,9 @@ void TestBmp::refusesHostileFiles_data()
 void TestBmp::refusesHostileFiles()
 {
     QFETCH(QByteArray, file);
-    const QString path = writeFile(QStringLiteral("hostile.bmp"), file);
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("hostile.bmp"), file);
     QVERIFY(flmLoadFromFile(m_handle, path) != 0);
-    int empty = 0;
-    QCOMPARE(flmIsEmpty(m_handle, &empty), 0);
-    QVERIFY(empty != 0);
+    QVERIFY(imagetest::isEmpty(m_handle));
 }
 
 void TestBmp::sniffsContent_data()
@@ -387,7 +333,8 @@ void TestBmp::sniffsContent()
     QFETCH(QByteArray, file);
     QFETCH(bool, bitmap);
     int format = -1;
-    QCOMPARE(flmCanOpen(m_handle, writeFile(QStringLiteral("sniff.dat"), file), &format) != 0, bitmap);
+    QCOMPARE(flmCanOpen(m_handle, imagetest::writeFile(m_dir, QStringLiteral("sniff.dat"), file), &format) != 0,
+             bitmap);
     QCOMPARE(format, bitmap ? int(kFlmBmp) : -1);
 }
 
@@ -409,7 +356,7 @@ void TestBmp::readsHeader()
     QFETCH(QSize, size);
     QFETCH(int, bits);
     FlmFileInfo info;
-    QCOMPARE(flmGetFileInfo(m_handle, writeFile(QStringLiteral("header.bmp"), file), &info), 0);
+    QCOMPARE(flmGetFileInfo(m_handle, imagetest::writeFile(m_dir, QStringLiteral("header.bmp"), file), &info), 0);
     QCOMPARE(info.format, int(kFlmBmp));
     QCOMPARE(QSize(info.width, info.height), size);
     QCOMPARE(info.bitsPerPixel, bits);
@@ -417,10 +364,10 @@ void TestBmp::readsHeader()
 
 void TestBmp::cancelStopsLoading()
 {
-    const QString path =
-        writeFile(QStringLiteral("cancel.bmp"), buildBmp({.width = 1, .height = 1, .pixels = QByteArray(4, '\0')}));
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("cancel.bmp"),
+                                              buildBmp({.width = 1, .height = 1, .pixels = QByteArray(4, '\0')}));
     QVERIFY(!load(path).isNull());
-    flmSetCallback(m_handle, cancelAtProgress, nullptr);
+    flmSetCallback(m_handle, imagetest::cancelAtProgress, nullptr);
     QVERIFY(flmLoadFromFile(m_handle, path) != 0);
 }
 
@@ -443,11 +390,10 @@ void TestBmp::saveThenReload_data()
 void TestBmp::saveThenReload()
 {
     QFETCH(QByteArray, file);
-    const QImage original = load(writeFile(QStringLiteral("original.bmp"), file));
+    const QImage original = load(imagetest::writeFile(m_dir, QStringLiteral("original.bmp"), file));
     QVERIFY(!original.isNull());
-    const QString saved = m_dir.filePath(QStringLiteral("saved.bmp"));
-    const FlmSaveOptions options;
-    QCOMPARE(flmSaveToFile(m_handle, &options, saved), 0);
+    const QString saved = imagetest::save(m_handle, m_dir, QStringLiteral("saved.bmp"), kFlmBmp);
+    QVERIFY(!saved.isEmpty());
     FlmFileInfo info;
     QCOMPARE(flmGetFileInfo(m_handle, saved, &info), 0);
     QCOMPARE(info.bitsPerPixel, 24);
@@ -460,22 +406,18 @@ void TestBmp::savedFileReadsElsewhere()
     if (gm.isEmpty())
         QSKIP("GraphicsMagick (gm) is not installed");
     // A picture with transparency: the alpha is dropped, the size kept.
-    QVERIFY(!load(writeFile(QStringLiteral("alpha.bmp"), buildBmp({.infoSize = 124,
-                                                                   .width = 5,
-                                                                   .height = 3,
-                                                                   .bits = 32,
-                                                                   .compression = 3,
-                                                                   .masks = {0xff0000, 0xff00, 0xff, 0xff000000},
-                                                                   .pixels = QByteArray(60, '\x80')})))
+    QVERIFY(!load(imagetest::writeFile(m_dir, QStringLiteral("alpha.bmp"),
+                                       buildBmp({.infoSize = 124,
+                                                 .width = 5,
+                                                 .height = 3,
+                                                 .bits = 32,
+                                                 .compression = 3,
+                                                 .masks = {0xff0000, 0xff00, 0xff, 0xff000000},
+                                                 .pixels = QByteArray(60, '\x80')})))
                  .isNull());
-    const QString saved = m_dir.filePath(QStringLiteral("elsewhere.bmp"));
-    const FlmSaveOptions options;
-    QCOMPARE(flmSaveToFile(m_handle, &options, saved), 0);
-    QProcess process;
-    process.start(gm, {QStringLiteral("identify"), QStringLiteral("-format"), QStringLiteral("%m %w %h %q"), saved});
-    QVERIFY(process.waitForFinished());
-    QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).trimmed(), QStringLiteral("BMP 5 3 8"));
+    const QString saved = imagetest::save(m_handle, m_dir, QStringLiteral("elsewhere.bmp"), kFlmBmp);
+    QVERIFY(!saved.isEmpty());
+    QCOMPARE(imagetest::identify(gm, QStringLiteral("%m %w %h %q"), saved), QStringLiteral("BMP 5 3 8"));
 }
 
 QTEST_GUILESS_MAIN(TestBmp)

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "imagelib/cbmpex.h"
+#include "imagelib/imagetest.h"
 
 class TestCBmpEx : public QObject {
     Q_OBJECT
@@ -114,11 +115,7 @@ void TestCBmpEx::drawThumbnailOfEmptyPictureDrawsNothing()
 void TestCBmpEx::loadFailureClearsPathAndFlag()
 {
     const QString good = picture(QSize(8, 8), Qt::blue);
-    const QString bad = m_dir.filePath("bad.png");
-    QFile file(bad);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\x89PNG\r\n\x1a\ntruncated");
-    file.close();
+    const QString bad = imagetest::writeFile(m_dir, "bad.png", "\x89PNG\r\n\x1a\ntruncated");
 
     CBmpEx bmp;
     QVERIFY(bmp.Load(good));
@@ -145,17 +142,12 @@ void TestCBmpEx::clearKeepsPathAndFlag()
 
 void TestCBmpEx::loadAndSaveOfUnreadableSourceLeavesTarget()
 {
-    const QString target = m_dir.filePath("target.bmp");
-    QFile file(target);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("old contents");
-    file.close();
+    const QString target = imagetest::writeFile(m_dir, "target.bmp", "old contents");
 
     CBmpEx bmp;
     FlmSaveOptions options;
     QVERIFY(!bmp.LoadAndSave(m_dir.filePath("missing.png"), target, &options));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("old contents"));
+    QCOMPARE(imagetest::readFile(target), QByteArray("old contents"));
 }
 
 void TestCBmpEx::saveNeedsPictureAndOptions()
@@ -178,9 +170,7 @@ void TestCBmpEx::saveWritesZeroedRecordAsBitmap()
     QCOMPARE(options.field[FlmSaveOptions::kBitsPerPixel], 24);
     QCOMPARE(options.field[FlmSaveOptions::kSlides], 1);
     QVERIFY(bmp.path().isEmpty());  // LoadAndSave leaves the path field alone
-    QFile file(target);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.read(2), QByteArray("BM"));
+    QCOMPARE(imagetest::readFile(target).left(2), QByteArray("BM"));
     QImage written(target, "BMP");
     QCOMPARE(written.size(), QSize(7, 3));
     QCOMPARE(QColor(written.pixel(3, 1)), QColor(10, 200, 30));

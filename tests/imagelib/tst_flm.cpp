@@ -5,39 +5,9 @@
 #include <QTest>
 
 #include "imagelib/flm.h"
+#include "imagelib/imagetest.h"
 
 namespace {
-
-// A handle that closes itself.
-class Handle {
-public:
-    Handle() { flmOpenHandle(&m_handle); }
-    ~Handle() { flmCloseHandle(m_handle); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    operator FLMHANDLE() const { return m_handle; }
-
-private:
-    FLMHANDLE m_handle = nullptr;
-};
-
-QSize sizeOf(FLMHANDLE handle)
-{
-    int size[2] = {-1, -1};
-    flmGetSize(handle, -1, size);
-    return {size[0], size[1]};
-}
-
-// The current slide as the library draws it unscaled.
-QImage render(FLMHANDLE handle)
-{
-    QImage image(sizeOf(handle), QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    const FlmRect rect{0, 0, image.width(), image.height()};
-    flmPlay(handle, &painter, &rect, 0);
-    return image;
-}
 
 // 3 x 2 with a distinct colour at every pixel: red grows along x, green along y.
 QImage pattern()
@@ -70,7 +40,6 @@ private Q_SLOTS:
     void saveReplacesTargetOnlyWhenWritten();
 
 private:
-    QString write(const QString& name, const QByteArray& bytes);
     QTemporaryDir m_dir;
     QString m_pattern;
 };
@@ -82,21 +51,10 @@ void TestFlm::initTestCase()
     QVERIFY(pattern().save(m_pattern, "PNG"));
 }
 
-QString TestFlm::write(const QString& name, const QByteArray& bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return path;
-}
-
 void TestFlm::emptyHandleRefusesWork()
 {
-    Handle handle;
-    int empty = 0;
-    QCOMPARE(flmIsEmpty(handle, &empty), 0);
-    QVERIFY(empty);
+    imagetest::Handle handle;
+    QVERIFY(imagetest::isEmpty(handle));
     int size[2] = {-1, -1};
     QVERIFY(flmGetSize(handle, -1, size) != 0);
     QVERIFY(flmRotate(handle, 90.0, 0, 0, -1) != 0);
@@ -132,13 +90,12 @@ void TestFlm::canOpenDecidesByContent()
     QString path = m_dir.filePath(QStringLiteral("does-not-exist.png"));
     if (!name.isEmpty()) {
         if (content == "@pattern") {
-            QFile source(m_pattern);
-            QVERIFY(source.open(QIODevice::ReadOnly));
-            content = source.readAll();
+            content = imagetest::readFile(m_pattern);
+            QVERIFY(!content.isEmpty());
         }
-        path = write(name, content);
+        path = imagetest::writeFile(m_dir, name, content);
     }
-    Handle handle;
+    imagetest::Handle handle;
     int found = -1;
     QCOMPARE(flmCanOpen(handle, path, &found) != 0, readable);
     QCOMPARE(found, format);
@@ -153,17 +110,16 @@ void TestFlm::canOpenDecidesByContent()
 
 void TestFlm::failedLoadKeepsHandleUsable()
 {
-    QFile source(m_pattern);
-    QVERIFY(source.open(QIODevice::ReadOnly));
-    const QByteArray png = source.readAll();
-    const QString truncated = write("truncated.png", png.left(png.size() / 2));
+    const QByteArray png = imagetest::readFile(m_pattern);
+    QVERIFY(!png.isEmpty());
+    const QString truncated = imagetest::writeFile(m_dir, "truncated.png", png.left(png.size() / 2));
 
-    Handle handle;
+    imagetest::Handle handle;
     QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
     QVERIFY(flmLoadFromFile(handle, truncated) != 0);
     QVERIFY(flmLoadFromFile(handle, m_dir.filePath("missing.png")) != 0);
-    QCOMPARE(sizeOf(handle), QSize(3, 2));
-    QCOMPARE(render(handle).pixel(2, 1), pattern().pixel(2, 1));
+    QCOMPARE(imagetest::slideSize(handle), QSize(3, 2));
+    QCOMPARE(imagetest::currentSlide(handle).pixel(2, 1), pattern().pixel(2, 1));
     QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
 }
 
@@ -192,7 +148,7 @@ void TestFlm::transforms()
     QFETCH(QPoint, topLeftGoesTo);
     QFETCH(QPoint, topRightGoesTo);
 
-    Handle handle;
+    imagetest::Handle handle;
     QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
     const QStringList words = operation.split(' ');
     int result = -1;
@@ -203,8 +159,8 @@ void TestFlm::transforms()
     else
         result = flmCrop(handle, words[1].toInt(), words[2].toInt(), words[3].toInt(), words[4].toInt(), 0, 1);
     QCOMPARE(result, 0);
-    QCOMPARE(sizeOf(handle), size);
-    const QImage image = render(handle);
+    QCOMPARE(imagetest::slideSize(handle), size);
+    const QImage image = imagetest::currentSlide(handle);
     if (topLeftGoesTo.x() >= 0)
         QCOMPARE(QColor(image.pixel(topLeftGoesTo)), QColor(pattern().pixel(0, 0)));
     if (topRightGoesTo.x() >= 0)
@@ -224,14 +180,14 @@ void TestFlm::badTransformsChangeNothing_data()
 void TestFlm::badTransformsChangeNothing()
 {
     QFETCH(QString, operation);
-    Handle handle;
+    imagetest::Handle handle;
     QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
     const QStringList words = operation.split(' ');
     const int result = words[0] == "rotate"
         ? flmRotate(handle, words[1].toDouble(), 0, 0, -1)
         : flmCrop(handle, words[1].toInt(), words[2].toInt(), words[3].toInt(), words[4].toInt(), 0, 1);
     QVERIFY(result != 0);
-    QCOMPARE(render(handle), pattern().convertToFormat(QImage::Format_ARGB32));
+    QCOMPARE(imagetest::currentSlide(handle), pattern().convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 void TestFlm::stretchPlayShrinksSmoothAndMagnifiesSharp()
@@ -243,7 +199,7 @@ void TestFlm::stretchPlayShrinksSmoothAndMagnifiesSharp()
             stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
     const QString path = m_dir.filePath("stripes.png");
     QVERIFY(stripes.save(path, "PNG"));
-    Handle handle;
+    imagetest::Handle handle;
     QCOMPARE(flmLoadFromFile(handle, path), 0);
 
     QImage small(2, 2, QImage::Format_RGB32);
@@ -269,7 +225,7 @@ void TestFlm::stretchPlayShrinksSmoothAndMagnifiesSharp()
 
 void TestFlm::stretchPlaySourceRectangle()
 {
-    Handle handle;
+    imagetest::Handle handle;
     QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
     QImage target(4, 4, QImage::Format_RGB32);
     target.fill(Qt::black);
@@ -284,7 +240,7 @@ void TestFlm::stretchPlaySourceRectangle()
 
 void TestFlm::openFilterString()
 {
-    Handle handle;
+    imagetest::Handle handle;
     char buffer[2048];
     QCOMPARE(flmGetOpenDialogString(handle, buffer, sizeof buffer, 0), 0);
     QCOMPARE(QByteArray(buffer), QByteArray("All Images"));
@@ -298,7 +254,7 @@ void TestFlm::openFilterString()
 
 void TestFlm::filterStringInTooSmallBuffer()
 {
-    Handle handle;
+    imagetest::Handle handle;
     char buffer[40];
     std::fill(std::begin(buffer), std::end(buffer), 'x');
     QVERIFY(flmGetOpenDialogString(handle, buffer, sizeof buffer, 0) != 0);
@@ -308,15 +264,13 @@ void TestFlm::filterStringInTooSmallBuffer()
 
 void TestFlm::saveReplacesTargetOnlyWhenWritten()
 {
-    const QString target = write("keep.bmp", "precious");
-    Handle handle;
+    const QString target = imagetest::writeFile(m_dir, "keep.bmp", "precious");
+    imagetest::Handle handle;
     QCOMPARE(flmLoadFromFile(handle, m_pattern), 0);
     FlmSaveOptions options;
     options.field[FlmSaveOptions::kFormat] = 99;  // no such writer
     QVERIFY(flmSaveToFile(handle, &options, target) != 0);
-    QFile file(target);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("precious"));
+    QCOMPARE(imagetest::readFile(target), QByteArray("precious"));
     QVERIFY(flmSaveToFile(handle, &options, m_dir.filePath("no/such/folder/x.bmp")) != 0);
 }
 

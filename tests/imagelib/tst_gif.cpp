@@ -2,8 +2,6 @@
 #include <memory>
 #include <vector>
 
-#include <QFile>
-#include <QPainter>
 #include <QRect>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,6 +9,7 @@
 #include <gif_lib.h>
 
 #include "imagelib/flm.h"
+#include "imagelib/imagetest.h"
 
 namespace {
 
@@ -141,32 +140,12 @@ QByteArray disposalGif(int disposal, const QRect& middle = QRect(1, 1, 2, 2))
                      {.rect = corner, .indices = filled(corner, kBlue)}});
 }
 
-QImage currentSlide(FLMHANDLE handle)
-{
-    int size[2] = {};
-    if (flmGetSize(handle, -1, size) != 0)
-        return {};
-    QImage image(size[0], size[1], QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const FlmRect rect{0, 0, size[0], size[1]};
-    flmPlay(handle, &painter, &rect, 0);
-    return image;
-}
-
-int cancelAtProgress(const FlmCallbackRecord* record)
-{
-    return record->event == kFlmProgress ? 0 : 1;
-}
-
 } // namespace
 
 class TestGif : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup();
     void composites_data();
     void composites();
     void walksSlides_data();
@@ -180,31 +159,21 @@ private Q_SLOTS:
     void cancelStopsLoading();
 
 private:
-    QString writeFile(const QByteArray& bytes);
+    QString writeFile(const QByteArray& bytes) const;
 
     QTemporaryDir m_dir;
-    FLMHANDLE m_handle = nullptr;
+    imagetest::Handle m_handle;
 };
 
 void TestGif::init()
 {
     QVERIFY(m_dir.isValid());
-    QCOMPARE(flmOpenHandle(&m_handle), 0);
+    QVERIFY(m_handle.reopen());
 }
 
-void TestGif::cleanup()
+QString TestGif::writeFile(const QByteArray& bytes) const
 {
-    flmCloseHandle(m_handle);
-    m_handle = nullptr;
-}
-
-QString TestGif::writeFile(const QByteArray& bytes)
-{
-    const QString path = m_dir.filePath(QStringLiteral("case.gif"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return path;
+    return imagetest::writeFile(m_dir, QStringLiteral("case.gif"), bytes);
 }
 
 void TestGif::composites_data()
@@ -303,7 +272,7 @@ void TestGif::composites()
     QCOMPARE(flmLoadFromFile(m_handle, writeFile(gif)), 0);
     for (int i = 0; i < slide; ++i)
         QCOMPARE(flmNext(m_handle), 0);
-    const QImage decoded = currentSlide(m_handle);
+    const QImage decoded = imagetest::currentSlide(m_handle);
     QCOMPARE(decoded, expected);
 }
 
@@ -325,8 +294,7 @@ void TestGif::walksSlides()
         frames.append({.rect = screen, .indices = filled(screen, char(frames.size() % 4)), .delayCs = delay});
     QCOMPARE(flmLoadFromFile(m_handle, writeFile(buildGif(screen.size(), kColours, frames))), 0);
 
-    int slides = 0;
-    QCOMPARE(flmGetSlidesNumber(m_handle, &slides), 0);
+    const int slides = imagetest::slideCount(m_handle);
     QCOMPARE(slides, int(delaysCs.size()));
     for (int i = 0; i < slides; ++i) {
         int delay = -1;
@@ -335,7 +303,7 @@ void TestGif::walksSlides()
         int current = -1;
         QCOMPARE(flmGetCurrentSlide(m_handle, &current), 0);
         QCOMPARE(current, i);
-        QCOMPARE(currentSlide(m_handle).pixel(0, 0), kColours[i % 4]);
+        QCOMPARE(imagetest::currentSlide(m_handle).pixel(0, 0), kColours[i % 4]);
         QCOMPARE(flmNext(m_handle) != 0, i == slides - 1);
     }
     QCOMPARE(flmFirst(m_handle), 0);
@@ -372,9 +340,7 @@ void TestGif::keepsFramesBeforeDamage()
     QVERIFY(!gif.isEmpty());
     const QString path = writeFile(gif.chopped(cutFromEnd));
     QCOMPARE(flmLoadFromFile(m_handle, path) == 0, slides > 0);
-    int count = 0;
-    QCOMPARE(flmGetSlidesNumber(m_handle, &count), 0);
-    QCOMPARE(count, slides);
+    QCOMPARE(imagetest::slideCount(m_handle), slides);
 }
 
 void TestGif::refusesHostileFiles_data()
@@ -398,9 +364,7 @@ void TestGif::refusesHostileFiles()
 {
     QFETCH(QByteArray, gif);
     QVERIFY(flmLoadFromFile(m_handle, writeFile(gif)) != 0);
-    int empty = 0;
-    QCOMPARE(flmIsEmpty(m_handle, &empty), 0);
-    QVERIFY(empty != 0);
+    QVERIFY(imagetest::isEmpty(m_handle));
 }
 
 void TestGif::readsHeader_data()
@@ -441,7 +405,7 @@ void TestGif::cancelStopsLoading()
     const QRect screen(0, 0, 2, 2);
     const QString path = writeFile(buildGif(screen.size(), kColours, {{.rect = screen, .indices = filled(screen, 0)}}));
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
-    flmSetCallback(m_handle, cancelAtProgress, nullptr);
+    flmSetCallback(m_handle, imagetest::cancelAtProgress, nullptr);
     QVERIFY(flmLoadFromFile(m_handle, path) != 0);
 }
 

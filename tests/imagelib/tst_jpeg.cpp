@@ -3,9 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <QFile>
-#include <QPainter>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -14,6 +11,7 @@
 #include <jpeglib.h>
 
 #include "imagelib/flm.h"
+#include "imagelib/imagetest.h"
 
 namespace {
 
@@ -99,48 +97,38 @@ QImage flatImage(int width, int height, QRgb colour)
     return image;
 }
 
-void append16(QByteArray& bytes, quint16 value, bool bigEndian)
+void appendEntry(QByteArray& bytes, quint16 tag, quint16 type, quint32 value,
+                 QSysInfo::Endian order = QSysInfo::LittleEndian)
 {
-    bytes.append(char(bigEndian ? value >> 8 : value & 0xFF)).append(char(bigEndian ? value & 0xFF : value >> 8));
-}
-
-void append32(QByteArray& bytes, quint32 value, bool bigEndian)
-{
-    append16(bytes, quint16(bigEndian ? value >> 16 : value & 0xFFFF), bigEndian);
-    append16(bytes, quint16(bigEndian ? value & 0xFFFF : value >> 16), bigEndian);
-}
-
-void appendEntry(QByteArray& bytes, quint16 tag, quint16 type, quint32 value, bool bigEndian)
-{
-    append16(bytes, tag, bigEndian);
-    append16(bytes, type, bigEndian);
-    append32(bytes, 1, bigEndian);
+    imagetest::append16(bytes, tag, order);
+    imagetest::append16(bytes, type, order);
+    imagetest::append32(bytes, 1, order);
     if (type == 3) {
-        append16(bytes, quint16(value), bigEndian);
-        append16(bytes, 0, bigEndian);
+        imagetest::append16(bytes, quint16(value), order);
+        imagetest::append16(bytes, 0, order);
     } else {
-        append32(bytes, value, bigEndian);
+        imagetest::append32(bytes, value, order);
     }
 }
 
 // An APP1 payload as cameras write it: IFD0 with the orientation (none when 0), IFD1 pointing
 // at the thumbnail (none when empty).
-QByteArray exifBlock(int orientation, const QByteArray& thumbnail = {}, bool bigEndian = false)
+QByteArray exifBlock(int orientation, const QByteArray& thumbnail = {}, QSysInfo::Endian order = QSysInfo::LittleEndian)
 {
-    QByteArray tiff = bigEndian ? QByteArray("MM\0*", 4) : QByteArray("II*\0", 4);
-    append32(tiff, 8, bigEndian);
+    QByteArray tiff = order == QSysInfo::BigEndian ? QByteArray("MM\0*", 4) : QByteArray("II*\0", 4);
+    imagetest::append32(tiff, 8, order);
     const quint16 entries = orientation > 0 ? 1 : 0;
-    append16(tiff, entries, bigEndian);
+    imagetest::append16(tiff, entries, order);
     if (entries)
-        appendEntry(tiff, 0x0112, 3, quint32(orientation), bigEndian);
+        appendEntry(tiff, 0x0112, 3, quint32(orientation), order);
     const quint32 ifd1 = quint32(tiff.size()) + 4;
-    append32(tiff, thumbnail.isEmpty() ? 0 : ifd1, bigEndian);
+    imagetest::append32(tiff, thumbnail.isEmpty() ? 0 : ifd1, order);
     if (!thumbnail.isEmpty()) {
-        append16(tiff, 2, bigEndian);
+        imagetest::append16(tiff, 2, order);
         const quint32 data = ifd1 + 2 + 2 * 12 + 4;
-        appendEntry(tiff, 0x0201, 4, data, bigEndian);
-        appendEntry(tiff, 0x0202, 4, quint32(thumbnail.size()), bigEndian);
-        append32(tiff, 0, bigEndian);
+        appendEntry(tiff, 0x0201, 4, data, order);
+        appendEntry(tiff, 0x0202, 4, quint32(thumbnail.size()), order);
+        imagetest::append32(tiff, 0, order);
         tiff += thumbnail;
     }
     return QByteArray("Exif\0\0", 6) + tiff;
@@ -158,35 +146,12 @@ qsizetype scanData(const QByteArray& jpeg, qsizetype scan)
     return scan + 2 + (uchar(jpeg[scan + 2]) << 8 | uchar(jpeg[scan + 3]));
 }
 
-double meanDifference(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return 255;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
-        }
-    }
-    return sum / (3.0 * a.width() * a.height());
-}
-
-bool near(QRgb actual, QRgb expected, int tolerance = 24)
-{
-    return qAbs(qRed(actual) - qRed(expected)) <= tolerance && qAbs(qGreen(actual) - qGreen(expected)) <= tolerance &&
-           qAbs(qBlue(actual) - qBlue(expected)) <= tolerance;
-}
+// How far a colour after JPEG compression may drift from a flat area's colour.
+constexpr int kColourTolerance = 24;
 
 QString hex(QRgb colour)
 {
     return QString::number(colour & 0xFFFFFF, 16);
-}
-
-int cancelAll(const FlmCallbackRecord* record)
-{
-    return record->event == kFlmProgress ? 0 : 1;
 }
 
 } // namespace
@@ -195,7 +160,6 @@ class TestJpeg : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup();
     void roundTrip_data();
     void roundTrip();
     void qualityAffectsSize();
@@ -218,52 +182,16 @@ private Q_SLOTS:
     void independentReader();
 
 private:
-    QString writeFile(const QString& name, const QByteArray& bytes) const;
-    QSize loadedSize() const;
-    QImage pixels() const;
     QString m_good;
     QTemporaryDir m_dir;
-    FLMHANDLE m_handle = nullptr;
+    imagetest::Handle m_handle;
 };
 
 void TestJpeg::init()
 {
     QVERIFY(m_dir.isValid());
-    QCOMPARE(flmOpenHandle(&m_handle), 0);
-    m_good = writeFile(QStringLiteral("good.jpg"), encodeJpeg(rawOf(testPattern(48, 40))));
-}
-
-void TestJpeg::cleanup()
-{
-    flmCloseHandle(m_handle);
-    m_handle = nullptr;
-}
-
-QString TestJpeg::writeFile(const QString& name, const QByteArray& bytes) const
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-QSize TestJpeg::loadedSize() const
-{
-    int size[2] = {-1, -1};
-    return flmGetSize(m_handle, -1, size) == 0 ? QSize(size[0], size[1]) : QSize();
-}
-
-// The current slide as drawn by the library, unchanged pixel for pixel.
-QImage TestJpeg::pixels() const
-{
-    QImage canvas(loadedSize(), QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
-    QPainter painter(&canvas);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const FlmRect origin;
-    flmPlay(m_handle, &painter, &origin, 0);
-    return canvas;
+    QVERIFY(m_handle.reopen());
+    m_good = imagetest::writeFile(m_dir, QStringLiteral("good.jpg"), encodeJpeg(rawOf(testPattern(48, 40))));
 }
 
 void TestJpeg::roundTrip_data()
@@ -284,41 +212,34 @@ void TestJpeg::roundTrip()
     QFETCH(bool, grey);
     QFETCH(int, quality);
     QFETCH(double, tolerance);
-    const QString source = writeFile(QStringLiteral("source.jpg"), encodeJpeg(rawOf(testPattern(160, 120, grey))));
+    const QString source =
+        imagetest::writeFile(m_dir, QStringLiteral("source.jpg"), encodeJpeg(rawOf(testPattern(160, 120, grey))));
     FlmFileInfo info;
     QCOMPARE(flmGetFileInfo(m_handle, source, &info), 0);
     QCOMPARE(info.format, int(kFlmJpeg));
     QCOMPARE(QSize(info.width, info.height), QSize(160, 120));
     QCOMPARE(info.bitsPerPixel, grey ? 8 : 24);
     QCOMPARE(flmLoadFromFile(m_handle, source), 0);
-    const QImage decoded = pixels();
-    QVERIFY(meanDifference(decoded, testPattern(160, 120, grey).convertToFormat(decoded.format())) < 2.0);
+    const QImage decoded = imagetest::currentSlide(m_handle);
+    QVERIFY(imagetest::meanDifference(decoded, testPattern(160, 120, grey).convertToFormat(decoded.format())) < 2.0);
 
-    FlmSaveOptions options;
-    options.field[FlmSaveOptions::kFormat] = kFlmJpeg;
-    options.field[FlmSaveOptions::kQuality] = quality;
-    const QString saved = m_dir.filePath(QStringLiteral("saved.jpg"));
-    QCOMPARE(flmSaveToFile(m_handle, &options, saved), 0);
+    const QString saved = imagetest::save(m_handle, m_dir, QStringLiteral("saved.jpg"), kFlmJpeg, quality);
+    QVERIFY(!saved.isEmpty());
     QCOMPARE(flmGetFileInfo(m_handle, saved, &info), 0);
     QCOMPARE(info.bitsPerPixel, grey ? 8 : 24);
     QCOMPARE(flmLoadFromFile(m_handle, saved), 0);
-    const double difference = meanDifference(pixels(), decoded);
+    const double difference = imagetest::meanDifference(imagetest::currentSlide(m_handle), decoded);
     QVERIFY2(difference <= tolerance, qPrintable(QString::number(difference)));
 }
 
 void TestJpeg::qualityAffectsSize()
 {
-    QCOMPARE(flmLoadFromFile(m_handle, writeFile(QStringLiteral("in.jpg"), encodeJpeg(rawOf(testPattern(200, 150))))),
+    QCOMPARE(flmLoadFromFile(m_handle, imagetest::writeFile(m_dir, QStringLiteral("in.jpg"),
+                                                            encodeJpeg(rawOf(testPattern(200, 150))))),
              0);
     auto savedBytes = [this](int quality) {
-        FlmSaveOptions options;
-        options.field[FlmSaveOptions::kFormat] = kFlmJpeg;
-        options.field[FlmSaveOptions::kQuality] = quality;
-        const QString path = m_dir.filePath(QStringLiteral("q%1.jpg").arg(quality));
-        if (flmSaveToFile(m_handle, &options, path) != 0)
-            return QByteArray();
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return imagetest::readFile(
+            imagetest::save(m_handle, m_dir, QStringLiteral("q%1.jpg").arg(quality), kFlmJpeg, quality));
     };
     const QByteArray low = savedBytes(10);
     const QByteArray middle = savedBytes(50);
@@ -359,11 +280,11 @@ void TestJpeg::reducedDecode()
     QFETCH(QSize, expected);
     EncodeOptions options;
     options.app1 = exifBlock(orientation);
-    const QString path =
-        writeFile(QStringLiteral("big.jpg"), encodeJpeg(rawOf(testPattern(stored.width(), stored.height())), options));
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("big.jpg"),
+                                              encodeJpeg(rawOf(testPattern(stored.width(), stored.height())), options));
     QCOMPARE(flmSetLoadSizeHint(m_handle, hint.width(), hint.height()), 0);
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
-    QCOMPARE(loadedSize(), expected);
+    QCOMPARE(imagetest::slideSize(m_handle), expected);
 }
 
 void TestJpeg::exifThumbnail_data()
@@ -423,17 +344,17 @@ void TestJpeg::exifThumbnail()
     QByteArray file = encodeJpeg(rawOf(flatImage(640, 480, red)), options);
     if (cutMainData)
         file.truncate(scanData(file, file.lastIndexOf("\xFF\xDA")));
-    const QString path = writeFile(QStringLiteral("camera.jpg"), file);
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("camera.jpg"), file);
     QCOMPARE(flmSetLoadSizeHint(m_handle, hint.width(), hint.height()), 0);
     if (expected.isEmpty()) {
         QVERIFY(flmLoadFromFile(m_handle, path) != 0);
         return;
     }
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
-    QCOMPARE(loadedSize(), expected);
-    const QImage image = pixels();
+    QCOMPARE(imagetest::slideSize(m_handle), expected);
+    const QImage image = imagetest::currentSlide(m_handle);
     const QRgb centre = image.pixel(image.width() / 2, image.height() / 2);
-    QVERIFY2(near(centre, fromThumbnail ? blue : red), qPrintable(hex(centre)));
+    QVERIFY2(imagetest::near(centre, fromThumbnail ? blue : red, kColourTolerance), qPrintable(hex(centre)));
 }
 
 void TestJpeg::orientation_data()
@@ -469,21 +390,23 @@ void TestJpeg::orientation()
             quarters.setPixel(x, y, colours[(y / 16) * 2 + x / 32]);
     }
     EncodeOptions options;
-    options.app1 = exifBlock(orientation, {}, bigEndian);
-    const QString path = writeFile(QStringLiteral("turned.jpg"), encodeJpeg(rawOf(quarters), options));
+    options.app1 = exifBlock(orientation, {}, bigEndian ? QSysInfo::BigEndian : QSysInfo::LittleEndian);
+    const QString path =
+        imagetest::writeFile(m_dir, QStringLiteral("turned.jpg"), encodeJpeg(rawOf(quarters), options));
     const QSize upright = orientation >= 5 ? QSize(32, 64) : QSize(64, 32);
     FlmFileInfo info;
     QCOMPARE(flmGetFileInfo(m_handle, path, &info), 0);
     QCOMPARE(QSize(info.width, info.height), upright);
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
-    QCOMPARE(loadedSize(), upright);
-    const QImage image = pixels();
+    QCOMPARE(imagetest::slideSize(m_handle), upright);
+    const QImage image = imagetest::currentSlide(m_handle);
     const int right = image.width() - 3;
     const int bottom = image.height() - 3;
     const QPoint points[] = {{2, 2}, {right, 2}, {2, bottom}, {right, bottom}};
     for (int i = 0; i < 4; ++i) {
         const QRgb actual = image.pixel(points[i]);
-        QVERIFY2(near(actual, corners[i]), qPrintable(QStringLiteral("corner %1: %2").arg(i).arg(hex(actual))));
+        QVERIFY2(imagetest::near(actual, corners[i], kColourTolerance),
+                 qPrintable(QStringLiteral("corner %1: %2").arg(i).arg(hex(actual))));
     }
 }
 
@@ -493,23 +416,23 @@ void TestJpeg::hostileExif_data()
     QTest::addColumn<QSize>("expected");
     const QByteArray header("Exif\0\0II*\0", 10);
     QByteArray loop = header;
-    append32(loop, 8, false);
-    append16(loop, 1, false);
-    appendEntry(loop, 0x0112, 3, 6, false);
-    append32(loop, 8, false); // IFD1 is IFD0 again
+    imagetest::append32(loop, 8);
+    imagetest::append16(loop, 1);
+    appendEntry(loop, 0x0112, 3, 6);
+    imagetest::append32(loop, 8); // IFD1 is IFD0 again
     QByteArray manyEntries = header;
-    append32(manyEntries, 8, false);
-    append16(manyEntries, 0xFFFF, false);
-    appendEntry(manyEntries, 0x0112, 3, 8, false);
+    imagetest::append32(manyEntries, 8);
+    imagetest::append16(manyEntries, 0xFFFF);
+    appendEntry(manyEntries, 0x0112, 3, 8);
     QByteArray longOrientation = header;
-    append32(longOrientation, 8, false);
-    append16(longOrientation, 1, false);
-    appendEntry(longOrientation, 0x0112, 4, 6, false);
-    append32(longOrientation, 0, false);
+    imagetest::append32(longOrientation, 8);
+    imagetest::append16(longOrientation, 1);
+    appendEntry(longOrientation, 0x0112, 4, 6);
+    imagetest::append32(longOrientation, 0);
     QByteArray thumbnailOutside = exifBlock(1, QByteArray(64, '\xFF'));
     thumbnailOutside.truncate(thumbnailOutside.size() - 32);
     QByteArray ifdOutside = header;
-    append32(ifdOutside, 0xFFFFFFF0, false);
+    imagetest::append32(ifdOutside, 0xFFFFFFF0);
 
     QTest::newRow("IFD1 loops to IFD0") << loop << QSize(40, 48);
     QTest::newRow("entry count past the end") << manyEntries << QSize(40, 48);
@@ -528,13 +451,14 @@ void TestJpeg::hostileExif()
     QFETCH(QSize, expected);
     EncodeOptions options;
     options.app1 = app1;
-    const QString path = writeFile(QStringLiteral("exif.jpg"), encodeJpeg(rawOf(testPattern(48, 40)), options));
+    const QString path =
+        imagetest::writeFile(m_dir, QStringLiteral("exif.jpg"), encodeJpeg(rawOf(testPattern(48, 40)), options));
     FlmFileInfo info;
     QCOMPARE(flmGetFileInfo(m_handle, path, &info), 0);
     QCOMPARE(QSize(info.width, info.height), expected);
     QCOMPARE(flmSetLoadSizeHint(m_handle, 6, 6), 0);
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
-    QCOMPARE(loadedSize(), QSize((expected.width() + 7) / 8, (expected.height() + 7) / 8));
+    QCOMPARE(imagetest::slideSize(m_handle), QSize((expected.width() + 7) / 8, (expected.height() + 7) / 8));
 }
 
 enum class Cut {
@@ -583,7 +507,7 @@ void TestJpeg::truncated()
     const qsizetype data = scanData(whole, scan);
     const qsizetype lengths[] = {
         0, 2, 3, frame + 6, scan, scan + 4, data, data + (whole.size() - data) / 2, whole.size() - 2};
-    const QString path = writeFile(QStringLiteral("cut.jpg"), whole.first(lengths[cut]));
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("cut.jpg"), whole.first(lengths[cut]));
 
     // The handle holds a picture before; a failed load must leave it there.
     QCOMPARE(flmLoadFromFile(m_handle, m_good), 0);
@@ -593,15 +517,15 @@ void TestJpeg::truncated()
         QCOMPARE(QSize(info.width, info.height), pattern.size());
     QCOMPARE(flmLoadFromFile(m_handle, path) == 0, loads);
     if (loads) {
-        QCOMPARE(loadedSize(), pattern.size());
+        QCOMPARE(imagetest::slideSize(m_handle), pattern.size());
         // The rows before the cut are the picture's own.
-        const QImage top = pixels().copy(0, 0, 96, 16);
-        QVERIFY(meanDifference(top, pattern.copy(0, 0, 96, 16).convertToFormat(top.format())) < 12);
+        const QImage top = imagetest::currentSlide(m_handle).copy(0, 0, 96, 16);
+        QVERIFY(imagetest::meanDifference(top, pattern.copy(0, 0, 96, 16).convertToFormat(top.format())) < 12);
     } else {
-        QCOMPARE(loadedSize(), QSize(48, 40));
+        QCOMPARE(imagetest::slideSize(m_handle), QSize(48, 40));
     }
     QCOMPARE(flmLoadFromFile(m_handle, m_good), 0);
-    QCOMPARE(loadedSize(), QSize(48, 40));
+    QCOMPARE(imagetest::slideSize(m_handle), QSize(48, 40));
 }
 
 void TestJpeg::garbage_data()
@@ -634,17 +558,17 @@ void TestJpeg::garbage()
     QRandomGenerator random(seed);
     for (int i = 0; i < noise; ++i)
         bytes.append(char(random.bounded(256)));
-    const QString path = writeFile(QStringLiteral("noise.jpg"), bytes);
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("noise.jpg"), bytes);
     // Anything may come of noise but a crash or a hang; the handle must stay usable.
     FlmFileInfo info;
     flmGetFileInfo(m_handle, path, &info);
     if (flmLoadFromFile(m_handle, path) == 0)
-        QVERIFY(!loadedSize().isEmpty());
+        QVERIFY(!imagetest::slideSize(m_handle).isEmpty());
     QCOMPARE(flmSetLoadSizeHint(m_handle, 16, 16), 0);
     flmLoadFromFile(m_handle, path);
     QCOMPARE(flmSetLoadSizeHint(m_handle, 0, 0), 0);
     QCOMPARE(flmLoadFromFile(m_handle, m_good), 0);
-    QCOMPARE(loadedSize(), QSize(48, 40));
+    QCOMPARE(imagetest::slideSize(m_handle), QSize(48, 40));
 }
 
 void TestJpeg::cmyk_data()
@@ -671,25 +595,26 @@ void TestJpeg::cmyk()
     }
     EncodeOptions options;
     options.storedSpace = J_COLOR_SPACE(storedSpace);
-    const QString path = writeFile(QStringLiteral("cmyk.jpg"), encodeJpeg(raw, options));
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("cmyk.jpg"), encodeJpeg(raw, options));
     FlmFileInfo info;
     QCOMPARE(flmGetFileInfo(m_handle, path, &info), 0);
     QCOMPARE(info.bitsPerPixel, 24);
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
-    const QRgb actual = pixels().pixel(16, 8);
-    QVERIFY2(near(actual, colour, 6), qPrintable(hex(actual)));
+    const QRgb actual = imagetest::currentSlide(m_handle).pixel(16, 8);
+    QVERIFY2(imagetest::near(actual, colour, 6), qPrintable(hex(actual)));
 }
 
 void TestJpeg::cancel()
 {
-    const QString path = writeFile(QStringLiteral("large.jpg"), encodeJpeg(rawOf(testPattern(400, 300))));
+    const QString path =
+        imagetest::writeFile(m_dir, QStringLiteral("large.jpg"), encodeJpeg(rawOf(testPattern(400, 300))));
     QCOMPARE(flmLoadFromFile(m_handle, m_good), 0);
-    QCOMPARE(flmSetCallback(m_handle, cancelAll, nullptr), 0);
+    QCOMPARE(flmSetCallback(m_handle, imagetest::cancelAtProgress, nullptr), 0);
     QVERIFY(flmLoadFromFile(m_handle, path) != 0);
-    QCOMPARE(loadedSize(), QSize(48, 40));
+    QCOMPARE(imagetest::slideSize(m_handle), QSize(48, 40));
     QCOMPARE(flmSetCallback(m_handle, nullptr, nullptr), 0);
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
-    QCOMPARE(loadedSize(), QSize(400, 300));
+    QCOMPARE(imagetest::slideSize(m_handle), QSize(400, 300));
 }
 
 void TestJpeg::independentReader_data()
@@ -710,21 +635,14 @@ void TestJpeg::independentReader()
     const QString gm = QStandardPaths::findExecutable(QStringLiteral("gm"));
     if (gm.isEmpty())
         QSKIP("GraphicsMagick (gm) is not installed");
-    QCOMPARE(
-        flmLoadFromFile(m_handle, writeFile(QStringLiteral("in.jpg"), encodeJpeg(rawOf(testPattern(120, 80, grey))))),
-        0);
-    FlmSaveOptions options;
-    options.field[FlmSaveOptions::kFormat] = format;
-    options.field[FlmSaveOptions::kQuality] = 85;
-    const QString path = m_dir.filePath(QStringLiteral("written"));
-    QCOMPARE(flmSaveToFile(m_handle, &options, path), 0);
+    QCOMPARE(flmLoadFromFile(m_handle, imagetest::writeFile(m_dir, QStringLiteral("in.jpg"),
+                                                            encodeJpeg(rawOf(testPattern(120, 80, grey))))),
+             0);
+    const QString path = imagetest::save(m_handle, m_dir, QStringLiteral("written"), format, 85);
+    QVERIFY(!path.isEmpty());
     const QString fields = format == kFlmJpeg ? QStringLiteral("%m %w %h %r %[JPEG-Sampling-factors] %[JPEG-Quality]")
                                               : QStringLiteral("%m %w %h %r");
-    QProcess identify;
-    identify.start(gm, {QStringLiteral("identify"), QStringLiteral("-format"), fields, path});
-    QVERIFY(identify.waitForFinished(30000));
-    QCOMPARE(identify.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(identify.readAllStandardOutput()).trimmed(), expected);
+    QCOMPARE(imagetest::identify(gm, fields, path), expected);
 }
 
 QTEST_GUILESS_MAIN(TestJpeg)

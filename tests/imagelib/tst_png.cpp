@@ -2,9 +2,6 @@
 // colour type and depth; what our writer produces is read back by Qt's own PNG reader.
 #include <vector>
 
-#include <QFile>
-#include <QPainter>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,6 +10,7 @@
 #include <zlib.h>
 
 #include "imagelib/flm.h"
+#include "imagelib/imagetest.h"
 
 namespace {
 
@@ -163,11 +161,10 @@ void appendChunk(QByteArray& file, const char* type, const QByteArray& data)
 {
     QByteArray chunk(type, 4);
     chunk += data;
-    const quint32 length = quint32(data.size());
-    file.append(char(length >> 24)).append(char(length >> 16)).append(char(length >> 8)).append(char(length));
+    imagetest::append32(file, quint32(data.size()), QSysInfo::BigEndian);
     file += chunk;
     const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size())));
-    file.append(char(crc >> 24)).append(char(crc >> 16)).append(char(crc >> 8)).append(char(crc));
+    imagetest::append32(file, crc, QSysInfo::BigEndian);
 }
 
 // A PNG whose IHDR says what it likes, with a little image data after it.
@@ -175,18 +172,13 @@ QByteArray handMadePng(quint32 width, quint32 height, int depth, int colourType)
 {
     QByteArray file("\x89PNG\r\n\x1A\n", 8);
     QByteArray header;
-    for (quint32 value : {width, height})
-        header.append(char(value >> 24)).append(char(value >> 16)).append(char(value >> 8)).append(char(value));
+    imagetest::append32(header, width, QSysInfo::BigEndian);
+    imagetest::append32(header, height, QSysInfo::BigEndian);
     header.append(char(depth)).append(char(colourType)).append(3, '\0');
     appendChunk(file, "IHDR", header);
     appendChunk(file, "IDAT", QByteArray("\x78\x9C\x63\x00\x00\x00\x01\x00\x01", 9));
     appendChunk(file, "IEND", {});
     return file;
-}
-
-int cancelAll(const FlmCallbackRecord* record)
-{
-    return record->event == kFlmProgress ? 0 : 1;
 }
 
 } // namespace
@@ -197,7 +189,6 @@ class TestPng : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup();
     void roundTrip_data();
     void roundTrip();
     void hostile_data();
@@ -207,61 +198,16 @@ private Q_SLOTS:
     void independentReader();
 
 private:
-    QString writeFile(const QString& name, const QByteArray& bytes) const;
-    QString save(const QString& name) const;
-    QSize loadedSize() const;
-    QImage pixels() const;
     QString m_good;
     QTemporaryDir m_dir;
-    FLMHANDLE m_handle = nullptr;
+    imagetest::Handle m_handle;
 };
 
 void TestPng::init()
 {
     QVERIFY(m_dir.isValid());
-    QCOMPARE(flmOpenHandle(&m_handle), 0);
-    m_good = writeFile(QStringLiteral("good.png"), encodePng({}));
-}
-
-void TestPng::cleanup()
-{
-    flmCloseHandle(m_handle);
-    m_handle = nullptr;
-}
-
-QString TestPng::writeFile(const QString& name, const QByteArray& bytes) const
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-QString TestPng::save(const QString& name) const
-{
-    FlmSaveOptions options;
-    options.field[FlmSaveOptions::kFormat] = kFlmPng;
-    const QString path = m_dir.filePath(name);
-    return flmSaveToFile(m_handle, &options, path) == 0 ? path : QString();
-}
-
-QSize TestPng::loadedSize() const
-{
-    int size[2] = {-1, -1};
-    return flmGetSize(m_handle, -1, size) == 0 ? QSize(size[0], size[1]) : QSize();
-}
-
-// The current slide as drawn by the library, premultiplied, unchanged pixel for pixel.
-QImage TestPng::pixels() const
-{
-    QImage canvas(loadedSize(), QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
-    QPainter painter(&canvas);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const FlmRect origin;
-    flmPlay(m_handle, &painter, &origin, 0);
-    return canvas;
+    QVERIFY(m_handle.reopen());
+    m_good = imagetest::writeFile(m_dir, QStringLiteral("good.png"), encodePng({}));
 }
 
 void TestPng::roundTrip_data()
@@ -295,14 +241,14 @@ void TestPng::roundTrip()
     QFETCH(PngInput, input);
     QFETCH(int, bitsPerPixel);
     QFETCH(bool, alpha);
-    const QString path = writeFile(QStringLiteral("in.png"), encodePng(input));
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("in.png"), encodePng(input));
     FlmFileInfo info;
     QCOMPARE(flmGetFileInfo(m_handle, path, &info), 0);
     QCOMPARE(info.format, int(kFlmPng));
     QCOMPARE(QSize(info.width, info.height), QSize(kWidth, kHeight));
     QCOMPARE(info.bitsPerPixel, bitsPerPixel);
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
-    const QImage decoded = pixels();
+    const QImage decoded = imagetest::currentSlide(m_handle);
     QCOMPARE(decoded.size(), QSize(kWidth, kHeight));
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
@@ -315,7 +261,7 @@ void TestPng::roundTrip()
         }
     }
 
-    const QString saved = save(QStringLiteral("saved.png"));
+    const QString saved = imagetest::save(m_handle, m_dir, QStringLiteral("saved.png"), kFlmPng);
     QVERIFY(!saved.isEmpty());
     QCOMPARE(flmGetFileInfo(m_handle, saved, &info), 0);
     QCOMPARE(info.bitsPerPixel, alpha ? 32 : 24);
@@ -323,7 +269,7 @@ void TestPng::roundTrip()
     const QImage independent = QImage(saved).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QCOMPARE(independent, decoded);
     QCOMPARE(flmLoadFromFile(m_handle, saved), 0);
-    QCOMPARE(pixels(), decoded);
+    QCOMPARE(imagetest::currentSlide(m_handle), decoded);
 }
 
 void TestPng::hostile_data()
@@ -358,23 +304,21 @@ void TestPng::hostile()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, headerReadable);
     QFETCH(bool, loads);
-    const QString path = writeFile(QStringLiteral("hostile.png"), bytes);
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("hostile.png"), bytes);
     QCOMPARE(flmLoadFromFile(m_handle, m_good), 0);
     FlmFileInfo info;
     QCOMPARE(flmGetFileInfo(m_handle, path, &info) == 0, headerReadable);
     QCOMPARE(flmLoadFromFile(m_handle, path) == 0, loads);
     // Failed loads keep the picture the handle had, and the handle goes on working.
-    QCOMPARE(loadedSize(), QSize(kWidth, kHeight));
+    QCOMPARE(imagetest::slideSize(m_handle), QSize(kWidth, kHeight));
     QCOMPARE(flmLoadFromFile(m_handle, m_good), 0);
 }
 
 void TestPng::cancel()
 {
-    QCOMPARE(flmSetCallback(m_handle, cancelAll, nullptr), 0);
+    QCOMPARE(flmSetCallback(m_handle, imagetest::cancelAtProgress, nullptr), 0);
     QVERIFY(flmLoadFromFile(m_handle, m_good) != 0);
-    int empty = 0;
-    QCOMPARE(flmIsEmpty(m_handle, &empty), 0);
-    QVERIFY(empty);
+    QVERIFY(imagetest::isEmpty(m_handle));
     QCOMPARE(flmSetCallback(m_handle, nullptr, nullptr), 0);
     QCOMPARE(flmLoadFromFile(m_handle, m_good), 0);
 }
@@ -396,14 +340,10 @@ void TestPng::independentReader()
     const QString gm = QStandardPaths::findExecutable(QStringLiteral("gm"));
     if (gm.isEmpty())
         QSKIP("GraphicsMagick (gm) is not installed");
-    QCOMPARE(flmLoadFromFile(m_handle, writeFile(QStringLiteral("in.png"), encodePng(input))), 0);
-    const QString path = save(QStringLiteral("written.png"));
+    QCOMPARE(flmLoadFromFile(m_handle, imagetest::writeFile(m_dir, QStringLiteral("in.png"), encodePng(input))), 0);
+    const QString path = imagetest::save(m_handle, m_dir, QStringLiteral("written.png"), kFlmPng);
     QVERIFY(!path.isEmpty());
-    QProcess identify;
-    identify.start(gm, {QStringLiteral("identify"), QStringLiteral("-format"), QStringLiteral("%m %w %h %A %q"), path});
-    QVERIFY(identify.waitForFinished(30000));
-    QCOMPARE(identify.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(identify.readAllStandardOutput()).trimmed(), expected);
+    QCOMPARE(imagetest::identify(gm, QStringLiteral("%m %w %h %A %q"), path), expected);
 }
 
 QTEST_GUILESS_MAIN(TestPng)

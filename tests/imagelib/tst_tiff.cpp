@@ -1,8 +1,6 @@
 #include <cstring>
 #include <vector>
 
-#include <QFile>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -10,6 +8,7 @@
 #include <tiffio.h>
 
 #include "imagelib/flm.h"
+#include "imagelib/imagetest.h"
 
 namespace {
 
@@ -110,8 +109,7 @@ QByteArray buildTiff(const QString& path, const QList<Page>& pages, bool big = f
     for (const Page& page : pages)
         ok = ok && writePage(tiff, page);
     TIFFClose(tiff);
-    QFile file(path);
-    return ok && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return ok ? imagetest::readFile(path) : QByteArray();
 }
 
 // Offset of the n-th directory of a little-endian classic TIFF.
@@ -143,38 +141,12 @@ bool patchTag(QByteArray& tiff, int page, quint16 tag, quint32 value)
     return false;
 }
 
-QImage currentSlide(FLMHANDLE handle)
-{
-    int size[2] = {};
-    if (flmGetSize(handle, -1, size) != 0)
-        return {};
-    QImage image(size[0], size[1], QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const FlmRect rect{0, 0, size[0], size[1]};
-    flmPlay(handle, &painter, &rect, 0);
-    return image;
-}
-
-int cancelAtProgress(const FlmCallbackRecord* record)
-{
-    return record->event == kFlmProgress ? 0 : 1;
-}
-
-bool close(QRgb a, QRgb b)
-{
-    return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1 && qAbs(qBlue(a) - qBlue(b)) <= 1 &&
-           qAbs(qAlpha(a) - qAlpha(b)) <= 1;
-}
-
 } // namespace
 
 class TestTiff : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup();
     void decodesPages_data();
     void decodesPages();
     void keepsPagesBeforeDamage_data();
@@ -185,31 +157,15 @@ private Q_SLOTS:
 
 private:
     QString path(const QString& name) const { return m_dir.filePath(name); }
-    QString writeFile(const QByteArray& bytes);
 
     QTemporaryDir m_dir;
-    FLMHANDLE m_handle = nullptr;
+    imagetest::Handle m_handle;
 };
 
 void TestTiff::init()
 {
     QVERIFY(m_dir.isValid());
-    QCOMPARE(flmOpenHandle(&m_handle), 0);
-}
-
-void TestTiff::cleanup()
-{
-    flmCloseHandle(m_handle);
-    m_handle = nullptr;
-}
-
-QString TestTiff::writeFile(const QByteArray& bytes)
-{
-    const QString target = path(QStringLiteral("case.tif"));
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return target;
+    QVERIFY(m_handle.reopen());
 }
 
 void TestTiff::decodesPages_data()
@@ -240,16 +196,15 @@ void TestTiff::decodesPages()
     QVERIFY(flmCanOpen(m_handle, file, &format) != 0);
     QCOMPARE(format, int(kFlmTiff));
     QCOMPARE(flmLoadFromFile(m_handle, file), 0);
-    int slides = 0;
-    QCOMPARE(flmGetSlidesNumber(m_handle, &slides), 0);
+    const int slides = imagetest::slideCount(m_handle);
     QCOMPARE(slides, int(pages.size()));
     for (int i = 0; i < slides; ++i) {
         const Page& page = pages[i];
-        const QImage decoded = currentSlide(m_handle);
+        const QImage decoded = imagetest::currentSlide(m_handle);
         QCOMPARE(decoded.size(), QSize(page.width, page.height));
         for (int y = 0; y < page.height; ++y) {
             for (int x = 0; x < page.width; ++x) {
-                if (!close(decoded.pixel(x, y), expectedPixel(page, x, y)))
+                if (!imagetest::near(decoded.pixel(x, y), expectedPixel(page, x, y), 1))
                     QFAIL(qPrintable(QStringLiteral("page %1 pixel %2,%3: %4, expected %5")
                                          .arg(i)
                                          .arg(x)
@@ -291,10 +246,8 @@ void TestTiff::keepsPagesBeforeDamage()
 {
     QFETCH(QByteArray, tiff);
     QFETCH(int, slides);
-    QCOMPARE(flmLoadFromFile(m_handle, writeFile(tiff)) == 0, slides > 0);
-    int count = 0;
-    QCOMPARE(flmGetSlidesNumber(m_handle, &count), 0);
-    QCOMPARE(count, slides);
+    QCOMPARE(flmLoadFromFile(m_handle, imagetest::writeFile(m_dir, QStringLiteral("case.tif"), tiff)) == 0, slides > 0);
+    QCOMPARE(imagetest::slideCount(m_handle), slides);
 }
 
 void TestTiff::readsHeader_data()
@@ -328,7 +281,7 @@ void TestTiff::cancelStopsLoading()
     const QString file = path(QStringLiteral("cancel.tif"));
     QVERIFY(!buildTiff(file, {{.width = 4, .height = 4}}).isEmpty());
     QCOMPARE(flmLoadFromFile(m_handle, file), 0);
-    flmSetCallback(m_handle, cancelAtProgress, nullptr);
+    flmSetCallback(m_handle, imagetest::cancelAtProgress, nullptr);
     QVERIFY(flmLoadFromFile(m_handle, file) != 0);
 }
 
