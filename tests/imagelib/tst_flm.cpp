@@ -37,6 +37,7 @@ private Q_SLOTS:
     void stretchPlaySourceRectangle();
     void openFilterString();
     void filterStringInTooSmallBuffer();
+    void saveFilterListsWritersInDialogOrder();
     void saveReplacesTargetOnlyWhenWritten();
 
 private:
@@ -260,6 +261,16 @@ void TestFlm::filterStringInTooSmallBuffer()
     QVERIFY(flmGetOpenDialogString(handle, buffer, sizeof buffer, 0) != 0);
     QCOMPARE(buffer[0], '\0');
     QVERIFY(flmFilterToQt(buffer, sizeof buffer).isEmpty());
+}
+
+void TestFlm::saveFilterListsWritersInDialogOrder()
+{
+    imagetest::Handle handle;
+    char buffer[1024];
+    QCOMPARE(flmGetSaveDialogString(handle, buffer, sizeof buffer), 0);
+    QCOMPARE(flmFilterToQt(buffer, sizeof buffer),
+             QStringLiteral("Windows Bitmap (*.bmp *.dib);;JPEG File (*.jpg *.jpeg *.jpe *.jfif *.jif);;"
+                            "Portable Network Graphic (*.png)"));
 }
 
 void TestFlm::saveReplacesTargetOnlyWhenWritten()

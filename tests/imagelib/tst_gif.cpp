@@ -157,6 +157,7 @@ private Q_SLOTS:
     void readsHeader_data();
     void readsHeader();
     void cancelStopsLoading();
+    void transformsApplyToEverySlide();
 
 private:
     QString writeFile(const QByteArray& bytes) const;
@@ -407,6 +408,20 @@ void TestGif::cancelStopsLoading()
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
     flmSetCallback(m_handle, imagetest::cancelAtProgress, nullptr);
     QVERIFY(flmLoadFromFile(m_handle, path) != 0);
+}
+
+void TestGif::transformsApplyToEverySlide()
+{
+    QCOMPARE(flmLoadFromFile(m_handle, writeFile(disposalGif(DISPOSE_DO_NOT))), 0);
+    QCOMPARE(flmCrop(m_handle, 0, 0, 3, 2, 0, 3), 0);
+    QCOMPARE(flmRotate(m_handle, 90.0, 0, 0, -1), 0);
+    // The 3 x 2 top-left corner of each slide, turned clockwise.
+    const char* expected[] = {"rrrrrr", "rrgrgr", "rbgrgr"};
+    QCOMPARE(flmFirst(m_handle), 0);
+    for (const char* slide : expected) {
+        QCOMPARE(imagetest::currentSlide(m_handle), picture(2, slide));
+        flmNext(m_handle);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestGif)
