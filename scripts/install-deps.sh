@@ -13,7 +13,7 @@ packages=(
   # look at the program without a display
   xvfb xauth x11-utils imagemagick
   # independent readers used by tests
-  graphicsmagick libtiff-tools
+  graphicsmagick libtiff-tools libimage-exiftool-perl
   # peers of the benchmark
   libvips-tools libgdk-pixbuf2.0-bin
 )
