@@ -2,6 +2,7 @@
 // the reader is not checked against its own writer.
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -27,6 +28,8 @@ struct RawPicture {
 struct EncodeOptions {
     int quality = 95;
     bool progressive = false;
+    std::span<const jpeg_scan_info> scans;   // a progressive scan order of its own
+    bool fullChroma = false;                 // 4:4:4 rather than libjpeg's 4:2:0
     J_COLOR_SPACE storedSpace = JCS_UNKNOWN; // unknown: libjpeg's default for the input
     QByteArray app1;
 };
@@ -48,8 +51,14 @@ QByteArray encodeJpeg(const RawPicture& picture, const EncodeOptions& options = 
     if (options.storedSpace != JCS_UNKNOWN)
         jpeg_set_colorspace(&cinfo, options.storedSpace);
     jpeg_set_quality(&cinfo, options.quality, TRUE);
+    if (options.fullChroma)
+        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
     if (options.progressive)
         jpeg_simple_progression(&cinfo);
+    if (!options.scans.empty()) {
+        cinfo.scan_info = options.scans.data();
+        cinfo.num_scans = int(options.scans.size());
+    }
     jpeg_start_compress(&cinfo, TRUE);
     if (!options.app1.isEmpty())
         jpeg_write_marker(&cinfo, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(options.app1.constData()),
@@ -146,6 +155,28 @@ qsizetype scanData(const QByteArray& jpeg, qsizetype scan)
     return scan + 2 + (uchar(jpeg[scan + 2]) << 8 | uchar(jpeg[scan + 3]));
 }
 
+// Offset of the spectral selection start (Ss) in the scan header at `scan`; Se follows it.
+qsizetype spectrumStart(const QByteArray& jpeg, qsizetype scan)
+{
+    return scan + 5 + 2 * uchar(jpeg[scan + 4]);
+}
+
+// Offset of the header of the first scan that carries AC coefficients; -1 when there is none.
+qsizetype firstAcScan(const QByteArray& jpeg)
+{
+    for (qsizetype scan = markerOffset(jpeg, 0xDA); scan >= 0; scan = jpeg.indexOf("\xFF\xDA", scan + 2)) {
+        if (jpeg[spectrumStart(jpeg, scan)] != 0)
+            return scan;
+    }
+    return -1;
+}
+
+// The DC coefficients of each colour component in a scan of their own, then the AC ones.
+constexpr jpeg_scan_info kDcScanPerComponent[] = {
+    {1, {0}, 0, 0, 0, 0},  {1, {1}, 0, 0, 0, 0},  {1, {2}, 0, 0, 0, 0},
+    {1, {0}, 1, 63, 0, 0}, {1, {1}, 1, 63, 0, 0}, {1, {2}, 1, 63, 0, 0},
+};
+
 // How far a colour after JPEG compression may drift from a flat area's colour.
 constexpr int kColourTolerance = 24;
 
@@ -177,6 +208,9 @@ private Q_SLOTS:
     void garbage();
     void cmyk_data();
     void cmyk();
+    void progressiveReduced_data();
+    void progressiveReduced();
+    void cancel_data();
     void cancel();
     void independentReader_data();
     void independentReader();
@@ -604,17 +638,117 @@ void TestJpeg::cmyk()
     QVERIFY2(imagetest::near(actual, colour, 6), qPrintable(hex(actual)));
 }
 
+enum class Layout { Colour420, Colour444, Grey, DcScanPerComponent };
+enum class Damage { None, CutAfterDcScans, AcScanBroken, CutBeforeFirstScanData, CutInsideFirstScan };
+
+void TestJpeg::progressiveReduced_data()
+{
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<int>("damage");
+    QTest::addColumn<QSize>("hint");
+    QTest::addColumn<QSize>("expected"); // empty: the load fails
+    QTest::addColumn<double>("tolerance");
+    // The picture is 512 x 384; a hint of 64 takes 1/8 scale, 128 takes 2/8.
+    const QSize eighth(64, 64);
+    const QSize none(0, 0);
+    const int colour = int(Layout::Colour420);
+    QTest::newRow("4:2:0") << colour << int(Damage::None) << eighth << QSize(64, 48) << 2.0;
+    QTest::newRow("4:4:4") << int(Layout::Colour444) << int(Damage::None) << eighth << QSize(64, 48) << 2.0;
+    QTest::newRow("grey") << int(Layout::Grey) << int(Damage::None) << eighth << QSize(64, 48) << 2.0;
+    QTest::newRow("DC scan per component")
+        << int(Layout::DcScanPerComponent) << int(Damage::None) << eighth << QSize(64, 48) << 2.0;
+    QTest::newRow("quarter scale") << colour << int(Damage::None) << QSize(128, 128) << QSize(128, 96) << 2.0;
+    // Past the DC scans nothing is read at 1/8 scale: only a full decode meets the damage.
+    QTest::newRow("cut after the DC scans") << colour << int(Damage::CutAfterDcScans) << eighth << QSize(64, 48) << 2.0;
+    QTest::newRow("cut after the DC scans, full size")
+        << colour << int(Damage::CutAfterDcScans) << none << QSize(512, 384) << 6.0;
+    QTest::newRow("cut after the DC scans of each component")
+        << int(Layout::DcScanPerComponent) << int(Damage::CutAfterDcScans) << eighth << QSize(64, 48) << 2.0;
+    QTest::newRow("AC scan broken") << colour << int(Damage::AcScanBroken) << eighth << QSize(64, 48) << 2.0;
+    QTest::newRow("AC scan broken, full size") << colour << int(Damage::AcScanBroken) << none << QSize() << 0.0;
+    QTest::newRow("AC scan broken, quarter scale")
+        << colour << int(Damage::AcScanBroken) << QSize(128, 128) << QSize() << 0.0;
+    QTest::newRow("no scan data") << colour << int(Damage::CutBeforeFirstScanData) << eighth << QSize() << 0.0;
+    QTest::newRow("cut inside the first scan") << colour << int(Damage::CutInsideFirstScan) << eighth << QSize() << 0.0;
+}
+
+void TestJpeg::progressiveReduced()
+{
+    QFETCH(int, layout);
+    QFETCH(int, damage);
+    QFETCH(QSize, hint);
+    QFETCH(QSize, expected);
+    QFETCH(double, tolerance);
+    EncodeOptions options;
+    options.progressive = true;
+    options.fullChroma = Layout(layout) == Layout::Colour444;
+    if (Layout(layout) == Layout::DcScanPerComponent)
+        options.scans = kDcScanPerComponent;
+    const QByteArray whole = encodeJpeg(rawOf(testPattern(512, 384, Layout(layout) == Layout::Grey)), options);
+    QCOMPARE(flmLoadFromFile(m_handle, imagetest::writeFile(m_dir, QStringLiteral("whole.jpg"), whole)), 0);
+    const QImage full = imagetest::currentSlide(m_handle);
+
+    QByteArray damaged = whole;
+    const qsizetype acScan = firstAcScan(whole);
+    const qsizetype firstData = scanData(whole, markerOffset(whole, 0xDA));
+    QVERIFY(acScan > firstData);
+    switch (Damage(damage)) {
+    case Damage::None:
+        break;
+    case Damage::CutAfterDcScans:
+        damaged.truncate(acScan);
+        break;
+    case Damage::AcScanBroken:
+        damaged[spectrumStart(whole, acScan) + 1] = char(64); // Se past the last coefficient
+        break;
+    case Damage::CutBeforeFirstScanData:
+        damaged.truncate(firstData);
+        break;
+    case Damage::CutInsideFirstScan:
+        damaged.truncate(firstData + 4);
+        break;
+    }
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("progressive.jpg"), damaged);
+    QCOMPARE(flmSetLoadSizeHint(m_handle, hint.width(), hint.height()), 0);
+    if (expected.isEmpty()) {
+        QVERIFY(flmLoadFromFile(m_handle, path) != 0);
+        QCOMPARE(imagetest::slideSize(m_handle), full.size());
+        return;
+    }
+    QCOMPARE(flmLoadFromFile(m_handle, path), 0);
+    QCOMPARE(imagetest::slideSize(m_handle), expected);
+    const double difference = imagetest::meanDifference(
+        imagetest::currentSlide(m_handle), full.scaled(expected, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QVERIFY2(difference <= tolerance, qPrintable(QString::number(difference)));
+}
+
+void TestJpeg::cancel_data()
+{
+    QTest::addColumn<bool>("progressive");
+    QTest::addColumn<QSize>("hint");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("baseline") << false << QSize(0, 0) << QSize(400, 300);
+    QTest::newRow("progressive") << true << QSize(0, 0) << QSize(400, 300);
+    QTest::newRow("progressive, DC scans only") << true << QSize(50, 50) << QSize(50, 38);
+}
+
 void TestJpeg::cancel()
 {
+    QFETCH(bool, progressive);
+    QFETCH(QSize, hint);
+    QFETCH(QSize, expected);
+    EncodeOptions options;
+    options.progressive = progressive;
     const QString path =
-        imagetest::writeFile(m_dir, QStringLiteral("large.jpg"), encodeJpeg(rawOf(testPattern(400, 300))));
+        imagetest::writeFile(m_dir, QStringLiteral("large.jpg"), encodeJpeg(rawOf(testPattern(400, 300)), options));
     QCOMPARE(flmLoadFromFile(m_handle, m_good), 0);
+    QCOMPARE(flmSetLoadSizeHint(m_handle, hint.width(), hint.height()), 0);
     QCOMPARE(flmSetCallback(m_handle, imagetest::cancelAtProgress, nullptr), 0);
     QVERIFY(flmLoadFromFile(m_handle, path) != 0);
     QCOMPARE(imagetest::slideSize(m_handle), QSize(48, 40));
     QCOMPARE(flmSetCallback(m_handle, nullptr, nullptr), 0);
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
-    QCOMPARE(imagetest::slideSize(m_handle), QSize(400, 300));
+    QCOMPARE(imagetest::slideSize(m_handle), expected);
 }
 
 void TestJpeg::independentReader_data()

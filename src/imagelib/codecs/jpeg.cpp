@@ -256,6 +256,34 @@ void reportProgress(j_common_ptr common)
         errorExit(common);
 }
 
+// True once every component has had its first DC scan: a picture at 1/8 scale is made of the DC
+// coefficients alone. Asked only between scans, when coef_bits holds no scan still under way.
+bool dcScansDone(const jpeg_decompress_struct& cinfo)
+{
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        if (cinfo.coef_bits[c][0] < 0)
+            return false;
+    }
+    return true;
+}
+
+// Reads a progressive file's scans until its DC scans are in, or the data ends, and leaves the
+// rest of the file unread. Reports progress as jpeg_start_decompress does when it reads all scans.
+void readDcScans(Decoder& d)
+{
+    jpeg_progress_mgr& monitor = d.monitor;
+    for (;;) {
+        reportProgress(reinterpret_cast<j_common_ptr>(&d.cinfo));
+        // The memory source never suspends: at the end of the data it feeds an end marker.
+        const int status = jpeg_consume_input(&d.cinfo);
+        if (status == JPEG_REACHED_EOI || (status == JPEG_SCAN_COMPLETED && dcScansDone(d.cinfo)))
+            return;
+        if ((status == JPEG_ROW_COMPLETED || status == JPEG_REACHED_SOS) &&
+            ++monitor.pass_counter >= monitor.pass_limit)
+            monitor.pass_limit += long(d.cinfo.total_iMCU_rows);
+    }
+}
+
 // CMYK arrives in the 4 bytes an RGB32 pixel takes, so it is turned into RGB where it lies.
 // Adobe's files store the inks inverted (255 = no ink); others store plain amounts.
 void cmykToRgb32(uchar* row, JDIMENSION width, bool inverted)
@@ -311,12 +339,23 @@ bool decodeSteps(Decoder& d, QByteArrayView data, QSize target, bool wholeOnly)
         d.cinfo.dct_method = JDCT_IFAST;
         d.cinfo.do_fancy_upsampling = FALSE;
     }
+    // At 1/8 scale a progressive file's AC scans, most of its data, would be read for nothing.
+    const bool dcOnly = d.cinfo.progressive_mode && d.cinfo.scale_num == 1;
+    if (dcOnly) {
+        d.cinfo.buffered_image = TRUE;
+        // Smoothing guesses AC coefficients, which the 1/8 picture does not use.
+        d.cinfo.do_block_smoothing = FALSE;
+    }
     jpeg_calc_output_dimensions(&d.cinfo);
     d.image = allocateImage(d.cinfo.output_width, d.cinfo.output_height, format);
     if (d.image.isNull())
         return false;
 
     jpeg_start_decompress(&d.cinfo);
+    if (dcOnly) {
+        readDcScans(d);
+        jpeg_start_output(&d.cinfo, d.cinfo.input_scan_number);
+    }
     uchar* const bits = d.image.bits();
     const qsizetype stride = d.image.bytesPerLine();
     const bool cmyk = d.cinfo.out_color_space == JCS_CMYK;
