@@ -8,12 +8,15 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
+  libgraphicsmagick1-dev libwebp-dev libheif-dev
   # run: icons, fonts, opening documents
   adwaita-icon-theme fonts-dejavu-core xdg-utils
   # look at the program without a display
   xvfb xauth x11-utils imagemagick
   # independent readers used by tests
-  graphicsmagick libtiff-tools libimage-exiftool-perl
+  graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle
+  # fuzzing
+  clang-14 libclang-rt-14-dev
   # peers of the benchmark
   libvips-tools libgdk-pixbuf2.0-bin
 )

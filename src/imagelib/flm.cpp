@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include <QFileInfo>
 #include <QPainter>
 #include <QSaveFile>
 #include <QStringList>
@@ -63,8 +64,9 @@ const Codec* sniffCodec(SourceFile& file)
     const QByteArrayView head = file.head(kSniffBytes);
     if (head.isEmpty())
         return nullptr;
+    const QString suffix = QFileInfo(file.path()).suffix().toLower();
     for (const Codec* codec : codecs()) {
-        if (codec->sniff(head))
+        if (codec->recognise(head, suffix))
             return codec;
     }
     return nullptr;
@@ -331,14 +333,15 @@ int flmSaveToFile(FLMHANDLE handle, const FlmSaveOptions* options, const QString
 {
     if (!handle || !options || isEmpty(handle) || path.isEmpty())
         return kFailed;
-    const Codec* codec = codecForWriting(options->field[FlmSaveOptions::kFormat]);
-    if (!codec)
+    const Writer* writer = writerForFormat(options->field[FlmSaveOptions::kFormat]);
+    if (!writer)
         return kFailed;
     LongOperation operation(handle);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return kFailed;
-    if (!codec->write(handle->picture, *options, file)) {
+    const SaveRequest request{handle->picture, handle->current, *options};
+    if (!writer->write(request, file)) {
         file.cancelWriting();
         return kFailed;
     }
@@ -365,8 +368,10 @@ int flmGetSaveDialogString(FLMHANDLE handle, char* buffer, int size)
     if (!handle)
         return kFailed;
     std::vector<std::pair<QByteArray, QByteArray>> pairs;
+    // Every save format is also read, and its reader names it.
     for (int format : kSaveOrder) {
-        if (const Codec* codec = codecForWriting(format))
+        const Codec* codec = codecForFormat(format);
+        if (writerForFormat(format) && codec)
             pairs.emplace_back(codec->description().toUtf8(), patternsOf(codec->extensions()));
     }
     return writeFilter(buffer, size, pairs);

@@ -9,7 +9,7 @@ namespace imagelib {
 constexpr qint64 kMaxPixels = qint64(1) << 28;        // per slide
 constexpr int kMaxSide = 65535;
 constexpr qint64 kMaxDecodedBytes = qint64(1) << 30;  // all slides of one picture together
-constexpr int kMaxSlides = 4096;
+constexpr int kMaxSlides = 10000;
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 
 // True when a slide of this size is allowed at all.

@@ -356,7 +356,7 @@ void put32(QByteArray& bytes, quint32 value)
     bytes.append(reinterpret_cast<const char*>(&le), sizeof le);
 }
 
-class BmpCodec final : public Codec {
+class BmpCodec final : public Codec, public Writer {
 public:
     int format() const override { return kFlmBmp; }
     QString description() const override { return QStringLiteral("Windows Bitmap"); }
@@ -410,13 +410,9 @@ public:
         return true;
     }
 
-    int writeFormat() const override { return kFlmBmp; }
-
-    bool write(const Picture& picture, const FlmSaveOptions&, QIODevice& out) const override
+    bool write(const SaveRequest& request, QIODevice& out) const override
     {
-        if (picture.slides.empty())
-            return false;
-        const QImage image = picture.slides.front().image.convertToFormat(QImage::Format_RGB32);
+        const QImage image = request.image().convertToFormat(QImage::Format_RGB32);
         if (image.isNull())
             return false;
         const qint64 stride = (qint64(image.width()) * 3 + 3) / 4 * 4;
@@ -461,12 +457,22 @@ public:
     }
 };
 
+const BmpCodec& theBmpCodec()
+{
+    static const BmpCodec codec;
+    return codec;
+}
+
 } // namespace
 
 const Codec* bmpCodec()
 {
-    static const BmpCodec codec;
-    return &codec;
+    return &theBmpCodec();
+}
+
+const Writer* bmpWriter()
+{
+    return &theBmpCodec();
 }
 
 } // namespace imagelib

@@ -8,6 +8,11 @@ namespace imagelib {
 
 SourceFile::SourceFile(QString path) : m_path(std::move(path)), m_failed(m_path.isEmpty()) {}
 
+SourceFile::SourceFile(QByteArray data, QString path)
+    : m_path(std::move(path)), m_data(std::move(data)), m_complete(true), m_failed(m_data.size() > kMaxFileBytes)
+{
+}
+
 QByteArrayView SourceFile::head(qsizetype n)
 {
     if (m_failed)
@@ -54,16 +59,67 @@ const QByteArray* SourceFile::all()
     return &m_data;
 }
 
-bool Codec::write(const Picture&, const FlmSaveOptions&, QIODevice&) const
+namespace {
+
+class AbsentCodec final : public Codec {
+public:
+    int format() const override { return -1; }
+    QString description() const override { return {}; }
+    QStringList extensions() const override { return {}; }
+    bool sniff(QByteArrayView) const override { return false; }
+    bool readHeader(SourceFile&, HeaderInfo&) const override { return false; }
+    bool decode(SourceFile&, const DecodeContext&, Picture&) const override { return false; }
+};
+
+class AbsentWriter final : public Writer {
+public:
+    int format() const override { return -1; }
+    bool write(const SaveRequest&, QIODevice&) const override { return false; }
+};
+
+template <typename Entry>
+std::vector<const Entry*> present(std::initializer_list<const Entry*> entries)
 {
-    return false;
+    std::vector<const Entry*> result;
+    for (const Entry* entry : entries) {
+        if (entry->format() >= 0)
+            result.push_back(entry);
+    }
+    return result;
+}
+
+}  // namespace
+
+const Codec* absentCodec()
+{
+    static const AbsentCodec codec;
+    return &codec;
+}
+
+const Writer* absentWriter()
+{
+    static const AbsentWriter writer;
+    return &writer;
 }
 
 const std::vector<const Codec*>& codecs()
 {
-    static const std::vector<const Codec*> all = {
-        jpegCodec(), pngCodec(), gifCodec(), tiffCodec(), bmpCodec(),
-    };
+    // Formats with strong signatures first; those that also need the extension last.
+    static const std::vector<const Codec*> all = present<Codec>({
+        jpegCodec(), pngCodec(), gifCodec(), tiffCodec(), bmpCodec(), webpCodec(), heifCodec(), avifCodec(),
+        psdCodec(), emfCodec(), icoCodec(), curCodec(), pcxCodec(), dcxCodec(), pbmCodec(), pgmCodec(), ppmCodec(),
+        pcdCodec(), sunCodec(), sgiCodec(), xbmCodec(), xpmCodec(), wmfCodec(), apmCodec(), wpgCodec(), gemCodec(),
+        iffCodec(), tgaCodec(), wbmpCodec(),
+    });
+    return all;
+}
+
+const std::vector<const Writer*>& writers()
+{
+    static const std::vector<const Writer*> all = present<Writer>({
+        bmpWriter(), gifWriter(), jpegWriter(), pcxWriter(), dcxWriter(), pbmWriter(), pgmWriter(), ppmWriter(),
+        tiffWriter(), pngWriter(), psdWriter(), wmfWriter(), apmWriter(), emfWriter(), tgaWriter(), wbmpWriter(),
+    });
     return all;
 }
 
@@ -76,11 +132,11 @@ const Codec* codecForFormat(int format)
     return nullptr;
 }
 
-const Codec* codecForWriting(int format)
+const Writer* writerForFormat(int format)
 {
-    for (const Codec* codec : codecs()) {
-        if (codec->writeFormat() == format)
-            return codec;
+    for (const Writer* writer : writers()) {
+        if (writer->format() == format)
+            return writer;
     }
     return nullptr;
 }

@@ -39,6 +39,8 @@ struct Picture {
 class SourceFile {
 public:
     explicit SourceFile(QString path);
+    // A file already in memory (fuzzing, embedded pictures); `path` only names it.
+    SourceFile(QByteArray data, QString path);
     const QString& path() const { return m_path; }
     // The first n bytes, fewer when the file is shorter, empty when it cannot be read.
     QByteArrayView head(qsizetype n);
@@ -74,27 +76,99 @@ public:
     virtual QStringList extensions() const = 0;
     // True when the first bytes of a file (up to kSniffBytes) carry this format's signature.
     virtual bool sniff(QByteArrayView head) const = 0;
+    // Formats without a signature (Targa, WBMP) also look at the file's extension (lower case, no
+    // dot) and validate their header strictly; the others go by content alone.
+    virtual bool recognise(QByteArrayView head, QStringView suffix) const
+    {
+        Q_UNUSED(suffix);
+        return sniff(head);
+    }
     // Format, size and bit depth without decoding pixels.
     virtual bool readHeader(SourceFile& file, HeaderInfo& info) const = 0;
     // Decodes every slide; false on any fault, with `picture` left in an unspecified state.
     virtual bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const = 0;
-    // Writers: the format code they write (-1 when the codec does not write).
-    virtual int writeFormat() const { return -1; }
-    virtual bool write(const Picture& picture, const FlmSaveOptions& options, QIODevice& out) const;
+};
+
+// What a writer is given: the whole picture (formats with several slides keep them all), the
+// current slide (the one single-slide formats write) and the save-options record.
+struct SaveRequest {
+    const Picture& picture;
+    int current;
+    const FlmSaveOptions& options;
+
+    const QImage& image() const { return picture.slides[size_t(current)].image; }
+};
+
+class Writer {
+public:
+    virtual ~Writer() = default;
+    // The format code written (field [0] of the save-options record).
+    virtual int format() const = 0;
+    // Writes the whole file to `out`; false on any fault (the caller then discards the output).
+    virtual bool write(const SaveRequest& request, QIODevice& out) const = 0;
 };
 
 constexpr qsizetype kSniffBytes = 512;
 
-// Every codec, in the order signatures are tried.
+// Every reader, in the order signatures are tried, and every writer.
 const std::vector<const Codec*>& codecs();
+const std::vector<const Writer*>& writers();
 const Codec* codecForFormat(int format);
-const Codec* codecForWriting(int format);
+const Writer* writerForFormat(int format);
 
-// One accessor per codec file.
+// One accessor per format; a codec file may serve several.
 const Codec* jpegCodec();
 const Codec* pngCodec();
 const Codec* gifCodec();
 const Codec* bmpCodec();
 const Codec* tiffCodec();
+// Our own readers of small formats.
+const Codec* icoCodec();
+const Codec* curCodec();
+const Codec* psdCodec();
+const Codec* emfCodec();
+const Codec* gemCodec();
+const Codec* iffCodec();
+// Legacy formats read through GraphicsMagick.
+const Codec* pcxCodec();
+const Codec* dcxCodec();
+const Codec* pbmCodec();
+const Codec* pgmCodec();
+const Codec* ppmCodec();
+const Codec* tgaCodec();
+const Codec* pcdCodec();
+const Codec* wbmpCodec();
+const Codec* sunCodec();
+const Codec* sgiCodec();
+const Codec* xbmCodec();
+const Codec* xpmCodec();
+const Codec* wmfCodec();
+const Codec* apmCodec();
+const Codec* wpgCodec();
+// Formats of today.
+const Codec* webpCodec();
+const Codec* heifCodec();
+const Codec* avifCodec();
+
+const Writer* bmpWriter();
+const Writer* jpegWriter();
+const Writer* pngWriter();
+const Writer* gifWriter();
+const Writer* tiffWriter();
+const Writer* pcxWriter();
+const Writer* dcxWriter();
+const Writer* pbmWriter();
+const Writer* pgmWriter();
+const Writer* ppmWriter();
+const Writer* psdWriter();
+const Writer* wmfWriter();
+const Writer* apmWriter();
+const Writer* emfWriter();
+const Writer* tgaWriter();
+const Writer* wbmpWriter();
+
+// Stand-ins that read and write nothing, for formats whose code has not landed.
+const Codec* absentCodec();
+const Writer* absentWriter();
 
 }  // namespace imagelib

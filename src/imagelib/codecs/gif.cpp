@@ -265,3 +265,7 @@ const Codec* gifCodec()
 }
 
 } // namespace imagelib
+
+namespace imagelib {
+const Writer* gifWriter() { return absentWriter(); }
+}  // namespace imagelib

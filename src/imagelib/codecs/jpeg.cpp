@@ -21,7 +21,7 @@ namespace {
 // Camera thumbnails and the frame header sit well inside this; the head grows when they do not.
 constexpr qsizetype kHeadBytes = 64 * 1024;
 // Each progressive scan is a pass over the whole picture: a file with thousands only burns time.
-constexpr int kMaxScans = 1000;
+constexpr int kMaxScans = 100;
 constexpr int kRowsPerCall = 16;
 constexpr int kDefaultQuality = 75;
 // A thumbnail whose shape differs more than this carries bars and cannot stand in for the picture.
@@ -470,7 +470,7 @@ bool encodeSteps(Encoder& e, const QImage& image, int quality)
     return true;
 }
 
-class JpegCodec final : public Codec {
+class JpegCodec final : public Codec, public Writer {
 public:
     int format() const override { return kFlmJpeg; }
     QString description() const override { return QStringLiteral("JPEG File"); }
@@ -522,16 +522,12 @@ public:
         return true;
     }
 
-    int writeFormat() const override { return kFlmJpeg; }
-
-    bool write(const Picture& picture, const FlmSaveOptions& options, QIODevice& out) const override
+    bool write(const SaveRequest& request, QIODevice& out) const override
     {
-        if (picture.slides.empty() || picture.slides.front().image.isNull())
-            return false;
-        QImage image = picture.slides.front().image;
+        QImage image = request.image();
         if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_Grayscale8)
             image = image.convertToFormat(QImage::Format_RGB32);
-        int quality = options.field[FlmSaveOptions::kQuality];
+        int quality = request.options.field[FlmSaveOptions::kQuality];
         if (quality < 1 || quality > 100)
             quality = kDefaultQuality;
         Encoder encoder(out);
@@ -542,12 +538,22 @@ private:
     static int bitsPerPixel(const JpegLayout& layout) { return layout.components == 1 ? 8 : 24; }
 };
 
+const JpegCodec& theJpegCodec()
+{
+    static const JpegCodec codec;
+    return codec;
+}
+
 } // namespace
 
 const Codec* jpegCodec()
 {
-    static const JpegCodec codec;
-    return &codec;
+    return &theJpegCodec();
+}
+
+const Writer* jpegWriter()
+{
+    return &theJpegCodec();
 }
 
 } // namespace imagelib

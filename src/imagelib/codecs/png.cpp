@@ -151,25 +151,25 @@ bool readSteps(Reader& r)
     return true;
 }
 
-struct Writer {
+struct PngWriter {
     png_structp png = nullptr;
     png_infop info = nullptr;
     QIODevice* device = nullptr;
 
-    explicit Writer(QIODevice& out) : device(&out)
+    explicit PngWriter(QIODevice& out) : device(&out)
     {
         png = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, jumpOnError, dropWarning);
         if (png)
             info = png_create_info_struct(png);
     }
-    ~Writer() { png_destroy_write_struct(&png, &info); }
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
+    ~PngWriter() { png_destroy_write_struct(&png, &info); }
+    PngWriter(const PngWriter&) = delete;
+    PngWriter& operator=(const PngWriter&) = delete;
 };
 
 void writeBytes(png_structp png, png_bytep bytes, size_t count)
 {
-    auto* writer = static_cast<Writer*>(png_get_io_ptr(png));
+    auto* writer = static_cast<PngWriter*>(png_get_io_ptr(png));
     if (writer->device->write(reinterpret_cast<const char*>(bytes), qint64(count)) != qint64(count))
         png_error(png, "write failed");
 }
@@ -177,7 +177,7 @@ void writeBytes(png_structp png, png_bytep bytes, size_t count)
 void flushNothing(png_structp) {}
 
 // `image` is Grayscale8, RGB32 or (unpremultiplied) ARGB32.
-bool writeSteps(Writer& w, const QImage& image)
+bool writeSteps(PngWriter& w, const QImage& image)
 {
     png_set_write_fn(w.png, &w, writeBytes, flushNothing);
     const QImage::Format format = image.format();
@@ -206,7 +206,7 @@ bool writeSteps(Writer& w, const QImage& image)
     return true;
 }
 
-class PngCodec final : public Codec {
+class PngCodec final : public Codec, public Writer {
 public:
     int format() const override { return kFlmPng; }
     QString description() const override { return QStringLiteral("Portable Network Graphic"); }
@@ -254,28 +254,34 @@ public:
         return true;
     }
 
-    int writeFormat() const override { return kFlmPng; }
-
-    bool write(const Picture& picture, const FlmSaveOptions&, QIODevice& out) const override
+    bool write(const SaveRequest& request, QIODevice& out) const override
     {
-        if (picture.slides.empty() || picture.slides.front().image.isNull())
-            return false;
-        QImage image = picture.slides.front().image;
+        QImage image = request.image();
         if (image.hasAlphaChannel())
             image = image.convertToFormat(QImage::Format_ARGB32);
         else if (image.format() != QImage::Format_Grayscale8 && image.format() != QImage::Format_RGB32)
             image = image.convertToFormat(QImage::Format_RGB32);
-        Writer writer(out);
+        PngWriter writer(out);
         return writer.info && guarded(writer.png, [&] { return writeSteps(writer, image); });
     }
 };
+
+const PngCodec& thePngCodec()
+{
+    static const PngCodec codec;
+    return codec;
+}
 
 } // namespace
 
 const Codec* pngCodec()
 {
-    static const PngCodec codec;
-    return &codec;
+    return &thePngCodec();
+}
+
+const Writer* pngWriter()
+{
+    return &thePngCodec();
 }
 
 } // namespace imagelib

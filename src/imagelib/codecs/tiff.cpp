@@ -18,9 +18,9 @@ namespace {
 
 // Most files keep their first directory near the start; the whole file is read only when not.
 constexpr qsizetype kHeaderProbeBytes = 64 * 1024;
-// No single buffer libtiff makes may pass what one decoded picture may take: large scans
-// often keep the whole page in one compressed strip.
-constexpr tmsize_t kMaxSingleAlloc = tmsize_t(kMaxDecodedBytes);
+// No single buffer libtiff makes may pass 256 MiB: a hostile strip size cannot make it reserve
+// gigabytes. A page kept whole in one compressed strip larger than that is refused.
+constexpr tmsize_t kMaxSingleAlloc = tmsize_t(256) * 1024 * 1024;
 // Rows decoded between two progress reports (rounded to whole strips or tiles).
 constexpr uint32_t kBandRows = 256;
 
@@ -274,3 +274,7 @@ const Codec* tiffCodec()
 }
 
 } // namespace imagelib
+
+namespace imagelib {
+const Writer* tiffWriter() { return absentWriter(); }
+}  // namespace imagelib
