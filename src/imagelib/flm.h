@@ -47,6 +47,10 @@ enum FlmFormat : int {
     kFlmEmf = 27,
     kFlmWpg = 29,
     kFlmUnknown = 30,
+    // Formats of today, beyond the classic table.
+    kFlmWebP = 100,
+    kFlmHeif = 101,
+    kFlmAvif = 102,
 };
 
 // Left/top/right/bottom in device or picture pixels; right and bottom are exclusive.
