@@ -14,7 +14,7 @@ packages=(
   # look at the program without a display
   xvfb xauth x11-utils imagemagick
   # independent readers used by tests
-  graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle
+  graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm
   # fuzzing
   clang-14 libclang-rt-14-dev
   # peers of the benchmark

@@ -126,9 +126,16 @@ int writeFilter(char* buffer, int size, const std::vector<std::pair<QByteArray, 
     return kOk;
 }
 
-// Order of the save dialog's format list.
-constexpr int kSaveOrder[] = {kFlmBmp, kFlmGif, kFlmJpeg, kFlmPcx, kFlmDcx, kFlmPbm, kFlmPgm, kFlmPpm,
-                              kFlmTiff, kFlmPng, kFlmPsd, kFlmWmf, kFlmApm, kFlmEmf, kFlmTga, kFlmWbmp};
+// The save dialog's formats in their order, each with the extension the dialog gives a name.
+struct SaveFormat {
+    int format;
+    const char* extension;
+};
+constexpr SaveFormat kSaveFormats[] = {
+    {kFlmBmp, "bmp"}, {kFlmGif, "gif"},  {kFlmJpeg, "jpg"}, {kFlmPcx, "pcx"}, {kFlmDcx, "dcx"}, {kFlmPbm, "pbm"},
+    {kFlmPgm, "pgm"}, {kFlmPpm, "ppm"},  {kFlmTiff, "tif"}, {kFlmPng, "png"}, {kFlmPsd, "psd"}, {kFlmWmf, "wmf"},
+    {kFlmApm, "apm"}, {kFlmEmf, "emf"},  {kFlmTga, "tga"},  {kFlmWbmp, "wbm"},
+};
 
 }  // namespace
 
@@ -369,10 +376,10 @@ int flmGetSaveDialogString(FLMHANDLE handle, char* buffer, int size)
         return kFailed;
     std::vector<std::pair<QByteArray, QByteArray>> pairs;
     // Every save format is also read, and its reader names it.
-    for (int format : kSaveOrder) {
-        const Codec* codec = codecForFormat(format);
-        if (writerForFormat(format) && codec)
-            pairs.emplace_back(codec->description().toUtf8(), patternsOf(codec->extensions()));
+    for (const SaveFormat& save : kSaveFormats) {
+        const Codec* codec = codecForFormat(save.format);
+        if (writerForFormat(save.format) && codec)
+            pairs.emplace_back(codec->description().toUtf8(), QByteArray("*.") + save.extension);
     }
     return writeFilter(buffer, size, pairs);
 }

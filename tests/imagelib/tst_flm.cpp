@@ -268,9 +268,13 @@ void TestFlm::saveFilterListsWritersInDialogOrder()
     imagetest::Handle handle;
     char buffer[1024];
     QCOMPARE(flmGetSaveDialogString(handle, buffer, sizeof buffer), 0);
-    QCOMPARE(flmFilterToQt(buffer, sizeof buffer),
-             QStringLiteral("Windows Bitmap (*.bmp *.dib);;JPEG File (*.jpg *.jpeg *.jpe *.jfif *.jif);;"
-                            "Portable Network Graphic (*.png)"));
+    QCOMPARE(flmFilterToQt(buffer, sizeof buffer).split(";;"),
+             QStringList({"Windows Bitmap (*.bmp)", "Compuserve GIF (*.gif)", "JPEG File (*.jpg)",
+                          "ZSoft Paintbrush (*.pcx)", "ZSoft Paintbrush (*.dcx)", "Portable Bitmap (*.pbm)",
+                          "Portable Graymap (*.pgm)", "Portable Pixelmap (*.ppm)", "Tagged Image File (*.tif)",
+                          "Portable Network Graphic (*.png)", "Adobe Photoshop (*.psd)", "Windows Metafile (*.wmf)",
+                          "Aldus Metafile (*.apm)", "Enhanced Metafile (*.emf)", "Truevision Targa (*.tga)",
+                          "Wireless Mono Bitmap (*.wbm)"}));
 }
 
 void TestFlm::saveReplacesTargetOnlyWhenWritten()

@@ -1,6 +1,7 @@
 // Windows and OS/2 bitmaps: reader for the uncompressed, bit-field and run-length variants,
 // writer of plain 24-bit files.
 #include "imagelib/codecs/codec.h"
+#include "imagelib/codecs/dib.h"
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,7 @@
 #include <QIODevice>
 #include <QtEndian>
 
+#include "imagelib/codecs/bytes.h"
 #include "imagelib/flm.h"
 #include "imagelib/limits.h"
 
@@ -31,16 +33,6 @@ enum Compression : quint32 {
     kAlphaBitFields = 6,
 };
 
-quint16 read16(QByteArrayView data, qsizetype offset)
-{
-    return qFromLittleEndian<quint16>(data.data() + offset);
-}
-
-quint32 read32(QByteArrayView data, qsizetype offset)
-{
-    return qFromLittleEndian<quint32>(data.data() + offset);
-}
-
 bool knownInfoSize(quint32 size)
 {
     return size == 12 || size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
@@ -52,11 +44,11 @@ bool plausible(QByteArrayView head)
 {
     if (head.size() < kFileHeaderSize + kCoreHeaderSize || !head.startsWith("BM"))
         return false;
-    const quint32 infoSize = read32(head, kFileHeaderSize);
+    const quint32 infoSize = readLe32(head, kFileHeaderSize);
     if (!knownInfoSize(infoSize))
         return false;
     const qsizetype planesAt = infoSize == kCoreHeaderSize ? kFileHeaderSize + 8 : kFileHeaderSize + 12;
-    return head.size() >= planesAt + 2 && read16(head, planesAt) == 1;
+    return head.size() >= planesAt + 2 && readLe16(head, planesAt) == 1;
 }
 
 // One colour channel of a 16- or 32-bit pixel, scaled to 8 bits.
@@ -82,9 +74,9 @@ struct BmpHeader {
     int bits = 0;
     quint32 compression = kRgb;
     quint32 infoSize = 0;
-    quint32 dataOffset = 0;
+    quint32 dataOffset = 0;            // from the start of a .bmp file
     std::array<quint32, 4> masks = {}; // red, green, blue, alpha
-    qsizetype paletteOffset = 0;
+    qsizetype paletteOffset = 0;       // from the start of the info header
     int paletteEntrySize = 4;
     int paletteCount = 0;
 };
@@ -108,54 +100,59 @@ bool validDepth(const BmpHeader& header)
     }
 }
 
-// Reads the file and info headers and the colour masks; everything the pixels need but the
-// palette itself. `data` may be the first bytes only.
-bool parseHeader(QByteArrayView data, BmpHeader& header)
+// Reads an info header and its colour masks: everything the pixels need but the palette itself.
+// `info` starts at the header and may end anywhere after the masks.
+bool parseInfo(QByteArrayView info, DibKind kind, BmpHeader& header)
 {
-    if (!plausible(data))
+    if (info.size() < 4)
         return false;
-    header.infoSize = read32(data, kFileHeaderSize);
-    if (data.size() < kFileHeaderSize + header.infoSize)
+    header.infoSize = readLe32(info, 0);
+    if (!knownInfoSize(header.infoSize) || info.size() < header.infoSize)
         return false;
-    header.dataOffset = read32(data, 10);
-    const qsizetype info = kFileHeaderSize + 4;
     qint64 height = 0;
     if (header.infoSize == kCoreHeaderSize) {
-        header.width = read16(data, info);
-        height = read16(data, info + 2);
-        header.bits = read16(data, info + 6);
+        header.width = readLe16(info, 4);
+        height = readLe16(info, 6);
+        header.bits = readLe16(info, 10);
         header.paletteEntrySize = 3;
     } else {
-        header.width = qint32(read32(data, info));
-        height = qint32(read32(data, info + 4));
-        header.bits = read16(data, info + 10);
-        header.compression = read32(data, info + 12);
+        header.width = qint32(readLe32(info, 4));
+        height = qint32(readLe32(info, 8));
+        header.bits = readLe16(info, 14);
+        header.compression = readLe32(info, 16);
     }
     header.topDown = height < 0;
     header.height = height < 0 ? -height : height;
+    if (kind == DibKind::Icon) {
+        // The AND mask follows the colour rows, so both must be whole uncompressed bottom-up rows.
+        if (header.topDown || header.compression == kRle8 || header.compression == kRle4)
+            return false;
+        header.height /= 2;
+    }
     if (!sizeAllowed(header.width, header.height) || !validDepth(header))
         return false;
 
     // Masks follow the 40-byte header where later headers hold them, so one offset serves both.
-    qsizetype masksEnd = kFileHeaderSize + header.infoSize;
+    qsizetype masksEnd = header.infoSize;
     if (header.infoSize == kInfoHeaderSize && header.compression == kBitFields)
         masksEnd += 12;
     else if (header.infoSize == kInfoHeaderSize && header.compression == kAlphaBitFields)
         masksEnd += 16;
     header.paletteOffset = masksEnd;
-    if (data.size() < masksEnd)
+    if (info.size() < masksEnd)
         return false;
-    const qsizetype masksAt = kFileHeaderSize + kInfoHeaderSize;
     if (header.bits == 16 || header.bits == 32) {
         if (header.compression == kRgb) {
             header.masks = header.bits == 16 ? std::array<quint32, 4>{0x7c00, 0x03e0, 0x001f, 0}
                                              : std::array<quint32, 4>{0xff0000, 0xff00, 0xff, 0};
+            if (kind == DibKind::Icon && header.bits == 32)
+                header.masks[3] = 0xff000000;
         } else {
             for (qsizetype i = 0; i < 3; ++i)
-                header.masks[size_t(i)] = read32(data, masksAt + 4 * i);
+                header.masks[size_t(i)] = readLe32(info, kInfoHeaderSize + 4 * i);
         }
-        if (masksEnd >= masksAt + 16 && header.infoSize != kOs2HeaderSize)
-            header.masks[3] = read32(data, masksAt + 12);
+        if (masksEnd >= kInfoHeaderSize + 16 && header.infoSize != kOs2HeaderSize)
+            header.masks[3] = readLe32(info, kInfoHeaderSize + 12);
         if (header.bits == 16) {
             for (quint32& mask : header.masks)
                 mask &= 0xffff;
@@ -165,10 +162,19 @@ bool parseHeader(QByteArrayView data, BmpHeader& header)
     }
 
     if (header.bits <= 8) {
-        const quint32 colours = header.infoSize == kCoreHeaderSize ? 0 : read32(data, info + 28);
+        const quint32 colours = header.infoSize == kCoreHeaderSize ? 0 : readLe32(info, 32);
         const int maximum = 1 << header.bits;
         header.paletteCount = colours == 0 || colours > quint32(maximum) ? maximum : int(colours);
     }
+    return true;
+}
+
+// The file header and the info header of a .bmp file; `data` may be the first bytes only.
+bool parseHeader(QByteArrayView data, BmpHeader& header)
+{
+    if (!plausible(data) || !parseInfo(data.sliced(kFileHeaderSize), DibKind::Bitmap, header))
+        return false;
+    header.dataOffset = readLe32(data, 10);
     return true;
 }
 
@@ -241,15 +247,20 @@ bool reportRow(const DecodeContext& context, qint64 row, qint64 height)
     return row % kProgressRows != 0 || context.progress(int(row * 100 / height));
 }
 
+qint64 strideOf(const BmpHeader& header)
+{
+    return (header.width * header.bits + 31) / 32 * 4;
+}
+
 bool decodeUncompressed(QByteArrayView data, const BmpHeader& header, const RowDecoder& rows, QImage& image,
                         const DecodeContext& context)
 {
-    const qint64 stride = (header.width * header.bits + 31) / 32 * 4;
+    const qint64 stride = strideOf(header);
     // Some writers leave out the padding of the last row; its pixels must be there.
     const qint64 needed = stride * (header.height - 1) + (header.width * header.bits + 7) / 8;
-    if (header.dataOffset + needed > data.size())
+    if (needed > data.size())
         return false;
-    const auto* pixels = reinterpret_cast<const uchar*>(data.data()) + header.dataOffset;
+    const auto* pixels = reinterpret_cast<const uchar*>(data.data());
     for (qint64 row = 0; row < header.height; ++row) {
         if (!reportRow(context, row, header.height))
             return false;
@@ -268,7 +279,7 @@ bool decodeRunLength(QByteArrayView data, const BmpHeader& header, const std::ar
     image.fill(palette[0]);
     const bool nibbles = header.compression == kRle4;
     const auto* bytes = reinterpret_cast<const uchar*>(data.data());
-    qsizetype position = header.dataOffset;
+    qsizetype position = 0;
     const qsizetype end = data.size();
     qint64 x = 0;
     qint64 row = 0;
@@ -344,6 +355,31 @@ void finishAlpha(QImage& image)
     image.reinterpretAsFormat(QImage::Format_RGB32);
 }
 
+// `colours` starts at the info header and holds the masks and palette; `pixels` are the rows.
+bool decodePixels(QByteArrayView colours, QByteArrayView pixels, BmpHeader header, const DecodeContext& context,
+                  QImage& out)
+{
+    // Writers of short palettes do not always say so in the colour count.
+    header.paletteCount =
+        int(std::min<qint64>(header.paletteCount, (colours.size() - header.paletteOffset) / header.paletteEntrySize));
+    if (!context.progress(0))
+        return false;
+    const std::array<QRgb, 256> palette = readPalette(colours, header);
+    const bool alpha = header.masks[3] != 0;
+    QImage image = allocateImage(header.width, header.height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (image.isNull())
+        return false;
+    const bool decoded = header.compression == kRle8 || header.compression == kRle4
+                             ? decodeRunLength(pixels, header, palette, image, context)
+                             : decodeUncompressed(pixels, header, RowDecoder(header, palette), image, context);
+    if (!decoded)
+        return false;
+    if (alpha)
+        finishAlpha(image);
+    out = std::move(image);
+    return true;
+}
+
 void put16(QByteArray& bytes, quint16 value)
 {
     const quint16 le = qToLittleEndian(value);
@@ -384,25 +420,12 @@ public:
         BmpHeader header;
         if (!parseHeader(data, header))
             return false;
-        if (header.dataOffset < header.paletteOffset || header.dataOffset > data.size())
+        if (header.dataOffset < kFileHeaderSize + header.paletteOffset || header.dataOffset > data.size())
             return false;
-        // Writers of short palettes do not always say so in the colour count.
-        header.paletteCount = int(std::min<qint64>(header.paletteCount, (header.dataOffset - header.paletteOffset) /
-                                                                            header.paletteEntrySize));
-        if (!context.progress(0))
+        QImage image;
+        if (!decodePixels(data.sliced(kFileHeaderSize, header.dataOffset - kFileHeaderSize),
+                          data.sliced(header.dataOffset), header, context, image))
             return false;
-        const std::array<QRgb, 256> palette = readPalette(data, header);
-        const bool alpha = header.masks[3] != 0;
-        QImage image = allocateImage(header.width, header.height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        if (image.isNull())
-            return false;
-        const bool decoded = header.compression == kRle8 || header.compression == kRle4
-                                 ? decodeRunLength(data, header, palette, image, context)
-                                 : decodeUncompressed(data, header, RowDecoder(header, palette), image, context);
-        if (!decoded)
-            return false;
-        if (alpha)
-            finishAlpha(image);
         picture.format = kFlmBmp;
         picture.bitsPerPixel = header.bits;
         picture.slides.clear();
@@ -464,6 +487,26 @@ const BmpCodec& theBmpCodec()
 }
 
 } // namespace
+
+bool readDibLayout(QByteArrayView info, DibKind kind, DibLayout& layout)
+{
+    BmpHeader header;
+    if (!parseInfo(info, kind, header))
+        return false;
+    layout.width = int(header.width);
+    layout.height = int(header.height);
+    layout.bits = header.bits;
+    layout.colourBytes = header.paletteOffset + qsizetype(header.paletteCount) * header.paletteEntrySize;
+    const bool runLength = header.compression == kRle8 || header.compression == kRle4;
+    layout.pixelBytes = runLength ? 0 : strideOf(header) * header.height;
+    return true;
+}
+
+bool decodeDib(QByteArrayView info, QByteArrayView pixels, DibKind kind, const DecodeContext& context, QImage& out)
+{
+    BmpHeader header;
+    return parseInfo(info, kind, header) && decodePixels(info, pixels, header, context, out);
+}
 
 const Codec* bmpCodec()
 {

@@ -23,7 +23,10 @@ QByteArrayView SourceFile::head(qsizetype n)
             m_failed = true;
             return {};
         }
-        m_data = file.read(n);
+        // A regular file is never asked for more than it holds, so nothing is reserved in vain;
+        // special files report size 0 and are read as asked.
+        const qint64 size = file.size();
+        m_data = file.read(size > 0 ? qMin<qint64>(n, size) : n);
         if (m_data.size() < n)
             m_complete = true;  // the whole file is shorter than asked
     }

@@ -1,12 +1,15 @@
-// TIFF reader: every directory is a page and every page a slide, read through libtiff's RGBA
-// interface so that any photometric interpretation and bit depth it knows comes out as 8-bit
-// colour.
+// TIFF reader and writer. The reader takes every directory as a page and every page as a
+// slide, read through libtiff's RGBA interface so that any photometric interpretation and bit
+// depth it knows comes out as 8-bit colour; the writer stores every slide as a page.
 #include "imagelib/codecs/codec.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
+#include <vector>
+
+#include <QIODevice>
 
 #include <tiffio.h>
 
@@ -24,10 +27,14 @@ constexpr tmsize_t kMaxSingleAlloc = tmsize_t(256) * 1024 * 1024;
 // Rows decoded between two progress reports (rounded to whole strips or tiles).
 constexpr uint32_t kBandRows = 256;
 
+// A file in memory: read in place when decoding, built up when writing. libtiff reads back what
+// it wrote while it links pages together, which a file being saved (write only) cannot give,
+// so a written file is built here and handed to the device whole.
 struct MemoryStream {
     const char* data = nullptr;
     qsizetype size = 0;
     qsizetype position = 0;
+    QByteArray* written = nullptr; // when writing; data and size follow it
 };
 
 tmsize_t readStream(thandle_t handle, void* buffer, tmsize_t length)
@@ -39,9 +46,19 @@ tmsize_t readStream(thandle_t handle, void* buffer, tmsize_t length)
     return count;
 }
 
-tmsize_t writeStream(thandle_t, void*, tmsize_t)
+tmsize_t writeStream(thandle_t handle, void* buffer, tmsize_t length)
 {
-    return -1;
+    auto* stream = static_cast<MemoryStream*>(handle);
+    if (!stream->written || length > kMaxFileBytes - stream->position)
+        return -1;
+    const qsizetype end = stream->position + length;
+    if (end > stream->written->size())
+        stream->written->resize(end, '\0');
+    std::memcpy(stream->written->data() + stream->position, buffer, size_t(length));
+    stream->data = stream->written->constData();
+    stream->size = stream->written->size();
+    stream->position = end;
+    return length;
 }
 
 toff_t seekStream(thandle_t handle, toff_t offset, int whence)
@@ -86,7 +103,8 @@ struct TiffCloser {
 };
 using TiffPointer = std::unique_ptr<TIFF, TiffCloser>;
 
-TiffPointer openTiff(MemoryStream& stream)
+// Opens the stream for reading ("r") or writing ("w").
+TiffPointer openTiff(MemoryStream& stream, const char* mode = "r")
 {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (!options)
@@ -94,7 +112,7 @@ TiffPointer openTiff(MemoryStream& stream)
     TIFFOpenOptionsSetErrorHandlerExtR(options, silence, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, silence, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAlloc);
-    TiffPointer tiff(TIFFClientOpenExt("memory", "r", &stream, readStream, writeStream, seekStream, closeStream,
+    TiffPointer tiff(TIFFClientOpenExt("memory", mode, &stream, readStream, writeStream, seekStream, closeStream,
                                        streamSize, mapStream, unmapStream, options));
     TIFFOpenOptionsFree(options);
     return tiff;
@@ -187,7 +205,172 @@ PageResult readPage(TIFF* tiff, const DecodeContext& context, int done, int page
     return PageResult::Decoded;
 }
 
-class TiffCodec final : public Codec {
+// The writer. Every slide becomes a page, all with the compression asked for (option [14] holds
+// the TIFF compression code itself; 0 and codes we do not write mean none). The three CCITT
+// schemes store black and white only: a slide is laid on white paper and each pixel's
+// luminance is cut at mid-grey. A threshold rather than a dither keeps text and line art, the
+// pictures these schemes are for, crisp, and keeps the long runs their codes compress.
+
+constexpr int kDefaultJpegQuality = 75;
+constexpr int kMidGrey = 128;
+
+enum class Layout { Bilevel, Grey, Rgb, Rgba };
+
+struct TiffWriteOptions {
+    uint16_t compression = COMPRESSION_NONE;
+    int quality = kDefaultJpegQuality;
+};
+
+TiffWriteOptions optionsOf(const FlmSaveOptions& record)
+{
+    TiffWriteOptions options;
+    const int compression = record.field[FlmSaveOptions::kTiffCompression];
+    switch (compression) {
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+    case COMPRESSION_LZW:
+    case COMPRESSION_JPEG:
+    case COMPRESSION_PACKBITS:
+        options.compression = uint16_t(compression);
+        break;
+    default:
+        break;
+    }
+    const int quality = record.field[FlmSaveOptions::kQuality];
+    options.quality = quality >= 1 && quality <= 100 ? quality : kDefaultJpegQuality;
+    return options;
+}
+
+bool bilevelScheme(uint16_t compression)
+{
+    return compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
+           compression == COMPRESSION_CCITTFAX4;
+}
+
+// Slides with an alpha channel that is opaque everywhere (every GIF slide, say) are written
+// without it.
+bool hasTransparency(const QImage& image)
+{
+    if (!image.hasAlphaChannel())
+        return false;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        if (std::any_of(line, line + image.width(), [](QRgb pixel) { return qAlpha(pixel) != 255; }))
+            return true;
+    }
+    return false;
+}
+
+// `image` is Grayscale8, RGB32 or ARGB32_Premultiplied. JPEG keeps the colours of pixels and
+// drops their alpha, as the JPEG writer does.
+Layout layoutOf(const QImage& image, uint16_t compression)
+{
+    if (bilevelScheme(compression))
+        return Layout::Bilevel;
+    if (image.format() == QImage::Format_Grayscale8)
+        return Layout::Grey;
+    return compression != COMPRESSION_JPEG && hasTransparency(image) ? Layout::Rgba : Layout::Rgb;
+}
+
+// Rec. 601 luminance of a premultiplied pixel laid on white.
+int lumaOnWhite(QRgb pixel)
+{
+    const int white = 255 - qAlpha(pixel);
+    return ((qRed(pixel) + white) * 299 + (qGreen(pixel) + white) * 587 + (qBlue(pixel) + white) * 114 + 500) / 1000;
+}
+
+// One row of `image` as the page stores it; bilevel rows are min-is-white, 1 for black.
+void packRow(const QImage& image, int y, Layout layout, uchar* out)
+{
+    const int width = image.width();
+    const uchar* grey = image.constScanLine(y);
+    const auto* pixels = reinterpret_cast<const QRgb*>(grey);
+    switch (layout) {
+    case Layout::Grey:
+        std::memcpy(out, grey, size_t(width));
+        return;
+    case Layout::Bilevel: {
+        const bool fromGrey = image.format() == QImage::Format_Grayscale8;
+        std::memset(out, 0, size_t(width + 7) / 8);
+        for (int x = 0; x < width; ++x) {
+            if ((fromGrey ? grey[x] : lumaOnWhite(pixels[x])) < kMidGrey)
+                out[x / 8] |= uchar(0x80 >> (x % 8));
+        }
+        return;
+    }
+    case Layout::Rgb:
+    case Layout::Rgba: {
+        const int samples = layout == Layout::Rgba ? 4 : 3;
+        for (int x = 0; x < width; ++x, out += samples) {
+            const QRgb pixel = qUnpremultiply(pixels[x]);
+            out[0] = uchar(qRed(pixel));
+            out[1] = uchar(qGreen(pixel));
+            out[2] = uchar(qBlue(pixel));
+            if (layout == Layout::Rgba)
+                out[3] = uchar(qAlpha(pixel));
+        }
+        return;
+    }
+    }
+}
+
+uint16_t photometricOf(Layout layout, uint16_t compression)
+{
+    switch (layout) {
+    case Layout::Bilevel:
+        return PHOTOMETRIC_MINISWHITE;
+    case Layout::Grey:
+        return PHOTOMETRIC_MINISBLACK;
+    default:
+        return compression == COMPRESSION_JPEG ? PHOTOMETRIC_YCBCR : PHOTOMETRIC_RGB;
+    }
+}
+
+bool writePage(TIFF* tiff, QImage image, const TiffWriteOptions& options, int page, int pages)
+{
+    if (image.format() != QImage::Format_Grayscale8 && image.format() != QImage::Format_RGB32 &&
+        image.format() != QImage::Format_ARGB32_Premultiplied)
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    const Layout layout = layoutOf(image, options.compression);
+    const uint16_t samples = layout == Layout::Rgb ? 3 : layout == Layout::Rgba ? 4 : 1;
+    const uint16_t photometric = photometricOf(layout, options.compression);
+    bool ok = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(image.width())) &&
+              TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(image.height())) &&
+              TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(layout == Layout::Bilevel ? 1 : 8)) &&
+              TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples) &&
+              TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+              TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+              TIFFSetField(tiff, TIFFTAG_COMPRESSION, options.compression) &&
+              TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
+    if (pages > 1) {
+        ok = ok && TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE) &&
+             TIFFSetField(tiff, TIFFTAG_PAGENUMBER, uint16_t(page), uint16_t(pages));
+    }
+    if (layout == Layout::Rgba) {
+        const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+        ok = ok && TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    }
+    if (options.compression == COMPRESSION_LZW && layout != Layout::Bilevel)
+        ok = ok && TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    if (options.compression == COMPRESSION_JPEG) {
+        ok = ok && TIFFSetField(tiff, TIFFTAG_JPEGQUALITY, options.quality);
+        // libjpeg converts RGB rows to YCbCr with 2 x 2 chroma subsampling.
+        if (photometric == PHOTOMETRIC_YCBCR) {
+            ok = ok && TIFFSetField(tiff, TIFFTAG_YCBCRSUBSAMPLING, 2, 2) &&
+                 TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        }
+    }
+    ok = ok && TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0));
+    std::vector<uchar> row(size_t(image.width()) * samples);
+    for (int y = 0; ok && y < image.height(); ++y) {
+        packRow(image, y, layout, row.data());
+        ok = TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) == 1;
+    }
+    return ok && TIFFWriteDirectory(tiff);
+}
+
+class TiffCodec final : public Codec, public Writer {
 public:
     int format() const override { return kFlmTiff; }
     QString description() const override { return QStringLiteral("Tagged Image File"); }
@@ -238,6 +421,28 @@ public:
         return !picture.slides.empty();
     }
 
+    bool write(const SaveRequest& request, QIODevice& out) const override
+    {
+        const TiffWriteOptions options = optionsOf(request.options);
+        QByteArray file;
+        MemoryStream stream;
+        stream.written = &file;
+        {
+            const TiffPointer tiff = openTiff(stream, "w");
+            if (!tiff)
+                return false;
+            const std::vector<Slide>& slides = request.picture.slides;
+            const int pages = int(slides.size());
+            for (int page = 0; page < pages; ++page) {
+                if (!writePage(tiff.get(), slides[size_t(page)].image, options, page, pages))
+                    return false;
+            }
+            if (TIFFFlush(tiff.get()) != 1)
+                return false;
+        }
+        return out.write(file) == file.size();
+    }
+
 private:
     static int bitsPerPixel(TIFF* tiff)
     {
@@ -265,16 +470,22 @@ private:
     }
 };
 
+const TiffCodec& theTiffCodec()
+{
+    static const TiffCodec codec;
+    return codec;
+}
+
 } // namespace
 
 const Codec* tiffCodec()
 {
-    static const TiffCodec codec;
-    return &codec;
+    return &theTiffCodec();
+}
+
+const Writer* tiffWriter()
+{
+    return &theTiffCodec();
 }
 
 } // namespace imagelib
-
-namespace imagelib {
-const Writer* tiffWriter() { return absentWriter(); }
-}  // namespace imagelib
