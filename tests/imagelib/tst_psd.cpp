@@ -149,7 +149,7 @@ QImage pixelsOf(int width, const QList<QRgb>& pixels)
     return image;
 }
 
-// An opaque red, (200, 100, 0) at half coverage, a clear pixel and a damaged one brighter than its
+// An opaque red, (200, 100, 0) at half coverage, a clear pixel and a damaged one darker than its
 // coverage allows, stored blended with white.
 const QList<QList<int>> kMatted = {{255, 227, 255, 0}, {0, 177, 255, 255}, {0, 127, 255, 127}, {255, 128, 0, 128}};
 const QImage kUnmatted = pixelsOf(4, {qRgb(255, 0, 0), qRgba(200, 100, 0, 128), 0, qRgba(0, 255, 0, 128)});
@@ -239,13 +239,15 @@ void TestPsd::decodesComposite_data()
                      .layers = afterLayers(block("8BIMPatt", "abc") + QByteArray(1, '\0') + block("8BIMMtrn", "xy"),
                                            false, "mask")})
         << kUnmatted << 1;
-    QTest::newRow("large document, Mt16 with a wide length after a narrow one")
-        << buildPsd({.version = 2,
-                     .width = 4,
-                     .height = 1,
-                     .channels = kMatted,
-                     .packBits = true,
-                     .layers = afterLayers(block("8BIMPatt", "abcd") + block("8B64Mt16", {}, true), true)})
+    QTest::newRow("large document: narrow and wide lengths before Mt16")
+        << buildPsd(
+               {.version = 2,
+                .width = 4,
+                .height = 1,
+                .channels = kMatted,
+                .packBits = true,
+                .layers = afterLayers(
+                    block("8BIMPatt", "abcd") + block("8BIMLr16", "abcd", true) + block("8B64Mt16", {}, true), true)})
         << kUnmatted << 1;
     QTest::newRow("grey, Mt32") << buildPsd({.mode = kGrey,
                                              .width = 2,

@@ -274,8 +274,8 @@ QRgb colourOf(int mode, const std::vector<std::vector<uchar>>& samples, qint64 x
 }
 
 // Takes the blend with white out of one row's colour samples, leaving straight colour. White is
-// the middle of Lab's a and b; an index cannot be blended. Clamped: a sample lighter than its
-// coverage allows is damage, not colour.
+// the middle of Lab's a and b; an index cannot be blended. Clamped: a sample darker than the blend
+// allows is damage, not colour.
 void unmatte(int mode, std::vector<std::vector<uchar>>& samples)
 {
     if (mode == kIndexed)
