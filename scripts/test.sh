@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: first a Debug build, then the same tests built with
-# AddressSanitizer and UndefinedBehaviorSanitizer. The exit code is the verdict.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and last a short run of every fuzz target.
+# The exit code is the verdict.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +23,6 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite build/sanitize -DPIXORIA_SANITIZE=ON -DPIXORIA_BUILD_BENCH=OFF
+
+echo "== Fuzzing every reader (${PIXORIA_FUZZ_SECONDS:-5} s each)"
+scripts/fuzz.sh "${PIXORIA_FUZZ_SECONDS:-5}"

@@ -399,6 +399,9 @@ constexpr quint32 kPlaceableKey = 0x9ac6cdd7;
 constexpr qsizetype kPlaceableHeader = 22;
 constexpr qsizetype kMetaHeader = 18;
 constexpr int kMetafileDpi = 96;
+// A metafile is drawn, not decoded: a canvas of hundreds of megapixels takes GraphicsMagick many
+// seconds to fill from a file of a hundred bytes, and no drawing needs more than this.
+constexpr qint64 kMaxMetafilePixels = qint64(1) << 24;
 
 bool metaHeader(QByteArrayView data, qsizetype at)
 {
@@ -438,7 +441,7 @@ bool parseMetafile(QByteArrayView head, Layout& layout)
     layout.width = metafileSide(qint64(qint16(readLe16(head, 10))) - qint16(readLe16(head, 6)), unitsPerInch);
     layout.height = metafileSide(qint64(qint16(readLe16(head, 12))) - qint16(readLe16(head, 8)), unitsPerInch);
     layout.minimumBytes = kPlaceableHeader + kMetaHeader;
-    return sizeAllowed(layout.width, layout.height);
+    return sizeAllowed(layout.width, layout.height) && layout.width * layout.height <= kMaxMetafilePixels;
 }
 
 // Text records draw through GraphicsMagick's font machinery, which on this system finds no font
@@ -815,7 +818,8 @@ protected:
             return false;
         source.data = storage.isEmpty() ? data : QByteArrayView(storage);
         source.dotsPerInch = placeable(data) ? kMetafileDpi : 0;
-        return true;
+        QSize size;
+        return gmPing(source, size) && qint64(size.width()) * size.height() <= kMaxMetafilePixels;
     }
 
 private:

@@ -71,13 +71,19 @@ using HandlePointer = std::unique_ptr<heif_image_handle, Releaser<heif_image_han
 
 // The primary image of the file in `data`, which must outlive the handle (the handle keeps the
 // parsed container alive); null when libheif refuses the container.
+constexpr int kMaxHeifSide = 16384;  // 16384 x 16384 = kMaxPixels
+static_assert(qint64(kMaxHeifSide) * kMaxHeifSide == kMaxPixels);
+
 HandlePointer openPrimary(const QByteArray& data)
 {
     const std::unique_ptr<heif_context, Releaser<heif_context_free>> context(heif_context_alloc());
     if (!context)
         return nullptr;
-    // libheif refuses stored sizes past this before it allocates anything for them.
-    heif_context_set_maximum_image_size_limit(context.get(), kMaxSide);
+    // libheif refuses stored sizes past this before it allocates anything for them. Its limit
+    // applies to every coded image (grid tiles and hidden images too) and to each side alone, so
+    // it is the side of the largest square picture we accept: a primary image within our limits
+    // can then never hide a coded image that needs gigabytes of planes.
+    heif_context_set_maximum_image_size_limit(context.get(), kMaxHeifSide);
     heif_image_handle* handle = nullptr;
     if (heif_context_read_from_memory_without_copy(context.get(), data.constData(), size_t(data.size()), nullptr)
                 .code != heif_error_Ok ||

@@ -3,6 +3,7 @@
 #include "imagelib/codecs/codec.h"
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 
 #include <QIODevice>
@@ -63,6 +64,20 @@ template <typename Steps> bool guarded(png_structp png, Steps steps)
     return steps();
 }
 
+// libpng's own buffers (rows, chunks, decompressed text) never need this much; its chunk limits
+// alone let an over-long compressed text chunk through as a mere warning.
+constexpr png_alloc_size_t kMaxLibraryAllocation = 64 * 1024 * 1024;
+
+png_voidp boundedMalloc(png_structp, png_alloc_size_t size)
+{
+    return size <= kMaxLibraryAllocation ? std::malloc(size) : nullptr;
+}
+
+void freeMemory(png_structp, png_voidp pointer)
+{
+    std::free(pointer);
+}
+
 struct Reader {
     png_structp png = nullptr;
     png_infop info = nullptr;
@@ -74,7 +89,8 @@ struct Reader {
 
     Reader(QByteArrayView bytes, const DecodeContext& decodeContext) : data(bytes), context(&decodeContext)
     {
-        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, this, jumpOnError, dropWarning);
+        png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, this, jumpOnError, dropWarning, nullptr,
+                                       boundedMalloc, freeMemory);
         if (png)
             info = png_create_info_struct(png);
     }
