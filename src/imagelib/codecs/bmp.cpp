@@ -12,6 +12,7 @@
 #include <QtEndian>
 
 #include "imagelib/codecs/bytes.h"
+#include "imagelib/codecs/writerutil.h"
 #include "imagelib/flm.h"
 #include "imagelib/limits.h"
 
@@ -382,14 +383,12 @@ bool decodePixels(QByteArrayView colours, QByteArrayView pixels, BmpHeader heade
 
 void put16(QByteArray& bytes, quint16 value)
 {
-    const quint16 le = qToLittleEndian(value);
-    bytes.append(reinterpret_cast<const char*>(&le), sizeof le);
+    writerutil::appendLittle(bytes, value);
 }
 
 void put32(QByteArray& bytes, quint32 value)
 {
-    const quint32 le = qToLittleEndian(value);
-    bytes.append(reinterpret_cast<const char*>(&le), sizeof le);
+    writerutil::appendLittle(bytes, value);
 }
 
 class BmpCodec final : public Codec, public Writer {
@@ -466,13 +465,7 @@ public:
 
         QByteArray row(stride, '\0');
         for (int y = image.height() - 1; y >= 0; --y) {
-            const auto* source = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            char* target = row.data();
-            for (int x = 0; x < image.width(); ++x) {
-                *target++ = char(qBlue(source[x]));
-                *target++ = char(qGreen(source[x]));
-                *target++ = char(qRed(source[x]));
-            }
+            writerutil::toBgr(image, y, false, row.data());
             if (out.write(row) != row.size())
                 return false;
         }
