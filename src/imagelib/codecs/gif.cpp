@@ -535,10 +535,11 @@ public:
         const GifPointer gif(DGifOpen(&reader, readFromMemory, &error));
         if (!gif)
             return false;
-        QImage canvas = allocateImage(gif->SWidth, gif->SHeight, QImage::Format_ARGB32_Premultiplied);
-        if (canvas.isNull())
+        if (!sizeAllowed(gif->SWidth, gif->SHeight))
             return false;
-        canvas.fill(Qt::transparent);
+        // Made at the first frame, so that a header claiming a huge screen with no image behind
+        // it costs no canvas.
+        QImage canvas;
 
         picture.format = kFlmGif;
         picture.bitsPerPixel = screenBitsPerPixel(*data);
@@ -567,6 +568,12 @@ public:
             framePixels += qint64(frame.Width) * frame.Height;
             if (framePixels > kMaxFramePixels)
                 break;
+            if (canvas.isNull()) {
+                canvas = allocateImage(gif->SWidth, gif->SHeight, QImage::Format_ARGB32_Premultiplied);
+                if (canvas.isNull())
+                    return false;
+                canvas.fill(Qt::transparent);
+            }
             dispose(canvas, previousDisposal, previousArea, beforePrevious);
             if (control.disposal == DISPOSE_PREVIOUS)
                 beforePrevious = canvas; // shared until the frame is drawn

@@ -804,7 +804,7 @@ public:
         GmSource source = gmSource();
         QByteArray storage;
         QSize size;
-        if (!data || !prepare(*data, source, storage) || !gmPing(source, size))
+        if (!data || !prepareDrawing(*data, source, storage, size))
             return false;
         info.width = size.width();
         info.height = size.height();
@@ -814,15 +814,21 @@ public:
 protected:
     bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage) const override
     {
+        QSize size;
+        return prepareDrawing(data, source, storage, size);
+    }
+
+private:
+    // The bytes to draw and the size of the drawing, which must stay within kMaxMetafilePixels.
+    bool prepareDrawing(QByteArrayView data, GmSource& source, QByteArray& storage, QSize& size) const
+    {
         if (!readyForDrawing(data, storage))
             return false;
         source.data = storage.isEmpty() ? data : QByteArrayView(storage);
         source.dotsPerInch = placeable(data) ? kMetafileDpi : 0;
-        QSize size;
         return gmPing(source, size) && qint64(size.width()) * size.height() <= kMaxMetafilePixels;
     }
 
-private:
     bool m_aldus;
 };
 
