@@ -1,0 +1,72 @@
+#include "app/settings/cappsettings.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <limits>
+
+#include "app/settings/csettingsstore.h"
+
+namespace {
+
+struct IntField {
+    const settingskeys::IntValue& key;
+    int CAppSettings::*member;
+};
+
+// The integer fields in load order.
+const std::array<IntField, 14> kFields{{
+    {settingskeys::kSelect, &CAppSettings::Select},
+    {settingskeys::kAround, &CAppSettings::Around},
+    {settingskeys::kDontScanHeaders, &CAppSettings::DontScanHeaders},
+    {settingskeys::kDoubleClick, &CAppSettings::DoubleClick},
+    {settingskeys::kFullRow, &CAppSettings::FullRow},
+    {settingskeys::kGridLines, &CAppSettings::GridLines},
+    {settingskeys::kHidePreview, &CAppSettings::HidePreview},
+    {settingskeys::kShowVideo, &CAppSettings::ShowVideo},
+    {settingskeys::kSingleClick, &CAppSettings::SingleClick},
+    {settingskeys::kSavePosition, &CAppSettings::SavePosition},
+    {settingskeys::kShowHidden, &CAppSettings::ShowHidden},
+    {settingskeys::kShowNonImages, &CAppSettings::ShowNonImages},
+    {settingskeys::kAutoRefresh, &CAppSettings::AutoRefresh},
+    {settingskeys::kViewMode, &CAppSettings::ViewMode},
+}};
+
+// The save order moves DontScanHeaders (index 2 above) after SavePosition.
+constexpr std::array<std::size_t, 14> kSaveOrder{0, 1, 3, 4, 5, 6, 7, 8, 9, 2, 10, 11, 12, 13};
+
+bool isDecimalDigits(const QString& text)
+{
+    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+} // namespace
+
+CAppSettings::CAppSettings() : Timer(settingskeys::kTimer.defaultValue) {}
+
+void CAppSettings::LoadSettings()
+{
+    Timer = CSettingsStore::GetProfileString(settingskeys::kTimer.section, settingskeys::kTimer.name, Timer);
+    for (const IntField& field : kFields)
+        this->*field.member = CSettingsStore::GetProfileInt(field.key);
+}
+
+void CAppSettings::SaveSettings() const
+{
+    const CSettingsStore::Batch batch;
+    CSettingsStore::WriteProfileString(settingskeys::kTimer.section, settingskeys::kTimer.name, Timer);
+    for (std::size_t index : kSaveOrder)
+        CSettingsStore::WriteProfileInt(kFields[index].key, this->*kFields[index].member);
+}
+
+int CAppSettings::timerDelay() const
+{
+    constexpr int kLongest = std::numeric_limits<int>::max();
+    const QString text = Timer.trimmed();
+    if (!isDecimalDigits(text))
+        return QString(settingskeys::kTimer.defaultValue).toInt();
+    bool ok = false;
+    const qulonglong value = text.toULongLong(&ok);
+    // Only an overflow fails here: the text is all digits.
+    return ok ? int(std::min<qulonglong>(value, kLongest)) : kLongest;
+}
