@@ -14,27 +14,28 @@
 #include "app/caboutdlg.h"
 #include "app/cmainframe.h"
 #include "app/cmycmdlineinfo.h"
-#include "app/core/csettingsstore.h"
 #include "app/core/messages.h"
+#include "app/settings/csettingsstore.h"
+#include "fileops/cfileinfo.h"
 #include "platform/desktopservices.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
 
 namespace {
 
-void showGpError()
+// The image library refuses a handle only when memory ran out; nothing can go on after that.
+[[noreturn]] void showGpError(const QString& text)
 {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QMessageBox::critical(nullptr, QStringLiteral("GP Error"),
-                              QObject::tr("The image library could not give a picture handle."));
+        QMessageBox::critical(nullptr, QStringLiteral("GP Error"), text);
     std::exit(-1);
 }
 
-// The image library refuses the handle only when memory ran out; this must be in place before
-// the current image is built.
-bool installFatalHandler()
+// Both must be in place before the current image, or any file information reader, is built.
+bool installFatalHandlers()
 {
-    CBmpEx::setFatalHandler(showGpError);
+    CBmpEx::setFatalHandler([] { showGpError(QObject::tr("The image library could not give a picture handle.")); });
+    CFileInfo::setFatalHandler([] { showGpError(QStringLiteral("Read Info Error")); });
     return true;
 }
 
@@ -52,7 +53,7 @@ constexpr int kOpenFilterSize = 2048;
 }  // namespace
 
 
-CGlobalApp::CGlobalApp() : m_fatalHandlerInstalled(installFatalHandler())
+CGlobalApp::CGlobalApp() : m_fatalHandlersInstalled(installFatalHandlers())
 {
     registerCommands();
 }
@@ -88,6 +89,7 @@ bool CGlobalApp::InitInstance(const QStringList& arguments)
     shellCommand(CMyCmdLineInfo::parse(arguments));
     CSettingsStore::WriteProfileString(settingskeys::kSettings, settingskeys::kAppPath,
                                        QCoreApplication::applicationFilePath());
+    m_settings.LoadSettings();
     return true;
 }
 

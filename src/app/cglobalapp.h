@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "app/core/commands.h"
+#include "app/settings/cappsettings.h"
 #include "imagelib/cbmpex.h"
 #include "viewer/viewerhost.h"
 
@@ -32,6 +33,8 @@ public:
     // The frame that last took the focus; closing it ends the program.
     QWidget* mainWindow() const;
     CCommandTarget& commandTarget() { return m_commands; }
+    // The options record; readers reload it before they consult a field.
+    CAppSettings& settings() { return m_settings; }
 
     // File Open after the dialog: loads the file into the current image and, with the viewer in
     // front, shows it there. A file that does not load is ignored.
@@ -60,7 +63,8 @@ private:
     QWidget* dialogParent() const;
 
     CCommandTarget m_commands;
-    bool m_fatalHandlerInstalled;  // before the current image, which may need it
+    CAppSettings m_settings;
+    bool m_fatalHandlersInstalled;  // before the current image, which may need them
     CBmpEx m_currentImage;
     QString m_pendingImagePath;
     bool m_openedFromFile = false;

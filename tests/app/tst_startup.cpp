@@ -6,7 +6,7 @@
 
 #include "app/cglobalapp.h"
 #include "app/cmainframe.h"
-#include "app/core/csettingsstore.h"
+#include "app/settings/csettingsstore.h"
 #include "app/core/messages.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
@@ -38,6 +38,7 @@ class TestStartup : public QObject {
 private Q_SLOTS:
     void init();
     void noArgumentsShowsBrowser();
+    void startUpLoadsTheOptions();
     void pictureShowsViewer();
     void noPictureShowsNoImages_data();
     void noPictureShowsNoImages();
@@ -76,6 +77,19 @@ void TestStartup::noArgumentsShowsBrowser()
     QCOMPARE(app.mainWindow(), app.browserFrame());
     QCOMPARE(app.browserFrame()->windowTitle(), QStringLiteral("Zelt Pixoria"));
     QCOMPARE(CSettingsStore::GetProfileString("Settings", "AppPath"), QCoreApplication::applicationFilePath());
+}
+
+void TestStartup::startUpLoadsTheOptions()
+{
+    // A value another run saved comes in; the rest take their defaults.
+    QVERIFY(CSettingsStore::WriteProfileInt("Browser", "GridLines", 0));
+    QVERIFY(CSettingsStore::WriteProfileString("SlideShow", "Timer", "2500"));
+    CGlobalApp app;
+    QVERIFY(app.InitInstance({}));
+    QCOMPARE(app.settings().GridLines, 0);
+    QCOMPARE(app.settings().Timer, QStringLiteral("2500"));
+    QCOMPARE(app.settings().FullRow, 1);
+    QCOMPARE(app.settings().Around, 1);
 }
 
 void TestStartup::pictureShowsViewer()
