@@ -11,6 +11,10 @@
 # is printed too, as it does not depend on that. Ratios compare our two-thread rate with each peer
 # and with the floor this kind of machine reaches (EXIF thumbnail or 1/8-scale JPEG decoding, two
 # threads).
+# The file list's thumbnail worker (`listthumbnails`) runs on the same folder: its rate with the
+# pool against the gdk-pixbuf-thumbnailer pair (goal 2x), its rate on the JPEGs without an EXIF
+# thumbnail (goal 60/s), and the resident size after thumbnails of BENCH_MEMORY_N (default 10000)
+# links to the folder's pictures (goal under 400 MB).
 set -euo pipefail
 
 FLOOR=133
@@ -19,16 +23,19 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build/release"
 count=${BENCH_N:-60}
 repeat=${BENCH_REPEAT:-3}
-for n in "$count" "$repeat"; do
-  [[ $n =~ ^[1-9][0-9]*$ ]] || { echo "bench.sh: BENCH_N and BENCH_REPEAT must be positive numbers" >&2; exit 2; }
+memory=${BENCH_MEMORY_N:-10000}
+for n in "$count" "$repeat" "$memory"; do
+  [[ $n =~ ^[1-9][0-9]*$ ]] ||
+    { echo "bench.sh: BENCH_N, BENCH_REPEAT and BENCH_MEMORY_N must be positive numbers" >&2; exit 2; }
 done
 (( $# <= 1 )) || { echo "usage: $0 [DIR]" >&2; exit 2; }
 
 if [[ ! -f $build/build.ninja ]]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
 fi
-cmake --build "$build" -j2 --target pixoria_bench_thumbnails
+cmake --build "$build" -j2 --target pixoria_bench_thumbnails pixoria_bench_listthumbnails
 thumbnails="$build/bin/thumbnails"
+listthumbnails="$build/bin/listthumbnails"
 
 if (( $# == 1 )); then
   dir=$1
@@ -92,6 +99,15 @@ ours1=$(awk '$1 == "threads" && $2 == "1:" { print $(NF - 1) }' "$work/ours.txt"
 # CPU time per thumbnail does not grow when other work shares the machine.
 ourscpu=$(awk '$1 == "threads" && $2 == "2:" && $3 > 0 { printf "%.1f", 1000 * $(NF - 3) / $3 }' "$work/ours.txt")
 
+echo "== the file list's worker: $listthumbnails"
+"$listthumbnails" "$dir" --repeat "$repeat" --memory "$memory" | tee "$work/list.txt" ||
+  echo "bench.sh: the file list's worker made no thumbnails"
+# listed WHAT: the rate of the worker's line that begins with WHAT.
+listed() { awk -v what="$1" 'index($0, what) == 1 { print $(NF - 1) }' "$work/list.txt"; }
+list=$(listed "list worker, all image rows:")
+listplain=$(listed "list worker, JPEGs without EXIF thumbnails:")
+listrss=$(awk '$1 == "memory:" { for (i = 1; i < NF; i++) if ($i == "before,") print $(i + 1) }' "$work/list.txt")
+
 results=()
 # peer NAME PACKAGE HOW RUNNER: runs RUNNER OUTDIR on a warm cache and records NAME's best rate.
 peer() {
@@ -132,3 +148,56 @@ for entry in "${results[@]}"; do
   printf '%-26s %8s thumbnails/s   ours is %sx\n' "${entry%%:*}" "${entry##*:}" "$(ratio "${ours:-0}" "${entry##*:}")"
 done
 printf '%-26s %8s thumbnails/s   ours is %sx\n' "floor (2 threads)" "$FLOOR" "$(ratio "${ours:-0}" "$FLOOR")"
+pixbuf=
+for entry in "${results[@]}"; do
+  [[ ${entry%%:*} == gdk-pixbuf-thumbnailer ]] && pixbuf=${entry##*:}
+done
+printf '%-26s %8s thumbnails/s   %sx the gdk-pixbuf-thumbnailer pair (goal 2x)\n' "list worker, pool" \
+  "${list:-?}" "$(ratio "${list:-0}" "${pixbuf:-0}")"
+printf '%-26s %8s thumbnails/s   (goal 60/s)\n' "list worker, no EXIF thumb" "${listplain:-?}"
+printf '%-26s %8s MB VmRSS after %s thumbnails (goal under 400 MB)\n' "list worker, memory" "${listrss:-?}" "$memory"
+
+# The file list's folder reading and header scan, each on a folder made once beside the corpus:
+# BENCH_POPULATION_N files (default 100000) read by the population worker against
+# `find -printf '%s %T@ %p\n'` (goal 0.8x, sorting by name included), and BENCH_HEADERS_N small
+# BMP/GIF/JPEG/PNG pictures (default 10000) scanned by the header-scan worker against an
+# open + read 100 bytes + close loop (goal 0.25x) and `gm identify -ping`.
+population_n=${BENCH_POPULATION_N:-100000}
+headers_n=${BENCH_HEADERS_N:-10000}
+for n in "$population_n" "$headers_n"; do
+  [[ $n =~ ^[1-9][0-9]*$ ]] ||
+    { echo "bench.sh: BENCH_POPULATION_N and BENCH_HEADERS_N must be positive numbers" >&2; exit 2; }
+done
+cmake --build "$build" -j2 --target pixoria_bench_population pixoria_bench_headerscan
+population="$build/bin/population"
+headerscan="$build/bin/headerscan"
+
+# made FOLDER N MAKER...: runs MAKER unless FOLDER holds N entries already.
+made() {
+  local folder=$1 n=$2
+  shift 2
+  if [[ ! -d $folder ]] || (( $(find "$folder" -mindepth 1 -maxdepth 1 | wc -l) != n )); then
+    rm -rf "$folder"
+    "$@"
+  fi
+}
+popdir="$root/build/bench-population"
+made "$popdir" "$population_n" "$population" --make "$popdir" "$population_n"
+headersdir="$root/build/bench-headers"
+made "$headersdir" "$headers_n" "$headerscan" --make "$headersdir" "$headers_n"
+
+echo
+echo "== the file list's folder reading: $population"
+"$population" "$popdir" --repeat "$repeat" | tee "$work/population.txt" || echo "bench.sh: the folder reading failed"
+echo "== the file list's header scan: $headerscan"
+"$headerscan" "$headersdir" --repeat "$repeat" | tee "$work/headerscan.txt" || echo "bench.sh: the header scan failed"
+
+echo
+echo "== summary: $population_n files in $popdir, $headers_n pictures in $headersdir"
+awk '$1 == "ours" { ours = $4 } $1 == "find" { find = $3 } $1 == "ratio" { ratio = $3 }
+     END { printf "%-26s %8s entries/s   %sx find (%s/s, goal 0.8x)\n", "population worker", ours, ratio, find }' \
+  "$work/population.txt"
+awk '$1 == "ours" { ours = $4 } $1 == "floor" { floor = $6; ratio = $NF }
+     $1 == "gm" && NF > 5 { gm = $NF }
+     END { printf "%-26s %8s files/s     %s the open + read + close loop (%s/s, goal 0.25x), %s gm identify -ping\n",
+                  "header-scan worker", ours, ratio, floor, (gm == "" ? "no" : gm) }' "$work/headerscan.txt"

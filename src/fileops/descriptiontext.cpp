@@ -118,12 +118,30 @@ QByteArray DescriptionText::serialize() const
 
 std::optional<QString> DescriptionText::find(const QString& name) const
 {
-    const auto line = std::find_if(m_lines.cbegin(), m_lines.cend(), [&name](const Line& candidate) {
-        return candidate.nameLength > 0 && candidate.name().compare(name, Qt::CaseInsensitive) == 0;
-    });
-    if (line == m_lines.cend() || line->descriptionLength == 0)
+    const auto row = index().constFind(name.toCaseFolded());
+    if (row == index().cend())
         return std::nullopt;
-    return line->description().toString();
+    const Line& line = m_lines.at(*row);
+    if (line.descriptionLength == 0)
+        return std::nullopt;
+    return line.description().toString();
+}
+
+const QHash<QString, qsizetype>& DescriptionText::index() const
+{
+    if (!m_indexed) {
+        m_index.clear();
+        m_index.reserve(m_lines.size());
+        for (qsizetype row = 0; row < m_lines.size(); ++row) {
+            if (m_lines.at(row).nameLength == 0)
+                continue;
+            const QString key = m_lines.at(row).name().toString().toCaseFolded();
+            if (!m_index.contains(key))
+                m_index.insert(key, row);
+        }
+        m_indexed = true;
+    }
+    return m_index;
 }
 
 bool DescriptionText::canStore(const QString& name)
@@ -169,5 +187,7 @@ bool DescriptionText::set(const QString& name, const QString& description)
         m_lines.append(parseLine(entryLine(name, cleaned)));
         changed = true;
     }
+    if (changed)
+        m_indexed = false;
     return changed;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -56,6 +57,12 @@ private:
     };
 
     static Line parseLine(QString text);
+    // Row of the first entry of every name, by its case-folded form: the header scan looks up each
+    // file of a folder, and a folder of 10,000 described files must not cost 10,000 walks of the
+    // text. Built on the first look-up after a change.
+    const QHash<QString, qsizetype>& index() const;
 
     QList<Line> m_lines;
+    mutable QHash<QString, qsizetype> m_index;
+    mutable bool m_indexed = false;
 };

@@ -87,9 +87,19 @@ bool CBmpEx::DrawThumbnail(QPainter* painter, const QRect& rect) const
     int empty = 1;
     if (!painter || flmIsEmpty(m_handle, &empty) != 0 || empty)
         return false;
-    const QSize picture = GetSize();
-    const int areaWidth = rect.width() - 2 * kCellMargin;
-    const int areaHeight = rect.height() - 2 * kCellMargin;
+    const QRect place = thumbnailPlace(GetSize(), rect.size());
+    drawThumbnailFrame(painter, rect, place, colours);
+    if (place.isEmpty())
+        return true;
+    const QRect target = place.translated(rect.topLeft());
+    const FlmRect dest{target.left(), target.top(), target.left() + target.width(), target.top() + target.height()};
+    return flmStretchPlay(m_handle, painter, &dest, nullptr) == 0;
+}
+
+QRect CBmpEx::thumbnailPlace(QSize picture, QSize cell)
+{
+    const int areaWidth = cell.width() - 2 * kCellMargin;
+    const int areaHeight = cell.height() - 2 * kCellMargin;
     int drawnWidth = picture.width();
     int drawnHeight = picture.height();
     if (!(picture.width() < areaWidth && picture.height() < areaHeight)) {
@@ -97,27 +107,26 @@ bool CBmpEx::DrawThumbnail(QPainter* painter, const QRect& rect) const
         drawnWidth = int(picture.width() * scale);
         drawnHeight = int(picture.height() * scale);
     }
-    const int x = (areaWidth - drawnWidth) / 2 + kCellMargin;
-    const int y = (areaHeight - drawnHeight) / 2 + kCellMargin;
+    return {(areaWidth - drawnWidth) / 2 + kCellMargin, (areaHeight - drawnHeight) / 2 + kCellMargin, drawnWidth,
+            drawnHeight};
+}
 
+void CBmpEx::drawThumbnailFrame(QPainter* painter, const QRect& cell, const QRect& place,
+                                const ThumbnailColours& colours)
+{
+    const int x = place.x(), y = place.y(), drawnWidth = place.width(), drawnHeight = place.height();
     painter->save();
-    painter->translate(rect.topLeft());
-    painter->fillRect(QRect(0, 0, rect.width(), rect.height()), QGuiApplication::palette().color(QPalette::Button));
-    painter->fillRect(0, 0, kCellFrame, 1, lightColour);
-    painter->fillRect(0, 0, 1, kCellFrame, lightColour);
-    painter->fillRect(kCellFrame - 1, 0, 1, kCellFrame, darkColour);
-    painter->fillRect(0, kCellFrame - 1, kCellFrame, 1, darkColour);
-    painter->fillRect(x, y - 1, drawnWidth, 1, borderColour);
-    painter->fillRect(x - 1, y - 1, 1, drawnHeight + 1, borderColour);
-    painter->fillRect(x + drawnWidth, y - 1, 1, drawnHeight + 1, lightColour);
-    painter->fillRect(x - 1, y + drawnHeight, drawnWidth + 2, 1, lightColour);
-    bool drawn = true;
-    if (drawnWidth > 0 && drawnHeight > 0) {
-        const FlmRect dest{x, y, x + drawnWidth, y + drawnHeight};
-        drawn = flmStretchPlay(m_handle, painter, &dest, nullptr) == 0;
-    }
+    painter->translate(cell.topLeft());
+    painter->fillRect(QRect(0, 0, cell.width(), cell.height()), QGuiApplication::palette().color(QPalette::Button));
+    painter->fillRect(0, 0, kCellFrame, 1, colours.light);
+    painter->fillRect(0, 0, 1, kCellFrame, colours.light);
+    painter->fillRect(kCellFrame - 1, 0, 1, kCellFrame, colours.dark);
+    painter->fillRect(0, kCellFrame - 1, kCellFrame, 1, colours.dark);
+    painter->fillRect(x, y - 1, drawnWidth, 1, colours.border);
+    painter->fillRect(x - 1, y - 1, 1, drawnHeight + 1, colours.border);
+    painter->fillRect(x + drawnWidth, y - 1, 1, drawnHeight + 1, colours.light);
+    painter->fillRect(x - 1, y + drawnHeight, drawnWidth + 2, 1, colours.light);
     painter->restore();
-    return drawn;
 }
 
 bool CBmpEx::saveWithPlainOptions(const QString& target, FlmSaveOptions* options)

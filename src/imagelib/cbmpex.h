@@ -14,6 +14,14 @@
 
 class QPainter;
 
+// The colours of a thumbnail cell: the light and dark edges of its frame and the border drawn
+// around the picture (grey top and left; the light colour right and bottom).
+struct ThumbnailColours {
+    QColor light{255, 255, 255};
+    QColor dark{0, 0, 0};
+    QColor border{128, 128, 128};
+};
+
 class CBmpEx {
 public:
     // Called when no library handle can be had; it must not return. The default writes
@@ -35,6 +43,17 @@ public:
     QSize GetSize() const;
     // Draws the picture centred in a thumbnail cell (the file list passes 76 x 76).
     bool DrawThumbnail(QPainter* painter, const QRect& rect) const;
+
+    // Where DrawThumbnail puts a picture of `picture` size in a cell of `cell` size, relative to
+    // the cell's corner: within a margin of 5, unscaled when strictly smaller than that area,
+    // else shrunk to fit (sizes truncated), centred. Shrinking a picture to this size first and
+    // asking again gives the same rectangle.
+    static QRect thumbnailPlace(QSize picture, QSize cell);
+    // Everything of a thumbnail cell but the picture: the button face over `cell`, the 76 x 76
+    // frame at its corner and the border around `place` (relative to the cell's corner).
+    static void drawThumbnailFrame(QPainter* painter, const QRect& cell, const QRect& place,
+                                   const ThumbnailColours& colours);
+
     // Loads the source into this handle (the path field is kept) and writes it to the target.
     bool LoadAndSave(const QString& source, const QString& target, FlmSaveOptions* options);
     // Writes the picture held now, with any in-memory transforms.
@@ -48,9 +67,7 @@ public:
     // A flag that cancels a running load or save when it becomes true (a worker's stop flag).
     void setCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
 
-    QColor lightColour{255, 255, 255};
-    QColor darkColour{0, 0, 0};
-    QColor borderColour{128, 128, 128};
+    ThumbnailColours colours;
 
 private:
     static int progressCallback(const FlmCallbackRecord* record);

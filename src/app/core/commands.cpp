@@ -28,6 +28,79 @@ const QList<CommandInfo>& table()
          "Show the program's name and version"},
         {kAppExit, "E&xit", K::UnknownKey, "Alt+F4", "application-exit", "Exit",
          "Quit the program"},
+        {kViewThumbnails, "T&humbnails", K::UnknownKey, "", "view-preview", "Thumbnails",
+         "Show a thumbnail of every picture"},
+        {kViewLargeIcons, "Lar&ge Icons", K::UnknownKey, "", "view-list-icons", "Large Icons",
+         "Show the entries with large icons"},
+        {kViewSmallIcons, "S&mall Icons", K::UnknownKey, "", "view-list-compact", "Small Icons",
+         "Show the entries with small icons"},
+        {kViewList, "&List", K::UnknownKey, "", "view-list-text", "List", "Show the entries in a list"},
+        {kViewDetails, "&Details", K::UnknownKey, "", "view-list-details", "Details View",
+         "Show the details of every entry"},
+        {kShowNonImages, "Show &Non-images", K::UnknownKey, "", "", "Show Non-images",
+         "Show the files that are not pictures"},
+        {kShowHiddenFiles, "Show H&idden Files", K::UnknownKey, "", "", "Show Hidden Files",
+         "Show hidden files and folders"},
+        {kRefresh, "&Refresh", K::UnknownKey, "F5", "view-refresh", "Refresh",
+         "Read the folder again"},
+        {kAutoRefresh, "&Auto Refresh", K::UnknownKey, "", "", "Auto Refresh",
+         "Follow the changes made to the folder by other programs"},
+        {kColumnSize, "&Size", K::UnknownKey, "", "", "Size", "Show or hide the Size column"},
+        {kColumnType, "&Type", K::UnknownKey, "", "", "Type", "Show or hide the Type column"},
+        {kColumnDate, "&Date", K::UnknownKey, "", "", "Date", "Show or hide the Date column"},
+        {kColumnImageProperties, "&Image Properties", K::UnknownKey, "", "", "Image Properties",
+         "Show or hide the Image Properties column"},
+        {kColumnDescription, "D&escription", K::UnknownKey, "", "", "Description",
+         "Show or hide the Description column"},
+        {kSortByName, "by &Name", K::UnknownKey, "", "", "by Name", "Sort the entries by name"},
+        {kSortByExtension, "by E&xtension", K::UnknownKey, "", "", "by Extension",
+         "Sort the entries by extension"},
+        {kSortBySize, "by &Size", K::UnknownKey, "", "", "by Size", "Sort the entries by size"},
+        {kSortByType, "by &Type", K::UnknownKey, "", "", "by Type", "Sort the entries by type"},
+        {kSortByDate, "by &Date", K::UnknownKey, "", "", "by Date", "Sort the entries by date"},
+        {kSortByImageProperties, "by &Image Properties", K::UnknownKey, "", "", "by Image Properties",
+         "Sort the entries by image properties"},
+        {kSortByDescription, "by D&escription", K::UnknownKey, "", "", "by Description",
+         "Sort the entries by description"},
+        {kSortForward, "&Forward", K::UnknownKey, "", "view-sort-ascending", "Forward", "Sort in rising order"},
+        {kSortReverse, "&Reverse", K::UnknownKey, "", "view-sort-descending", "Reverse",
+         "Sort in falling order"},
+        {kListView, "&View", K::UnknownKey, "", "document-open", "View", "Open the entry"},
+        {kListOpen, "&Open", K::UnknownKey, "", "document-open", "Open", "Open the entry"},
+        {kListShellOpen, "Open with Associated &Program", K::UnknownKey, "", "", "Shell Open",
+         "Open the file with the program associated with its type"},
+        {kListEditWith, "&Edit with...", K::UnknownKey, "", "", "Edit with",
+         "Open the file with a program of your choice"},
+        {kListCopy, "&Copy", K::UnknownKey, "", "edit-copy", "Copy", "Copy the selection to the clipboard"},
+        {kListCut, "Cu&t", K::UnknownKey, "", "edit-cut", "Cut", "Cut the selection to the clipboard"},
+        {kListPaste, "&Paste", K::UnknownKey, "", "edit-paste", "Paste", "Paste the files of the clipboard"},
+        {kListDelete, "&Delete", K::UnknownKey, "", "edit-delete", "Delete", "Delete the selection"},
+        {kListCopyTo, "Copy T&o...", K::UnknownKey, "", "", "Copy To", "Copy the selection to a folder"},
+        {kListMoveTo, "Mo&ve To...", K::UnknownKey, "", "", "Move To", "Move the selection to a folder"},
+        {kListNewFolder, "&New Folder", K::UnknownKey, "", "folder-new", "New Folder",
+         "Make a new folder here"},
+        {kListDescribe, "Descri&be", K::UnknownKey, "", "", "Describe", "Edit the description of the file"},
+        {kListProperties, "P&roperties", K::UnknownKey, "", "document-properties", "Properties",
+         "Show the properties of the file"},
+        {kListExport, "E&xport...", K::UnknownKey, "", "document-save-as", "Export",
+         "Save the picture in another format"},
+        {kListEraseForGood, "Erase for &Good", K::UnknownKey, "", "", "Erase for good",
+         "Erase the selection beyond recovery"},
+        {kListEncryptDecrypt, "Encr&ypt/Decrypt", K::UnknownKey, "", "", "Encrypt/Decrypt",
+         "Encrypt or decrypt the selection"},
+        {kRename, "Rena&me", K::UnknownKey, "F2", "", "Rename", "Rename the entry"},
+        {kPaste, "&Paste", K::UnknownKey, "", "edit-paste", "Paste", "Paste the files of the clipboard"},
+        {kSelectAll, "Select &All", K::SelectAll, "", "edit-select-all", "Select All", "Select every entry"},
+        {kSlideShow, "&Slide Show", K::UnknownKey, "", "media-playback-start", "Slide Show",
+         "Show the pictures one after the other"},
+        {kWallpaperCenter, "&Centered", K::UnknownKey, "", "", "Wallpaper, centred",
+         "Set the picture as the desktop wallpaper, centred"},
+        {kWallpaperTile, "&Tiled", K::UnknownKey, "", "", "Wallpaper, tiled",
+         "Set the picture as the desktop wallpaper, tiled"},
+        {kWallpaperRestore, "&Restore", K::UnknownKey, "", "", "Restore wallpaper",
+         "Put back the wallpaper of the desktop settings"},
+        {kWallpaperStretch, "&Stretched", K::UnknownKey, "", "", "Wallpaper, stretched",
+         "Set the picture as the desktop wallpaper, stretched"},
     };
     return commands;
 }
@@ -49,6 +122,8 @@ namespace {
 // the widget style's own icons last.
 QIcon commandIcon(const char* name)
 {
+    if (!*name)
+        return {};
     const QString themeName = QString::fromLatin1(name);
     for (const QString& candidate : {themeName, themeName + QStringLiteral("-symbolic")}) {
         const QIcon icon = QIcon::fromTheme(candidate);
@@ -67,6 +142,16 @@ QIcon commandIcon(const char* name)
 }
 
 }  // namespace
+
+namespace cmd {
+
+QIcon icon(int id)
+{
+    const CommandInfo* command = info(id);
+    return command ? commandIcon(command->iconName) : QIcon();
+}
+
+}  // namespace cmd
 
 void CCommandTarget::on(int id, std::function<void()> handler, std::function<bool()> enabled,
                         std::function<bool()> checked)
@@ -134,7 +219,7 @@ QAction* CCommandActions::action(int id)
         action->setShortcuts(info->standardKey);
     else if (*info->shortcut)
         action->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(info->shortcut)));
-    action->setIcon(commandIcon(info->iconName));
+    action->setIcon(cmd::icon(id));
     action->setToolTip(QString::fromUtf8(info->toolTip));
     action->setStatusTip(QString::fromUtf8(info->prompt));
     action->setCheckable(m_target->isCheckable(id));

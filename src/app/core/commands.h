@@ -12,12 +12,72 @@
 #include <QString>
 
 class QAction;
+class QIcon;
 class QMenu;
 class QWidget;
 
 namespace cmd {
 
 enum Id : int {
+    // The file list: view modes, options, columns, sort keys (menu 128 and the list's menus).
+    kViewThumbnails = 32772,
+    kViewLargeIcons = 32773,
+    kViewSmallIcons = 32774,
+    kViewList = 32775,
+    kViewDetails = 32776,
+    kShowNonImages = 32860,
+    kShowHiddenFiles = 32861,
+    kRefresh = 32862,
+    kAutoRefresh = 32863,
+    kColumnSize = 32864,
+    kColumnType = 32865,
+    kColumnDate = 32866,
+    kColumnImageProperties = 32867,
+    kColumnDescription = 32868,
+    kSortByName = 32869,
+    kSortByExtension = 32870,
+    kSortBySize = 32871,
+    kSortByType = 32872,
+    kSortByDate = 32873,
+    kSortByImageProperties = 32874,
+    kSortByDescription = 32875,
+    kSortForward = 32876,
+    kSortReverse = 32877,
+    // The file list's row and background menus.
+    kListView = 32780,
+    kListOpen = 32893,
+    kListShellOpen = 32891,
+    kListEditWith = 32808,
+    kListCopy = 57634,
+    kListCut = 57635,
+    kListPaste = 57637,
+    kListDelete = 32894,
+    kListCopyTo = 32907,
+    kListMoveTo = 32908,
+    kListNewFolder = 32918,
+    kListDescribe = 32888,
+    kListProperties = 32889,
+    kListExport = 32906,
+    kListEraseForGood = 32941,
+    kListEncryptDecrypt = 32942,
+    kRename = 32813,
+    kPaste = 32834,
+    kSelectAll = 32835,
+    kSlideShow = 32828,
+    kWallpaperCenter = 424,
+    kWallpaperTile = 425,
+    kWallpaperRestore = 426,
+    kWallpaperStretch = 427,
+    // What the list's menu entries are sent on as (browser view and frame).
+    kCopy = 32811,
+    kCut = 32810,
+    kDelete = 32796,
+    kCopyTo = 32798,
+    kMoveTo = 32797,
+    kNewFolder = 32795,
+    kDescribe = 32793,
+    kProperties = 32801,
+    kSaveAs = 32857,
     kBrowser = 32829,
     kHelpKeyboard = 32841,
     kHelpContents = 32842,
@@ -41,6 +101,9 @@ struct CommandInfo {
 // The entry of an id, or nullptr for an unknown id.
 const CommandInfo* info(int id);
 const QList<CommandInfo>& table();
+// The icon of an id: the desktop's icon theme, else the widget style's; a null icon when neither
+// has one or the id is unknown.
+QIcon icon(int id);
 
 }  // namespace cmd
 

@@ -1,0 +1,151 @@
+#pragma once
+// CFileListCtrl: the browser's file list. It shows the rows of one folder (CFileListModel) in one
+// of five view modes, fills them with three workers (population, header scan, thumbnails) and
+// refreshes them from the disk, by hand ("Refresh folder") or while auto refresh watches the
+// folder. It handles the View menu's commands (modes, options, columns, sort keys) through its
+// command target, whose next link the host sets, and opens the row and background menus.
+//
+// Workers get copies of what they need and a generation number; their results are applied on
+// the UI thread by row id and only for the current generation, so the rows may be sorted or
+// changed while they run. Every re-read of the folder stops them first; the destructor stops
+// them and writes ShowNonImages, ShowHidden and AutoRefresh back to the settings.
+// UI thread only.
+
+#include <array>
+#include <memory>
+
+#include <QString>
+#include <QStringList>
+
+#include "app/core/commands.h"
+#include "app/settings/storedstate.h"
+#include "browser/cfilelistmodel.h"
+#include "browser/cshelllist.h"
+#include "browser/folderworkers.h"
+#include "browser/thumbnailstore.h"
+#include "browser/thumbnailworker.h"
+#include "ui/clistctrlex.h"
+
+class CAppSettings;
+class CBmpEx;
+class QMenu;
+
+class CFileListCtrl : public CListCtrlEx {
+    Q_OBJECT
+public:
+    enum ViewMode : int { kThumbnails = 0, kLargeIcons, kSmallIcons, kList, kDetails };
+
+    explicit CFileListCtrl(QWidget* parent = nullptr);
+    ~CFileListCtrl() override;
+
+    CFileListModel& rows() { return m_model; }
+    const CFileListModel& rows() const { return m_model; }
+    // The list's handlers; commands it does not handle go on to the target set as next.
+    CCommandTarget& commands() { return m_commands; }
+
+    // Reads the "Column_%d" values against the list's width and applies them.
+    void createColumns();
+    // The columns for storedstate::writeColumns: a shown column's width, a hidden one's last.
+    storedstate::ColumnStates columnStates() const;
+    // Full-row selection, grid lines, header scan, show hidden, auto refresh, show non-images.
+    void applyOptions(const CAppSettings& settings);
+
+    // Shows a folder (trailing "/" added). With `notify`, tells the frame ("SelectFolder", kind
+    // 3) and selects row 0 once the folder was read.
+    void SetFolder(const QString& path, bool notify);
+    QString currentFolder() const { return m_model.folder(); }
+    // Drops the rows and reads the folder again.
+    void reReadFolder();
+    // Re-synchronises the rows with the disk (the "Refresh folder" message).
+    void refresh();
+
+    void setViewMode(int mode);
+    int viewMode() const { return m_viewMode; }
+    void sortBy(int key);
+    void setDirection(bool ascending);
+    void showColumn(int key, bool show);
+    bool isColumnShown(int key) const;
+
+    // -1 without a selection; else the first selected row, or with `preferFocus` the current one.
+    int focusedIndex(bool preferFocus) const;
+    // Names of the selected rows in row order, without the parent entry; their number.
+    int selectedNames(QStringList& names) const;
+    void selectRow(int row);
+
+    // The operations of the model with what the control adds to them: the admission options,
+    // thumbnails in thumbnails mode; for a new folder its selection, "Refresh tree" to the frame
+    // and the Rename command; the summary of the first selected row.
+    int addFile(const QString& name);
+    int createFolder(const QString& base);
+    bool fileSummary(QString* text, QString* detail) const;
+
+    // Opens a folder row (a folder, or ".." for the parent folder); false for other rows.
+    bool openRow(int row);
+
+    bool thumbnailsMade() const { return m_thumbnailsMade; }
+    const CThumbnailStore& thumbnails() const { return m_thumbnailStore; }
+    quint64 generation() const { return m_generation; }
+
+    // The background and row menus as the list opens them (the caller owns the menu).
+    QMenu* backgroundMenu();
+    QMenu* rowMenu(int row);
+    QMenu* columnsMenu();
+
+Q_SIGNALS:
+    // After "Population is over." was handled, and after a refresh was applied.
+    void populationOver();
+    void refreshed();
+    // After a header-scan pass or a thumbnail pass was applied to the end.
+    void headerScanFinished();
+    void thumbnailsFinished();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    QColor bkColorForItem(int item, QStyle::State state) override;
+    bool onDrawItem(QPainter* painter, int item, const QRect& rect, QStyle::State state) override;
+
+private:
+    void registerCommands();
+    void forward(int id, int target);
+    void addCommands(QMenu* menu, std::initializer_list<int> ids);
+    QMenu* commandMenu(const QString& title, std::initializer_list<int> ids, QWidget* parent);
+    void onPopulationOver(const FolderListingPtr& listing);
+    void onRefreshListed(const FolderListingPtr& listing);
+    void onHeaderScanned(quint64 generation, const std::vector<HeaderScanResult>& batch);
+    void onThumbnailReady(quint64 generation, quint64 id, const QImage& picture);
+    void startHeaderScan();
+    void enterThumbnailsMode();
+    void stopThumbnails();
+    void updateVisibleRows();
+    void setListBackground(bool buttonFace);
+    void onSorted(int key, bool ascending);
+    void onHeaderClicked(int column);
+    void toggleOption(bool& option);
+    void setAutoRefresh(bool on);
+    bool handleViewKey(QKeyEvent* event);
+    CFileListModel::ThumbnailMaker thumbnailMaker();
+    FolderRequest folderRequest() const;
+
+    CShellList m_shellList;
+    CFileListModel m_model;
+    CCommandTarget m_commands;
+    CPopulationWorker m_population;
+    CHeaderScanWorker m_headerScan;
+    CThumbnailWorker m_thumbnailWorker;
+    CFolderWatcher m_watcher;
+    CThumbnailStore m_thumbnailStore;
+    std::unique_ptr<CBmpEx> m_picture; // thumbnails made at once on this thread
+
+    int m_viewMode = kDetails;
+    fileitem::Admission m_admission;
+    bool m_autoRefresh = true;
+    bool m_headerScanOff = false;
+    bool m_selectFirst = true;
+    bool m_thumbnailsMade = false;
+    bool m_refreshPending = false; // asked for while the folder was being read
+    quint64 m_generation = 0;
+    int m_refreshRow = -1; // the first selected row when the refresh began
+    std::array<int, CFileListModel::kColumnCount> m_columnWidths{};
+};

@@ -1,0 +1,178 @@
+#pragma once
+// CFileListModel: the rows of the file list, one FileItem per entry of the shown folder, behind
+// every view mode of CFileListCtrl. The list is virtual: texts, icons and tips are made when a
+// view asks for them; an icon (and the shell's type name with it) is looked up once per row and
+// kept.
+//
+// Rows: the parent entry ".." first unless the folder is "/", then the folders, then the files.
+// The counts and the byte total follow every change. Workers never see the rows: their results
+// come in here by FileItem::id, so a row that moved or went away meanwhile is found or skipped.
+// UI thread only. The CShellList is not owned and must outlive the model.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QHash>
+#include <QSize>
+#include <QString>
+
+#include "browser/fileitem.h"
+#include "browser/folderworkers.h"
+#include "browser/thumbnailworker.h"
+
+class CBmpEx;
+class CShellList;
+
+class CFileListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // Logical columns; the key of a column is its number.
+    enum Column : int { kName, kSize, kType, kDate, kImageProperties, kDescription, kColumnCount };
+
+    // Makes the thumbnail of a file at once (add file, refresh in thumbnails mode): the index in
+    // the list's thumbnail store, or -1 when the file cannot be loaded.
+    using ThumbnailMaker = std::function<int(const QString& path)>;
+
+    // What applying a refresh changed, so that the list can refocus and the tree be rebuilt.
+    struct RefreshOutcome {
+        bool folderAdded = false;
+        bool folderRemoved = false;
+        bool rowRemoved = false;
+    };
+
+    explicit CFileListModel(CShellList* shellList, QObject* parent = nullptr);
+    ~CFileListModel() override;
+
+    static QString heading(int column);
+    // The background of a row by the extension of its name; invalid for other names and folders.
+    static QColor typeColour(const FileItem& item);
+    // " name \n size \n[ properties \n] date[ \n description]" with a description longer than 80
+    // characters cut to 77 and "..."; empty for the parent entry.
+    static QString toolTipText(const FileItem& item);
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // A new name typed into a row goes to renameRequested; the row keeps its name until the
+    // rename was done on disk and the row's name set (setEntryField code 0).
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // The size every row asks for in a list or icon view (the thumbnails mode's cell); an invalid
+    // size leaves it to the view.
+    void setItemSizeHint(const QSize& size);
+
+    // The folder shown, ending with "/"; changing it empties the rows.
+    QString folder() const { return m_folder; }
+    void setFolder(const QString& folder);
+    bool hasParentEntry() const { return m_folder != QLatin1String("/"); }
+    // The full path of a row: folder + name.
+    QString pathOf(int row) const;
+
+    const FileItem* entryAt(int row) const;
+    // 0 name, 1 size in bytes, 2 type, 3 date, 4 image properties, 5 description; empty for a
+    // row or key out of range.
+    QString itemText(int row, int column) const;
+    // First row of exactly this name (case-sensitive), or -1.
+    int findByName(const QString& name) const;
+    int rowOfId(quint64 id) const;
+    // The row's index in the CShellList, looked up on the first call; -1 for a row out of range.
+    int iconIndex(int row) const;
+    bool isImage(int row) const;
+    bool isFolder(int row) const;
+
+    int entryCount() const { return int(m_rows.size()); }
+    int folderCount() const { return m_folderCount; }
+    int fileCount() const { return m_fileCount; }
+    int imageCount() const { return m_imageCount; }
+    quint64 totalSize() const { return m_totalSize; }
+
+    // -1 until the first sort.
+    int sortKey() const { return m_sortKey; }
+    bool ascending() const { return m_ascending; }
+    // Sorts the folders (after the parent entry) and the files apart by key 0..6; other keys do
+    // nothing. Sorting by Type first asks the type name of every row not yet shown.
+    void sortBy(int key);
+    // Stores the direction and sorts again by the current key.
+    void setDirection(bool ascending);
+
+    // Replaces every row by a population listing (ids are given here).
+    void resetRows(FolderListing&& listing);
+    void clearRows();
+
+    // Adds an entry of the folder, by its plain name, after an operation made it (copy, paste,
+    // save): a folder as the last folder, a file at the end; the new row's index, or -1 when the entry is
+    // missing, not admitted, or (with a maker) a picture file that cannot be loaded.
+    int addFile(const QString& name, const fileitem::Admission& admission, const ThumbnailMaker& makeThumbnail);
+    void removeEntry(int row);
+    // Codes 0 name, 1 size (decimal text), 2 type, 3 date text, 4 image properties, 5 description.
+    void setEntryField(int row, int code, const QString& text);
+    // Makes "base", or "base(1)", "base(2)" ... when taken, in the folder; the new row, or -1.
+    int createFolder(const QString& base);
+    // "12KB, " (when the size is not 0) + " dd.MM.yyyy HH:mm" of the UTC time, and the file
+    // information reader's detail of the row's file; false when the row or file is missing.
+    bool fileSummary(int row, QString* text, QString* detail) const;
+
+    // The header scan of one row, here and now (add file, open, preview): when the row has no
+    // image properties yet, its size and date are read again, its header and description too.
+    void scanEntry(int row);
+    // Header-scan jobs of the rows that still lack image properties, the parent entry left out.
+    std::vector<HeaderScanJob> headerScanJobs() const;
+    // Applies a header-scan result to the row of its id; a header read raises the image flag, a
+    // failed one leaves the flag of the extension test. False when the row is gone.
+    bool applyHeaderResult(const HeaderScanResult& result);
+    bool setThumbnail(quint64 id, int thumbnailIndex);
+    void clearThumbnails();
+    // Rows with the image flag and no thumbnail yet, in row order, for the thumbnail worker.
+    std::vector<ThumbnailJob> thumbnailJobs() const;
+    // Whether the image library reads the row's file (by its content).
+    bool libraryCanOpen(int row);
+
+    // Folds a refresh listing of the shown folder in: rows matched by name are kept (size and date
+    // updated), new entries added as addFile adds them (a picture without thumbnail left out when
+    // a maker is given), rows whose entry is gone removed.
+    RefreshOutcome applyRefresh(const FolderListing& listing, const ThumbnailMaker& makeThumbnail);
+    void clearCutMarks();
+
+Q_SIGNALS:
+    void totalsChanged();
+    void sorted(int key, bool ascending);
+    void renameRequested(int row, const QString& newName);
+
+private:
+    void fillIcon(int row) const;
+    void emitRowChanged(int row);
+    void invalidateIndex();
+    void buildIndex() const;
+    quint64 newId() { return ++m_lastId; }
+    int firstSortedRow() const;
+    void sortRange(int first, int last);
+    void countIn(const FileItem& item, int sign);
+    void insertItems(int at, std::vector<FileItem>&& items);
+    int insertItem(FileItem item);
+    void removeRowsIf(const std::function<bool(const FileItem&)>& remove, RefreshOutcome* outcome);
+    bool canOpen(const QString& path);
+
+    CShellList* m_shellList;
+    QString m_folder = QStringLiteral("/");
+    QSize m_itemSizeHint;
+    // Icon indexes and type names are filled in when a view first shows a row.
+    mutable std::vector<FileItem> m_rows;
+    mutable QHash<QString, int> m_rowByName;
+    mutable QHash<quint64, int> m_rowById;
+    mutable bool m_indexValid = false;
+    int m_folderCount = 0;
+    int m_fileCount = 0;
+    int m_imageCount = 0;
+    quint64 m_totalSize = 0;
+    int m_sortKey = -1;
+    bool m_ascending = true;
+    quint64 m_lastId = 0;
+    std::unique_ptr<CBmpEx> m_picture; // its library handle answers the can-open questions
+};

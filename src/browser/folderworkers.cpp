@@ -1,0 +1,320 @@
+#include "browser/folderworkers.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <utility>
+
+#include <QMetaObject>
+
+#include "fileops/cfileinfo.h"
+#include "fileops/descriptionfile.h"
+#include "platform/directoryreader.h"
+
+namespace {
+
+void registerTypes()
+{
+    static const bool once = [] {
+        qRegisterMetaType<FolderListingPtr>("FolderListingPtr");
+        qRegisterMetaType<std::vector<HeaderScanResult>>("std::vector<HeaderScanResult>");
+        return true;
+    }();
+    Q_UNUSED(once);
+}
+
+bool isRoot(const QString& folder)
+{
+    return folder == QLatin1String("/");
+}
+
+FileItem parentEntry()
+{
+    FileItem parent;
+    parent.name = QStringLiteral("..");
+    parent.typeText = QStringLiteral("Parent folder");
+    parent.isFolder = true;
+    parent.isParent = true;
+    return parent;
+}
+
+FileItem makeRecord(platform::DirectoryEntry&& entry, bool isImage)
+{
+    FileItem item;
+    item.isFolder = entry.isFolder;
+    item.modified = entry.modified;
+    if (entry.isFolder) {
+        item.typeText = QStringLiteral("File folder");
+    } else {
+        item.extensionKey = fileitem::extensionKey(entry.name);
+        item.size = entry.size;
+        item.imageFlag = isImage ? 1 : 0;
+    }
+    item.name = std::move(entry.name);
+    return item;
+}
+
+enum class ListingKind { Population, Refresh };
+
+// Below this many rows a second thread costs more than it saves.
+constexpr std::size_t kParallelSortRows = 8192;
+
+void appendRows(std::vector<FileItem>& rows, std::vector<FileItem>& items)
+{
+    std::move(items.begin(), items.end(), std::back_inserter(rows));
+}
+
+// Sorts `items` and appends them to `rows`. A big range is sorted in two halves on two threads
+// and merged on its way into `rows`: sorting is the part of reading a big folder that costs most.
+template <typename Less> void sortInto(std::vector<FileItem>& rows, std::vector<FileItem>& items, Less less)
+{
+    if (items.size() < kParallelSortRows) {
+        std::sort(items.begin(), items.end(), less);
+        appendRows(rows, items);
+        return;
+    }
+    const auto middle = items.begin() + std::ptrdiff_t(items.size() / 2);
+    std::thread helper([&items, middle, less] { std::sort(items.begin(), middle, less); });
+    std::sort(middle, items.end(), less);
+    helper.join();
+    std::merge(std::make_move_iterator(items.begin()), std::make_move_iterator(middle), std::make_move_iterator(middle),
+               std::make_move_iterator(items.end()), std::back_inserter(rows), less);
+}
+
+// Reads the folder of `request` into a listing; nothing when the stop flag ended the read.
+FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, const std::atomic<bool>& stop)
+{
+    auto listing = std::make_shared<FolderListing>();
+    listing->generation = request.generation;
+    // Folders and files are collected apart: folders come first whatever the sort.
+    std::vector<FileItem> folders;
+    std::vector<FileItem> files;
+    const fileitem::Admission admission{request.showHidden, request.showNonImages};
+    const auto imageTest =
+        kind == ListingKind::Population ? &CFileInfo::IsImageByExtension : &CFileInfo::IsHeaderExtension;
+    const platform::DirectoryResult result =
+        platform::readDirectory(request.folder, &stop, [&](platform::DirectoryEntry&& entry) {
+            // The name test covers dot names; this covers a platform's own hidden mark as well.
+            if (entry.isHidden && !request.showHidden)
+                return;
+            const bool isImage = !entry.isFolder && imageTest(entry.name);
+            if (!fileitem::admits(entry.name, entry.isFolder, isImage, admission))
+                return;
+            (entry.isFolder ? folders : files).push_back(makeRecord(std::move(entry), isImage));
+        });
+    if (result == platform::DirectoryResult::Stopped)
+        return {};
+    if (result == platform::DirectoryResult::Failed)
+        return listing;
+
+    listing->ok = true;
+    for (const FileItem& file : files) {
+        listing->totalSize += file.size;
+        listing->imageCount += file.imageFlag != 0 ? 1 : 0;
+    }
+    const bool withParent = kind == ListingKind::Population && !isRoot(request.folder);
+    listing->folderCount = int(folders.size()) + (withParent ? 1 : 0);
+    listing->fileCount = int(files.size());
+    std::vector<FileItem>& rows = listing->rows;
+    rows.reserve(folders.size() + files.size() + 1);
+    if (withParent)
+        rows.push_back(parentEntry());
+    if (kind == ListingKind::Refresh) {
+        appendRows(rows, folders);
+        appendRows(rows, files);
+        return listing;
+    }
+    // Folders always go by name; files by the list's key, or as read when it has none.
+    const bool ascending = request.ascending;
+    sortInto(rows, folders, [ascending](const FileItem& a, const FileItem& b) {
+        return fileitem::comesBefore(a, b, fileitem::kByName, ascending);
+    });
+    if (request.sortKey == -1) {
+        appendRows(rows, files);
+    } else {
+        sortInto(rows, files, [key = request.sortKey, ascending](const FileItem& a, const FileItem& b) {
+            return fileitem::comesBefore(a, b, key, ascending);
+        });
+    }
+    return listing;
+}
+
+HeaderScanResult scanRow(const QString& folder, const HeaderScanJob& job, const DescriptionText& descriptions)
+{
+    HeaderScanResult result;
+    result.id = job.id;
+    if (CFileInfo::IsImageByExtension(job.name)) {
+        CFileInfo::Info info;
+        if (CFileInfo::ReadHeaderInfo(folder + job.name, info)) {
+            result.imageFlag = 1;
+            result.imageProperties = fileitem::propertiesText(info);
+        }
+    }
+    result.description = descriptions.find(job.name);
+    return result;
+}
+
+constexpr std::size_t kBatchRows = 256;
+constexpr auto kBatchTime = std::chrono::milliseconds(30);
+
+} // namespace
+
+// ---- WorkerRun --------------------------------------------------------------------------------
+
+void WorkerRun::start(std::function<void(const std::atomic<bool>& stop, const Deliver& deliver)> work)
+{
+    stop();
+    m_stop.store(false);
+    m_ended.store(false);
+    const quint64 serial = ++m_serial;
+    Deliver deliver = [this, serial](std::function<void()> result) {
+        // Runs on the owner's thread, where m_serial lives; a later stop() or start() changed it.
+        QMetaObject::invokeMethod(
+            m_owner,
+            [this, serial, result = std::move(result)] {
+                if (serial == m_serial)
+                    result();
+            },
+            Qt::QueuedConnection);
+    };
+    m_thread = std::thread([this, work = std::move(work), deliver = std::move(deliver)] {
+        work(m_stop, deliver);
+        m_ended.store(true);
+    });
+}
+
+void WorkerRun::stop()
+{
+    ++m_serial;
+    if (m_thread.joinable()) {
+        m_stop.store(true);
+        m_thread.join();
+    }
+}
+
+// ---- CPopulationWorker ------------------------------------------------------------------------
+
+CPopulationWorker::CPopulationWorker(QObject* parent) : QObject(parent), m_run(this)
+{
+    registerTypes();
+}
+
+CPopulationWorker::~CPopulationWorker()
+{
+    stop();
+}
+
+void CPopulationWorker::start(const FolderRequest& request)
+{
+    m_run.start([this, request](const std::atomic<bool>& stop, const WorkerRun::Deliver& deliver) {
+        if (FolderListingPtr listing = readFolder(request, ListingKind::Population, stop))
+            deliver([this, listing] { emit populationOver(listing); });
+    });
+}
+
+void CPopulationWorker::startRefresh(const FolderRequest& request)
+{
+    m_run.start([this, request](const std::atomic<bool>& stop, const WorkerRun::Deliver& deliver) {
+        if (FolderListingPtr listing = readFolder(request, ListingKind::Refresh, stop))
+            deliver([this, listing] { emit refreshListed(listing); });
+    });
+}
+
+void CPopulationWorker::stop()
+{
+    m_run.stop();
+}
+
+// ---- CHeaderScanWorker ------------------------------------------------------------------------
+
+CHeaderScanWorker::CHeaderScanWorker(QObject* parent) : QObject(parent), m_run(this)
+{
+    registerTypes();
+}
+
+CHeaderScanWorker::~CHeaderScanWorker()
+{
+    stop();
+}
+
+void CHeaderScanWorker::start(const QString& folder, std::vector<HeaderScanJob> jobs, quint64 generation)
+{
+    m_run.start([this, folder, jobs = std::move(jobs), generation](const std::atomic<bool>& stop,
+                                                                   const WorkerRun::Deliver& deliver) {
+        // The description file is read once for the whole folder; one that cannot be read gives
+        // no descriptions (its text stays empty).
+        DescriptionFile descriptions;
+        if (!jobs.empty())
+            descriptions.load(folder);
+
+        std::vector<HeaderScanResult> batch;
+        auto sendBatch = [&] {
+            if (batch.empty())
+                return;
+            deliver([this, generation, rows = std::move(batch)] { emit scanned(generation, rows); });
+            batch = {};
+        };
+        auto batchStart = std::chrono::steady_clock::now();
+        for (const HeaderScanJob& job : jobs) {
+            if (stop.load(std::memory_order_relaxed))
+                return;
+            batch.push_back(scanRow(folder, job, descriptions.text()));
+            if (batch.size() >= kBatchRows || std::chrono::steady_clock::now() - batchStart >= kBatchTime) {
+                sendBatch();
+                batchStart = std::chrono::steady_clock::now();
+            }
+        }
+        sendBatch();
+        deliver([this, generation] { emit scanFinished(generation); });
+    });
+}
+
+void CHeaderScanWorker::stop()
+{
+    m_run.stop();
+}
+
+// ---- CFolderWatcher ---------------------------------------------------------------------------
+
+namespace {
+constexpr int kQuietMsecs = 250;
+constexpr int kLongestMsecs = 2000;
+} // namespace
+
+CFolderWatcher::CFolderWatcher(QObject* parent) : QObject(parent)
+{
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(kQuietMsecs);
+    m_longest.setSingleShot(true);
+    m_longest.setInterval(kLongestMsecs);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &CFolderWatcher::noteChange);
+    connect(&m_quiet, &QTimer::timeout, this, &CFolderWatcher::fire);
+    connect(&m_longest, &QTimer::timeout, this, &CFolderWatcher::fire);
+}
+
+void CFolderWatcher::watch(const QString& folder)
+{
+    m_quiet.stop();
+    m_longest.stop();
+    if (!m_watcher.directories().isEmpty())
+        m_watcher.removePaths(m_watcher.directories());
+    m_folder = folder;
+    // A folder that was removed and made again must be watched anew, so the same folder is added
+    // again too.
+    if (!m_folder.isEmpty())
+        m_watcher.addPath(m_folder);
+}
+
+void CFolderWatcher::noteChange()
+{
+    m_quiet.start();
+    if (!m_longest.isActive())
+        m_longest.start();
+}
+
+void CFolderWatcher::fire()
+{
+    m_quiet.stop();
+    m_longest.stop();
+    emit changed();
+}

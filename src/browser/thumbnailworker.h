@@ -1,0 +1,77 @@
+#pragma once
+// CThumbnailWorker: makes the thumbnails of the file list's image rows in the background.
+//
+// start() copies the folder and the rows (id and name, in row order) and fans the decoding out
+// over a pool of at most QThread::idealThreadCount() threads, each with a CBmpEx of its own that
+// asks the library for a picture just big enough for the cell (an embedded EXIF thumbnail or a
+// reduced-size decode). Rows on screen (setPriority) are served first, the others in row order.
+//
+// Results reach the owner's thread as signals carrying the generation given to start():
+// thumbnailReady with the picture for CThumbnailStore::add, failed for a file that cannot be
+// loaded (it keeps its icon), and finished once every row was served. Once stop() or a new
+// start() returned, no signal of the earlier run is emitted any more, even one already queued.
+//
+// start(), stop(), setThreadCount() and the destructor belong to the thread that owns the
+// object (the UI thread); setPriority() may be called from any thread at any time.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+class CBmpEx;
+
+struct ThumbnailJob {
+    quint64 id = 0;
+    QString name; // within the folder given to start()
+};
+
+class CThumbnailWorker : public QObject {
+    Q_OBJECT
+public:
+    explicit CThumbnailWorker(QObject* parent = nullptr);
+    ~CThumbnailWorker() override;
+
+    // Stops a running pass, then serves `jobs` of `folder`. An empty job list finishes at once.
+    void start(const QString& folder, std::vector<ThumbnailJob> jobs, quint64 generation);
+    // Sets the stop flag, which also cancels the decodes under way, and waits for the pool.
+    void stop();
+    // True from start() until finished is emitted or stop() is called.
+    bool isRunning() const { return m_activeSerial != 0; }
+
+    // The rows now on screen: those not served yet go next, in row order. Replaces the previous
+    // list; ids that are not rows of the running pass are ignored.
+    void setPriority(const std::vector<quint64>& ids);
+    // Pool size of the following start() calls, limited to 1 .. QThread::idealThreadCount()
+    // (the default).
+    void setThreadCount(int count);
+
+    // One thumbnail picture made at once on the calling thread (the refresh adds rows this way):
+    // loads `path` into `picture`, whose load size hint it sets for thumbnails, and returns the
+    // shrunk picture for CThumbnailStore::add; a null image when the file cannot be loaded.
+    static QImage makeThumbnail(CBmpEx& picture, const QString& path);
+
+Q_SIGNALS:
+    void thumbnailReady(quint64 generation, quint64 id, QImage picture);
+    void failed(quint64 generation, quint64 id);
+    void finished(quint64 generation);
+
+private:
+    struct Pass;
+    void work(Pass* pass);
+    void deliver(quint64 serial, quint64 id, const QImage& picture);
+    void deliverFinished(quint64 serial);
+
+    std::vector<std::thread> m_threads;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex; // guards the schedule of m_pass against setPriority
+    std::unique_ptr<Pass> m_pass;
+    quint64 m_serial = 0;       // numbers every pass, whatever generation the caller gives
+    quint64 m_activeSerial = 0; // the pass whose results are delivered; 0 while none
+    int m_threadCount = 0;
+};
