@@ -24,7 +24,7 @@ bool CImageView::event(QEvent* event)
         return true;
     }
     if (appmsg::as(event, appmsg::kLoadPictureToMemory)) {
-        showCurrentImage();
+        showBrowserPicture();
         return true;
     }
     if (const appmsg::Message* command = appmsg::as(event, appmsg::kCommand)) {
@@ -41,14 +41,32 @@ void CImageView::showPendingPath()
         enterNoImages();
         return;
     }
-    const QFileInfo file(pending);
+    takeLocation(pending);
+    m_host.setPendingImagePath({});
+    showCurrentImage();
+}
+
+// The browser loaded the picture into the current image before it asked for the switch.
+void CImageView::showBrowserPicture()
+{
+    const CBmpEx& picture = m_host.currentImage();
+    if (!picture.loaded() || picture.path().isEmpty()) {
+        enterNoImages();
+        return;
+    }
+    takeLocation(picture.path());
+    m_host.setOpenedFromFile(false);
+    showCurrentImage();
+}
+
+void CImageView::takeLocation(const QString& path)
+{
+    const QFileInfo file(path);
     m_folder = file.absolutePath();
     if (!m_folder.endsWith(QLatin1Char('/')))
         m_folder += QLatin1Char('/');
     m_fileName = file.fileName();
-    m_host.setPendingImagePath({});
     m_noImages = false;
-    showCurrentImage();
 }
 
 void CImageView::showCurrentImage()

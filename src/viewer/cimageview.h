@@ -38,6 +38,8 @@ protected:
 
 private:
     void showPendingPath();
+    void showBrowserPicture();
+    void takeLocation(const QString& path);
     void showCurrentImage();
     void enterNoImages();
     void layoutPicture();

@@ -6,8 +6,10 @@
 
 #include "app/cglobalapp.h"
 #include "app/cmainframe.h"
-#include "app/settings/csettingsstore.h"
 #include "app/core/messages.h"
+#include "app/settings/csettingsstore.h"
+#include "browser/cbrowserview.h"
+#include "browser/cfilelistctrl.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
 
@@ -45,6 +47,7 @@ private Q_SLOTS:
     void returnToBrowserHandsOverTheFolder();
     void switchToViewerAndPrintRequest();
     void fileOpenShowsPictureInViewer();
+    void browserHandsItsPictureToTheViewer();
     void messageTypesAreRegisteredOncePerName();
 
 private:
@@ -205,6 +208,25 @@ void TestStartup::fileOpenShowsPictureInViewer()
     QVERIFY(app.openFile(second));
     QTRY_COMPARE(app.viewerFrame()->windowTitle(), QStringLiteral("second.png - Zelt Pixoria"));
     QCOMPARE(app.currentImage().GetSize(), QSize(20, 10));
+}
+
+void TestStartup::browserHandsItsPictureToTheViewer()
+{
+    const QString path = writePicture("harbour.png");
+    QVERIFY(!path.isEmpty());
+    QVERIFY(CSettingsStore::WriteProfileString("Settings", "LastFolder", m_dir.path() + '/'));
+    CGlobalApp app;
+    QVERIFY(app.InitInstance({}));
+    CFileListCtrl* list = app.browserFrame()->fileList();
+    QTRY_VERIFY(list->rows().findByName("harbour.png") >= 0);
+    list->selectRow(list->rows().findByName("harbour.png"));
+    QVERIFY(app.browserFrame()->browserView()->openFocusedRow());
+    QTRY_VERIFY(app.viewerFrame()->isVisible());
+    QVERIFY(app.browserFrame()->isHidden());
+    // The viewer shows the picture the browser loaded, not its empty state.
+    QVERIFY(!app.viewerFrame()->imageView()->noImages());
+    QCOMPARE(app.viewerFrame()->imageView()->fileName(), QStringLiteral("harbour.png"));
+    QVERIFY(!app.openedFromFile());
 }
 
 void TestStartup::messageTypesAreRegisteredOncePerName()
