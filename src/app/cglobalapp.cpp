@@ -95,7 +95,7 @@ bool CGlobalApp::InitInstance(const QStringList& arguments)
 
 void CGlobalApp::createFrames()
 {
-    m_browser = new CMainFrame(&m_commands);
+    m_browser = new CMainFrame(*this, &m_commands);
     m_viewer = new CViewFrame(*this, &m_commands);
     for (CFrameWindow* frame : {static_cast<CFrameWindow*>(m_browser), static_cast<CFrameWindow*>(m_viewer)}) {
         connect(frame, &CFrameWindow::activated, this, [this, frame] { m_mainWindow = frame; });

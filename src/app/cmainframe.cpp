@@ -1,24 +1,119 @@
 #include "app/cmainframe.h"
 
 #include <QActionGroup>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
 
+#include "app/core/messages.h"
+#include "app/cstatustotals.h"
 #include "app/settings/cappsettings.h"
+#include "app/settings/csettingsstore.h"
+#include "app/settings/settingskeys.h"
 #include "app/settings/storedstate.h"
+#include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
+#include "viewer/viewerhost.h"
 
-CMainFrame::CMainFrame(CCommandTarget* appTarget, QWidget* parent)
-    : CFrameWindow(parent), m_commands(appTarget), m_list(new CFileListCtrl(this))
+namespace {
+
+// Narrower frames are widened to this while the user sizes them.
+constexpr int kMinimumWidth = 251;
+constexpr int kBarStateVersion = 1;
+const QString kBarStateValue = QStringLiteral("Browser");
+
+// The browser toolbar, left to right: command and the label under its icon; 0 is a separator.
+struct ToolButton {
+    int id;
+    const char* label;
+};
+constexpr ToolButton kBrowserLayout[] = {
+    {cmd::kOpen, "Open"},
+    {0, nullptr},
+    {cmd::kDescribe, "Describe"},
+    {0, nullptr},
+    {cmd::kNewWindow, "New Window"},
+    {cmd::kNewFolder, "New Folder"},
+    {0, nullptr},
+    {cmd::kDelete, "Delete"},
+    {cmd::kMoveTo, "MoveTo"},
+    {cmd::kCopyTo, "CopyTo"},
+    {0, nullptr},
+    {cmd::kFilePrint, "Print"},
+    {0, nullptr},
+    {cmd::kProperties, "Properties"},
+    {0, nullptr},
+    {cmd::kSaveAs, "Save As"},
+    {cmd::kAppExit, "Exit"},
+    {0, nullptr},
+    {cmd::kCut, "Cut"},
+    {cmd::kPaste, "Paste"},
+    {cmd::kCopy, "Copy"},
+    {cmd::kRename, "Rename"},
+    {0, nullptr},
+    {cmd::kViewThumbnails, "Thumbnails"},
+    {cmd::kViewLargeIcons, "Large Icons"},
+    {cmd::kViewSmallIcons, "Small Icons"},
+    {cmd::kViewList, "List View"},
+    {cmd::kViewDetails, "Details"},
+    {0, nullptr},
+    {cmd::kRefresh, "Refresh"},
+    {0, nullptr},
+    {cmd::kOptions, "Options"},
+    {cmd::kSlideShow, "Slide Show"},
+    {0, nullptr},
+    {cmd::kWebPage, "Web Page"},
+    {cmd::kSendMail, "Send e-mail"},
+    {cmd::kEncryptDecrypt, "Encrypt"},
+    {cmd::kEraseForGood, "Erase for good"},
+};
+
+const char kMailNote[] = "Pictures sent from Zelt Pixoria.";
+
+}  // namespace
+
+CMainFrame::CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* parent)
+    : CFrameWindow(parent),
+      m_host(host),
+      m_commands(appTarget),
+      m_view(new CBrowserView(&host, this)),
+      m_toolBar(new QToolBar(tr("Toolbar"), this)),
+      m_addressBar(new QToolBar(tr("Path History"), this)),
+      m_address(new QLineEdit(m_addressBar))
 {
     setWindowTitle(QStringLiteral("Zelt Pixoria"));
+    setMinimumWidth(kMinimumWidth);
     resize(900, 600);
-    setCentralWidget(m_list);
-    // The list handles its commands first; the rest go on to the frame and the application.
-    m_list->commands().setNext(&m_commands);
-    m_actions = new CCommandActions(this, &m_list->commands());
+    setCentralWidget(m_view);
+    m_view->commands().setNext(&m_commands);
+    m_actions = new CCommandActions(this, &m_view->chainHead());
+    registerCommands();
     buildMenus();
-    statusBar();
+    buildToolBars();
+    buildStatusBar();
+    restoreState(CSettingsStore::GetProfileBinary(settingskeys::kBarState, kBarStateValue), kBarStateVersion);
+    restorePlacement();
+
+    connect(&fileList()->rows(), &CFileListModel::totalsChanged, this, &CMainFrame::updateStatusTotals);
+    connect(fileList()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CMainFrame::updateStatusTotals);
+    // Toolbar buttons and shortcuts follow the selection (Describe, Info, Rename ...), not only
+    // the menus, which refresh themselves when they open.
+    connect(fileList()->selectionModel(), &QItemSelectionModel::selectionChanged, m_actions,
+            &CCommandActions::update);
+    connect(fileList()->selectionModel(), &QItemSelectionModel::currentChanged, m_actions,
+            &CCommandActions::update);
+    connect(&fileList()->rows(), &CFileListModel::totalsChanged, m_actions, &CCommandActions::update);
+    m_actions->update();
 }
 
 CMainFrame::~CMainFrame()
@@ -28,58 +123,228 @@ CMainFrame::~CMainFrame()
 
 QWidget* CMainFrame::activeView() const
 {
-    return m_list;
+    return m_view;
+}
+
+CFileListCtrl* CMainFrame::fileList() const
+{
+    return m_view->fileList();
+}
+
+QStringList CMainFrame::mailArguments(const QString& folder, const QStringList& names, const QString& note)
+{
+    QStringList arguments;
+    for (const QString& name : names)
+        arguments << QStringLiteral("--attach") << folder + name;
+    if (!note.isEmpty())
+        arguments << QStringLiteral("--body") << note;
+    return arguments;
+}
+
+void CMainFrame::registerCommands()
+{
+    m_commands.on(cmd::kNewWindow, [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
+    m_commands.on(cmd::kOpen, [this] { m_view->openFocusedRow(); });
+    // The folder tree takes "Refresh tree" once it exists; until then the view re-reads.
+    m_commands.on(cmd::kFrameRefresh, [this] { m_actions->execute(cmd::kRefresh); });
+    const auto toggle = [this](int id, QWidget* bar) {
+        m_commands.on(
+            id, [bar] { bar->setVisible(bar->isHidden()); }, {}, [bar] { return !bar->isHidden(); });
+    };
+    toggle(cmd::kToolbar, m_toolBar);
+    toggle(cmd::kPathHistory, m_addressBar);
+    toggle(cmd::kStatusBar, statusBar());
+    // Properties is the view's Info under the toolbar's id.
+    m_commands.on(
+        cmd::kProperties, [this] { m_actions->execute(cmd::kInfo); },
+        [this] { return m_view->chainHead().isEnabled(cmd::kInfo); });
+    m_commands.on(cmd::kSendMail, [this] { sendMail(); });
+    m_commands.on(cmd::kNewFolder, [this] { newFolder(); });
 }
 
 void CMainFrame::buildMenus()
 {
-    m_actions->fill(menuBar()->addMenu(tr("&File")), {cmd::kAppExit});
+    m_actions->fill(menuBar()->addMenu(tr("&File")),
+                    {cmd::kFileOpen, cmd::kOpen, cmd::kNewWindow, cmd::kNewFolder, 0, cmd::kSaveAs, 0,
+                     cmd::kFilePrintSetup, cmd::kFilePrint, 0, cmd::kSendMail, 0, cmd::kProperties, cmd::kInfo,
+                     cmd::kDescribe, 0, cmd::kAppExit});
+    m_actions->fill(menuBar()->addMenu(tr("&Edit")),
+                    {cmd::kCut, cmd::kCopy, cmd::kPaste, cmd::kCopyImage, 0, cmd::kDelete, cmd::kRename,
+                     cmd::kCopyTo, cmd::kMoveTo, 0, cmd::kSelectAll, 0, cmd::kEncryptDecrypt,
+                     cmd::kEraseForGood});
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
-    m_actions->fill(
-        view, {cmd::kViewThumbnails, cmd::kViewLargeIcons, cmd::kViewSmallIcons, cmd::kViewList, cmd::kViewDetails, 0});
+    m_actions->fill(view, {cmd::kToolbar, cmd::kPathHistory, cmd::kStatusBar, cmd::kPreviewBar,
+                           cmd::kFoldersTree, 0, cmd::kViewThumbnails, cmd::kViewLargeIcons,
+                           cmd::kViewSmallIcons, cmd::kViewList, cmd::kViewDetails, 0});
     auto* modes = new QActionGroup(this);
     for (int id : {cmd::kViewThumbnails, cmd::kViewLargeIcons, cmd::kViewSmallIcons, cmd::kViewList, cmd::kViewDetails})
         modes->addAction(m_actions->action(id));
     m_actions->fill(view->addMenu(tr("Arrange &Icons")),
                     {cmd::kSortByExtension, cmd::kSortByName, cmd::kSortBySize, cmd::kSortByType, cmd::kSortByDate,
                      cmd::kSortByImageProperties, cmd::kSortByDescription, 0, cmd::kSortForward, cmd::kSortReverse});
-    m_actions->fill(view, {0, cmd::kShowNonImages, cmd::kShowHiddenFiles, 0, cmd::kRefresh, cmd::kAutoRefresh});
+    m_actions->fill(view, {0, cmd::kShowNonImages, cmd::kShowHiddenFiles, 0, cmd::kFrameRefresh, cmd::kAutoRefresh, 0,
+                           cmd::kSlideShow});
+    // F5 belongs to the frame's Refresh, which chooses between the folder tree and the view.
+    m_actions->action(cmd::kRefresh)->setShortcuts({});
+
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    m_actions->fill(tools, {cmd::kFindImages, cmd::kWebPage, 0, cmd::kFileAssociation, cmd::kChangeBackground, 0});
+    m_actions->fill(tools->addMenu(tr("Set as &Wallpaper")),
+                    {cmd::kWallpaperCenter, cmd::kWallpaperTile, cmd::kWallpaperStretch, 0, cmd::kWallpaperRestore});
+    m_actions->fill(tools, {0, cmd::kOptions});
 
     m_actions->fill(menuBar()->addMenu(tr("&Help")), {cmd::kHelpContents, cmd::kHelpKeyboard, 0, cmd::kAppAbout});
-    m_actions->update();
+}
+
+void CMainFrame::buildToolBars()
+{
+    m_toolBar->setObjectName(QStringLiteral("BrowserToolBar"));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolBar->setIconSize(QSize(32, 32));
+    for (const ToolButton& button : kBrowserLayout) {
+        if (button.id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = m_actions->action(button.id);
+        // The label shows under the icon only; menus keep the command's text.
+        action->setIconText(QString::fromLatin1(button.label));
+        m_toolBar->addAction(action);
+    }
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    m_addressBar->setObjectName(QStringLiteral("AddressBar"));
+    m_addressBar->addWidget(new QLabel(tr("Address "), m_addressBar));
+    m_addressBar->addWidget(m_address);
+    connect(m_address, &QLineEdit::returnPressed, this, [this] {
+        const QString path = m_address->text().trimmed();
+        if (!path.isEmpty())
+            appmsg::send(this, appmsg::kSelectFolder, path, 4);
+    });
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, m_addressBar);
+}
+
+void CMainFrame::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    for (int i = 0; i < 5; ++i) {
+        auto* label = new QLabel(bar);
+        label->setObjectName(QStringLiteral("statusPane%1").arg(i));
+        m_panes << label;
+    }
+    m_namePane = new QWidget(bar);
+    auto* layout = new QHBoxLayout(m_namePane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_nameIcon = new QLabel(m_namePane);
+    layout->addWidget(m_nameIcon);
+    layout->addWidget(m_panes[2], 1);
+    bar->addWidget(m_panes[0]);
+    bar->addWidget(m_panes[1], 1);
+    bar->addWidget(m_namePane, 1);
+    bar->addWidget(m_panes[3], 1);
+    bar->addWidget(m_panes[4], 1);
+}
+
+void CMainFrame::restorePlacement()
+{
+    CAppSettings settings;
+    settings.LoadSettings();
+    if (!settings.SavePosition)
+        return;
+    const int icon = style()->pixelMetric(QStyle::PM_LargeIconSize);
+    if (const std::optional<QRect> placement = storedstate::readFramePlacement(QSize(icon, icon)))
+        setGeometry(*placement);
 }
 
 void CMainFrame::showEvent(QShowEvent* event)
 {
     CFrameWindow::showEvent(event);
-    if (!m_listSetUp)
-        firstUpdate();
+    if (!m_view->firstUpdateDone()) {
+        m_view->firstUpdate(m_host.openedFromFile());
+        updateStatusTotals();
+        m_actions->update();
+    }
 }
 
-void CMainFrame::firstUpdate()
+bool CMainFrame::event(QEvent* event)
 {
-    m_listSetUp = true;
-    CAppSettings settings;
-    settings.LoadSettings();
-    m_list->createColumns();
-    m_list->applyOptions(settings);
-    const storedstate::BrowserStartState state = storedstate::readBrowserStartState();
-    if (state.listViewMode >= CFileListCtrl::kThumbnails && state.listViewMode <= CFileListCtrl::kDetails)
-        m_actions->execute(cmd::kViewThumbnails + state.listViewMode);
-    m_list->sortBy(state.sortedCol);
-    m_list->setDirection(state.ascending != 0);
-    // A folder shown already came from the viewer, which was in front first.
-    if (m_list->generation() == 0)
-        m_list->SetFolder(state.lastFolder, true);
-    m_actions->update();
+    if (const appmsg::Message* message = appmsg::as(event, appmsg::kSelectFolder)) {
+        setWindowTitle(QStringLiteral("Zelt Pixoria"));
+        // Kind 3 is the list reporting the folder it shows: the folder tree's to follow once it
+        // exists, and the address box's to show. Every other kind asks the view to go there.
+        if (message->kind == 3)
+            m_address->setText(message->path);
+        else
+            appmsg::send(m_view, appmsg::kSelectFolder, message->path, message->kind);
+        updateStatusTotals();
+        return true;
+    }
+    if (appmsg::as(event, appmsg::kRefreshTree)) {
+        setWindowTitle(QStringLiteral("Zelt Pixoria"));
+        updateStatusTotals();
+        return true;
+    }
+    return CFrameWindow::event(event);
+}
+
+void CMainFrame::updateStatusTotals()
+{
+    CFileListCtrl* list = fileList();
+    CFileListModel& rows = list->rows();
+    statustotals::Selection selection;
+    const int row = list->focusedIndex(false);
+    QIcon icon;
+    if (row >= 0) {
+        QStringList names;
+        selection.any = true;
+        selection.selectedCount = list->selectedNames(names);
+        selection.firstName = rows.itemText(row, CFileListModel::kName);
+        selection.imageProperties = rows.itemText(row, CFileListModel::kImageProperties);
+        if (selection.selectedCount < 2)
+            list->fileSummary(&selection.summary, &selection.detail);
+        icon = rows.data(rows.index(row, CFileListModel::kName), Qt::DecorationRole).value<QIcon>();
+    }
+    const QStringList texts = statustotals::paneTexts(rows.fileCount(), rows.totalSize(), selection);
+    for (int i = 0; i < m_panes.size(); ++i)
+        m_panes[i]->setText(texts.value(i));
+    // The totals pane is as wide as its text; the others share the rest.
+    m_panes[0]->setFixedWidth(m_panes[0]->fontMetrics().horizontalAdvance(texts[0]) + 8);
+    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize);
+    m_nameIcon->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(iconSize, iconSize));
+    const bool fiveParts = texts.size() > 1;
+    for (QWidget* pane : {static_cast<QWidget*>(m_panes[1]), m_namePane, static_cast<QWidget*>(m_panes[3]),
+                          static_cast<QWidget*>(m_panes[4])})
+        pane->setVisible(fiveParts);
+}
+
+void CMainFrame::sendMail()
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
+    if (program.isEmpty())
+        return;
+    QStringList names;
+    fileList()->selectedNames(names);
+    QProcess::startDetached(program, mailArguments(fileList()->currentFolder(), names, tr(kMailNote)));
+}
+
+void CMainFrame::newFolder()
+{
+    fileList()->createFolder(tr("New Folder"));
 }
 
 void CMainFrame::saveBrowserState() const
 {
-    if (!m_listSetUp)
+    CSettingsStore::WriteProfileBinary(settingskeys::kBarState, kBarStateValue, saveState(kBarStateVersion));
+    CAppSettings settings;
+    settings.LoadSettings();
+    if (settings.SavePosition)
+        storedstate::writeFramePlacement(isMaximized() || isFullScreen() ? normalGeometry() : geometry());
+    if (!m_view->firstUpdateDone())
         return;
-    storedstate::writeColumns(m_list->columnStates());
+    const CFileListCtrl* list = fileList();
+    storedstate::writeColumns(list->columnStates());
     storedstate::writeBrowserStartState(
-        {m_list->viewMode(), m_list->rows().sortKey(), m_list->rows().ascending() ? 1 : 0, m_list->currentFolder()});
+        {list->viewMode(), list->rows().sortKey(), list->rows().ascending() ? 1 : 0, list->currentFolder()});
 }

@@ -1,36 +1,67 @@
 #pragma once
-// CMainFrame: the browser's top-level window. Created hidden at start-up and kept for the
-// whole run; shown whenever the browser is in front. For now its view is the file list itself:
-// the list is set up from the stored state when the frame first shows, and the frame stores
-// the list's columns, mode, sort and folder when it is destroyed.
+// CMainFrame: the browser's top-level window. Created hidden at start-up and kept for the whole
+// run; shown whenever the browser is in front. It hosts the browser view (which owns the file
+// list), the toolbar, the address box and the status bar with the selection totals. It takes its
+// placement from the store before it first shows and, on destruction, stores the placement (with
+// SavePosition), the list's columns, mode, sort and folder, and the bars' layout. It relays
+// "SelectFolder" and "Refresh tree" and handles the frame's commands; commands of later parts
+// have no handler here and stay disabled. UI thread only.
+
+#include <QStringList>
 
 #include "app/core/cframewindow.h"
 #include "app/core/commands.h"
 
+class CBrowserView;
 class CFileListCtrl;
+class QLabel;
+class QLineEdit;
+class QToolBar;
+class ViewerHost;
 
 class CMainFrame : public CFrameWindow {
     Q_OBJECT
 public:
-    // `appTarget` receives the commands no window of the browser handles.
-    explicit CMainFrame(CCommandTarget* appTarget, QWidget* parent = nullptr);
+    // `host` gives the view the current image and the switch to the viewer; `appTarget`
+    // receives the commands no window of the browser handles. Both must outlive the frame.
+    CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // The window that receives the browser's messages ("SelectFolder" from the viewer).
     QWidget* activeView() const;
-    CFileListCtrl* fileList() const { return m_list; }
+    CBrowserView* browserView() const { return m_view; }
+    CFileListCtrl* fileList() const;
     CCommandActions& commands() { return *m_actions; }
 
+    // The arguments of xdg-email for the files `names` of `folder` (ending with "/"): one
+    // --attach per file, then --body with `note` unless it is empty.
+    static QStringList mailArguments(const QString& folder, const QStringList& names, const QString& note);
+
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    void registerCommands();
     void buildMenus();
-    void firstUpdate();
+    void buildToolBars();
+    void buildStatusBar();
+    void restorePlacement();
+    void updateStatusTotals();
+    void sendMail();
+    void newFolder();
     void saveBrowserState() const;
 
+    ViewerHost& m_host;
     CCommandTarget m_commands;
-    CFileListCtrl* m_list;
+    CBrowserView* m_view;
     CCommandActions* m_actions;
-    bool m_listSetUp = false;
+    QToolBar* m_toolBar = nullptr;
+    QToolBar* m_addressBar = nullptr;
+    QLineEdit* m_address = nullptr;
+    // Status panes: totals, selection or summary, the first name with its icon, its image
+    // properties, the detail.
+    QList<QLabel*> m_panes;
+    QLabel* m_nameIcon = nullptr;
+    QWidget* m_namePane = nullptr;
 };

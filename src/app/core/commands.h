@@ -86,6 +86,25 @@ enum Id : int {
     kFilePrint = 57607,
     kAppAbout = 57664,
     kAppExit = 57665,
+    // The browser frame's own commands.
+    kNewWindow = 32794,
+    kOpen = 32925,
+    kPreviewBar = 32777,
+    kFoldersTree = 32778,
+    kToolbar = 32886,
+    kPathHistory = 32887,
+    kStatusBar = 59393,
+    kOptions = 32843,
+    kChangeBackground = 32912,
+    kFrameRefresh = 32914,
+    kSendMail = 57612,
+    kInfo = 32836,
+    kFileAssociation = 32892,
+    kFindImages = 32845,
+    kWebPage = 32838,
+    kCopyImage = 32833,
+    kEncryptDecrypt = 32986,
+    kEraseForGood = 32987,
 };
 
 struct CommandInfo {

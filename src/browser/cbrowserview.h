@@ -1,0 +1,86 @@
+#pragma once
+// CBrowserView: the browser window's view. It owns the file list (which fills it) and is the
+// browser's command target between the list and the frame: list -> view -> frame. It restores
+// the list on the first update, opens rows (folders, pictures into the viewer, other files with
+// their program), selects all, renames in place, describes, shows file information, copies the
+// focused picture to the clipboard, handles "SelectFolder" and turns clicks and keyboard moves
+// into preview requests. UI thread only.
+
+#include <memory>
+
+#include <QString>
+#include <QWidget>
+
+#include "app/core/commands.h"
+
+class CBmpEx;
+class CFileListCtrl;
+class QKeyEvent;
+class ViewerHost;
+
+class CBrowserView : public QWidget {
+    Q_OBJECT
+public:
+    // What the preview bar is asked to show.
+    enum PreviewKind : int { kPreviewNone = 0, kPreviewPicture = 1, kPreviewMedia = 2 };
+
+    // `host` gives the current image and the switch to the viewer; it must outlive the view.
+    explicit CBrowserView(ViewerHost* host, QWidget* parent = nullptr);
+    ~CBrowserView() override;
+
+    CFileListCtrl* fileList() const { return m_list; }
+    // The view's link of the chain. The frame sets its own target as next here and builds its
+    // actions on chainHead(), the list's target, whose next is this one.
+    CCommandTarget& commands() { return m_commands; }
+    CCommandTarget& chainHead();
+
+    // Once, when the browser frame is first shown: columns and options, and unless the program
+    // was started on a file, the stored view mode, sort key, direction and last folder.
+    void firstUpdate(bool startedOnFile);
+    bool firstUpdateDone() const { return m_firstUpdateDone; }
+
+    // Enter, a double click and Slide Show: ".." to the parent (the root at the top), a folder,
+    // a picture into the viewer, another file to its program. False when nothing was opened.
+    bool openFocusedRow();
+    // Every row but "..", the focus on the first of them.
+    void selectAll();
+    // Starts editing the focused row's name; the rename follows when the editing ends.
+    void startRename();
+    // Renames row `row` to `newName` on disk and in the row; a message box tells a failure.
+    bool renameRow(int row, const QString& newName);
+    // Whether the picture last handed to the viewer came with Slide Show; the viewer reads it.
+    bool slideShowRequested() const { return m_slideShowRequest; }
+
+Q_SIGNALS:
+    // A row was clicked or the keyboard stopped on it: the preview bar shows `path` as `kind`
+    // (an empty path with kPreviewNone clears it). Also the moment to update the status totals.
+    void previewRequested(const QString& path, int kind);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void registerCommands();
+    void previewRow(int row);
+    bool handleKeyPress(QObject* view, QKeyEvent* event);
+    void handleKeyRelease(const QKeyEvent* event);
+    void handleDoubleClick(const QPoint& viewportPos, QWidget* viewport);
+    bool openRow(int row, bool slideShow);
+    bool openFile(int row, bool slideShow);
+    void describeFocused();
+    void showInfoOfFocused();
+    void copyImage();
+    QString focusedName() const;
+
+    ViewerHost* m_host;
+    std::unique_ptr<CBmpEx> m_picture; // asks the library about files, loads Copy Image
+    CFileListCtrl* m_list;
+    CCommandTarget m_commands;
+    bool m_firstUpdateDone = false;
+    bool m_slideShowRequest = false;
+    // The held-key rule of the keyboard preview.
+    bool m_keyReleased = false;
+    bool m_previewPending = false;
+    bool m_inKeyPress = false;
+};

@@ -1,0 +1,350 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/cmainframe.h"
+#include "app/core/messages.h"
+#include "app/cstatustotals.h"
+#include "app/settings/csettingsstore.h"
+#include "app/settings/settingskeys.h"
+#include "app/settings/storedstate.h"
+#include "browser/cbrowserview.h"
+#include "browser/cfilelistctrl.h"
+#include "imagelib/cbmpex.h"
+#include "viewer/viewerhost.h"
+
+namespace {
+
+// The part of the application the browser view talks to; the viewer is never switched to here.
+class Host : public ViewerHost {
+public:
+    CBmpEx& currentImage() override { return m_image; }
+    QString pendingImagePath() const override { return {}; }
+    void setPendingImagePath(const QString&) override {}
+    bool openedFromFile() const override { return false; }
+    void setOpenedFromFile(bool) override {}
+    void requestSwitch(int) override {}
+
+private:
+    CBmpEx m_image;
+};
+
+bool writeBytes(const QString& path, qint64 size)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, 'x')) == size;
+}
+
+// The texts of the status panes that are shown, left to right.
+QStringList shownPanes(const CMainFrame& frame)
+{
+    QStringList texts;
+    for (int i = 0; i < 5; ++i) {
+        const auto* pane = frame.findChild<QLabel*>(QStringLiteral("statusPane%1").arg(i));
+        if (pane && !pane->isHidden() && !pane->parentWidget()->isHidden())
+            texts << pane->text();
+    }
+    return texts;
+}
+
+bool waitForFolder(CMainFrame& frame, const QString& folder)
+{
+    CFileListCtrl* list = frame.fileList();
+    QSignalSpy over(list, &CFileListCtrl::populationOver);
+    if (list->currentFolder() != folder)
+        list->SetFolder(folder, true);
+    return list->rows().entryCount() > 0 || over.wait(5000);
+}
+
+}  // namespace
+
+class TestMainFrame : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    // These two run first and in this order: the second reads what the first stored.
+    void firstStartOpensPicturesInDetailsByName();
+    void secondStartRestoresTheFirst();
+    void totalText_data();
+    void totalText();
+    void paneTexts_data();
+    void paneTexts();
+    void statusBarShowsTotals_data();
+    void statusBarShowsTotals();
+    void statusBarFivePartsWithSelection();
+    void selectFolderIsRelayedToTheView();
+    void newFolderIsMadeOnDisk();
+    void f5ReadsTheFolderAgain();
+    void mailArguments_data();
+    void mailArguments();
+    void laterCommandsStayDisabled();
+    void withoutSavePositionTheFrameValuesStay();
+
+private:
+    Host m_host;
+    CCommandTarget m_app;
+    QString m_pictures;
+    int m_sortKeyLeft = -1;
+    QTemporaryDir m_dir;
+};
+
+void TestMainFrame::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QVERIFY(QDir().mkpath(m_pictures + QStringLiteral("/sub")));
+    QVERIFY(writeBytes(m_pictures + QStringLiteral("/b.jpg"), 10));
+    QVERIFY(writeBytes(m_pictures + QStringLiteral("/a.jpg"), 20));
+}
+
+void TestMainFrame::firstStartOpensPicturesInDetailsByName()
+{
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(waitForFolder(frame, frame.fileList()->currentFolder()));
+    const CFileListCtrl* list = frame.fileList();
+    QCOMPARE(list->currentFolder(), m_pictures + u'/');
+    QCOMPARE(list->viewMode(), int(CFileListCtrl::kDetails));
+    QCOMPARE(list->rows().sortKey(), 0);
+    QCOMPARE(frame.windowTitle(), QStringLiteral("Zelt Pixoria"));
+    QCOMPARE(frame.minimumWidth(), 251);
+
+    // What the second start must find again.
+    QVERIFY(frame.commands().execute(cmd::kViewList));
+    QVERIFY(frame.commands().execute(cmd::kSortBySize));
+    QVERIFY(frame.commands().execute(cmd::kSortReverse));
+    m_sortKeyLeft = frame.fileList()->rows().sortKey();
+    QVERIFY(m_sortKeyLeft != 0);
+    QVERIFY(waitForFolder(frame, m_pictures + QStringLiteral("/sub/")));
+    frame.setGeometry(QRect(40, 30, 520, 380));
+}
+
+void TestMainFrame::secondStartRestoresTheFirst()
+{
+    const storedstate::ColumnStates stored = storedstate::readColumns(800);
+    CMainFrame frame(m_host, &m_app);
+    QCOMPARE(frame.geometry(), QRect(40, 30, 520, 380));
+    frame.show();
+    const CFileListCtrl* list = frame.fileList();
+    QCOMPARE(list->currentFolder(), m_pictures + QStringLiteral("/sub/"));
+    QCOMPARE(list->viewMode(), int(CFileListCtrl::kList));
+    QCOMPARE(list->rows().sortKey(), m_sortKeyLeft);
+    QCOMPARE(list->rows().ascending(), false);
+    QCOMPARE(list->columnStates(), stored);
+    QVERIFY(frame.commands().action(cmd::kViewList)->isChecked());
+}
+
+void TestMainFrame::totalText_data()
+{
+    QTest::addColumn<int>("files");
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty") << 0 << quint64(0) << "Total 0 files (0 Bytes)";
+    QTest::newRow("1023 bytes") << 3 << quint64(1023) << "Total 3 files (1023 Bytes)";
+    QTest::newRow("1024 bytes") << 3 << quint64(1024) << "Total 3 files (   1.0 KB)";
+    QTest::newRow("just below a megabyte") << 1 << quint64(1048575) << "Total 1 files (1024.0 KB)";
+    QTest::newRow("1048576 bytes") << 7 << quint64(1048576) << "Total 7 files (   1.0 MB)";
+    QTest::newRow("beyond 4 GiB") << 2 << (quint64(5) << 32) << "Total 2 files (20480.0 MB)";
+}
+
+void TestMainFrame::totalText()
+{
+    QFETCH(int, files);
+    QFETCH(quint64, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(statustotals::totalText(files, bytes), expected);
+}
+
+void TestMainFrame::paneTexts_data()
+{
+    QTest::addColumn<bool>("any");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QStringList>("expected");
+    const QString total = QStringLiteral("Total 4 files (   2.0 KB)");
+    QTest::newRow("no selection") << false << 0 << "" << QStringList{total};
+    QTest::newRow("one file with detail")
+        << true << 1 << "JPEG, 8 bits" << QStringList{total, "2KB,  01.02.2024 10:00", "a.jpg", "64x48x24", "JPEG, 8 bits"};
+    QTest::newRow("one file without detail")
+        << true << 1 << "" << QStringList{total, "2KB,  01.02.2024 10:00", "a.jpg", "64x48x24", "64x48x24"};
+    QTest::newRow("two files") << true << 2 << "JPEG, 8 bits"
+                               << QStringList{total, "Selected 2 files", "a.jpg", "64x48x24", "64x48x24"};
+}
+
+void TestMainFrame::paneTexts()
+{
+    QFETCH(bool, any);
+    QFETCH(int, count);
+    QFETCH(QString, detail);
+    QFETCH(QStringList, expected);
+    statustotals::Selection selection;
+    selection.any = any;
+    selection.selectedCount = count;
+    selection.firstName = QStringLiteral("a.jpg");
+    selection.imageProperties = QStringLiteral("64x48x24");
+    selection.summary = QStringLiteral("2KB,  01.02.2024 10:00");
+    selection.detail = detail;
+    QCOMPARE(statustotals::paneTexts(4, 2048, selection), expected);
+}
+
+void TestMainFrame::statusBarShowsTotals_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("1023") << qint64(1023) << "Total 2 files (1023 Bytes)";
+    QTest::newRow("1024") << qint64(1024) << "Total 2 files (   1.0 KB)";
+    QTest::newRow("1048576") << qint64(1048576) << "Total 2 files (   1.0 MB)";
+}
+
+void TestMainFrame::statusBarShowsTotals()
+{
+    QFETCH(qint64, size);
+    QFETCH(QString, expected);
+    // Two files whose sizes add up to `size`; the folder's own entries count for nothing.
+    const QString folder = m_dir.path() + QStringLiteral("/totals-%1/").arg(size);
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("inner")));
+    QVERIFY(writeBytes(folder + QStringLiteral("one.jpg"), 1));
+    QVERIFY(writeBytes(folder + QStringLiteral("two.png"), size - 1));
+
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(waitForFolder(frame, folder));
+    frame.fileList()->selectionModel()->clearSelection();
+    QCOMPARE(shownPanes(frame), QStringList{expected});
+}
+
+void TestMainFrame::statusBarFivePartsWithSelection()
+{
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(waitForFolder(frame, m_pictures + u'/'));
+    CFileListCtrl* list = frame.fileList();
+    const int row = list->rows().findByName(QStringLiteral("a.jpg"));
+    QVERIFY(row > 0);
+    QVERIFY(!frame.commands().action(cmd::kDescribe)->isEnabled());
+    list->selectRow(row);
+    // The toolbar's file commands follow the selection without a menu being opened.
+    QVERIFY(frame.commands().action(cmd::kDescribe)->isEnabled());
+    QStringList panes = shownPanes(frame);
+    QCOMPARE(panes.size(), 5);
+    QCOMPARE(panes[0], QStringLiteral("Total 2 files (30 Bytes)"));
+    QCOMPARE(panes[2], QStringLiteral("a.jpg"));
+
+    QVERIFY(frame.commands().execute(cmd::kSelectAll));
+    panes = shownPanes(frame);
+    QCOMPARE(panes.size(), 5);
+    QCOMPARE(panes[1], QStringLiteral("Selected 3 files"));
+}
+
+void TestMainFrame::selectFolderIsRelayedToTheView()
+{
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(waitForFolder(frame, m_pictures + u'/'));
+    frame.setWindowTitle(QStringLiteral("other"));
+    QSignalSpy over(frame.fileList(), &CFileListCtrl::populationOver);
+    // Kind 4 is the address box's Enter: the view goes there and the list reports it back.
+    QVERIFY(appmsg::send(&frame, appmsg::kSelectFolder, m_pictures + QStringLiteral("/sub"), 4));
+    QVERIFY(over.wait(5000));
+    QCOMPARE(frame.fileList()->currentFolder(), m_pictures + QStringLiteral("/sub/"));
+    QCOMPARE(frame.windowTitle(), QStringLiteral("Zelt Pixoria"));
+    QCOMPARE(frame.findChild<QLineEdit*>()->text(), m_pictures + QStringLiteral("/sub/"));
+    QCOMPARE(shownPanes(frame).value(0), QStringLiteral("Total 0 files (0 Bytes)"));
+}
+
+void TestMainFrame::newFolderIsMadeOnDisk()
+{
+    const QString folder = m_dir.path() + QStringLiteral("/made/");
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("New Folder")));
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(waitForFolder(frame, folder));
+    QVERIFY(frame.commands().execute(cmd::kNewFolder));
+    // The name is taken, so the next free one is used.
+    QVERIFY(QFileInfo(folder + QStringLiteral("New Folder(1)")).isDir());
+    QVERIFY(frame.fileList()->rows().findByName(QStringLiteral("New Folder(1)")) > 0);
+}
+
+void TestMainFrame::f5ReadsTheFolderAgain()
+{
+    const QString folder = m_dir.path() + QStringLiteral("/refresh/");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(writeBytes(folder + QStringLiteral("first.jpg"), 5));
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QVERIFY(waitForFolder(frame, folder));
+    QVERIFY(writeBytes(folder + QStringLiteral("second.jpg"), 5));
+    QSignalSpy refreshed(frame.fileList(), &CFileListCtrl::refreshed);
+    QTest::keyClick(frame.fileList()->reportView(), Qt::Key_F5);
+    QVERIFY(refreshed.wait(5000));
+    QVERIFY(frame.fileList()->rows().findByName(QStringLiteral("second.jpg")) > 0);
+}
+
+void TestMainFrame::mailArguments_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("none, no note") << QStringList{} << "" << QStringList{};
+    QTest::newRow("none, note") << QStringList{} << "Hi" << QStringList{"--body", "Hi"};
+    QTest::newRow("two files")
+        << QStringList{"a b.jpg", "-c.png"} << "Note"
+        << QStringList{"--attach", "/p/a b.jpg", "--attach", "/p/-c.png", "--body", "Note"};
+}
+
+void TestMainFrame::mailArguments()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, note);
+    QFETCH(QStringList, expected);
+    QCOMPARE(CMainFrame::mailArguments(QStringLiteral("/p/"), names, note), expected);
+}
+
+void TestMainFrame::laterCommandsStayDisabled()
+{
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(waitForFolder(frame, m_pictures + u'/'));
+    frame.fileList()->selectRow(1);
+    for (int id : {cmd::kDelete, cmd::kCopyTo, cmd::kMoveTo, cmd::kSaveAs, cmd::kOptions, cmd::kFindImages,
+                   cmd::kFileAssociation, cmd::kEncryptDecrypt, cmd::kEraseForGood, cmd::kPreviewBar,
+                   cmd::kFoldersTree})
+        QVERIFY2(!frame.commands().action(id)->isEnabled(), qPrintable(QString::number(id)));
+    // The bar toggles carry their checks.
+    QVERIFY(frame.commands().action(cmd::kToolbar)->isChecked());
+    QVERIFY(frame.commands().execute(cmd::kToolbar));
+    QVERIFY(!frame.commands().action(cmd::kToolbar)->isChecked());
+    QVERIFY(frame.commands().execute(cmd::kStatusBar));
+    QVERIFY(!frame.commands().action(cmd::kStatusBar)->isChecked());
+}
+
+void TestMainFrame::withoutSavePositionTheFrameValuesStay()
+{
+    const QRect stored(60, 50, 400, 300);
+    storedstate::writeFramePlacement(stored);
+    QVERIFY(CSettingsStore::WriteProfileInt(settingskeys::kSavePosition, 0));
+    {
+        CMainFrame frame(m_host, &m_app);
+        // Not taken from the store either.
+        QVERIFY(frame.geometry() != stored);
+        frame.show();
+        frame.setGeometry(QRect(10, 10, 600, 450));
+    }
+    QVERIFY(CSettingsStore::WriteProfileInt(settingskeys::kSavePosition, 1));
+    QCOMPARE(storedstate::readFramePlacement(QRect(0, 0, 4000, 3000), QSize(32, 32)), std::optional<QRect>(stored));
+}
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_mainframe.moc"

@@ -1,0 +1,536 @@
+#include <functional>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/core/messages.h"
+#include "app/settings/csettingsstore.h"
+#include "app/settings/storedstate.h"
+#include "browser/cbrowserview.h"
+#include "browser/cfilelistctrl.h"
+#include "fileops/cdescribedlg.h"
+#include "fileops/descriptionfile.h"
+#include "imagelib/cbmpex.h"
+#include "viewer/viewerhost.h"
+
+namespace {
+
+constexpr int kWait = 20000;
+
+// The application's side of the viewer: records the switches asked for.
+class RecordingHost : public ViewerHost {
+public:
+    CBmpEx& currentImage() override { return image; }
+    QString pendingImagePath() const override { return pending; }
+    void setPendingImagePath(const QString& path) override { pending = path; }
+    bool openedFromFile() const override { return opened; }
+    void setOpenedFromFile(bool value) override { opened = value; }
+    void requestSwitch(int request) override { switches << request; }
+
+    CBmpEx image;
+    QString pending;
+    bool opened = false;
+    QList<int> switches;
+};
+
+// Stands for the frame: the view's window, which is told to rebuild the folder tree.
+class FrameStandIn : public QWidget {
+public:
+    QStringList treeRefreshes;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (const appmsg::Message* message = appmsg::as(event, appmsg::kRefreshTree)) {
+            treeRefreshes << message->path;
+            return true;
+        }
+        return QWidget::event(event);
+    }
+};
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
+void writePicture(const QString& path)
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QVERIFY(picture.save(path));
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Answers the next modal dialog once it is open: `answer` gets it and closes it. Gives up after
+// a while, so that a dialog that never came cannot answer another test's.
+void whenModal(std::function<void(QWidget*)> answer, int triesLeft = 500)
+{
+    QTimer::singleShot(10, qApp, [answer = std::move(answer), triesLeft]() mutable {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            answer(modal);
+        else if (triesLeft > 0)
+            whenModal(std::move(answer), triesLeft - 1);
+    });
+}
+
+struct Fixture {
+    FrameStandIn frame;
+    RecordingHost host;
+    CBrowserView* view = nullptr;
+    CFileListCtrl* list = nullptr;
+
+    Fixture()
+    {
+        view = new CBrowserView(&host, &frame);
+        list = view->fileList();
+        frame.resize(800, 500);
+        view->resize(800, 500);
+        list->createColumns();
+        list->sortBy(fileitem::kByName);
+        list->setDirection(true);
+        frame.show();
+    }
+};
+
+bool showFolder(CFileListCtrl* list, const QString& folder)
+{
+    QSignalSpy over(list, &CFileListCtrl::populationOver);
+    list->SetFolder(folder, true);
+    return over.wait(kWait);
+}
+
+QStringList rowNames(const CFileListCtrl* list)
+{
+    QStringList names;
+    for (int row = 0; row < list->rows().entryCount(); ++row)
+        names << list->rows().entryAt(row)->name;
+    return names;
+}
+
+QPoint cellCentre(CFileListCtrl* list, int row, int column)
+{
+    return list->reportView()->visualRect(list->rows().index(row, column)).center();
+}
+
+// A double click as the system delivers it: the first click selects the row.
+void doubleClick(CFileListCtrl* list, int row, int column)
+{
+    QWidget* viewport = list->reportView()->viewport();
+    const QPoint centre = cellCentre(list, row, column);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, centre);
+}
+
+void sendKey(QWidget* target, QEvent::Type type, Qt::Key key, bool autoRepeat)
+{
+    QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+class TestBrowserView : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void firstUpdate_data();
+    void firstUpdate();
+    void enterOnParent_data();
+    void enterOnParent();
+    void selectAllLeavesParentOut();
+    void doubleClickOpens_data();
+    void doubleClickOpens();
+    void doubleClickOnDescriptionDescribes();
+    void heldArrowKeyPreviewsOnce();
+    void slideShowKeyOpensInViewer();
+    void copyImagePutsPictureOnClipboard();
+    void renameInPlace_data();
+    void renameInPlace();
+    void renameRefusesExistingName();
+    void renameFolderRefreshesTree();
+    void selectFolderKinds_data();
+    void selectFolderKinds();
+};
+
+void TestBrowserView::init()
+{
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Zelt", "Zelt Pixoria").clear();
+    CSettingsStore::WriteProfileInt(settingskeys::kDontScanHeaders, 0);
+}
+
+void TestBrowserView::firstUpdate_data()
+{
+    QTest::addColumn<bool>("startedOnFile");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("sortKey");
+    QTest::addColumn<bool>("ascending");
+    QTest::newRow("thumbnails by size, descending") << false << 0 << int(fileitem::kBySize) << false;
+    QTest::newRow("list by date, ascending") << false << 3 << int(fileitem::kByDate) << true;
+    QTest::newRow("started on a file") << true << 1 << int(fileitem::kByType) << true;
+}
+
+void TestBrowserView::firstUpdate()
+{
+    QFETCH(bool, startedOnFile);
+    QFETCH(int, mode);
+    QFETCH(int, sortKey);
+    QFETCH(bool, ascending);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    storedstate::writeBrowserStartState({mode, sortKey, ascending ? 1 : 0, dir.path() + '/'});
+
+    RecordingHost host;
+    CBrowserView view(&host);
+    view.resize(600, 400);
+    view.show();
+    QSignalSpy over(view.fileList(), &CFileListCtrl::populationOver);
+    view.firstUpdate(startedOnFile);
+    QVERIFY(view.firstUpdateDone());
+    if (startedOnFile) {
+        // The viewer is in front; the browser shows a folder only when it comes back.
+        QCOMPARE(view.fileList()->generation(), quint64(0));
+        QCOMPARE(view.fileList()->viewMode(), int(CFileListCtrl::kDetails));
+        return;
+    }
+    QVERIFY(over.wait(kWait));
+    QCOMPARE(view.fileList()->currentFolder(), dir.path() + '/');
+    QCOMPARE(view.fileList()->viewMode(), mode);
+    QCOMPARE(view.fileList()->rows().sortKey(), sortKey);
+    QCOMPARE(view.fileList()->rows().ascending(), ascending);
+    QVERIFY(view.chainHead().isChecked(cmd::kViewThumbnails + mode));
+}
+
+void TestBrowserView::enterOnParent_data()
+{
+    QTest::addColumn<bool>("belowRoot");
+    QTest::newRow("one level below the root") << true;
+    QTest::newRow("deeper") << false;
+}
+
+void TestBrowserView::enterOnParent()
+{
+    QFETCH(bool, belowRoot);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath("Sub/Deeper"));
+    // The first component of the temporary folder's path is a folder right below "/".
+    const QString top = '/' + dir.path().section(u'/', 1, 1) + '/';
+    const QString start = belowRoot ? top : dir.filePath("Sub/Deeper/");
+    const QString expected = belowRoot ? QStringLiteral("/") : dir.filePath("Sub/");
+
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, start));
+    QCOMPARE(fixture.list->rows().entryAt(0)->name, QStringLiteral(".."));
+    fixture.list->selectRow(0);
+    QSignalSpy over(fixture.list, &CFileListCtrl::populationOver);
+    QTest::keyClick(fixture.list->currentView(), Qt::Key_Return);
+    QVERIFY(over.wait(kWait));
+    QCOMPARE(fixture.list->currentFolder(), expected);
+    QVERIFY(fixture.host.switches.isEmpty());
+}
+
+void TestBrowserView::selectAllLeavesParentOut()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath("Sub/Inner"));
+    writeFile(dir.filePath("Sub/a.txt"), "a");
+    writePicture(dir.filePath("Sub/b.png"));
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.filePath("Sub")));
+    QCOMPARE(rowNames(fixture.list), (QStringList{"..", "Inner", "a.txt", "b.png"}));
+
+    QVERIFY(fixture.view->chainHead().execute(cmd::kSelectAll));
+    QStringList names;
+    QCOMPARE(fixture.list->selectedNames(names), 3);
+    QCOMPARE(names, (QStringList{"Inner", "a.txt", "b.png"}));
+    QItemSelectionModel* selection = fixture.list->selectionModel();
+    QVERIFY(!selection->isRowSelected(0, {}));
+    QCOMPARE(selection->currentIndex().row(), 1);
+
+    // The keys of the view's own select-all do the same.
+    fixture.list->selectRow(0);
+    QTest::keySequence(fixture.list->currentView(), QKeySequence::SelectAll);
+    QCOMPARE(fixture.list->selectedNames(names), 3);
+    QVERIFY(!selection->isRowSelected(0, {}));
+}
+
+void TestBrowserView::doubleClickOpens_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("folder"); // relative to the temporary folder
+    QTest::addColumn<bool>("toViewer");
+    // Rows: "..", "Inner", "a.txt", "b.png".
+    QTest::newRow("picture") << 3 << "Sub/" << true;
+    QTest::newRow("folder") << 1 << "Sub/Inner/" << false;
+    QTest::newRow("parent entry") << 0 << "" << false;
+}
+
+void TestBrowserView::doubleClickOpens()
+{
+    QFETCH(int, row);
+    QFETCH(QString, folder);
+    QFETCH(bool, toViewer);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath("Sub/Inner"));
+    writeFile(dir.filePath("Sub/a.txt"), "text");
+    writePicture(dir.filePath("Sub/b.png"));
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.filePath("Sub")));
+    QCOMPARE(rowNames(fixture.list), (QStringList{"..", "Inner", "a.txt", "b.png"}));
+
+    // Selected before: its first click starts the delayed name editing, which the double click ends.
+    fixture.list->selectRow(row);
+    QSignalSpy over(fixture.list, &CFileListCtrl::populationOver);
+    doubleClick(fixture.list, row, CFileListModel::kName);
+    if (!toViewer)
+        QVERIFY(over.wait(kWait));
+    QCOMPARE(fixture.list->currentFolder(), dir.path() + '/' + folder);
+    QCOMPARE(fixture.host.switches, toViewer ? QList<int>{appmsg::kSwitchShow} : QList<int>{});
+    QCOMPARE(fixture.host.image.loaded(), toViewer);
+    if (toViewer) {
+        QCOMPARE(fixture.host.image.path(), dir.filePath("Sub/b.png"));
+        QCOMPARE(fixture.host.image.GetSize(), QSize(40, 30));
+    }
+    // No name editor opens after the double click.
+    QTest::qWait(QApplication::doubleClickInterval() * 2);
+    QVERIFY(!fixture.list->currentView()->findChild<QLineEdit*>());
+}
+
+void TestBrowserView::doubleClickOnDescriptionDescribes()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writePicture(dir.filePath("b.png"));
+    CSettingsStore::WriteProfileInt(settingskeys::kDoubleClick, 1);
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    QCOMPARE(rowNames(fixture.list), (QStringList{"..", "b.png"}));
+
+    bool described = false;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<CDescribeDlg*>(modal);
+        described = dialog != nullptr;
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        dialog->findChild<QLineEdit*>()->setText(QStringLiteral("  a harbour at dusk "));
+        dialog->accept();
+    });
+    doubleClick(fixture.list, 1, CFileListModel::kDescription);
+    QVERIFY(described);
+    QVERIFY(fixture.host.switches.isEmpty());
+    QCOMPARE(fixture.list->rows().itemText(1, CFileListModel::kDescription), QStringLiteral("a harbour at dusk"));
+    QCOMPARE(DescriptionFile::lookUp("b.png", dir.path() + '/').value_or(QString()),
+             QStringLiteral("a harbour at dusk"));
+}
+
+void TestBrowserView::heldArrowKeyPreviewsOnce()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (int i = 0; i < 6; ++i)
+        writePicture(dir.filePath(QStringLiteral("p%1.png").arg(i)));
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    QCOMPARE(fixture.list->rows().entryCount(), 7);
+    fixture.list->selectRow(1);
+    QWidget* view = fixture.list->currentView();
+    QSignalSpy previews(fixture.view, &CBrowserView::previewRequested);
+
+    // Held: the first press, then repeats with their releases, then the real release.
+    sendKey(view, QEvent::KeyPress, Qt::Key_Down, false);
+    for (int i = 0; i < 3; ++i) {
+        sendKey(view, QEvent::KeyRelease, Qt::Key_Down, true);
+        sendKey(view, QEvent::KeyPress, Qt::Key_Down, true);
+    }
+    QCOMPARE(fixture.list->focusedIndex(true), 5);
+    QCOMPARE(previews.count(), 0);
+    sendKey(view, QEvent::KeyRelease, Qt::Key_Down, false);
+    QCOMPARE(previews.count(), 1);
+    QCOMPARE(previews.at(0).at(0).toString(), dir.filePath("p4.png"));
+    QCOMPARE(previews.at(0).at(1).toInt(), int(CBrowserView::kPreviewPicture));
+
+    // After a release a single press previews at once, and its release adds nothing.
+    sendKey(view, QEvent::KeyPress, Qt::Key_Up, false);
+    QCOMPARE(previews.count(), 2);
+    QCOMPARE(previews.at(1).at(0).toString(), dir.filePath("p3.png"));
+    sendKey(view, QEvent::KeyRelease, Qt::Key_Up, false);
+    QCOMPARE(previews.count(), 2);
+}
+
+void TestBrowserView::slideShowKeyOpensInViewer()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writePicture(dir.filePath("b.png"));
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    fixture.list->selectRow(1);
+    QTest::keyClick(fixture.list->currentView(), Qt::Key_S, Qt::ShiftModifier);
+    QVERIFY(fixture.view->slideShowRequested());
+    QCOMPARE(fixture.host.switches, QList<int>{appmsg::kSwitchShow});
+    QCOMPARE(fixture.host.image.path(), dir.filePath("b.png"));
+
+    // Enter hands the same picture over without the slide show.
+    QTest::keyClick(fixture.list->currentView(), Qt::Key_Return);
+    QVERIFY(!fixture.view->slideShowRequested());
+    QCOMPARE(fixture.host.switches, (QList<int>{appmsg::kSwitchShow, appmsg::kSwitchShow}));
+
+    // On ".." the slide show opens the parent folder, and the viewer is not asked for.
+    fixture.list->selectRow(0);
+    QSignalSpy over(fixture.list, &CFileListCtrl::populationOver);
+    QVERIFY(fixture.view->chainHead().execute(cmd::kSlideShow));
+    QVERIFY(over.wait(kWait));
+    QCOMPARE(fixture.list->currentFolder(), QFileInfo(dir.path()).path() + '/');
+    QCOMPARE(fixture.host.switches.size(), 2);
+}
+
+void TestBrowserView::copyImagePutsPictureOnClipboard()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writePicture(dir.filePath("b.png"));
+    writeFile(dir.filePath("c.txt"), "not a picture");
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    QCOMPARE(rowNames(fixture.list), (QStringList{"..", "b.png", "c.txt"}));
+    QApplication::clipboard()->clear();
+
+    fixture.list->selectRow(2);
+    QVERIFY(fixture.view->chainHead().execute(cmd::kCopyImage));
+    QVERIFY(QApplication::clipboard()->image().isNull());
+
+    fixture.list->selectRow(1);
+    QVERIFY(fixture.view->chainHead().execute(cmd::kCopyImage));
+    const QImage copied = QApplication::clipboard()->image();
+    QCOMPARE(copied.size(), QSize(40, 30));
+    QCOMPARE(copied.pixelColor(0, 0), QColor(Qt::darkCyan));
+    QCOMPARE(copied.pixelColor(39, 29), QColor(Qt::darkCyan));
+}
+
+void TestBrowserView::renameInPlace_data()
+{
+    QTest::addColumn<QString>("oldName");
+    QTest::addColumn<QString>("newName");
+    QTest::newRow("new name") << "p.png"
+                              << "harbour.png";
+    QTest::newRow("letter case only") << "p.png"
+                                      << "P.PNG";
+}
+
+void TestBrowserView::renameInPlace()
+{
+    QFETCH(QString, oldName);
+    QFETCH(QString, newName);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writePicture(dir.filePath(oldName));
+    const QByteArray content = contentOf(dir.filePath(oldName));
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    fixture.list->selectRow(1);
+    // The viewer holds the picture: it follows the file to its new name.
+    QVERIFY(fixture.host.image.Load(dir.filePath(oldName)));
+
+    QVERIFY(fixture.view->chainHead().execute(cmd::kRename));
+    auto* editor = fixture.list->currentView()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), oldName);
+    editor->setText(newName);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(fixture.list->rows().entryAt(1)->name, newName);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{newName});
+    QCOMPARE(contentOf(dir.filePath(newName)), content);
+    QCOMPARE(fixture.host.image.path(), dir.filePath(newName));
+    QVERIFY(fixture.host.image.loaded());
+    QVERIFY(fixture.frame.treeRefreshes.isEmpty());
+}
+
+void TestBrowserView::renameRefusesExistingName()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writeFile(dir.filePath("a.txt"), "first");
+    writeFile(dir.filePath("b.txt"), "second");
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    QCOMPARE(rowNames(fixture.list), (QStringList{"..", "a.txt", "b.txt"}));
+
+    QString shown;
+    whenModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            shown = box->text();
+        modal->close();
+    });
+    QVERIFY(!fixture.view->renameRow(1, QStringLiteral("b.txt")));
+    QVERIFY(shown.contains(QStringLiteral("already exists")));
+    QCOMPARE(rowNames(fixture.list), (QStringList{"..", "a.txt", "b.txt"}));
+    QCOMPARE(contentOf(dir.filePath("a.txt")), QByteArray("first"));
+    QCOMPARE(contentOf(dir.filePath("b.txt")), QByteArray("second"));
+}
+
+void TestBrowserView::renameFolderRefreshesTree()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir("Old"));
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    QCOMPARE(rowNames(fixture.list), (QStringList{"..", "Old"}));
+    QVERIFY(fixture.view->renameRow(1, QStringLiteral("New")));
+    QCOMPARE(rowNames(fixture.list), (QStringList{"..", "New"}));
+    QVERIFY(QFileInfo(dir.filePath("New")).isDir());
+    QCOMPARE(fixture.frame.treeRefreshes, QStringList{dir.path() + '/'});
+    // The parent entry has no name of its own.
+    QVERIFY(!fixture.view->renameRow(0, QStringLiteral("x")));
+}
+
+void TestBrowserView::selectFolderKinds_data()
+{
+    QTest::addColumn<QString>("relative"); // to the temporary folder
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("kind 2: a file's folder") << "Sub/picture.png" << 2 << "Sub/";
+    QTest::newRow("kind 3: a folder") << "Sub" << 3 << "Sub/";
+    QTest::newRow("kind 4: a folder") << "Sub/" << 4 << "Sub/";
+}
+
+void TestBrowserView::selectFolderKinds()
+{
+    QFETCH(QString, relative);
+    QFETCH(int, kind);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir("Sub"));
+    Fixture fixture;
+    QSignalSpy over(fixture.list, &CFileListCtrl::populationOver);
+    appmsg::send(fixture.view, appmsg::kSelectFolder, dir.filePath(relative), kind);
+    QVERIFY(over.wait(kWait));
+    QCOMPARE(fixture.list->currentFolder(), dir.filePath(expected));
+}
+
+QTEST_MAIN(TestBrowserView)
+#include "tst_browserview.moc"
