@@ -13,6 +13,8 @@
 #include <QLatin1String>
 #include <QtEndian>
 
+#include "imagelib/cbmpex.h"
+
 namespace {
 
 void defaultFatal()
@@ -303,13 +305,7 @@ void CFileInfo::setFatalHandler(FatalHandler handler)
     g_fatal = handler ? handler : defaultFatal;
 }
 
-CFileInfo::CFileInfo()
-{
-    if (flmOpenHandle(&m_handle) != 0 || !m_handle) {
-        g_fatal();
-        std::exit(-1); // a handler that returns still must not leave an object without a handle
-    }
-}
+CFileInfo::CFileInfo() : m_handle(CBmpEx::openHandle(g_fatal)) {}
 
 CFileInfo::~CFileInfo()
 {

@@ -28,12 +28,18 @@ void CBmpEx::setFatalHandler(FatalHandler handler)
     g_fatal = handler ? handler : defaultFatal;
 }
 
-CBmpEx::CBmpEx()
+FLMHANDLE CBmpEx::openHandle(FatalHandler fatal)
 {
-    if (flmOpenHandle(&m_handle) != 0 || !m_handle) {
-        g_fatal();
-        std::exit(-1);  // a handler that returns still must not leave an object without a handle
+    FLMHANDLE handle = nullptr;
+    if (flmOpenHandle(&handle) != 0 || !handle) {
+        fatal();
+        std::exit(-1);
     }
+    return handle;
+}
+
+CBmpEx::CBmpEx() : m_handle(openHandle(g_fatal))
+{
     flmSetCallback(m_handle, &CBmpEx::progressCallback, this);
 }
 

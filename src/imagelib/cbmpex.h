@@ -29,6 +29,9 @@ public:
     // installs one that shows the message box.
     using FatalHandler = void (*)();
     static void setFatalHandler(FatalHandler handler);
+    // A library handle for any owner of one; when none can be had `fatal` is called, and the
+    // process ends even if it returns, so that no owner is ever left without a handle.
+    static FLMHANDLE openHandle(FatalHandler fatal);
 
     CBmpEx();
     virtual ~CBmpEx();

@@ -9,11 +9,11 @@
 
 namespace {
 
-// Makes the entries of `spec` in `folder`: a name ending with "/" is a folder, any other a file
+// Makes each of `entries` in `folder`: a name ending with "/" is a folder, any other a file
 // holding its own name.
-void makeEntries(const QString& folder, const QStringList& spec)
+void makeEntries(const QString& folder, const QStringList& entries)
 {
-    for (const QString& entry : spec) {
+    for (const QString& entry : entries) {
         if (entry.endsWith(u'/')) {
             QVERIFY(QDir(folder).mkdir(entry.chopped(1)));
             continue;
