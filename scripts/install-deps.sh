@@ -8,9 +8,12 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
-  libgraphicsmagick1-dev libwebp-dev libheif-dev
+  libgraphicsmagick1-dev libwebp-dev libheif-dev qt6-multimedia-dev
   # run: icons, fonts, opening documents
   adwaita-icon-theme fonts-dejavu-core xdg-utils
+  # clip preview: Qt's GStreamer backend and the plugins for wav, mp3, avi, mov and mpg
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
+  gstreamer1.0-alsa
   # look at the program without a display
   xvfb xauth x11-utils imagemagick
   # independent readers used by tests
