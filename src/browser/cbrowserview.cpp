@@ -30,12 +30,18 @@
 
 namespace {
 
-QString lowerExtension(const QString& name)
+QString extensionOf(const QString& name)
 {
     const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
+    return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
+QString lowerExtension(const QString& name)
+{
+    return extensionOf(name).toLower();
+}
+
+// Clips are known by their extension exactly as written: "MP3" is not one.
 bool isMediaExtension(const QString& extension)
 {
     static const QStringList media = {QStringLiteral("mp3"),  QStringLiteral("wav"), QStringLiteral("mid"),
@@ -278,7 +284,7 @@ void CBrowserView::previewRow(int row)
     int format = -1;
     if (!item->isFolder && flmCanOpen(m_picture->handle(), path, &format))
         Q_EMIT previewRequested(path, kPreviewPicture);
-    else if (!item->isFolder && isMediaExtension(lowerExtension(item->name)))
+    else if (!item->isFolder && isMediaExtension(extensionOf(item->name)))
         Q_EMIT previewRequested(path, kPreviewMedia);
     else
         Q_EMIT previewRequested(QString(), kPreviewNone);

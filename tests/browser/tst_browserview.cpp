@@ -161,6 +161,8 @@ private Q_SLOTS:
     void doubleClickOpens();
     void doubleClickOnDescriptionDescribes();
     void heldArrowKeyPreviewsOnce();
+    void previewKindOfRow_data();
+    void previewKindOfRow();
     void slideShowKeyOpensInViewer();
     void copyImagePutsPictureOnClipboard();
     void renameInPlace_data();
@@ -378,6 +380,46 @@ void TestBrowserView::heldArrowKeyPreviewsOnce()
     QCOMPARE(previews.at(1).at(0).toString(), dir.filePath("p3.png"));
     sendKey(view, QEvent::KeyRelease, Qt::Key_Up, false);
     QCOMPARE(previews.count(), 2);
+}
+
+void TestBrowserView::previewKindOfRow_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("picture") << "a.png" << int(CBrowserView::kPreviewPicture);
+    QTest::newRow("sound") << "song.mp3" << int(CBrowserView::kPreviewMedia);
+    QTest::newRow("video") << "clip.avi" << int(CBrowserView::kPreviewMedia);
+    // Clip extensions are compared as written.
+    QTest::newRow("sound in capitals") << "SONG.MP3" << int(CBrowserView::kPreviewNone);
+    QTest::newRow("other file") << "notes.txt" << int(CBrowserView::kPreviewNone);
+    QTest::newRow("folder") << "sub.wav" << int(CBrowserView::kPreviewNone);
+}
+
+void TestBrowserView::previewKindOfRow()
+{
+    QFETCH(QString, name);
+    QFETCH(int, kind);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // A folder first in the list, so that the row of interest is reached by one key.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("0")));
+    if (name.startsWith(QLatin1String("sub")))
+        QVERIFY(QDir(dir.path()).mkdir(name));
+    else if (name == QLatin1String("a.png"))
+        writePicture(dir.filePath(name));
+    else
+        writeFile(dir.filePath(name), QByteArray("not a picture"));
+    CSettingsStore::WriteProfileInt(settingskeys::kShowNonImages, 1);
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    QCOMPARE(fixture.list->rows().entryCount(), 3);
+    fixture.list->selectRow(1);
+    QSignalSpy previews(fixture.view, &CBrowserView::previewRequested);
+    sendKey(fixture.list->currentView(), QEvent::KeyPress, Qt::Key_Down, false);
+    sendKey(fixture.list->currentView(), QEvent::KeyRelease, Qt::Key_Down, false);
+    QCOMPARE(previews.count(), 1);
+    QCOMPARE(previews.at(0).at(1).toInt(), kind);
+    QCOMPARE(previews.at(0).at(0).toString(), kind == CBrowserView::kPreviewNone ? QString() : dir.filePath(name));
 }
 
 void TestBrowserView::slideShowKeyOpensInViewer()
