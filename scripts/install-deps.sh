@@ -17,11 +17,11 @@ packages=(
   # look at the program without a display
   xvfb xauth x11-utils imagemagick
   # independent readers used by tests
-  graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm
+  graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm poppler-utils
   # fuzzing
   clang-14 libclang-rt-14-dev
   # peers of the benchmark
-  libvips-tools libgdk-pixbuf2.0-bin
+  libvips-tools libgdk-pixbuf2.0-bin libjpeg-turbo-progs
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "app/cmainframe.h"
 
+#include <QAbstractItemView>
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -21,7 +22,9 @@
 #include "app/settings/settingskeys.h"
 #include "app/settings/storedstate.h"
 #include "browser/cbrowserview.h"
+#include "browser/cdirtreebar.h"
 #include "browser/cfilelistctrl.h"
+#include "browser/cpreviewbar.h"
 #include "viewer/viewerhost.h"
 
 namespace {
@@ -96,10 +99,13 @@ CMainFrame::CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* par
     setCentralWidget(m_view);
     m_view->commands().setNext(&m_commands);
     m_actions = new CCommandActions(this, &m_view->chainHead());
+    buildSizingBars();
     registerCommands();
     buildMenus();
     buildToolBars();
     buildStatusBar();
+    // The bars' own sizes first: restoring the layout docks them, which applies those sizes.
+    CSizingControlBar::loadAll();
     restoreState(CSettingsStore::GetProfileBinary(settingskeys::kBarState, kBarStateValue), kBarStateVersion);
     restorePlacement();
 
@@ -119,6 +125,9 @@ CMainFrame::CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* par
 CMainFrame::~CMainFrame()
 {
     saveBrowserState();
+    // Closing the frame hides the bars after the command chain they would refresh is gone.
+    for (CSizingControlBar* bar : std::initializer_list<CSizingControlBar*>{m_previewBar, m_treeBar})
+        disconnect(bar, nullptr, m_actions, nullptr);
 }
 
 QWidget* CMainFrame::activeView() const
@@ -154,6 +163,8 @@ void CMainFrame::registerCommands()
     toggle(cmd::kToolbar, m_toolBar);
     toggle(cmd::kPathHistory, m_addressBar);
     toggle(cmd::kStatusBar, statusBar());
+    toggle(cmd::kPreviewBar, m_previewBar);
+    toggle(cmd::kFoldersTree, m_treeBar);
     // Properties is the view's Info under the toolbar's id.
     m_commands.on(
         cmd::kProperties, [this] { m_actions->execute(cmd::kInfo); },
@@ -195,6 +206,38 @@ void CMainFrame::buildMenus()
     m_actions->fill(tools, {0, cmd::kOptions});
 
     m_actions->fill(menuBar()->addMenu(tr("&Help")), {cmd::kHelpContents, cmd::kHelpKeyboard, 0, cmd::kAppAbout});
+}
+
+void CMainFrame::buildSizingBars()
+{
+    m_treeBar = new CDirTreeBar(this);
+    m_previewBar = new CPreviewBar(this, m_host);
+    // The tree above the preview, both at the left of the list.
+    for (CSizingControlBar* bar : std::initializer_list<CSizingControlBar*>{m_treeBar, m_previewBar}) {
+        addDockWidget(Qt::LeftDockWidgetArea, bar);
+        // The bar's close button changes what the View menu and the toolbar show as checked.
+        connect(bar, &QDockWidget::visibilityChanged, m_actions, &CCommandActions::update);
+    }
+    // Until a stored layout says otherwise the two share the column evenly (the preview's
+    // content alone would ask for next to nothing).
+    resizeDocks({m_treeBar, m_previewBar}, {height() / 2, height() / 2}, Qt::Vertical);
+    connect(m_view, &CBrowserView::previewRequested, this, [this](const QString& path, int kind) {
+        if (kind == CBrowserView::kPreviewNone)
+            m_previewBar->ClearPreview();
+        else
+            m_previewBar->PreviewFile(path, kind);
+    });
+    connect(m_treeBar, &CDirTreeBar::folderRenamed, this, [this](const QString& parentFolder) {
+        if (fileList()->currentFolder() == parentFolder)
+            fileList()->refresh();
+    });
+    connect(m_treeBar, &CDirTreeBar::commandRequested, this, [this](int id) { m_actions->execute(id); });
+    connect(fileList(), &CFileListCtrl::thumbnailsModeEntered, this, [this] {
+        CAppSettings settings;
+        settings.LoadSettings();
+        if (settings.HidePreview)
+            m_previewBar->hide();
+    });
 }
 
 void CMainFrame::buildToolBars()
@@ -272,18 +315,30 @@ bool CMainFrame::event(QEvent* event)
 {
     if (const appmsg::Message* message = appmsg::as(event, appmsg::kSelectFolder)) {
         setWindowTitle(QStringLiteral("Zelt Pixoria"));
-        // Kind 3 is the list reporting the folder it shows: the folder tree's to follow once it
-        // exists, and the address box's to show. Every other kind asks the view to go there.
-        if (message->kind == 3)
+        // Kind 3 is the list reporting the folder it shows: the folder tree and the address box
+        // follow it. Every other kind asks the view to go there, and what was previewed goes.
+        if (message->kind == 3) {
             m_address->setText(message->path);
-        else
+            appmsg::send(m_treeBar, appmsg::kSelectFolder, message->path, message->kind);
+        } else {
+            m_previewBar->ClearPreview();
             appmsg::send(m_view, appmsg::kSelectFolder, message->path, message->kind);
+            // The list reports only the folders it chose itself; this one was asked for.
+            m_address->setText(fileList()->currentFolder());
+        }
         updateStatusTotals();
         return true;
     }
-    if (appmsg::as(event, appmsg::kRefreshTree)) {
+    if (const appmsg::Message* message = appmsg::as(event, appmsg::kRefreshTree)) {
         setWindowTitle(QStringLiteral("Zelt Pixoria"));
+        appmsg::send(m_treeBar, appmsg::kRefreshTree, message->path);
         updateStatusTotals();
+        return true;
+    }
+    if (const appmsg::Message* message = appmsg::as(event, appmsg::kSelectPicture)) {
+        // The viewer hands back the picture it showed last; the list keeps the focus.
+        m_previewBar->PreviewFile(message->path, CPreviewBar::kPicture);
+        fileList()->currentView()->setFocus(Qt::OtherFocusReason);
         return true;
     }
     return CFrameWindow::event(event);
@@ -336,6 +391,7 @@ void CMainFrame::newFolder()
 
 void CMainFrame::saveBrowserState() const
 {
+    CSizingControlBar::saveAll();
     CSettingsStore::WriteProfileBinary(settingskeys::kBarState, kBarStateValue, saveState(kBarStateVersion));
     CAppSettings settings;
     settings.LoadSettings();

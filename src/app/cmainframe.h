@@ -14,6 +14,8 @@
 
 class CBrowserView;
 class CFileListCtrl;
+class CDirTreeBar;
+class CPreviewBar;
 class QLabel;
 class QLineEdit;
 class QToolBar;
@@ -31,6 +33,8 @@ public:
     QWidget* activeView() const;
     CBrowserView* browserView() const { return m_view; }
     CFileListCtrl* fileList() const;
+    CPreviewBar* previewBar() const { return m_previewBar; }
+    CDirTreeBar* treeBar() const { return m_treeBar; }
     CCommandActions& commands() { return *m_actions; }
 
     // The arguments of xdg-email for the files `names` of `folder` (ending with "/"): one
@@ -45,6 +49,7 @@ private:
     void registerCommands();
     void buildMenus();
     void buildToolBars();
+    void buildSizingBars();
     void buildStatusBar();
     void restorePlacement();
     void updateStatusTotals();
@@ -59,6 +64,8 @@ private:
     QToolBar* m_toolBar = nullptr;
     QToolBar* m_addressBar = nullptr;
     QLineEdit* m_address = nullptr;
+    CPreviewBar* m_previewBar = nullptr;
+    CDirTreeBar* m_treeBar = nullptr;
     // Status panes: totals, selection or summary, the first name with its icon, its image
     // properties, the detail.
     QList<QLabel*> m_panes;

@@ -478,6 +478,7 @@ void CFileListCtrl::enterThumbnailsMode()
     m_shellList.attachLargeIcons(true);
     setListBackground(true);
     m_viewMode = kThumbnails;
+    Q_EMIT thumbnailsModeEntered();
     // Thumbnails made for these rows, or being made, are kept.
     if (m_thumbnailsMade || m_thumbnailWorker.isRunning())
         return;

@@ -98,6 +98,8 @@ Q_SIGNALS:
     // After a header-scan pass or a thumbnail pass was applied to the end.
     void headerScanFinished();
     void thumbnailsFinished();
+    // The list switched to thumbnails (the frame may hide the preview then).
+    void thumbnailsModeEntered();
 
 protected:
     bool event(QEvent* event) override;

@@ -1,8 +1,12 @@
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDockWidget>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -11,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeWidgetItem>
 
 #include "app/cmainframe.h"
 #include "app/core/messages.h"
@@ -19,7 +24,11 @@
 #include "app/settings/settingskeys.h"
 #include "app/settings/storedstate.h"
 #include "browser/cbrowserview.h"
+#include "browser/cdirtree.h"
+#include "browser/cdirtreebar.h"
 #include "browser/cfilelistctrl.h"
+#include "browser/cpreviewarea.h"
+#include "browser/cpreviewbar.h"
 #include "imagelib/cbmpex.h"
 #include "viewer/viewerhost.h"
 
@@ -57,6 +66,23 @@ QStringList shownPanes(const CMainFrame& frame)
     return texts;
 }
 
+void writePicture(const QString& path)
+{
+    QImage picture(60, 40, QImage::Format_RGB32);
+    picture.fill(Qt::darkYellow);
+    QVERIFY(picture.save(path));
+}
+
+// A key pressed and released on the list, as a user moving to the next row.
+void pressDown(CMainFrame& frame)
+{
+    QWidget* view = frame.fileList()->currentView();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(view, &release);
+}
+
 bool waitForFolder(CMainFrame& frame, const QString& folder)
 {
     CFileListCtrl* list = frame.fileList();
@@ -89,6 +115,16 @@ private Q_SLOTS:
     void mailArguments();
     void laterCommandsStayDisabled();
     void withoutSavePositionTheFrameValuesStay();
+    void barTogglesFollowTheBars_data();
+    void barTogglesFollowTheBars();
+    void secondStartRestoresBarVisibility();
+    void treeAndListFollowEachOther();
+    void previewFollowsTheListSelection();
+    void selectPictureShowsItInThePreview();
+    void hidePreviewInThumbnails_data();
+    void hidePreviewInThumbnails();
+    void treeTakesItsKeysFromTheFrame();
+    void folderRenamedInTheTreeIsRenamedInTheList();
 
 private:
     Host m_host;
@@ -319,8 +355,7 @@ void TestMainFrame::laterCommandsStayDisabled()
     QVERIFY(waitForFolder(frame, m_pictures + u'/'));
     frame.fileList()->selectRow(1);
     for (int id : {cmd::kDelete, cmd::kCopyTo, cmd::kMoveTo, cmd::kSaveAs, cmd::kOptions, cmd::kFindImages,
-                   cmd::kFileAssociation, cmd::kEncryptDecrypt, cmd::kEraseForGood, cmd::kPreviewBar,
-                   cmd::kFoldersTree})
+                   cmd::kFileAssociation, cmd::kEncryptDecrypt, cmd::kEraseForGood})
         QVERIFY2(!frame.commands().action(id)->isEnabled(), qPrintable(QString::number(id)));
     // The bar toggles carry their checks.
     QVERIFY(frame.commands().action(cmd::kToolbar)->isChecked());
@@ -344,6 +379,195 @@ void TestMainFrame::withoutSavePositionTheFrameValuesStay()
     }
     QVERIFY(CSettingsStore::WriteProfileInt(settingskeys::kSavePosition, 1));
     QCOMPARE(storedstate::readFramePlacement(QRect(0, 0, 4000, 3000), QSize(32, 32)), std::optional<QRect>(stored));
+}
+
+void TestMainFrame::barTogglesFollowTheBars_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("barId");
+    QTest::newRow("preview") << int(cmd::kPreviewBar) << settingskeys::kPreviewBarId;
+    QTest::newRow("folders tree") << int(cmd::kFoldersTree) << settingskeys::kFoldersTreeBarId;
+}
+
+void TestMainFrame::barTogglesFollowTheBars()
+{
+    QFETCH(int, command);
+    QFETCH(int, barId);
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    auto* bar = frame.findChild<QDockWidget*>(QStringLiteral("SCBar-%1").arg(barId));
+    QVERIFY(bar);
+    QCOMPARE(frame.dockWidgetArea(bar), Qt::LeftDockWidgetArea);
+    bar->show();
+    QAction* toggle = frame.commands().action(command);
+    QVERIFY(toggle->isEnabled());
+    QVERIFY(toggle->isChecked());
+
+    QVERIFY(frame.commands().execute(command));
+    QVERIFY(bar->isHidden());
+    QVERIFY(!toggle->isChecked());
+    QVERIFY(frame.commands().execute(command));
+    QVERIFY(bar->isVisible());
+    QVERIFY(toggle->isChecked());
+
+    auto* close = bar->findChild<QAbstractButton*>(QStringLiteral("qt_dockwidget_closebutton"));
+    QVERIFY(close);
+    close->click();
+    QVERIFY(bar->isHidden());
+    QVERIFY(!toggle->isChecked());
+    bar->show();
+}
+
+void TestMainFrame::secondStartRestoresBarVisibility()
+{
+    {
+        CMainFrame frame(m_host, &m_app);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(!frame.commands().action(cmd::kPreviewBar)->isChecked() ||
+                frame.commands().execute(cmd::kPreviewBar));
+        QVERIFY(frame.commands().action(cmd::kFoldersTree)->isChecked() ||
+                frame.commands().execute(cmd::kFoldersTree));
+        QVERIFY(!frame.commands().action(cmd::kPreviewBar)->isChecked());
+        QVERIFY(frame.commands().action(cmd::kFoldersTree)->isChecked());
+    }
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(frame.findChild<QDockWidget*>(QStringLiteral("SCBar-%1").arg(settingskeys::kPreviewBarId))->isHidden());
+    QVERIFY(frame.findChild<QDockWidget*>(QStringLiteral("SCBar-%1").arg(settingskeys::kFoldersTreeBarId))->isVisible());
+    QVERIFY(!frame.commands().action(cmd::kPreviewBar)->isChecked());
+    QVERIFY(frame.commands().action(cmd::kFoldersTree)->isChecked());
+}
+
+void TestMainFrame::treeAndListFollowEachOther()
+{
+    const QString sub = m_dir.filePath(QStringLiteral("tree/inner"));
+    QVERIFY(QDir().mkpath(sub));
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    CDirTree* tree = frame.treeBar()->tree();
+
+    // The list reports the folder it shows; the tree selects it.
+    QVERIFY(waitForFolder(frame, m_dir.filePath(QStringLiteral("tree")) + u'/'));
+    QCOMPARE(tree->currentPath(), m_dir.filePath(QStringLiteral("tree")));
+
+    // The user picks a folder in the tree; the list goes there.
+    QSignalSpy over(frame.fileList(), &CFileListCtrl::populationOver);
+    QVERIFY(tree->selectPath(sub));
+    QTreeWidgetItem* inner = tree->currentItem();
+    QVERIFY(tree->selectPath(m_dir.filePath(QStringLiteral("tree"))));
+    tree->showItem(inner);
+    QVERIFY(over.wait(5000));
+    QCOMPARE(frame.fileList()->currentFolder(), sub + u'/');
+}
+
+void TestMainFrame::previewFollowsTheListSelection()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("preview"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/0 folder")));
+    writePicture(folder + QStringLiteral("/1.png"));
+    QVERIFY(writeBytes(folder + QStringLiteral("/2.txt"), 5));
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    CFileListCtrl* list = frame.fileList();
+    list->sortBy(fileitem::kByName);
+    list->setDirection(true);
+    QVERIFY(waitForFolder(frame, folder + u'/'));
+    QCOMPARE(list->rows().entryCount(), 4);
+    CPreviewBar* preview = frame.previewBar();
+
+    list->selectRow(1);
+    pressDown(frame);
+    QVERIFY(preview->showingImage());
+    QCOMPARE(m_host.currentImage().path(), folder + QStringLiteral("/1.png"));
+    QCOMPARE(m_host.currentImage().GetSize(), QSize(60, 40));
+
+    // A file that is neither picture nor clip clears the preview.
+    QTRY_VERIFY(preview->area()->ready());
+    pressDown(frame);
+    QVERIFY(!preview->showingImage());
+
+    // Showing another folder clears it too.
+    list->selectRow(1);
+    pressDown(frame);
+    QVERIFY(preview->showingImage());
+    appmsg::send(&frame, appmsg::kSelectFolder, m_dir.path(), 1);
+    QVERIFY(!preview->showingImage());
+}
+
+void TestMainFrame::selectPictureShowsItInThePreview()
+{
+    const QString picture = m_dir.filePath(QStringLiteral("back.png"));
+    writePicture(picture);
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(waitForFolder(frame, m_dir.path() + u'/'));
+    appmsg::send(&frame, appmsg::kSelectPicture, picture);
+    QVERIFY(frame.previewBar()->showingImage());
+    QCOMPARE(m_host.currentImage().path(), picture);
+}
+
+void TestMainFrame::hidePreviewInThumbnails_data()
+{
+    QTest::addColumn<int>("hidePreview");
+    QTest::newRow("kept") << 0;
+    QTest::newRow("hidden") << 1;
+}
+
+void TestMainFrame::hidePreviewInThumbnails()
+{
+    QFETCH(int, hidePreview);
+    CSettingsStore::WriteProfileInt(settingskeys::kHidePreview, hidePreview);
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.previewBar()->show();
+    QVERIFY(frame.commands().execute(cmd::kViewThumbnails));
+    QCOMPARE(frame.previewBar()->isHidden(), hidePreview != 0);
+    QCOMPARE(frame.commands().action(cmd::kPreviewBar)->isChecked(), hidePreview == 0);
+    CSettingsStore::WriteProfileInt(settingskeys::kHidePreview, 0);
+    QVERIFY(frame.commands().execute(cmd::kViewDetails));
+    frame.previewBar()->show();
+}
+
+void TestMainFrame::treeTakesItsKeysFromTheFrame()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("keys/renamed in tree"));
+    QVERIFY(QDir().mkpath(folder));
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    CDirTree* tree = frame.treeBar()->tree();
+    QVERIFY(tree->selectPath(folder));
+    tree->setFocus();
+    QVERIFY(tree->hasFocus());
+    // F2 is also the list's Rename shortcut; with the focus in the tree the tree's item is edited.
+    QTest::keyClick(tree, Qt::Key_F2);
+    QVERIFY(tree->findChild<QLineEdit*>());
+    QVERIFY(!frame.fileList()->findChild<QLineEdit*>());
+}
+
+void TestMainFrame::folderRenamedInTheTreeIsRenamedInTheList()
+{
+    const QString parent = m_dir.filePath(QStringLiteral("renames"));
+    QVERIFY(QDir().mkpath(parent + QStringLiteral("/before")));
+    CMainFrame frame(m_host, &m_app);
+    frame.show();
+    QVERIFY(waitForFolder(frame, parent + u'/'));
+    CFileListModel& rows = frame.fileList()->rows();
+    QCOMPARE(rows.itemText(1, CFileListModel::kName), QStringLiteral("before"));
+    CDirTree* tree = frame.treeBar()->tree();
+    QVERIFY(tree->selectPath(parent + QStringLiteral("/before")));
+    QSignalSpy refreshed(frame.fileList(), &CFileListCtrl::refreshed);
+    QVERIFY(tree->renameFolder(tree->currentItem(), QStringLiteral("after")));
+    QVERIFY(refreshed.count() > 0 || refreshed.wait(5000));
+    QCOMPARE(rows.entryCount(), 2);
+    QCOMPARE(rows.itemText(1, CFileListModel::kName), QStringLiteral("after"));
 }
 
 QTEST_MAIN(TestMainFrame)

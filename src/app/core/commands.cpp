@@ -146,6 +146,13 @@ const QList<CommandInfo>& table()
          "Encrypt or decrypt the selection"},
         {kEraseForGood, "Erase for &Good...", K::UnknownKey, "", "", "Erase for good",
          "Erase the selection beyond recovery"},
+        {kTreeOpen, "&Open", K::UnknownKey, "", "document-open", "Open", "Show the folder in the list"},
+        {kTreeRename, "&Rename", K::UnknownKey, "", "", "Rename", "Rename the folder"},
+        {kTreeDelete, "&Delete", K::UnknownKey, "", "edit-delete", "Delete", "Delete the folder"},
+        {kTreeCopy, "&Copy", K::UnknownKey, "", "edit-copy", "Copy", "Copy the folder to the clipboard"},
+        {kTreePaste, "&Paste", K::UnknownKey, "", "edit-paste", "Paste",
+         "Paste the files of the clipboard into the folder"},
+        {kTreeCut, "Cu&t", K::UnknownKey, "", "edit-cut", "Cut", "Cut the folder to the clipboard"},
     };
     return commands;
 }

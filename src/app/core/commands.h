@@ -105,6 +105,13 @@ enum Id : int {
     kCopyImage = 32833,
     kEncryptDecrypt = 32986,
     kEraseForGood = 32987,
+    // The folder tree's context menu.
+    kTreeOpen = 32929,
+    kTreeRename = 32930,
+    kTreeDelete = 32931,
+    kTreeCopy = 32932,
+    kTreePaste = 32933,
+    kTreeCut = 32934,
 };
 
 struct CommandInfo {

@@ -1,0 +1,59 @@
+#pragma once
+// CPreviewBar: the dockable "Preview" bar of the browser. It shows the selected file: a picture
+// loaded into the application's current image (the one the viewer shows, so a double click
+// hands it over without loading it again) and drawn by its CPreviewArea, or a clip played by a
+// CMediaWnd. While the bar is resized around a picture the area stretches its old render; the
+// sharp one follows "RepaintArea", posted when the left mouse button is released (or after a
+// short quiet spell when the window manager resized a floating bar). UI thread only.
+
+#include <QPointer>
+#include <QTimer>
+
+#include "ui/csizingcontrolbar.h"
+
+class CMediaWnd;
+class CPreviewArea;
+class QMainWindow;
+class ViewerHost;
+
+class CPreviewBar : public CSizingControlBar {
+    Q_OBJECT
+public:
+    enum Kind : int { kPicture = 1, kClip = 2 };
+
+    // `host` owns the current image and must outlive the bar.
+    CPreviewBar(QMainWindow* frame, ViewerHost& host);
+    ~CPreviewBar() override;
+
+    // Kind 1: a picture, dropped while the previous one is not painted yet; one that does not
+    // load clears the preview. Kind 2: a clip, only when "ShowVideo" is set (otherwise what is
+    // shown stays); one that cannot be played leaves the bar empty.
+    void PreviewFile(const QString& path, int kind);
+    // Stops the animation, frees the render, hides the area and closes the clip.
+    void ClearPreview();
+    bool showingImage() const { return m_showingImage; }
+
+    CPreviewArea* area() const { return m_area; }
+    CMediaWnd* mediaWnd() const;
+    // The bar's client: the parent of the area and the clip window.
+    QWidget* client() const { return m_client; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void clientResized();
+    void closeMedia();
+    void mediaFailed();
+    void repaintArea();
+    void watchRelease(bool watch);
+
+    ViewerHost& m_host;
+    QWidget* m_client;
+    CPreviewArea* m_area;
+    QPointer<CMediaWnd> m_media;
+    bool m_showingImage = false;
+    bool m_videoEnabled = false;
+    bool m_watchingRelease = false;
+    QTimer m_quietTimer;
+};
