@@ -201,3 +201,29 @@ awk '$1 == "ours" { ours = $4 } $1 == "floor" { floor = $6; ratio = $NF }
      $1 == "gm" && NF > 5 { gm = $NF }
      END { printf "%-26s %8s files/s     %s the open + read + close loop (%s/s, goal 0.25x), %s gm identify -ping\n",
                   "header-scan worker", ours, ratio, floor, (gm == "" ? "no" : gm) }' "$work/headerscan.txt"
+
+# The viewer's look-ahead decode on the 12-megapixel JPEGs of DIR: per picture a plain load, the
+# peer's full decode (`djpeg -outfile /dev/null`, package libjpeg-turbo-progs) and the look-ahead's
+# take() after a finished prefetch, as medians. They are the two halves of the move to the next
+# picture, whose goals are under 25 ms with the look-ahead and at most 1.3x djpeg without it.
+cmake --build "$build" -j2 --target pixoria_bench_lookahead
+lookahead="$build/bin/lookahead"
+need djpeg libjpeg-turbo-progs || true
+echo
+echo "== the viewer's look-ahead decode: $lookahead"
+warm
+"$lookahead" "$dir" --repeat "$repeat" | tee "$work/lookahead.txt" || echo "bench.sh: the look-ahead bench failed"
+
+echo
+echo "== summary: the 12-megapixel JPEGs of $dir"
+# median WHAT: the median of the bench's line that begins with WHAT.
+median() {
+  awk -v what="$1" 'index($0, what) == 1 { for (i = 1; i < NF; i++) if ($i == "median") print $(i + 1) }' \
+    "$work/lookahead.txt"
+}
+load=$(median "load:")
+djpegms=$(median "djpeg")
+perpicture=$(awk '$1 == "ratio" && $5 == "median" { print $6 }' "$work/lookahead.txt")
+printf '%-26s %8s ms median   %sx djpeg (%s ms; median of the per-picture ratios, goal 1.3x)\n' \
+  "load, no look-ahead" "${load:-?}" "${perpicture:-?}" "${djpegms:-?}"
+printf '%-26s %8s ms median   (goal for the whole move: under 25 ms)\n' "look-ahead hit, take()" "$(median "hit:")"

@@ -86,6 +86,9 @@ public:
     int iconIndex(int row) const;
     bool isImage(int row) const;
     bool isFolder(int row) const;
+    // Raises the image flag of a row whose file the viewer has read as a picture, counting it
+    // once; does nothing for a row out of range.
+    void markImage(int row);
 
     int entryCount() const { return int(m_rows.size()); }
     int folderCount() const { return m_folderCount; }

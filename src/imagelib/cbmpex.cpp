@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -46,6 +47,19 @@ CBmpEx::CBmpEx() : m_handle(openHandle(g_fatal))
 CBmpEx::~CBmpEx()
 {
     flmCloseHandle(m_handle);
+}
+
+void CBmpEx::swapPicture(CBmpEx& other)
+{
+    if (&other == this)
+        return;
+    std::swap(m_handle, other.m_handle);
+    std::swap(m_loaded, other.m_loaded);
+    std::swap(m_path, other.m_path);
+    // The callback finds its object through the handle's user pointer: each handle must now
+    // report to its new owner, whose busy and cancel flags apply.
+    flmSetCallback(m_handle, &CBmpEx::progressCallback, this);
+    flmSetCallback(other.m_handle, &CBmpEx::progressCallback, &other);
 }
 
 int CBmpEx::progressCallback(const FlmCallbackRecord* record)

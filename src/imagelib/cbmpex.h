@@ -67,6 +67,11 @@ public:
     bool busy() const { return m_busy; }
     const QString& path() const { return m_path; }
 
+    // Hands the decoded picture over without copying pixels: the two objects exchange their
+    // library handles with the loaded flags and paths. Colours, cancel flags and the busy flag
+    // stay with their objects. Neither object may be in a library call meanwhile.
+    void swapPicture(CBmpEx& other);
+
     // A flag that cancels a running load or save when it becomes true (a worker's stop flag).
     void setCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
 

@@ -22,6 +22,8 @@ private Q_SLOTS:
     void saveNeedsPictureAndOptions();
     void saveWritesZeroedRecordAsBitmap();
     void cancelFlagStopsLoad();
+    void swapPictureExchangesPicturesAndPaths();
+    void swapPictureLeavesFlagsWithTheirObjects();
 
 private:
     QString picture(QSize size, QColor colour);
@@ -186,6 +188,64 @@ void TestCBmpEx::cancelFlagStopsLoad()
     QVERIFY(!bmp.busy());
     cancel = false;
     QVERIFY(bmp.Load(path));
+}
+
+void TestCBmpEx::swapPictureExchangesPicturesAndPaths()
+{
+    const QString red = picture(QSize(8, 6), QColor(250, 0, 0));
+    CBmpEx shown;
+    CBmpEx decoded;
+    decoded.colours.border = Qt::green;
+    QVERIFY(decoded.Load(red));
+    QVERIFY(!shown.Load(m_dir.filePath("missing.png")));
+
+    shown.swapPicture(decoded);
+    QVERIFY(shown.loaded());
+    QCOMPARE(shown.path(), red);
+    QCOMPARE(shown.GetSize(), QSize(8, 6));
+    QVERIFY(!decoded.loaded());
+    QVERIFY(decoded.path().isEmpty());
+    QCOMPARE(decoded.GetSize(), QSize(-1, -1));
+    QCOMPARE(shown.colours.border, QColor(128, 128, 128));
+    QCOMPARE(decoded.colours.border, QColor(Qt::green));
+
+    // The pixels are the decoded ones, drawn through the handle that changed hands.
+    QImage drawn(8, 6, QImage::Format_RGB32);
+    drawn.fill(Qt::black);
+    QPainter painter(&drawn);
+    const FlmRect origin{0, 0, 8, 6};
+    QCOMPARE(flmPlay(shown.handle(), &painter, &origin, 0), 0);
+    painter.end();
+    QCOMPARE(QColor(drawn.pixel(7, 5)), QColor(250, 0, 0));
+
+    shown.swapPicture(shown);
+    QCOMPARE(shown.path(), red);
+}
+
+void TestCBmpEx::swapPictureLeavesFlagsWithTheirObjects()
+{
+    const QString path = picture(QSize(200, 200), Qt::magenta);
+    std::atomic<bool> cancel{true};
+    CBmpEx current;
+    current.setCancelFlag(&cancel);
+    {
+        CBmpEx worker;
+        QVERIFY(worker.Load(path));
+        current.swapPicture(worker);
+        // The worker's object goes away first: the handle it gave up must not report to it.
+    }
+    // The handle now in `current` reports to `current`, whose cancel flag is set.
+    QVERIFY(!current.Load(path));
+    QVERIFY(!current.busy());
+    cancel = false;
+    QVERIFY(current.Load(path));
+    QVERIFY(!current.busy());
+
+    CBmpEx other;
+    current.swapPicture(other);
+    cancel = true;
+    QVERIFY(other.Load(path)); // no cancel flag of its own, whatever its handle's past
+    QVERIFY(!current.Load(path));
 }
 
 QTEST_MAIN(TestCBmpEx)

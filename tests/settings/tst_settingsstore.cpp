@@ -118,26 +118,27 @@ void TestSettingsStore::storedTextLoads()
 
 void TestSettingsStore::timerDelay_data()
 {
-    QTest::addColumn<QString>("timer");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<int>("delay");
-    QTest::newRow("plain") << "1500" << 1500;
-    QTest::newRow("zero stops the advance") << "0" << 0;
-    QTest::newRow("spaces around") << " 250 " << 250;
-    QTest::newRow("empty") << "" << 1000;
-    QTest::newRow("word") << "slow" << 1000;
-    QTest::newRow("negative") << "-5" << 1000;
-    QTest::newRow("unit after") << "1500ms" << 1000;
-    QTest::newRow("beyond int") << "4294967296" << std::numeric_limits<int>::max();
-    QTest::newRow("beyond 64 bits") << "123456789012345678901234567890" << std::numeric_limits<int>::max();
-    QTest::newRow("other digits") << QString::fromUtf8("\u0661\u0662") << 1000;
+    QTest::newRow("plain") << "1000" << 1000;
+    QTest::newRow("leading blanks, trailing text") << " \t 250ms" << 250;
+    QTest::newRow("digits stop at a blank") << "12 34" << 12;
+    QTest::newRow("plus sign") << "+40" << 40;
+    QTest::newRow("negative: no slide show") << "-5" << 0;
+    QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("not a number") << "fast" << 0;
+    QTest::newRow("sign alone") << "-" << 0;
+    QTest::newRow("other digits are not decimal digits") << QString::fromUtf8("\u0663\u0660") << 0;
+    QTest::newRow("too large is capped") << "99999999999999999999999" << std::numeric_limits<int>::max();
 }
 
 void TestSettingsStore::timerDelay()
 {
-    QFETCH(QString, timer);
+    QFETCH(QString, text);
     QFETCH(int, delay);
     CAppSettings record;
-    record.Timer = timer;
+    record.Timer = text;
     QCOMPARE(record.timerDelay(), delay);
 }
 

@@ -35,11 +35,6 @@ const std::array<IntField, 14> kFields{{
 // The save order moves DontScanHeaders (index 2 above) after SavePosition.
 constexpr std::array<std::size_t, 14> kSaveOrder{0, 1, 3, 4, 5, 6, 7, 8, 9, 2, 10, 11, 12, 13};
 
-bool isDecimalDigits(const QString& text)
-{
-    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-}
-
 } // namespace
 
 CAppSettings::CAppSettings() : Timer(settingskeys::kTimer.defaultValue) {}
@@ -61,12 +56,16 @@ void CAppSettings::SaveSettings() const
 
 int CAppSettings::timerDelay() const
 {
-    constexpr int kLongest = std::numeric_limits<int>::max();
-    const QString text = Timer.trimmed();
-    if (!isDecimalDigits(text))
-        return QString(settingskeys::kTimer.defaultValue).toInt();
-    bool ok = false;
-    const qulonglong value = text.toULongLong(&ok);
-    // Only an overflow fails here: the text is all digits.
-    return ok ? int(std::min<qulonglong>(value, kLongest)) : kLongest;
+    constexpr qint64 kLongest = std::numeric_limits<int>::max();
+    qsizetype at = 0;
+    // C's isspace in the C locale.
+    while (at < Timer.size() && QStringView(u" \t\n\v\f\r").contains(Timer.at(at)))
+        ++at;
+    bool negative = false;
+    if (at < Timer.size() && (Timer.at(at) == u'+' || Timer.at(at) == u'-'))
+        negative = Timer.at(at++) == u'-';
+    qint64 value = 0;
+    for (; at < Timer.size() && Timer.at(at) >= u'0' && Timer.at(at) <= u'9'; ++at)
+        value = std::min(value * 10 + (Timer.at(at).unicode() - u'0'), kLongest);
+    return negative ? 0 : int(value);
 }

@@ -17,10 +17,9 @@ public:
     // Writes all fifteen fields.
     void SaveSettings() const;
 
-    // Timer as the slide show uses it: the delay in milliseconds, 0 for no automatic advance.
-    // Text that is not an unsigned decimal number gives the default delay of 1000 ms, so a
-    // mistyped value slows or speeds nothing and never stops the show; a number too large for a
-    // timer is capped at the largest delay one takes.
+    // Timer as the slide show uses it, in milliseconds: leading blanks, a sign and the digits
+    // that follow, as C's atol reads them. Text that is not a number gives 0, which means no
+    // slide show, and so does a negative number; numbers too large for a timer are capped.
     int timerDelay() const;
 
     QString Timer;

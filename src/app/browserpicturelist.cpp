@@ -1,0 +1,53 @@
+#include "app/browserpicturelist.h"
+
+#include <QItemSelectionModel>
+
+#include "browser/cfilelistctrl.h"
+
+int BrowserPictureList::rowCount() const
+{
+    return m_list.rows().entryCount();
+}
+
+QString BrowserPictureList::rowName(int row) const
+{
+    const FileItem* item = m_list.rows().entryAt(row);
+    return item ? item->name : QString();
+}
+
+int BrowserPictureList::firstSelectedRow() const
+{
+    return m_list.focusedIndex(false);
+}
+
+void BrowserPictureList::selectRow(int row)
+{
+    m_list.selectRow(row);
+}
+
+void BrowserPictureList::clearRowSelection(int row)
+{
+    if (m_list.selectionModel() && m_list.rows().entryAt(row))
+        m_list.selectionModel()->select(m_list.rows().index(row, 0),
+                                        QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+}
+
+bool BrowserPictureList::isKnownPicture(int row) const
+{
+    return m_list.rows().isImage(row);
+}
+
+void BrowserPictureList::setKnownPicture(int row)
+{
+    m_list.rows().markImage(row);
+}
+
+int BrowserPictureList::pictureCount() const
+{
+    return m_list.rows().imageCount();
+}
+
+QString BrowserPictureList::folder() const
+{
+    return m_list.currentFolder();
+}

@@ -1,0 +1,28 @@
+#pragma once
+// BrowserPictureList: the browser's file list as the viewer's list of pictures. Rows, names and
+// the shown folder are the file list's; a row's known-picture flag is its image flag, and the
+// picture count the number of rows that have it. Selecting a row makes it the only selected
+// one, current and scrolled into view. The file list is not owned and must outlive this object.
+// UI thread only.
+
+#include "viewer/picturelist.h"
+
+class CFileListCtrl;
+
+class BrowserPictureList : public PictureList {
+public:
+    explicit BrowserPictureList(CFileListCtrl& list) : m_list(list) {}
+
+    int rowCount() const override;
+    QString rowName(int row) const override;
+    int firstSelectedRow() const override;
+    void selectRow(int row) override;
+    void clearRowSelection(int row) override;
+    bool isKnownPicture(int row) const override;
+    void setKnownPicture(int row) override;
+    int pictureCount() const override;
+    QString folder() const override;
+
+private:
+    CFileListCtrl& m_list;
+};

@@ -1,0 +1,66 @@
+#include "viewer/folderscanworker.h"
+
+#include <QMetaObject>
+
+#include "app/core/messages.h"
+#include "fileops/cfileinfo.h"
+#include "platform/directoryreader.h"
+
+namespace {
+
+// The platform's hidden mark, for a name without its directory entry; the system and temporary
+// marks of other systems do not exist here.
+bool isHiddenName(const QString& name)
+{
+    return name.startsWith(QLatin1Char('.'));
+}
+
+} // namespace
+
+FolderScanWorker::FolderScanWorker(QObject* receiver, QObject* parent)
+    : QObject(parent), m_receiver(receiver), m_run(this)
+{
+}
+
+FolderScanWorker::~FolderScanWorker()
+{
+    stop();
+}
+
+QStringList FolderScanWorker::scanFolder(const QString& folder, const QString& shownName, const std::atomic<bool>* stop)
+{
+    QStringList names;
+    // The viewer shows this file whatever the folder holds, so navigation must find it; the
+    // enumeration below leaves such a name out by itself.
+    if (!shownName.isEmpty() && (!CFileInfo::IsImageByExtension(shownName) || isHiddenName(shownName)))
+        names.append(shownName);
+    const platform::DirectoryResult result =
+        platform::readDirectory(folder, stop, [&](platform::DirectoryEntry&& entry) {
+            if (!entry.isFolder && !entry.isHidden && CFileInfo::IsImageByExtension(entry.name))
+                names.append(std::move(entry.name));
+        });
+    // A folder that fails half-way has no trustworthy order left: keep only the shown file.
+    if (result == platform::DirectoryResult::Failed && !shownName.isEmpty())
+        return {shownName};
+    return names;
+}
+
+quint64 FolderScanWorker::start(const QString& folder, const QString& shownName)
+{
+    const quint64 generation = ++m_generation;
+    m_run.start(
+        [this, folder, shownName, generation](const std::atomic<bool>& stop, const WorkerRun::Deliver& deliver) {
+            QStringList names = scanFolder(folder, shownName, &stop);
+            deliver([this, generation, names = std::move(names)] {
+                Q_EMIT scanned(generation, names);
+                if (m_receiver)
+                    appmsg::post(m_receiver, appmsg::kUpdateStatusBar);
+            });
+        });
+    return generation;
+}
+
+void FolderScanWorker::stop()
+{
+    m_run.stop();
+}

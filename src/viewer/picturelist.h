@@ -1,0 +1,39 @@
+#pragma once
+// PictureList: the list of pictures the viewer walks. The viewer declares it and never sees who
+// implements it: the application adapts the browser's file list to it, and the viewer's own list
+// of a folder (OwnPictureList) implements it too, so that moving between pictures has one code
+// path for both.
+//
+// Rows are numbered from 0. A row out of range has an empty name and is no known picture; the
+// operations that change a row do nothing for it. UI thread only.
+
+#include <QString>
+
+class PictureList {
+public:
+    virtual ~PictureList() = default;
+
+    virtual int rowCount() const = 0;
+    // The plain name of the row's entry within folder().
+    virtual QString rowName(int row) const = 0;
+    // The row the viewer treats as the current one; -1 when there is none.
+    virtual int firstSelectedRow() const = 0;
+    // Makes `row` selected and current and brings it into view.
+    virtual void selectRow(int row) = 0;
+    // Takes the selected state from `row` alone.
+    virtual void clearRowSelection(int row) = 0;
+
+    // Whether the row is known to hold a picture; the number of such rows is pictureCount().
+    virtual bool isKnownPicture(int row) const = 0;
+    // Marks the row as a known picture; a row that was not one adds 1 to pictureCount().
+    virtual void setKnownPicture(int row) = 0;
+    virtual int pictureCount() const = 0;
+
+    // The folder the rows belong to, ending with "/".
+    virtual QString folder() const = 0;
+
+protected:
+    PictureList() = default;
+    PictureList(const PictureList&) = default;
+    PictureList& operator=(const PictureList&) = default;
+};
