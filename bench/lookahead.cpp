@@ -13,8 +13,6 @@
 //       each, and the ratio of load to djpeg.
 //       djpeg is looked up on PATH unless --djpeg names it; without it that line says so.
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -22,83 +20,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
 
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
 #include "viewer/cpicturelookahead.h"
+#include "viewertiming.h"
 
 namespace {
 
-constexpr qint64 kLeastPixels = 11'500'000;
-constexpr qint64 kMostPixels = 12'500'000;
+using namespace viewertiming;
+
 constexpr int kMaxRepeat = 100;
 constexpr int kPrefetchTimeoutMs = 60'000;
-
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Median and 90th percentile of a set of times in milliseconds.
-struct Spread {
-    double median = 0;
-    double p90 = 0;
-};
-
-Spread spreadOf(std::vector<double> times)
-{
-    if (times.empty())
-        return {};
-    std::sort(times.begin(), times.end());
-    const auto at = [&](double fraction) { return times[std::size_t(fraction * double(times.size() - 1) + 0.5)]; };
-    return {at(0.5), at(0.9)};
-}
-
-void printLine(const char* what, const std::vector<double>& times)
-{
-    const Spread spread = spreadOf(times);
-    std::printf("%-40s median %9.3f ms   p90 %9.3f ms   (%zu runs)\n", what, spread.median, spread.p90, times.size());
-}
-
-QStringList twelveMegapixelJpegs(const QString& folder)
-{
-    QStringList pictures;
-    CBmpEx probe;
-    for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) {
-        FlmFileInfo info;
-        if (flmGetFileInfo(probe.handle(), entry.filePath(), &info) != 0 || info.format != kFlmJpeg)
-            continue;
-        const qint64 pixels = qint64(info.width) * info.height;
-        if (pixels >= kLeastPixels && pixels <= kMostPixels)
-            pictures.append(entry.filePath());
-    }
-    return pictures;
-}
-
-// djpeg's exit status when it decoded the picture but warned, as for a truncated file, which it
-// finishes with grey as our decoder does.
-constexpr int kExitWarning = 2;
-
-// Wall time of one process run to its end; negative when it did not start or failed.
-double timeProcess(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    const Clock::time_point start = Clock::now();
-    process.start(program, arguments);
-    if (!process.waitForFinished(kPrefetchTimeoutMs) || process.exitStatus() != QProcess::NormalExit ||
-        (process.exitCode() != 0 && process.exitCode() != kExitWarning))
-        return -1;
-    return millisecondsSince(start);
-}
 
 // Waits until the prefetch of `path` ended; true when its picture is held.
 bool waitForPrefetch(CPictureLookahead& lookahead, const QString& path)
@@ -167,7 +102,7 @@ int main(int argc, char* argv[])
 
             if (!djpegProgram.isEmpty()) {
                 const double ms =
-                    timeProcess(djpegProgram, {QStringLiteral("-outfile"), QStringLiteral("/dev/null"), path});
+                    timeProcess(djpegProgram, {QStringLiteral("-outfile"), QStringLiteral("/dev/null"), path}, kPrefetchTimeoutMs);
                 if (ms <= 0) {
                     std::printf("djpeg failed on %s\n", qPrintable(path));
                     return 1;
@@ -175,7 +110,7 @@ int main(int argc, char* argv[])
                 djpeg.push_back(ms);
                 ratios.push_back(loads.back() / ms);
                 if (!nothing.isEmpty())
-                    processStart.push_back(timeProcess(nothing, {}));
+                    processStart.push_back(timeProcess(nothing, {}, kPrefetchTimeoutMs));
             }
 
             lookahead.prefetch(path);

@@ -227,3 +227,15 @@ perpicture=$(awk '$1 == "ratio" && $5 == "median" { print $6 }' "$work/lookahead
 printf '%-26s %8s ms median   %sx djpeg (%s ms; median of the per-picture ratios, goal 1.3x)\n' \
   "load, no look-ahead" "${load:-?}" "${perpicture:-?}" "${djpegms:-?}"
 printf '%-26s %8s ms median   (goal for the whole move: under 25 ms)\n' "look-ahead hit, take()" "$(median "hit:")"
+
+# The viewer's Next command on the 12-megapixel JPEGs of DIR, from the command to the new picture
+# painted in a 1280 x 800 view (offscreen): with the look-ahead having decoded the picture and
+# without it, at zoom 1 and fitted to the window, next to `djpeg -outfile /dev/null` of the same
+# files. Goals: under 25 ms with the look-ahead, at most 1.3x djpeg without it.
+cmake --build "$build" -j2 --target pixoria_bench_viewernext
+viewernext="$build/bin/viewernext"
+echo
+echo "== the viewer's Next command: $viewernext"
+warm
+"$viewernext" "$dir" --repeat "$repeat" | tee "$work/viewernext.txt" || echo "bench.sh: the viewer bench failed"
+grep -E '^(ratio|look-ahead:)' "$work/viewernext.txt" || true

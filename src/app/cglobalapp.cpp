@@ -8,14 +8,14 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
-#include <QPageSetupDialog>
-#include <QPrinter>
 
+#include "app/browserpicturelist.h"
 #include "app/caboutdlg.h"
 #include "app/cmainframe.h"
 #include "app/cmycmdlineinfo.h"
 #include "app/core/messages.h"
 #include "app/settings/csettingsstore.h"
+#include "browser/cbrowserview.h"
 #include "fileops/cfileinfo.h"
 #include "platform/desktopservices.h"
 #include "viewer/cimageview.h"
@@ -60,9 +60,10 @@ CGlobalApp::CGlobalApp() : m_fatalHandlersInstalled(installFatalHandlers())
 
 CGlobalApp::~CGlobalApp()
 {
-    delete m_browser;
+    // The viewer walks the browser's list until it is gone.
     delete m_viewer;
-    delete m_printer;
+    m_browserList.reset();
+    delete m_browser;
 }
 
 void CGlobalApp::registerCommands()
@@ -96,6 +97,7 @@ bool CGlobalApp::InitInstance(const QStringList& arguments)
 void CGlobalApp::createFrames()
 {
     m_browser = new CMainFrame(*this, &m_commands);
+    m_browserList = std::make_unique<BrowserPictureList>(*m_browser->fileList());
     m_viewer = new CViewFrame(*this, &m_commands);
     for (CFrameWindow* frame : {static_cast<CFrameWindow*>(m_browser), static_cast<CFrameWindow*>(m_viewer)}) {
         connect(frame, &CFrameWindow::activated, this, [this, frame] { m_mainWindow = frame; });
@@ -131,6 +133,16 @@ void CGlobalApp::requestSwitch(int request)
     appmsg::post(this, appmsg::kSwitchFrames, {}, request);
 }
 
+PictureList* CGlobalApp::browserList()
+{
+    return m_browserList.get();
+}
+
+QObject* CGlobalApp::browserWindow()
+{
+    return m_browser;
+}
+
 bool CGlobalApp::event(QEvent* event)
 {
     if (const appmsg::Message* message = appmsg::as(event, appmsg::kSwitchFrames)) {
@@ -145,6 +157,10 @@ void CGlobalApp::switchFrames(int request)
     if (m_browser->isVisible()) {
         m_browser->hide();
         appmsg::send(m_viewer->imageView(), appmsg::kLoadPictureToMemory, {}, 0, m_browser->activeView());
+        if (m_browser->browserView()->slideShowRequested()) {
+            m_browser->browserView()->clearSlideShowRequest();
+            appmsg::post(m_viewer->imageView(), appmsg::kSwitchOnSlideShow);
+        }
         if (request == appmsg::kSwitchPrint)
             appmsg::post(m_viewer->imageView(), appmsg::kCommand, {}, cmd::kFilePrint);
         else if (request == appmsg::kSwitchPrintSetup)
@@ -187,12 +203,10 @@ void CGlobalApp::OnFileOpen()
     openFile(path);
 }
 
+// One printer for the run: the viewer's, so that the choices made here print its pictures.
 void CGlobalApp::OnFilePrintSetup()
 {
-    if (!m_printer)
-        m_printer = new QPrinter(QPrinter::HighResolution);
-    QPageSetupDialog dialog(m_printer, dialogParent());
-    dialog.exec();
+    m_viewer->imageView()->printer().PrintSetup();
 }
 
 void CGlobalApp::OnAppAbout()

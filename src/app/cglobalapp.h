@@ -4,6 +4,8 @@
 // viewer draws, the pending image path and the opened-from-file flag. It runs start-up, the
 // switch between the two faces and the application-level commands. UI thread only.
 
+#include <memory>
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -13,9 +15,9 @@
 #include "imagelib/cbmpex.h"
 #include "viewer/viewerhost.h"
 
+class BrowserPictureList;
 class CMainFrame;
 class CViewFrame;
-class QPrinter;
 class QWidget;
 
 class CGlobalApp : public QObject, public ViewerHost {
@@ -47,6 +49,8 @@ public:
     bool openedFromFile() const override { return m_openedFromFile; }
     void setOpenedFromFile(bool opened) override { m_openedFromFile = opened; }
     void requestSwitch(int request) override;
+    PictureList* browserList() override;
+    QObject* browserWindow() override;
 
 protected:
     bool event(QEvent* event) override;
@@ -71,5 +75,5 @@ private:
     CMainFrame* m_browser = nullptr;
     CViewFrame* m_viewer = nullptr;
     QPointer<QWidget> m_mainWindow;
-    QPrinter* m_printer = nullptr;
+    std::unique_ptr<BrowserPictureList> m_browserList;
 };

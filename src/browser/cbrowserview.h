@@ -50,6 +50,8 @@ public:
     bool renameRow(int row, const QString& newName);
     // Whether the picture last handed to the viewer came with Slide Show; the viewer reads it.
     bool slideShowRequested() const { return m_slideShowRequest; }
+    // The viewer took the request; a later switch (Print from the browser) starts no slide show.
+    void clearSlideShowRequest() { m_slideShowRequest = false; }
 
 Q_SIGNALS:
     // A row was clicked or the keyboard stopped on it: the preview bar shows `path` as `kind`

@@ -49,6 +49,11 @@ QSize CImageScrollView::lineStep(QSize size) const
     return {std::max(1, size.width() / 100), std::max(1, size.height() / 100)};
 }
 
+QSize CImageScrollView::pageStep(QSize) const
+{
+    return viewport()->size();
+}
+
 void CImageScrollView::updatePanCursor()
 {
     if (m_panning)
@@ -95,6 +100,11 @@ void CImageScrollView::mouseReleaseEvent(QMouseEvent* event)
         QAbstractScrollArea::mouseReleaseEvent(event);
         return;
     }
+    stopPanning();
+}
+
+void CImageScrollView::stopPanning()
+{
     m_panning = false;
     updatePanCursor();
     viewport()->update();
@@ -104,13 +114,14 @@ void CImageScrollView::updateScrollBars()
 {
     const QSize viewportSize = viewport()->size();
     const QSize line = lineStep(m_contentSize);
+    const QSize page = pageStep(m_contentSize);
     QScrollBar* horizontal = horizontalScrollBar();
     horizontal->setRange(0, std::max(0, m_contentSize.width() - viewportSize.width()));
-    horizontal->setPageStep(viewportSize.width());
+    horizontal->setPageStep(page.width());
     horizontal->setSingleStep(line.width());
     QScrollBar* vertical = verticalScrollBar();
     vertical->setRange(0, std::max(0, m_contentSize.height() - viewportSize.height()));
-    vertical->setPageStep(viewportSize.height());
+    vertical->setPageStep(page.height());
     vertical->setSingleStep(line.height());
     updatePanCursor();
 }

@@ -1,8 +1,9 @@
 #pragma once
 // CImageScrollView: a scrolling view over content of a given size in pixels. The scroll range
-// is the content size less the viewport; a page is the viewport's extent and a line what
-// lineStep() says. The position is always inside the range: a resize that shrinks the range
-// pulls a position beyond it back to the new maximum.
+// is the content size less the viewport; a page is what pageStep() says (the viewport's extent
+// unless a subclass says otherwise) and a line what lineStep() says. The position is always
+// inside the range: a resize that shrinks the range pulls a position beyond it back to the new
+// maximum.
 // A subclass that allows panning (panningAllowed) gets the hand cursors and left-button drags
 // that scroll by the mouse movement whenever the content is larger than the viewport in some
 // direction. It paints the viewport itself. UI thread only.
@@ -38,8 +39,12 @@ protected:
     virtual bool panningAllowed() const { return false; }
     // The line step in each direction for content of `size`; the default is a hundredth of it.
     virtual QSize lineStep(QSize size) const;
+    // The page step in each direction for content of `size`; the default is the viewport's extent.
+    virtual QSize pageStep(QSize size) const;
     // Sets the cursor for the current state; call it when panningAllowed() changes.
     void updatePanCursor();
+    // Ends a pan drag before its button is released.
+    void stopPanning();
 
     // The viewport changes size with the area and when a scroll bar comes or goes.
     bool viewportEvent(QEvent* event) override;

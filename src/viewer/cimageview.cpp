@@ -1,21 +1,134 @@
 #include "viewer/cimageview.h"
 
+#include <algorithm>
+
+#include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWheelEvent>
 
 #include "app/core/messages.h"
-#include "imagelib/cbmpex.h"
+#include "app/settings/csettingsstore.h"
+#include "app/settings/settingskeys.h"
+#include "imagelib/flm.h"
+#include "imagelib/limits.h"
 #include "viewer/viewerhost.h"
 
-CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* parent)
-    : QWidget(parent), m_host(host), m_commands(frameTarget)
+namespace {
+
+const QString kTitle = QStringLiteral("Zelt Pixoria");
+constexpr int kOutlineIntervalMs = 100;
+// A slide that asks for no delay at all would keep the processor busy.
+constexpr int kLeastSlideDelayMs = 20;
+
+using viewgeometry::FitMode;
+
+FlmRect toFlmRect(const QRect& rect)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::StrongFocus);
-    m_commands.on(cmd::kBrowser, [this] { OnBrowser(); });
+    return FlmRect{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
 }
+
+FitMode fitModeOf(int value)
+{
+    return value >= 0 && value <= 3 ? FitMode(value) : FitMode::FitWindowToImage;
+}
+
+// The magnifier shown over an active selection, which a click zooms to.
+QCursor magnifierCursor()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const auto& [colour, width] : {std::pair{QColor(Qt::white), 5.0}, std::pair{QColor(Qt::black), 2.5}}) {
+        painter.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
+        painter.drawEllipse(QRectF(3, 3, 17, 17));
+        painter.drawLine(QPointF(18, 18), QPointF(28, 28));
+    }
+    painter.end();
+    return QCursor(pixmap, 11, 11);
+}
+
+} // namespace
+
+CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* parent)
+    : CImageScrollView(parent), m_host(host), m_commands(frameTarget), m_scan(this),
+      m_navigator([this](const QString& path) { return loadForMove(path); }), m_slideShow(m_navigator), m_printer(this)
+{
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(true);
+    m_navigator.setList(&m_ownList);
+    m_animationTimer.setSingleShot(true);
+    connect(&m_animationTimer, &QTimer::timeout, this, &CImageView::nextSlide);
+    m_outlineTimer.setInterval(kOutlineIntervalMs);
+    connect(&m_outlineTimer, &QTimer::timeout, this, [this] {
+        m_outlinePhase = !m_outlinePhase;
+        viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
+    });
+    connect(&m_scan, &FolderScanWorker::scanned, this,
+            [this](quint64, const QStringList& names) { m_ownList.setNames(names); });
+    connect(&m_slideShow, &SlideShow::shown, this,
+            [this] { afterMove(true, SlideShowSettings::readOrder() == SlideShowSettings::kReverse ? -1 : 1); });
+    connect(&m_slideShow, &SlideShow::runningChanged, this, &CImageView::stateChanged);
+    m_fitMode = fitModeOf(CSettingsStore::GetProfileInt(settingskeys::kViewMode));
+    registerCommands();
+}
+
+CImageView::~CImageView()
+{
+    stopScan();
+    m_slideShow.stop();
+    stopAnimation();
+    CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(m_fitMode));
+}
+
+void CImageView::registerCommands()
+{
+    const auto shown = [this] { return hasPicture(); };
+    m_commands.on(cmd::kBrowser, [this] { OnBrowser(); });
+    m_commands.on(cmd::kZoomIn, [this] { zoomStep(true); }, shown);
+    m_commands.on(cmd::kZoomOut, [this] { zoomStep(false); }, shown);
+    m_commands.on(cmd::kActualSize, [this] { actualSize(); }, shown);
+    const std::pair<int, FitMode> modes[] = {{cmd::kFitWindowToImage, FitMode::FitWindowToImage},
+                                             {cmd::kFitImageToWindow, FitMode::FitImageToWindow},
+                                             {cmd::kBestFit, FitMode::BestFit},
+                                             {cmd::kZoomLock, FitMode::ZoomLock}};
+    for (const auto& [id, mode] : modes) {
+        m_commands.on(id, [this, mode] { setFitMode(mode); }, shown, [this, mode] { return m_fitMode == mode; });
+    }
+    m_commands.on(cmd::kZoomTo, [this] { zoomToSelection(); }, [this] { return m_selectionActive; });
+
+    m_commands.on(cmd::kNextImage, [this] { afterMove(m_navigator.Next(true), 1); }, shown);
+    m_commands.on(cmd::kPreviousImage, [this] { afterMove(m_navigator.Previous(true), -1); }, shown);
+    m_commands.on(cmd::kFirstImage, [this] { afterMove(m_navigator.First(), 1); }, shown);
+    m_commands.on(cmd::kLastImage, [this] { afterMove(m_navigator.Last(), -1); }, shown);
+    m_commands.on(cmd::kRandomImage, [this] { afterMove(m_navigator.Random(), 1); }, shown);
+    m_commands.on(
+        cmd::kSlideShow,
+        [this] {
+            if (m_slideShow.isRunning())
+                m_slideShow.stop();
+            else
+                m_slideShow.start();
+        },
+        shown, [this] { return m_slideShow.isRunning(); });
+
+    for (int id : {cmd::kRotateLeft, cmd::kRotateRight, cmd::kTurnAround, cmd::kMirror, cmd::kFlipVertical})
+        m_commands.on(id, [this, id] { transform(id); }, shown);
+    m_commands.on(cmd::kViewerRefresh, [this] { showPicture(); }, shown);
+
+    m_commands.on(cmd::kFilePrint, [this] { m_printer.Print(m_host.currentImage()); }, shown);
+    m_commands.on(cmd::kFilePrintSetup, [this] { m_printer.PrintSetup(); });
+    m_commands.on(cmd::kFilePrintPreview, [this] { m_printer.PrintPreview(m_host.currentImage()); }, shown);
+}
+
+// ---- The picture source ------------------------------------------------------------------------
 
 bool CImageView::event(QEvent* event)
 {
@@ -23,15 +136,34 @@ bool CImageView::event(QEvent* event)
         showPendingPath();
         return true;
     }
-    if (appmsg::as(event, appmsg::kLoadPictureToMemory)) {
-        showBrowserPicture();
+    if (const appmsg::Message* message = appmsg::as(event, appmsg::kLoadPictureToMemory)) {
+        showBrowserPicture(message->object != nullptr);
+        return true;
+    }
+    if (appmsg::as(event, appmsg::kSwitchOnSlideShow)) {
+        if (!m_slideShow.isRunning())
+            m_slideShow.start();
+        return true;
+    }
+    if (appmsg::as(event, appmsg::kUpdateStatusBar)) {
+        Q_EMIT stateChanged();
         return true;
     }
     if (const appmsg::Message* command = appmsg::as(event, appmsg::kCommand)) {
         m_commands.execute(command->kind);
         return true;
     }
-    return QWidget::event(event);
+    return CImageScrollView::event(event);
+}
+
+PictureList& CImageView::pictureList()
+{
+    return m_browserList ? *m_browserList : static_cast<PictureList&>(m_ownList);
+}
+
+const PictureList& CImageView::pictureList() const
+{
+    return m_browserList ? *m_browserList : static_cast<const PictureList&>(m_ownList);
 }
 
 void CImageView::showPendingPath()
@@ -41,40 +173,145 @@ void CImageView::showPendingPath()
         enterNoImages();
         return;
     }
-    takeLocation(pending);
-    m_host.setPendingImagePath({});
-    showCurrentImage();
-}
-
-// The browser loaded the picture into the current image before it asked for the switch.
-void CImageView::showBrowserPicture()
-{
-    const CBmpEx& picture = m_host.currentImage();
-    if (!picture.loaded() || picture.path().isEmpty()) {
-        enterNoImages();
+    const QFileInfo file(pending);
+    const QString folder = file.path() + (file.path().endsWith(u'/') ? QString() : QStringLiteral("/"));
+    const QString name = file.fileName();
+    if (!m_folder.isEmpty() && folder == m_folder) {
+        // The same folder: its list is there already.
+        m_host.setPendingImagePath({});
+        m_fileName = name;
+        m_noImages = false;
+        if (m_browserList) {
+            m_host.setOpenedFromFile(false);
+            selectBrowserRow(name);
+        } else {
+            m_host.setOpenedFromFile(true);
+            m_ownList.setCurrentName(name);
+        }
+        showPicture();
         return;
     }
-    takeLocation(picture.path());
-    m_host.setOpenedFromFile(false);
-    showCurrentImage();
-}
-
-void CImageView::takeLocation(const QString& path)
-{
-    const QFileInfo file(path);
-    m_folder = file.absolutePath();
-    if (!m_folder.endsWith(QLatin1Char('/')))
-        m_folder += QLatin1Char('/');
-    m_fileName = file.fileName();
+    m_host.setPendingImagePath({});
     m_noImages = false;
+    startOwnList(folder, name);
+    showPicture();
+    m_scan.start(m_folder, m_fileName);
 }
 
-void CImageView::showCurrentImage()
+void CImageView::startOwnList(const QString& folder, const QString& name)
+{
+    stopScan();
+    m_browserList = nullptr;
+    m_folder = folder;
+    m_fileName = name;
+    m_ownList.setFolder(folder);
+    m_ownList.setNames({});
+    m_ownList.setCurrentName(name);
+    m_navigator.setList(&m_ownList);
+}
+
+void CImageView::selectBrowserRow(const QString& name)
+{
+    for (int row = 0, count = m_browserList->rowCount(); row < count; ++row) {
+        if (m_browserList->rowName(row) != name)
+            continue;
+        const int selected = m_browserList->firstSelectedRow();
+        if (selected >= 0 && selected != row)
+            m_browserList->clearRowSelection(selected);
+        m_browserList->selectRow(row);
+        return;
+    }
+}
+
+void CImageView::stopScan()
+{
+    m_scan.stop();
+}
+
+// The browser loaded the picture into the current image before it asked for the switch; a view
+// that moved or turned the picture re-shows it the same way.
+void CImageView::showBrowserPicture(bool fromBrowser)
 {
     if (m_noImages) {
         enterNoImages();
         return;
     }
+    if (fromBrowser)
+        m_browserList = m_host.browserList();
+    if (m_host.openedFromFile())
+        m_browserList = nullptr;
+    if (m_browserList) {
+        m_navigator.setList(m_browserList);
+        const int row = m_browserList->firstSelectedRow();
+        m_fileName = row >= 0 ? m_browserList->rowName(row) : QFileInfo(m_host.currentImage().path()).fileName();
+        m_folder = m_browserList->folder();
+    } else if (fromBrowser) {
+        // A browser that is not there to be walked: the picture's own folder serves.
+        const QFileInfo file(m_host.currentImage().path());
+        startOwnList(file.path() + QStringLiteral("/"), file.fileName());
+        m_scan.start(m_folder, m_fileName);
+    }
+    showPicture();
+    if (fromBrowser)
+        prefetchFrom(1);
+}
+
+void CImageView::enterNoImages()
+{
+    m_host.setOpenedFromFile(true);
+    m_rendered = QImage();
+    m_fileName.clear();
+    m_noImages = true;
+    m_picture = QSize(0, 0);
+    m_zoom = viewgeometry::actualSize(m_picture);
+    stopAnimation();
+    clearSelection();
+    QWidget* frame = window();
+    if (frame->isHidden())
+        frame->show();
+    setContentSize(QSize(0, 0));
+    viewport()->update();
+    Q_EMIT stateChanged();
+}
+
+void CImageView::OnBrowser()
+{
+    stopScan();
+    m_rendered = QImage();
+    m_lookahead.clear();
+    const bool hadPicture = !m_noImages;
+    const QString shown = m_fileName.isEmpty() ? QString() : m_folder + m_fileName;
+    m_noImages = false;
+    if (!m_browserList) {
+        // The own list goes; the next file opened in the viewer scans its folder again.
+        m_ownList.setNames({});
+        m_folder.clear();
+    }
+    if (m_host.openedFromFile()) {
+        m_host.setPendingImagePath(shown);
+        m_host.setOpenedFromFile(false);
+    }
+    m_slideShow.stop();
+    clearSelection();
+    stopAnimation();
+    m_zoom = viewgeometry::actualSize(m_picture);
+    m_host.requestSwitch(appmsg::kSwitchShow);
+    if (hadPicture && m_host.browserWindow())
+        appmsg::send(m_host.browserWindow(), appmsg::kSelectPicture, shown);
+}
+
+// ---- Showing a picture -------------------------------------------------------------------------
+
+void CImageView::showPicture()
+{
+    if (m_noImages) {
+        enterNoImages();
+        return;
+    }
+    readPictureInfo();
+    stopAnimation();
+    m_picture = m_host.currentImage().GetSize().expandedTo(QSize(0, 0));
+    clearSelection();
     QWidget* frame = window();
     if (frame->isHidden()) {
         // Where no window manager maximises, the screen's work area is the same thing.
@@ -82,69 +319,615 @@ void CImageView::showCurrentImage()
             frame->setGeometry(screen->availableGeometry());
         frame->showMaximized();
     }
-    layoutPicture();
-    Q_EMIT stateChanged();
+    applyFitMode();
 }
 
-void CImageView::enterNoImages()
+void CImageView::readPictureInfo()
 {
-    m_host.setOpenedFromFile(true);
-    m_fileName.clear();
-    m_noImages = true;
-    m_rendered = QImage();
-    QWidget* frame = window();
-    if (frame->isHidden())
-        frame->show();
-    update();
-    Q_EMIT stateChanged();
-}
-
-void CImageView::layoutPicture()
-{
-    m_rendered = QImage();
-    const QSize picture = m_host.currentImage().GetSize();
-    if (m_noImages || picture.width() <= 0 || picture.height() <= 0 || width() <= 0 || height() <= 0) {
-        update();
-        return;
+    const QString path = m_folder + m_fileName;
+    if (!m_fileInfo.GetInfo(path, m_info)) {
+        // A picture held in memory whose file went away still shows its own size.
+        const QSize size = m_host.currentImage().GetSize();
+        m_info.width = size.width();
+        m_info.height = size.height();
     }
-    const QSize fitted = picture.width() <= width() && picture.height() <= height()
-        ? picture
-        : picture.scaled(size(), Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    m_rendered = QImage(fitted, QImage::Format_ARGB32_Premultiplied);
+    m_fileSizeText = viewgeometry::fileSizeText(QFileInfo(path).size());
+    int slides = 0;
+    flmGetSlidesNumber(m_host.currentImage().handle(), &slides);
+    // Icons hold sizes of one picture, not frames of an animation.
+    m_slides = slides <= 0 || m_info.format == QLatin1String("Windows Icon") ? 1 : slides;
+}
+
+void CImageView::applyFitMode()
+{
+    viewgeometry::FitInputs inputs;
+    inputs.client = clientSize();
+    inputs.fullScreen = window()->isFullScreen();
+    inputs.workArea = workArea();
+    inputs.chrome = frameChrome();
+    inputs.lockedZoom = m_zoom.zoom;
+    m_zoom = viewgeometry::fitPicture(m_fitMode, m_picture, inputs);
+    layoutPicture(ScrollRule::Origin);
+}
+
+void CImageView::setFitMode(FitMode mode)
+{
+    if (mode == m_fitMode)
+        return;
+    m_fitMode = mode;
+    CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(mode));
+    showPicture();
+}
+
+void CImageView::layoutPicture(ScrollRule rule, QPoint scroll)
+{
+    const QSize oldDisplay = contentSize();
+    const QPoint oldScroll = scrollPosition();
+    setUpdatesEnabled(false);
+    renderOffscreen();
+    QWidget* frame = window();
+    if (frame != this &&
+        viewgeometry::frameSizingApplies(m_fitMode, frame->isMaximized(), frame->isFullScreen(), m_frameSizingAllowed))
+        sizeFrame();
+    if (frame->isHidden())
+        frame->showMaximized();
+    m_frameSizingAllowed = true;
+    setContentSize(displaySize());
+    switch (rule) {
+    case ScrollRule::Origin:
+        setScrollPosition(QPoint(0, 0));
+        break;
+    case ScrollRule::KeepCentre:
+        setScrollPosition(viewgeometry::scrollAfterZoom(oldScroll, QSizeF(oldDisplay), m_zoom.display, clientSize()));
+        break;
+    case ScrollRule::Explicit:
+        setScrollPosition(scroll);
+        break;
+    }
+    if (m_slides > 1) {
+        flmFirst(m_host.currentImage().handle());
+        stopAnimation();
+    }
+    if (!m_selectionReady)
+        clearSelection();
+    setUpdatesEnabled(true);
+    updatePanCursor();
+    viewport()->update();
+    Q_EMIT stateChanged();
+}
+
+// Below zoom 1 the picture is scaled once here; at zoom 1 and above it is drawn straight from the
+// library, so no copy of the whole picture is made at all.
+void CImageView::renderOffscreen()
+{
+    m_rendered = QImage();
+    const QSize display = displaySize();
+    if (m_noImages || m_zoom.zoom >= 1.0 || display.isEmpty())
+        return;
+    m_rendered = imagelib::allocateImage(display.width(), display.height(), QImage::Format_RGB32);
+    if (m_rendered.isNull())
+        return;
     m_rendered.fill(Qt::black);
     QPainter painter(&m_rendered);
-    const FlmRect dest{0, 0, fitted.width(), fitted.height()};
+    const FlmRect dest{0, 0, display.width(), display.height()};
     flmStretchPlay(m_host.currentImage().handle(), &painter, &dest, nullptr);
-    update();
 }
 
-void CImageView::OnBrowser()
+// The frame's parts around the client, measured: whatever lies across goes to the four borders
+// (rounded up, so that the client never ends up narrower than the picture), the rest down to the
+// caption.
+viewgeometry::FrameChrome CImageView::frameChrome() const
 {
-    if (m_host.openedFromFile()) {
-        m_host.setPendingImagePath(m_fileName.isEmpty() ? QString() : m_folder + m_fileName);
-        m_host.setOpenedFromFile(false);
+    const QWidget* frame = window();
+    viewgeometry::FrameChrome chrome;
+    if (frame == this)
+        return chrome;
+    const int across = frame->frameGeometry().width() - width();
+    const int down = frame->frameGeometry().height() - height();
+    chrome.borderX = (std::max(0, across) + 3) / 4;
+    chrome.borderY = chrome.borderX;
+    chrome.captionHeight = down - 4 * chrome.borderX;
+    return chrome;
+}
+
+QRect CImageView::workArea() const
+{
+    const QScreen* screen = window()->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void CImageView::sizeFrame()
+{
+    QWidget* frame = window();
+    const QRect outer = viewgeometry::frameRect(m_zoom.display, frameChrome(), workArea());
+    const QSize decoration = frame->frameGeometry().size() - frame->size();
+    frame->resize(outer.size() - decoration);
+    frame->move(outer.topLeft());
+}
+
+QSize CImageView::clientSize() const
+{
+    return viewport()->size();
+}
+
+QSize CImageView::displaySize() const
+{
+    return QSize(int(m_zoom.display.width()), int(m_zoom.display.height()));
+}
+
+QPoint CImageView::origin() const
+{
+    return viewgeometry::pictureOrigin(clientSize(), m_zoom.display, scrollPosition());
+}
+
+// ---- Zoom ---------------------------------------------------------------------------------------
+
+void CImageView::zoomStep(bool in)
+{
+    const auto next = in ? viewgeometry::zoomIn(m_zoom, m_picture) : viewgeometry::zoomOut(m_zoom, m_picture);
+    if (!next)
+        return;
+    m_zoom = *next;
+    layoutPicture(ScrollRule::KeepCentre);
+}
+
+void CImageView::actualSize()
+{
+    m_zoom = viewgeometry::actualSize(m_picture);
+    layoutPicture(ScrollRule::Origin);
+}
+
+void CImageView::zoomToSelection()
+{
+    if (!m_selectionActive)
+        return;
+    const auto target = viewgeometry::zoomToSelection(m_zoom, m_picture, m_selection, clientSize());
+    clearSelection();
+    if (!target)
+        return;
+    m_zoom = target->zoom;
+    m_frameSizingAllowed = false;
+    layoutPicture(ScrollRule::Explicit, target->scroll);
+}
+
+// ---- Moving between pictures --------------------------------------------------------------------
+
+// The shown picture stays as it is unless the new one was read.
+bool CImageView::loadForMove(const QString& path)
+{
+    CBmpEx& current = m_host.currentImage();
+    if (m_lookahead.take(path, current))
+        return true;
+    if (!m_spare.Load(path))
+        return false;
+    current.swapPicture(m_spare);
+    m_spare.Clear();
+    return true;
+}
+
+void CImageView::afterMove(bool moved, int direction)
+{
+    if (!moved)
+        return;
+    PictureList& list = pictureList();
+    const int row = list.firstSelectedRow();
+    if (row >= 0)
+        m_fileName = list.rowName(row);
+    showPicture();
+    prefetchFrom(direction);
+}
+
+// The picture the user is likely to ask for next: the following row in the direction of travel
+// that is a picture or looks like one.
+void CImageView::prefetchFrom(int direction)
+{
+    PictureList& list = pictureList();
+    const int count = list.rowCount();
+    const int start = list.firstSelectedRow();
+    if (start < 0 || count < 2)
+        return;
+    for (int step = 1; step < count; ++step) {
+        const int row = ((start + direction * step) % count + count) % count;
+        const QString name = list.rowName(row);
+        if (list.isKnownPicture(row) || CFileInfo::IsImageByExtension(name)) {
+            m_lookahead.prefetch(list.folder() + name);
+            return;
+        }
     }
-    m_host.requestSwitch(appmsg::kSwitchShow);
 }
 
-void CImageView::paintEvent(QPaintEvent*)
+// ---- Transforms and crop -------------------------------------------------------------------------
+
+void CImageView::transform(int command)
 {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-    if (!m_rendered.isNull()) {
-        const QPoint origin((width() - m_rendered.width()) / 2, (height() - m_rendered.height()) / 2);
-        painter.drawImage(origin, m_rendered);
+    FLMHANDLE handle = m_host.currentImage().handle();
+    switch (command) {
+    case cmd::kRotateLeft:
+        flmRotate(handle, -90.0, 0, 0, -1);
+        break;
+    case cmd::kRotateRight:
+        flmRotate(handle, 90.0, 0, 0, -1);
+        break;
+    case cmd::kTurnAround:
+        flmMirror(handle, 1, 1, 0, -1);
+        break;
+    case cmd::kMirror:
+        flmMirror(handle, 0, 1, 0, -1);
+        break;
+    case cmd::kFlipVertical:
+        flmMirror(handle, 1, 0, 0, -1);
+        break;
+    default:
+        return;
     }
+    showPicture();
 }
 
-void CImageView::resizeEvent(QResizeEvent*)
+bool CImageView::SaveWithCrop(const QString& target, FlmSaveOptions* options)
 {
-    if (!m_noImages)
-        layoutPicture();
+    CBmpEx& current = m_host.currentImage();
+    if (!m_selectionActive) {
+        const bool saved = current.Save(target, options);
+        if (!saved)
+            m_selectionReady = false;
+        return saved;
+    }
+    const QRectF cut = m_selection;
+    if (cut.top() == cut.bottom() || cut.left() == cut.right())
+        return false;
+    const bool cropped = flmCrop(current.handle(), int(cut.left()), int(cut.top()), int(cut.right() - cut.left()),
+                                 int(cut.bottom() - cut.top()), 0, m_slides) == 0;
+    bool saved = false;
+    if (cropped)
+        saved = current.Save(target, options);
+    else
+        current.Load(m_folder + m_fileName);
+    m_selectionReady = false;
+    // The picture in memory changed size either way.
+    showPicture();
+    return saved;
+}
+
+void CImageView::AfterSave(const QString& name, bool listed)
+{
+    if (listed && m_browserList) {
+        selectBrowserRow(name);
+    } else if (listed && m_ownList.findByName(name) < 0) {
+        QStringList names = m_ownList.names();
+        names << name;
+        m_ownList.setNames(names);
+    }
+    m_fileName = name;
+    if (!m_browserList)
+        m_ownList.setCurrentName(name);
+    m_host.currentImage().Load(m_folder + name);
+    showPicture();
+}
+
+// ---- Drawing --------------------------------------------------------------------------------------
+
+void CImageView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    const QRect repaint = event->rect();
+    painter.fillRect(repaint, Qt::black);
+    const QSize display = displaySize();
+    if (m_noImages || m_picture.isEmpty() || display.isEmpty())
+        return;
+    const QPoint at = origin();
+    if (m_zoom.zoom >= 1.0) {
+        const auto rects = viewgeometry::magnifiedRects(repaint, clientSize(), m_zoom, m_picture, scrollPosition());
+        if (rects) {
+            const FlmRect dest = toFlmRect(rects->dest);
+            const FlmRect source = toFlmRect(rects->source);
+            flmStretchPlay(m_host.currentImage().handle(), &painter, &dest, &source);
+        }
+    } else if (!m_rendered.isNull()) {
+        painter.drawImage(at, m_rendered);
+    }
+    if (m_selectionActive) {
+        // Black and white dots in turn, so that the outline shows on any picture.
+        painter.setPen(QPen(m_outlinePhase ? Qt::white : Qt::black, 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(outlineRect());
+    }
+    if (m_bandShown) {
+        painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        painter.drawRect(m_band.adjusted(0, 0, -1, -1));
+    }
+    if (m_slides > 1)
+        scheduleAnimation();
+}
+
+// ---- Animation ------------------------------------------------------------------------------------
+
+void CImageView::scheduleAnimation()
+{
+    if (m_animationTimer.isActive() || panning() || m_bandShown)
+        return;
+    FLMHANDLE handle = m_host.currentImage().handle();
+    int slide = 0;
+    int delay = 0;
+    if (flmGetCurrentSlide(handle, &slide) != 0 || flmGetDelay(handle, slide, &delay) != 0)
+        return;
+    m_animationTimer.start(std::max(delay, kLeastSlideDelayMs));
+}
+
+void CImageView::stopAnimation()
+{
+    m_animationTimer.stop();
+}
+
+void CImageView::nextSlide()
+{
+    FLMHANDLE handle = m_host.currentImage().handle();
+    if (flmNext(handle) != 0)
+        flmFirst(handle);
+    if (m_zoom.zoom < 1.0)
+        renderOffscreen();
+    viewport()->update();
+}
+
+// ---- Selection, panning, cursors ------------------------------------------------------------------
+
+std::optional<QRectF> CImageView::selection() const
+{
+    if (!m_selectionActive)
+        return std::nullopt;
+    return m_selection;
+}
+
+QRect CImageView::outlineRect() const
+{
+    return viewgeometry::selectionOutline(m_selection, origin(), m_zoom.zoom);
+}
+
+bool CImageView::overSelection(QPoint pos) const
+{
+    return m_selectionActive && outlineRect().contains(pos);
+}
+
+void CImageView::clearSelection()
+{
+    m_outlineTimer.stop();
+    if (m_selectionActive)
+        viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
+    m_selectionActive = false;
+    m_selection = QRectF();
+}
+
+bool CImageView::panningAllowed() const
+{
+    return !m_noImages && !(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
+}
+
+void CImageView::updateCursor(QPoint pos)
+{
+    if (panning())
+        viewport()->setCursor(Qt::ClosedHandCursor);
+    else if (m_bandShown)
+        viewport()->setCursor(Qt::CrossCursor);
+    else if (overSelection(pos))
+        viewport()->setCursor(magnifierCursor());
+    else
+        updatePanCursor();
+}
+
+void CImageView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || m_noImages) {
+        CImageScrollView::mousePressEvent(event);
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    if (m_selectionActive) {
+        if (overSelection(pos)) {
+            zoomToSelection();
+            return;
+        }
+        const QSize display = displaySize();
+        const QSize client = clientSize();
+        if ((display.width() <= client.width() && display.height() <= client.height()) || shift)
+            clearSelection();
+    }
+    m_anchor = pos;
+    m_leftDown = true;
+    if (canPan() && !shift) {
+        stopAnimation();
+        CImageScrollView::mousePressEvent(event);
+    }
+    updateCursor(pos);
+}
+
+void CImageView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (panning()) {
+        CImageScrollView::mouseMoveEvent(event);
+        return;
+    }
+    if (!(event->buttons() & Qt::LeftButton)) {
+        m_selectionReady = true;
+        updateCursor(pos);
+        return;
+    }
+    if (!m_leftDown || !m_selectionReady || m_noImages)
+        return;
+    if (!m_bandShown) {
+        stopAnimation();
+        clearSelection();
+        m_bandShown = true;
+    }
+    const QRect old = m_band;
+    m_band = viewgeometry::rubberBand(m_anchor, pos);
+    viewport()->update(old.united(m_band).adjusted(-1, -1, 1, 1));
+    updateCursor(pos);
+}
+
+void CImageView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        CImageScrollView::mouseReleaseEvent(event);
+        return;
+    }
+    m_leftDown = false;
+    if (panning())
+        CImageScrollView::mouseReleaseEvent(event);
+    m_selectionReady = true;
+    if (m_bandShown) {
+        m_bandShown = false;
+        viewport()->update(m_band.adjusted(-1, -1, 1, 1));
+        const auto picked = viewgeometry::bandToSelection(m_band, origin(), m_zoom.display, m_zoom.zoom);
+        m_band = QRect();
+        if (picked) {
+            m_selection = *picked;
+            m_selectionActive = true;
+            m_outlineTimer.start();
+            viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
+        }
+        Q_EMIT stateChanged();
+    }
+    updateCursor(event->position().toPoint());
+    viewport()->update();
 }
 
 void CImageView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         OnBrowser();
+}
+
+void CImageView::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The scroll area hands the viewport's event on with the viewport's coordinates.
+    Q_EMIT contextMenuRequested(event->globalPos(), overSelection(event->pos()));
+}
+
+// ---- Keys and wheel --------------------------------------------------------------------------------
+
+void CImageView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Shift) {
+        if (panning())
+            stopPanning();
+        viewport()->setCursor(Qt::CrossCursor);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        OnBrowser();
+        return;
+    default:
+        break;
+    }
+    if (m_noImages) {
+        event->ignore();
+        return;
+    }
+    const QSize display = displaySize();
+    const QSize client = clientSize();
+    const QSize page = pageStep(display);
+    const QPoint scroll = scrollPosition();
+    switch (event->key()) {
+    case Qt::Key_Space:
+        afterMove(m_navigator.Next(true), 1);
+        break;
+    case Qt::Key_Backspace:
+        afterMove(m_navigator.Previous(true), -1);
+        break;
+    case Qt::Key_PageDown:
+        afterMove(m_navigator.Next(false), 1);
+        break;
+    case Qt::Key_PageUp:
+        afterMove(m_navigator.Previous(false), -1);
+        break;
+    case Qt::Key_Home:
+        afterMove(m_navigator.First(), 1);
+        break;
+    case Qt::Key_End:
+        afterMove(m_navigator.Last(), -1);
+        break;
+    // The arrows push the picture: Right shows more of its left side.
+    case Qt::Key_Left:
+        if (display.width() > client.width())
+            setScrollPosition(scroll + QPoint(page.width(), 0));
+        break;
+    case Qt::Key_Right:
+        if (display.width() > client.width())
+            setScrollPosition(scroll - QPoint(page.width(), 0));
+        break;
+    case Qt::Key_Up:
+        if (display.height() > client.height())
+            setScrollPosition(scroll - QPoint(0, page.height()));
+        break;
+    case Qt::Key_Down:
+        if (display.height() > client.height())
+            setScrollPosition(scroll + QPoint(0, page.height()));
+        break;
+    default:
+        event->ignore();
+        return;
+    }
+}
+
+void CImageView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Shift) {
+        updateCursor(viewport()->mapFromGlobal(QCursor::pos()));
+        return;
+    }
+    CImageScrollView::keyReleaseEvent(event);
+}
+
+void CImageView::wheelEvent(QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if (m_noImages || delta == 0) {
+        event->ignore();
+        return;
+    }
+    if (event->modifiers() & Qt::ControlModifier)
+        zoomStep(delta > 0);
+    else if (delta < 0)
+        afterMove(m_navigator.Next(true), 1);
+    else
+        afterMove(m_navigator.Previous(true), -1);
+    event->accept();
+}
+
+QSize CImageView::pageStep(QSize size) const
+{
+    return QSize(std::max(1, size.width() / 10), std::max(1, size.height() / 10));
+}
+
+QSize CImageView::lineStep(QSize size) const
+{
+    const QSize page = pageStep(size);
+    return QSize(std::max(1, page.width() / 10), std::max(1, page.height() / 10));
+}
+
+// ---- Status ------------------------------------------------------------------------------------------
+
+QStringList CImageView::statusTexts() const
+{
+    if (m_noImages)
+        return {QStringLiteral("No images")};
+    if (pictureList().pictureCount() == 0)
+        return {QString()};
+    return {m_navigator.positionText(), m_fileName, m_fileSizeText,
+            viewgeometry::pictureText(m_info.width, m_info.height, m_info.colours, m_info.format),
+            viewgeometry::zoomText(m_zoom.display, m_picture)};
+}
+
+QString CImageView::title() const
+{
+    if (m_noImages || m_fileName.isEmpty())
+        return kTitle;
+    return m_fileName + QStringLiteral(" - ") + kTitle;
 }

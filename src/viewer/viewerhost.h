@@ -1,11 +1,14 @@
 #pragma once
 // What the viewer asks of the application that hosts it: the current image it draws, the
-// pending image path it takes over, the opened-from-file flag and the switch back to the
-// browser. The application implements it; the viewer never includes application code.
+// pending image path it takes over, the opened-from-file flag, the switch back to the browser,
+// and the browser's side of the round trip (its list of pictures and its frame). The application
+// implements it; the viewer never includes application or browser code.
 
 #include <QString>
 
 class CBmpEx;
+class PictureList;
+class QObject;
 
 class ViewerHost {
 public:
@@ -17,4 +20,8 @@ public:
     virtual void setOpenedFromFile(bool opened) = 0;
     // Posts the switch between browser and viewer (request 0, 101 print, 102 print set-up).
     virtual void requestSwitch(int request) = 0;
+    // The browser's file list as a list of pictures, owned by the host; null without a browser.
+    virtual PictureList* browserList() { return nullptr; }
+    // The browser's frame, which takes "SelectPicture" when the viewer hands back; may be null.
+    virtual QObject* browserWindow() { return nullptr; }
 };

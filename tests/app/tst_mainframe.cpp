@@ -30,23 +30,9 @@
 #include "browser/cpreviewarea.h"
 #include "browser/cpreviewbar.h"
 #include "imagelib/cbmpex.h"
-#include "viewer/viewerhost.h"
+#include "recordinghost.h"
 
 namespace {
-
-// The part of the application the browser view talks to; the viewer is never switched to here.
-class Host : public ViewerHost {
-public:
-    CBmpEx& currentImage() override { return m_image; }
-    QString pendingImagePath() const override { return {}; }
-    void setPendingImagePath(const QString&) override {}
-    bool openedFromFile() const override { return false; }
-    void setOpenedFromFile(bool) override {}
-    void requestSwitch(int) override {}
-
-private:
-    CBmpEx m_image;
-};
 
 bool writeBytes(const QString& path, qint64 size)
 {
@@ -127,7 +113,7 @@ private Q_SLOTS:
     void folderRenamedInTheTreeIsRenamedInTheList();
 
 private:
-    Host m_host;
+    RecordingHost m_host;
     CCommandTarget m_app;
     QString m_pictures;
     int m_sortKeyLeft = -1;

@@ -22,27 +22,11 @@
 #include "fileops/cdescribedlg.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
-#include "viewer/viewerhost.h"
+#include "recordinghost.h"
 
 namespace {
 
 constexpr int kWait = 20000;
-
-// The application's side of the viewer: records the switches asked for.
-class RecordingHost : public ViewerHost {
-public:
-    CBmpEx& currentImage() override { return image; }
-    QString pendingImagePath() const override { return pending; }
-    void setPendingImagePath(const QString& path) override { pending = path; }
-    bool openedFromFile() const override { return opened; }
-    void setOpenedFromFile(bool value) override { opened = value; }
-    void requestSwitch(int request) override { switches << request; }
-
-    CBmpEx image;
-    QString pending;
-    bool opened = false;
-    QList<int> switches;
-};
 
 // Stands for the frame: the view's window, which is told to rebuild the folder tree.
 class FrameStandIn : public QWidget {

@@ -20,22 +20,9 @@
 #include "browser/cpreviewbar.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
-#include "viewer/viewerhost.h"
+#include "recordinghost.h"
 
 namespace {
-
-class RecordingHost : public ViewerHost {
-public:
-    CBmpEx& currentImage() override { return image; }
-    QString pendingImagePath() const override { return {}; }
-    void setPendingImagePath(const QString&) override {}
-    bool openedFromFile() const override { return false; }
-    void setOpenedFromFile(bool) override {}
-    void requestSwitch(int request) override { switches << request; }
-
-    CBmpEx image;
-    QList<int> switches;
-};
 
 QString writePicture(const QTemporaryDir& dir, const QString& name, QSize size)
 {

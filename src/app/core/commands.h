@@ -112,6 +112,28 @@ enum Id : int {
     kTreeCopy = 32932,
     kTreePaste = 32933,
     kTreeCut = 32934,
+    // The viewer: zoom and fit modes, moving between pictures, transforms, printing.
+    kZoomIn = 32819,
+    kZoomOut = 32820,
+    kActualSize = 32822,
+    kFitWindowToImage = 38881,
+    kFitImageToWindow = 38882,
+    kBestFit = 38883,
+    kZoomLock = 38884,
+    kZoomTo = 32939,
+    kPreviousImage = 32817,
+    kNextImage = 32818,
+    kFirstImage = 32879,
+    kLastImage = 32880,
+    kRandomImage = 32881,
+    kTurnAround = 32821,
+    kMirror = 32824,
+    kFlipVertical = 32825,
+    kRotateRight = 32826,
+    kRotateLeft = 32827,
+    kSaveCropAs = 32920,
+    kViewerRefresh = 32854,
+    kFilePrintPreview = 57609,
 };
 
 struct CommandInfo {

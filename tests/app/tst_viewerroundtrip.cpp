@@ -1,0 +1,227 @@
+// The viewer walking the browser's real file list: the application with both frames, a folder
+// with the parent entry, a sub-folder, a file that is no picture and pictures, the real switch
+// between the faces and the hand-back that leaves the last picture selected and previewed.
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/cglobalapp.h"
+#include "app/cmainframe.h"
+#include "app/core/commands.h"
+#include "app/core/messages.h"
+#include "app/settings/csettingsstore.h"
+#include "browser/cbrowserview.h"
+#include "browser/cfilelistctrl.h"
+#include "browser/cpreviewbar.h"
+#include "viewer/cimageview.h"
+#include "viewer/cviewframe.h"
+#include "viewer/picturelist.h"
+
+namespace {
+
+void writePicture(const QString& path, QColor colour)
+{
+    QImage picture(48, 32, QImage::Format_RGB32);
+    picture.fill(colour);
+    QVERIFY(picture.save(path));
+}
+
+void writeText(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a picture\n");
+}
+
+} // namespace
+
+class TestViewerRoundTrip : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void moves_data();
+    void moves();
+    void firstWhenTheOnlyPictureIsLast();
+    void pageDownThenEnterSelectsTheLastPicture();
+    void slideShowRequestIsTakenOnce();
+
+private:
+    // Starts the application on the folder (unless it runs) and opens `name` in the viewer from
+    // the browser.
+    void openInViewer(const QString& name, int pictures);
+    int rowOf(const QString& name) const;
+    // `names` in the order of the browser's rows, once the header scan marked them all.
+    QStringList inListOrder(const QStringList& names);
+    CImageView* view() const { return m_app->viewerFrame()->imageView(); }
+
+    QTemporaryDir* m_dir = nullptr;
+    CGlobalApp* m_app = nullptr;
+};
+
+void TestViewerRoundTrip::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
+    QVERIFY(CSettingsStore::WriteProfileString(QStringLiteral("Settings"), QStringLiteral("LastFolder"),
+                                               m_dir->path() + QLatin1Char('/')));
+    m_app = new CGlobalApp;
+}
+
+void TestViewerRoundTrip::cleanup()
+{
+    delete m_app;
+    delete m_dir;
+}
+
+QStringList TestViewerRoundTrip::inListOrder(const QStringList& names)
+{
+    if (!m_app->browserFrame() && !m_app->InitInstance({}))
+        return {};
+    PictureList* list = m_app->browserList();
+    if (!QTest::qWaitFor([&] { return list->pictureCount() == names.size(); }))
+        return {};
+    QStringList ordered;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        if (names.contains(list->rowName(row)))
+            ordered << list->rowName(row);
+    }
+    return ordered;
+}
+
+int TestViewerRoundTrip::rowOf(const QString& name) const
+{
+    return m_app->browserFrame()->fileList()->rows().findByName(name);
+}
+
+void TestViewerRoundTrip::openInViewer(const QString& name, int pictures)
+{
+    if (!m_app->browserFrame())
+        QVERIFY(m_app->InitInstance({}));
+    PictureList* list = m_app->browserList();
+    QVERIFY(list);
+    // The header scan marks the pictures; the viewer counts them.
+    QTRY_COMPARE(list->pictureCount(), pictures);
+    QVERIFY(rowOf(QStringLiteral("..")) >= 0);
+    m_app->browserFrame()->fileList()->selectRow(rowOf(name));
+    QVERIFY(m_app->browserFrame()->browserView()->openFocusedRow());
+    QTRY_VERIFY(m_app->viewerFrame()->isVisible());
+    QCOMPARE(view()->fileName(), name);
+}
+
+void TestViewerRoundTrip::moves_data()
+{
+    QTest::addColumn<int>("from"); // the picture's place among the list's pictures
+    QTest::addColumn<int>("key");  // 0: the Next command
+    QTest::addColumn<int>("to");
+
+    // Whatever the sort, the list holds "..", "sub" and notes.txt besides the three pictures.
+    QTest::newRow("Next on the last wraps past the rows that do not load") << 2 << 0 << 0;
+    QTest::newRow("Space on the last wraps") << 2 << int(Qt::Key_Space) << 0;
+    QTest::newRow("Page Down on the last stays") << 2 << int(Qt::Key_PageDown) << 2;
+    QTest::newRow("Page Down in the middle") << 1 << int(Qt::Key_PageDown) << 2;
+    QTest::newRow("Backspace on the first wraps") << 0 << int(Qt::Key_Backspace) << 2;
+    QTest::newRow("Page Up on the first stays") << 0 << int(Qt::Key_PageUp) << 0;
+    QTest::newRow("End") << 0 << int(Qt::Key_End) << 2;
+    QTest::newRow("Home") << 2 << int(Qt::Key_Home) << 0;
+}
+
+void TestViewerRoundTrip::moves()
+{
+    QFETCH(int, from);
+    QFETCH(int, key);
+    QFETCH(int, to);
+
+    const QStringList names{QStringLiteral("a.png"), QStringLiteral("b.png"), QStringLiteral("c.png")};
+    for (const QString& name : names)
+        writePicture(m_dir->filePath(name), Qt::red);
+    writeText(m_dir->filePath(QStringLiteral("notes.txt")));
+    const QStringList pictures = inListOrder(names);
+    QCOMPARE(pictures.size(), 3);
+    openInViewer(pictures.at(from), 3);
+
+    if (key == 0)
+        QVERIFY(view()->commandTarget().execute(cmd::kNextImage));
+    else
+        QTest::keyClick(view(), Qt::Key(key));
+    QCOMPARE(view()->fileName(), pictures.at(to));
+    QCOMPARE(m_app->currentImage().path(), m_dir->filePath(pictures.at(to)));
+    // The browser's selection follows, alone.
+    QStringList selected;
+    QCOMPARE(m_app->browserFrame()->fileList()->selectedNames(selected), 1);
+    QCOMPARE(selected, QStringList{pictures.at(to)});
+    QCOMPARE(view()->statusTexts().value(0), QStringLiteral("%1/3").arg(to + 1));
+}
+
+void TestViewerRoundTrip::firstWhenTheOnlyPictureIsLast()
+{
+    writeText(m_dir->filePath(QStringLiteral("notes.txt")));
+    writePicture(m_dir->filePath(QStringLiteral("zz.png")), Qt::red);
+    openInViewer(QStringLiteral("zz.png"), 1);
+    QVERIFY(view()->commandTarget().execute(cmd::kFirstImage));
+    QCOMPARE(view()->fileName(), QStringLiteral("zz.png"));
+    QCOMPARE(m_app->browserFrame()->fileList()->focusedIndex(false), rowOf(QStringLiteral("zz.png")));
+    // With one picture Random shows it again, and Next has nowhere to go.
+    QVERIFY(view()->commandTarget().execute(cmd::kRandomImage));
+    QCOMPARE(view()->fileName(), QStringLiteral("zz.png"));
+    QTest::keyClick(view(), Qt::Key_Space);
+    QCOMPARE(view()->fileName(), QStringLiteral("zz.png"));
+}
+
+void TestViewerRoundTrip::pageDownThenEnterSelectsTheLastPicture()
+{
+    const QStringList names{QStringLiteral("a.png"), QStringLiteral("b.png")};
+    for (const QString& name : names)
+        writePicture(m_dir->filePath(name), Qt::red);
+    writeText(m_dir->filePath(QStringLiteral("notes.txt")));
+    const QStringList pictures = inListOrder(names);
+    QCOMPARE(pictures.size(), 2);
+    openInViewer(pictures.at(0), 2);
+
+    QTest::keyClick(view(), Qt::Key_PageDown);
+    QCOMPARE(view()->fileName(), pictures.at(1));
+    QTest::keyClick(view(), Qt::Key_Return);
+    QTRY_VERIFY(m_app->browserFrame()->isVisible());
+    QVERIFY(m_app->viewerFrame()->isHidden());
+
+    CFileListCtrl* list = m_app->browserFrame()->fileList();
+    QCOMPARE(list->focusedIndex(false), rowOf(pictures.at(1)));
+    QStringList selected;
+    QCOMPARE(list->selectedNames(selected), 1);
+    QCOMPARE(selected, QStringList{pictures.at(1)});
+    // The preview bar shows the picture last seen, and the browser stayed on its folder.
+    QVERIFY(m_app->browserFrame()->previewBar()->showingImage());
+    QCOMPARE(m_app->currentImage().path(), m_dir->filePath(pictures.at(1)));
+    QCOMPARE(QDir(list->currentFolder()), QDir(m_dir->path()));
+}
+
+void TestViewerRoundTrip::slideShowRequestIsTakenOnce()
+{
+    writePicture(m_dir->filePath(QStringLiteral("a.png")), Qt::red);
+    writePicture(m_dir->filePath(QStringLiteral("b.png")), Qt::blue);
+    QVERIFY(m_app->InitInstance({}));
+    QTRY_COMPARE(m_app->browserList()->pictureCount(), 2);
+    CFileListCtrl* list = m_app->browserFrame()->fileList();
+    list->selectRow(rowOf(QStringLiteral("a.png")));
+    QTest::keyClick(list->currentView(), Qt::Key_S, Qt::ShiftModifier);
+    QTRY_VERIFY(m_app->viewerFrame()->isVisible());
+    QTRY_VERIFY(view()->slideShowRunning());
+
+    // Back in the browser, the next switch (Enter here, Print from the browser too) shows the
+    // picture without starting the slide show again.
+    QTest::keyClick(view(), Qt::Key_Return);
+    QTRY_VERIFY(m_app->browserFrame()->isVisible());
+    QVERIFY(!view()->slideShowRunning());
+    m_app->requestSwitch(appmsg::kSwitchShow);
+    QTRY_VERIFY(m_app->viewerFrame()->isVisible());
+    QTest::qWait(50);
+    QVERIFY(!view()->slideShowRunning());
+}
+
+QTEST_MAIN(TestViewerRoundTrip)
+#include "tst_viewerroundtrip.moc"

@@ -1,0 +1,28 @@
+#pragma once
+// The application's side of the viewer for tests: the current image, the pending path and the
+// opened-from-file flag as plain members, the switches asked for, and an optional stand-in for
+// the browser's frame. No browser list: a viewer under test uses its own.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include "imagelib/cbmpex.h"
+#include "viewer/viewerhost.h"
+
+class RecordingHost : public ViewerHost {
+public:
+    CBmpEx& currentImage() override { return image; }
+    QString pendingImagePath() const override { return pending; }
+    void setPendingImagePath(const QString& path) override { pending = path; }
+    bool openedFromFile() const override { return opened; }
+    void setOpenedFromFile(bool value) override { opened = value; }
+    void requestSwitch(int request) override { switches << request; }
+    QObject* browserWindow() override { return browser; }
+
+    CBmpEx image;
+    QString pending;
+    bool opened = false;
+    QList<int> switches;
+    QObject* browser = nullptr;
+};
