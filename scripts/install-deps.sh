@@ -11,6 +11,8 @@ packages=(
   libgraphicsmagick1-dev libwebp-dev libheif-dev qt6-multimedia-dev
   # run: icons, fonts, opening documents
   adwaita-icon-theme fonts-dejavu-core xdg-utils
+  # desktop wallpaper through gsettings (tests read it back)
+  libglib2.0-bin gsettings-desktop-schemas
   # clip preview: Qt's GStreamer backend and the plugins for wav, mp3, avi, mov and mpg
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   gstreamer1.0-alsa

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -25,6 +26,8 @@
 #include "browser/cdirtreebar.h"
 #include "browser/cfilelistctrl.h"
 #include "browser/cpreviewbar.h"
+#include "ui/cpreviewfiledialog.h"
+#include "ui/ctexture.h"
 #include "viewer/viewerhost.h"
 
 namespace {
@@ -89,8 +92,8 @@ CMainFrame::CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* par
       m_host(host),
       m_commands(appTarget),
       m_view(new CBrowserView(&host, this)),
-      m_toolBar(new QToolBar(tr("Toolbar"), this)),
-      m_addressBar(new QToolBar(tr("Path History"), this)),
+      m_toolBar(new CTexturedToolBar(tr("Toolbar"), this)),
+      m_addressBar(new CTexturedToolBar(tr("Path History"), this)),
       m_address(new QLineEdit(m_addressBar))
 {
     setWindowTitle(QStringLiteral("Zelt Pixoria"));
@@ -171,6 +174,7 @@ void CMainFrame::registerCommands()
         [this] { return m_view->chainHead().isEnabled(cmd::kInfo); });
     m_commands.on(cmd::kSendMail, [this] { sendMail(); });
     m_commands.on(cmd::kNewFolder, [this] { newFolder(); });
+    m_commands.on(cmd::kChangeBackground, [this] { changeBackground(); });
 }
 
 void CMainFrame::buildMenus()
@@ -341,6 +345,12 @@ bool CMainFrame::event(QEvent* event)
         fileList()->currentView()->setFocus(Qt::OtherFocusReason);
         return true;
     }
+    if (appmsg::as(event, appmsg::kSetBackgroundTexture)) {
+        m_toolBar->reloadTexture();
+        m_addressBar->reloadTexture();
+        appmsg::send(m_previewBar, appmsg::kSetBackgroundTexture);
+        return true;
+    }
     return CFrameWindow::event(event);
 }
 
@@ -387,6 +397,19 @@ void CMainFrame::sendMail()
 void CMainFrame::newFolder()
 {
     fileList()->createFolder(tr("New Folder"));
+}
+
+void CMainFrame::changeBackground()
+{
+    const QString chosen = CPreviewFileDialog::getTextureFile(this);
+    // Cancel, or a copy that failed and left the old texture, changes nothing on screen.
+    if (chosen.isEmpty() || !installTexture(chosen))
+        return;
+    // Both frames (the viewer's passes it to its toolbar) and, through this one, the preview bar.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (qobject_cast<CFrameWindow*>(window))
+            appmsg::send(window, appmsg::kSetBackgroundTexture);
+    }
 }
 
 void CMainFrame::saveBrowserState() const

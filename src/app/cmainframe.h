@@ -4,8 +4,9 @@
 // list), the toolbar, the address box and the status bar with the selection totals. It takes its
 // placement from the store before it first shows and, on destruction, stores the placement (with
 // SavePosition), the list's columns, mode, sort and folder, and the bars' layout. It relays
-// "SelectFolder" and "Refresh tree" and handles the frame's commands; commands of later parts
-// have no handler here and stay disabled. UI thread only.
+// "SelectFolder" and "Refresh tree", reloads its textured bars and the preview bar on "Set
+// background texture" and handles the frame's commands; commands of later parts have no handler
+// here and stay disabled. UI thread only.
 
 #include <QStringList>
 
@@ -16,9 +17,9 @@ class CBrowserView;
 class CFileListCtrl;
 class CDirTreeBar;
 class CPreviewBar;
+class CTexturedToolBar;
 class QLabel;
 class QLineEdit;
-class QToolBar;
 class ViewerHost;
 
 class CMainFrame : public CFrameWindow {
@@ -55,14 +56,15 @@ private:
     void updateStatusTotals();
     void sendMail();
     void newFolder();
+    void changeBackground();
     void saveBrowserState() const;
 
     ViewerHost& m_host;
     CCommandTarget m_commands;
     CBrowserView* m_view;
     CCommandActions* m_actions;
-    QToolBar* m_toolBar = nullptr;
-    QToolBar* m_addressBar = nullptr;
+    CTexturedToolBar* m_toolBar = nullptr;
+    CTexturedToolBar* m_addressBar = nullptr;
     QLineEdit* m_address = nullptr;
     CPreviewBar* m_previewBar = nullptr;
     CDirTreeBar* m_treeBar = nullptr;

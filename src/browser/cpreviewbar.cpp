@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QMainWindow>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include "app/core/messages.h"
 #include "app/settings/cappsettings.h"
@@ -94,10 +95,24 @@ void CPreviewBar::ClearPreview()
     m_showingImage = false;
 }
 
+bool CPreviewBar::event(QEvent* event)
+{
+    if (appmsg::as(event, appmsg::kSetBackgroundTexture)) {
+        m_texture.Reload(m_client);
+        return true;
+    }
+    return CSizingControlBar::event(event);
+}
+
 bool CPreviewBar::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_client && event->type() == QEvent::Resize) {
         clientResized();
+    } else if (watched == m_client && event->type() == QEvent::Paint) {
+        // Without a texture the client keeps the bar's own background.
+        QPainter painter(m_client);
+        m_texture.setWindow(m_client);
+        m_texture.Fill(&painter, m_client->rect());
     } else if (m_watchingRelease && event->type() == QEvent::MouseButtonRelease &&
                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         watchRelease(false);

@@ -4,12 +4,14 @@
 // hands it over without loading it again) and drawn by its CPreviewArea, or a clip played by a
 // CMediaWnd. While the bar is resized around a picture the area stretches its old render; the
 // sharp one follows "RepaintArea", posted when the left mouse button is released (or after a
-// short quiet spell when the window manager resized a floating bar). UI thread only.
+// short quiet spell when the window manager resized a floating bar). The client's background is
+// the texture when there is one. UI thread only.
 
 #include <QPointer>
 #include <QTimer>
 
 #include "ui/csizingcontrolbar.h"
+#include "ui/ctexture.h"
 
 class CMediaWnd;
 class CPreviewArea;
@@ -39,6 +41,7 @@ public:
     QWidget* client() const { return m_client; }
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -56,4 +59,6 @@ private:
     bool m_videoEnabled = false;
     bool m_watchingRelease = false;
     QTimer m_quietTimer;
+    // Tiled behind the client; "Set background texture" reloads it.
+    CTexture m_texture;
 };

@@ -109,6 +109,10 @@ inline constexpr QLatin1StringView kSizeFloatCY{"sizeFloatCY"};
 inline constexpr QLatin1StringView kBrowserToolBar{"Browser"};
 inline constexpr QLatin1StringView kViewerToolBar{"Viewer"};
 
+// "Viewer": the desktop's wallpaper before the program first changed it, as the platform's
+// wallpaper backend reads it (string, empty when nothing is remembered); Restore puts it back.
+inline constexpr StringValue kSavedWallpaper{kViewer, QLatin1StringView("SavedWallpaper"), QLatin1StringView("")};
+
 // Folder values (LastFolder) are kept as the program keeps every folder path: ending with exactly
 // one "/". An empty path stays empty.
 QString folderPath(const QString& path);
