@@ -1,5 +1,6 @@
 #include "imagelib/flm.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -185,12 +186,18 @@ int flmLoadFromFile(FLMHANDLE handle, const QString& path)
     DecodeContext context;
     context.targetSize = handle->loadSizeHint;
     context.onProgress = [handle](int percent) { return notify(handle, kFlmProgress, percent) != 0; };
+    if (handle->picture.slides.size() == 1)
+        context.reusable = &handle->picture.slides.front().image;
     Picture picture;
-    if (!codec->decode(file, context, picture) || picture.slides.empty())
+    const bool decoded = codec->decode(file, context, picture) && !picture.slides.empty() &&
+                         std::none_of(picture.slides.cbegin(), picture.slides.cend(),
+                                      [](const Slide& slide) { return slide.image.isNull(); });
+    // A failed load that had taken the old picture's pixels leaves the handle empty, never a
+    // picture without them.
+    if (!decoded) {
+        if (context.reusedTaken)
+            handle->picture = Picture();
         return kFailed;
-    for (const Slide& slide : picture.slides) {
-        if (slide.image.isNull())
-            return kFailed;
     }
     handle->picture = std::move(picture);
     handle->current = 0;

@@ -112,7 +112,9 @@ int flmSetCallback(FLMHANDLE handle, FlmCallback callback, void* user);
 // Non-zero when the library reads this file, decided by its content. *format (preset to -1 by
 // callers) receives the format code.
 int flmCanOpen(FLMHANDLE handle, const QString& path, int* format);
-// 0 when the picture with all its slides now lives in the handle, slide 0 current.
+// 0 when the picture with all its slides now lives in the handle, slide 0 current. The new
+// picture may be decoded into the old one's pixels when they have the same size, so after a
+// failure the handle holds the old picture whole or nothing, never a mix of the two.
 int flmLoadFromFile(FLMHANDLE handle, const QString& path);
 // *empty becomes non-zero when the handle holds no picture.
 int flmIsEmpty(FLMHANDLE handle, int* empty);

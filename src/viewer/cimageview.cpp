@@ -502,8 +502,9 @@ bool CImageView::loadForMove(const QString& path)
         return true;
     if (!m_spare.Load(path))
         return false;
+    // The spare keeps the picture shown before: the next load of the same size decodes into its
+    // pixels instead of asking the system for fresh ones.
     current.swapPicture(m_spare);
-    m_spare.Clear();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "imagelib/cbmpex.h"
+#include "imagelib/flm.h"
 #include "imagelib/imagetest.h"
 
 class TestCBmpEx : public QObject {
@@ -24,6 +25,8 @@ private Q_SLOTS:
     void cancelFlagStopsLoad();
     void swapPictureExchangesPicturesAndPaths();
     void swapPictureLeavesFlagsWithTheirObjects();
+    void secondLoadOfTheSameSizeShowsOnlyItself_data();
+    void secondLoadOfTheSameSizeShowsOnlyItself();
 
 private:
     QString picture(QSize size, QColor colour);
@@ -246,6 +249,67 @@ void TestCBmpEx::swapPictureLeavesFlagsWithTheirObjects()
     cancel = true;
     QVERIFY(other.Load(path)); // no cancel flag of its own, whatever its handle's past
     QVERIFY(!current.Load(path));
+}
+
+// A load into a handle that holds a picture of the same size writes over the old pixels; every
+// pixel must come from the new file, a truncated one's missing rows grey, and a file that fails
+// must never leave a picture behind that mixes the two.
+void TestCBmpEx::secondLoadOfTheSameSizeShowsOnlyItself_data()
+{
+    QTest::addColumn<int>("keptBytes"); // of the second file; 0: all of it
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("whole file") << 0 << true;
+    QTest::newRow("cut half-way: the rest grey") << -2 << true;
+    QTest::newRow("cut in the header: fails") << 200 << false;
+}
+
+void TestCBmpEx::secondLoadOfTheSameSizeShowsOnlyItself()
+{
+    QFETCH(int, keptBytes);
+    QFETCH(bool, loads);
+    const QSize size(256, 192);
+    // Red, then a noisy blue whose data outweighs its header, so that half the file is half the
+    // picture.
+    QImage red(size, QImage::Format_RGB32);
+    red.fill(QColor(250, 10, 10));
+    QImage blue(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            blue.setPixel(x, y, qRgb(10, 10, 100 + (x * 7 + y * 13) * 31 % 156));
+    }
+    const QString first = m_dir.filePath(QStringLiteral("first.jpg"));
+    const QString second = m_dir.filePath(QStringLiteral("second.jpg"));
+    QVERIFY(red.save(first, "JPEG", 95));
+    QVERIFY(blue.save(second, "JPEG", 95));
+    if (keptBytes != 0) {
+        QFile file(second);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(keptBytes > 0 ? keptBytes : file.size() / -keptBytes));
+    }
+
+    CBmpEx picture;
+    QVERIFY(picture.Load(first));
+    QCOMPARE(picture.Load(second), loads);
+    QImage drawn(size, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    {
+        QPainter painter(&drawn);
+        const FlmRect rect{0, 0, size.width(), size.height()};
+        flmPlay(picture.handle(), &painter, &rect, 0);
+    }
+    // Loaded: nothing of the red picture is left. Failed: whatever the handle holds is one
+    // picture, not a mix (the old one whole, or nothing).
+    int redPixels = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            redPixels += qRed(drawn.pixel(x, y)) > 160 && qBlue(drawn.pixel(x, y)) < 60 ? 1 : 0;
+    }
+    if (loads) {
+        QCOMPARE(redPixels, 0);
+        QCOMPARE(picture.GetSize(), size);
+    } else {
+        QVERIFY(redPixels == 0 || redPixels == size.width() * size.height());
+    }
 }
 
 QTEST_MAIN(TestCBmpEx)

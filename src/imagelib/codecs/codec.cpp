@@ -1,5 +1,7 @@
 #include "imagelib/codecs/codec.h"
 
+#include <utility>
+
 #include <QFile>
 
 #include "imagelib/limits.h"
@@ -142,6 +144,16 @@ const Writer* writerForFormat(int format)
             return writer;
     }
     return nullptr;
+}
+
+QImage DecodeContext::allocateSlide(qint64 width, qint64 height, QImage::Format format) const
+{
+    if (reusable && !reusable->isNull() && reusable->width() == width && reusable->height() == height &&
+        reusable->format() == format && reusable->isDetached()) {
+        reusedTaken = true;
+        return std::exchange(*reusable, QImage());
+    }
+    return allocateImage(width, height, format);
 }
 
 }  // namespace imagelib

@@ -64,6 +64,17 @@ public:
     std::function<bool(int percent)> onProgress;
 
     bool progress(int percent) const { return !onProgress || onProgress(percent); }
+
+    // A slide of the picture the handle held before, which the decoder may write over instead of
+    // allocating (a viewer moving through a folder of camera pictures loads the same size again
+    // and again, and fresh pages of that size cost the kernel a third of a decode). Taken only
+    // when size and format match and nothing else shares it; see allocateSlide.
+    QImage* reusable = nullptr;
+    // Whether the decoder took it: the old picture is then gone whatever the outcome.
+    mutable bool reusedTaken = false;
+
+    // allocateImage, or the reusable slide when it fits exactly.
+    QImage allocateSlide(qint64 width, qint64 height, QImage::Format format) const;
 };
 
 class Codec {

@@ -347,7 +347,7 @@ bool decodeSteps(Decoder& d, QByteArrayView data, QSize target, bool wholeOnly)
         d.cinfo.do_block_smoothing = FALSE;
     }
     jpeg_calc_output_dimensions(&d.cinfo);
-    d.image = allocateImage(d.cinfo.output_width, d.cinfo.output_height, format);
+    d.image = d.context->allocateSlide(d.cinfo.output_width, d.cinfo.output_height, format);
     if (d.image.isNull())
         return false;
 
