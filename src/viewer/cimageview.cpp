@@ -500,7 +500,11 @@ bool CImageView::loadForMove(const QString& path)
     CBmpEx& current = m_host.currentImage();
     if (m_lookahead.take(path, current))
         return true;
-    if (!m_spare.Load(path))
+    m_loading = true;
+    Q_EMIT stateChanged();
+    const bool loaded = m_spare.Load(path);
+    m_loading = false;
+    if (!loaded)
         return false;
     // The spare keeps the picture shown before: the next load of the same size decodes into its
     // pixels instead of asking the system for fresh ones.
@@ -919,6 +923,8 @@ QStringList CImageView::statusTexts() const
 {
     if (m_noImages)
         return {QStringLiteral("No images")};
+    if (m_loading)
+        return {QStringLiteral("Loading")};
     if (pictureList().pictureCount() == 0)
         return {QString()};
     return {m_navigator.positionText(), m_fileName, m_fileSizeText,

@@ -62,6 +62,9 @@ public:
     // The status bar's texts: "No images" alone in that state; one empty text when the list holds
     // no picture; otherwise position, file name, file size, size with depth and format, zoom.
     QStringList statusTexts() const;
+    // True while a move reads a picture from its file (the look-ahead did not have it); the status
+    // bar then reads "Loading" alone.
+    bool loading() const { return m_loading; }
     // The frame's title: "name - Zelt Pixoria", or "Zelt Pixoria" without a picture.
     QString title() const;
 
@@ -178,6 +181,7 @@ private:
 
     // Moving.
     CBmpEx m_spare; // loads that may fail, so that the shown picture stays
+    bool m_loading = false;
     CPictureLookahead m_lookahead;
     ViewerNavigator m_navigator;
     SlideShow m_slideShow;

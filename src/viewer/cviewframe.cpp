@@ -102,6 +102,9 @@ void CViewFrame::refreshTitleAndStatus()
         m_nameIcon->setPixmap(icon.pixmap(kIconSize, kIconSize));
     }
     m_actions->update();
+    // The file is read before the event loop runs again: show "Loading" now.
+    if (m_view->loading())
+        statusBar()->repaint();
 }
 
 void CViewFrame::popUpMenu(const QPoint& globalPos, bool onSelection)

@@ -135,6 +135,7 @@ private Q_SLOTS:
     void moving_data();
     void moving();
     void randomWithOnePicture();
+    void loadingShowsWhileTheFileIsRead();
     void slideShowStopsOnTheLast();
     void rotationIsGoneAfterNextAndBack();
     void cropAfterZoomUsesPicturePixels();
@@ -386,6 +387,24 @@ void TestImageView::randomWithOnePicture()
     // Next and Previous have nowhere to go.
     QVERIFY(run(cmd::kNextImage));
     QCOMPARE(view()->fileName(), QStringLiteral("only.png"));
+}
+
+void TestImageView::loadingShowsWhileTheFileIsRead()
+{
+    for (const char* name : {"l1.png", "l2.png"})
+        writeQuarters(*m_dir, QString::fromLatin1(name), QSize(40, 30));
+    open(m_dir->filePath(QStringLiteral("l1.png")));
+    waitForList(2);
+    // No look-ahead: the move reads the file while the status bar says so.
+    view()->lookahead().setBudgetBytes(0);
+    view()->lookahead().clear();
+    QStringList firstPanes;
+    connect(view(), &CImageView::stateChanged, this, [&] { firstPanes << view()->statusTexts().value(0); });
+    QVERIFY(run(cmd::kNextImage));
+    QVERIFY(firstPanes.size() >= 2);
+    QCOMPARE(firstPanes.first(), QStringLiteral("Loading"));
+    QCOMPARE(view()->statusTexts().value(0), QStringLiteral("%1/2").arg(view()->pictureList().firstSelectedRow() + 1));
+    QVERIFY(!view()->loading());
 }
 
 void TestImageView::slideShowStopsOnTheLast()
