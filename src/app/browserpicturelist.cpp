@@ -51,3 +51,9 @@ QString BrowserPictureList::folder() const
 {
     return m_list.currentFolder();
 }
+
+int BrowserPictureList::addRow(const QString& name)
+{
+    const int row = m_list.rows().findByName(name);
+    return row >= 0 ? row : m_list.addFile(name);
+}

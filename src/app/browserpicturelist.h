@@ -22,6 +22,7 @@ public:
     void setKnownPicture(int row) override;
     int pictureCount() const override;
     QString folder() const override;
+    int addRow(const QString& name) override;
 
 private:
     CFileListCtrl& m_list;

@@ -597,13 +597,8 @@ bool CImageView::SaveWithCrop(const QString& target, FlmSaveOptions* options)
 
 void CImageView::AfterSave(const QString& name, bool listed)
 {
-    if (listed && m_browserList) {
+    if (listed && pictureList().addRow(name) >= 0 && m_browserList)
         selectBrowserRow(name);
-    } else if (listed && m_ownList.findByName(name) < 0) {
-        QStringList names = m_ownList.names();
-        names << name;
-        m_ownList.setNames(names);
-    }
     m_fileName = name;
     if (!m_browserList)
         m_ownList.setCurrentName(name);

@@ -33,3 +33,12 @@ void OwnPictureList::clearRowSelection(int row)
     if (row >= 0 && row < rowCount() && m_names.at(row) == m_current)
         m_current.clear();
 }
+
+int OwnPictureList::addRow(const QString& name)
+{
+    const int row = findByName(name);
+    if (row >= 0)
+        return row;
+    m_names << name;
+    return int(m_names.size()) - 1;
+}

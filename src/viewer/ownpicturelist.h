@@ -34,6 +34,7 @@ public:
     void setKnownPicture(int) override {}
     int pictureCount() const override { return rowCount(); }
     QString folder() const override { return m_folder; }
+    int addRow(const QString& name) override;
 
 private:
     QString m_folder;

@@ -31,6 +31,9 @@ public:
 
     // The folder the rows belong to, ending with "/".
     virtual QString folder() const = 0;
+    // The row of the entry `name` of folder(), listed first when it is not yet (a file just
+    // written there); -1 when it cannot be listed.
+    virtual int addRow(const QString& name) = 0;
 
 protected:
     PictureList() = default;

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void walk();
     void loadedPictureIsCounted();
     void firstWhenOnlyPictureIsLast();
+    void savedFileIsListedOnce();
 
 private:
     void showFolder(CFileListCtrl& list, const QString& folder);
@@ -192,6 +193,28 @@ void TestBrowserPictureList::firstWhenOnlyPictureIsLast()
     QVERIFY(navigator.Last());
     QCOMPARE(selectedNames(list), QStringList{QStringLiteral("zz.png")});
     QCOMPARE(current.path(), QDir(m_lastOnly.path()).filePath(QStringLiteral("zz.png")));
+}
+
+// A picture saved into the shown folder is listed at once (before the folder is read again),
+// and only once.
+void TestBrowserPictureList::savedFileIsListedOnce()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writePicture(dir.filePath(QStringLiteral("old.png")));
+    CFileListCtrl list;
+    showFolder(list, dir.path());
+    BrowserPictureList pictures(list);
+    const int rows = pictures.rowCount();
+
+    writePicture(dir.filePath(QStringLiteral("saved.png")));
+    const int row = pictures.addRow(QStringLiteral("saved.png"));
+    QVERIFY(row >= 0);
+    QCOMPARE(pictures.rowName(row), QStringLiteral("saved.png"));
+    QCOMPARE(pictures.rowCount(), rows + 1);
+    QCOMPARE(pictures.addRow(QStringLiteral("saved.png")), row);
+    QCOMPARE(pictures.addRow(QStringLiteral("old.png")), rowOf(list, QStringLiteral("old.png")));
+    QCOMPARE(pictures.rowCount(), rows + 1);
 }
 
 QTEST_MAIN(TestBrowserPictureList)

@@ -68,6 +68,8 @@ public:
     }
     int pictureCount() const override { return int(m_known.count(true)); }
     QString folder() const override { return QStringLiteral("/pictures/"); }
+    // Moving never adds rows.
+    int addRow(const QString&) override { return -1; }
 
 private:
     bool valid(int row) const { return row >= 0 && row < rowCount(); }
