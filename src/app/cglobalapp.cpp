@@ -1,6 +1,7 @@
 #include "app/cglobalapp.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include <QApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include "app/cmycmdlineinfo.h"
 #include "app/core/messages.h"
 #include "app/settings/csettingsstore.h"
+#include "app/wallpapercommand.h"
 #include "browser/cbrowserview.h"
 #include "fileops/cfileinfo.h"
 #include "platform/desktopservices.h"
@@ -77,6 +79,20 @@ void CGlobalApp::registerCommands()
         if (QWidget* window = mainWindow())
             window->close();
     });
+    // The viewer's wallpaper submenu: the shown picture as read from its file. What the desktop
+    // made of it is not reported.
+    const auto viewerShowsPicture = [this] {
+        return m_viewer && m_viewer->isVisible() && !m_viewer->imageView()->noImages();
+    };
+    const std::pair<int, wallpaper::Style> styles[] = {{cmd::kWallpaperCenter, wallpaper::kCenter},
+                                                       {cmd::kWallpaperTile, wallpaper::kTile},
+                                                       {cmd::kWallpaperStretch, wallpaper::kStretch}};
+    for (const auto& [id, style] : styles) {
+        m_commands.on(
+            id, [this, style] { wallpapercommand::setAsWallpaper(m_currentImage.path(), style); }, viewerShowsPicture);
+    }
+    m_commands.on(
+        cmd::kWallpaperRestore, [] { wallpapercommand::restoreWallpaper(); }, viewerShowsPicture);
 }
 
 bool CGlobalApp::InitInstance(const QStringList& arguments)

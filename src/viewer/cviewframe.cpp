@@ -36,9 +36,12 @@ void CViewFrame::buildMenus()
                                                       cmd::kFilePrintSetup, 0, cmd::kAppExit});
     m_actions->fill(menuBar()->addMenu(tr("&Image")),
                     {cmd::kRotateLeft, cmd::kRotateRight, cmd::kTurnAround, cmd::kMirror, cmd::kFlipVertical});
-    m_actions->fill(menuBar()->addMenu(tr("&View")),
-                    {cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, 0, cmd::kFitWindowToImage, cmd::kFitImageToWindow,
-                     cmd::kBestFit, cmd::kZoomLock, 0, cmd::kViewerRefresh, 0, cmd::kBrowser});
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    m_actions->fill(view, {cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, 0, cmd::kFitWindowToImage,
+                           cmd::kFitImageToWindow, cmd::kBestFit, cmd::kZoomLock, 0, cmd::kViewerRefresh, 0});
+    m_actions->fill(view->addMenu(tr("Set as &Wallpaper")),
+                    {cmd::kWallpaperCenter, cmd::kWallpaperTile, cmd::kWallpaperStretch, 0, cmd::kWallpaperRestore});
+    m_actions->fill(view, {0, cmd::kBrowser});
     m_actions->fill(menuBar()->addMenu(tr("&Go")), {cmd::kNextImage, cmd::kPreviousImage, cmd::kFirstImage,
                                                     cmd::kLastImage, cmd::kRandomImage, 0, cmd::kSlideShow});
     m_actions->fill(menuBar()->addMenu(tr("&Help")), {cmd::kHelpContents, cmd::kHelpKeyboard, 0, cmd::kAppAbout});

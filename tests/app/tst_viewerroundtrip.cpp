@@ -4,6 +4,9 @@
 
 #include <QAbstractItemView>
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +15,7 @@
 #include "app/cmainframe.h"
 #include "app/core/commands.h"
 #include "app/core/messages.h"
+#include "app/wallpapercommand.h"
 #include "app/settings/csettingsstore.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
@@ -49,6 +53,7 @@ private Q_SLOTS:
     void firstWhenTheOnlyPictureIsLast();
     void pageDownThenEnterSelectsTheLastPicture();
     void slideShowRequestIsTakenOnce();
+    void wallpaperFromTheViewerOnly();
 
 private:
     // Starts the application on the folder (unless it runs) and opens `name` in the viewer from
@@ -221,6 +226,32 @@ void TestViewerRoundTrip::slideShowRequestIsTakenOnce()
     QTRY_VERIFY(m_app->viewerFrame()->isVisible());
     QTest::qWait(50);
     QVERIFY(!view()->slideShowRunning());
+}
+
+void TestViewerRoundTrip::wallpaperFromTheViewerOnly()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty())
+        QSKIP("gsettings is not installed");
+    // A GNOME desktop whose settings live in this test's own configuration folder.
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+    qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+    writePicture(m_dir->filePath(QStringLiteral("wall.png")), Qt::green);
+    openInViewer(QStringLiteral("wall.png"), 1);
+    QVERIFY(!m_app->browserFrame()->commands().action(cmd::kWallpaperTile)->isEnabled());
+    CCommandActions& viewer = m_app->viewerFrame()->commands();
+    viewer.update();
+    QVERIFY(viewer.action(cmd::kWallpaperTile)->isEnabled());
+    QVERIFY(viewer.execute(cmd::kWallpaperTile));
+
+    const auto get = [](const char* key) {
+        QProcess gsettings;
+        gsettings.start(QStringLiteral("gsettings"),
+                        {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.background"), QLatin1String(key)});
+        return gsettings.waitForFinished() ? QString::fromUtf8(gsettings.readAllStandardOutput()).trimmed() : QString();
+    };
+    QCOMPARE(get("picture-options"), QStringLiteral("'wallpaper'"));
+    QVERIFY(get("picture-uri").contains(QStringLiteral("Zelt%20Wallpaper.bmp")));
+    QVERIFY(QFileInfo::exists(wallpapercommand::wallpaperFilePath()));
 }
 
 QTEST_MAIN(TestViewerRoundTrip)
