@@ -31,7 +31,7 @@
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
 #include "viewer/cimageview.h"
-#include "viewer/viewerhost.h"
+#include "recordinghost.h"
 #include "viewertiming.h"
 
 namespace {
@@ -41,21 +41,6 @@ using namespace viewertiming;
 constexpr int kMaxRepeat = 100;
 constexpr int kWaitMs = 60'000;
 constexpr QSize kViewSize{1280, 800};
-
-// The viewer's host: the current image alone, no browser.
-class Host : public ViewerHost {
-public:
-    CBmpEx& currentImage() override { return image; }
-    QString pendingImagePath() const override { return pending; }
-    void setPendingImagePath(const QString& path) override { pending = path; }
-    bool openedFromFile() const override { return opened; }
-    void setOpenedFromFile(bool value) override { opened = value; }
-    void requestSwitch(int) override {}
-
-    CBmpEx image;
-    QString pending;
-    bool opened = false;
-};
 
 bool waitUntil(const std::function<bool()>& done)
 {
@@ -157,7 +142,7 @@ int main(int argc, char* argv[])
         pictures << copy;
     }
 
-    Host host;
+    RecordingHost host;
     CImageView view(host, nullptr);
     view.resize(kViewSize);
     view.show();

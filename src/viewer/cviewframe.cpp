@@ -99,10 +99,12 @@ void CViewFrame::refreshTitleAndStatus()
         pane->setHidden(i > 0 && i >= texts.size());
     }
     m_nameIcon->parentWidget()->setHidden(texts.size() < 2);
-    if (texts.size() >= 2) {
+    // Zoom steps and slides refresh the panes too; the icon is asked for only when the file changes.
+    const QString path = m_view->folder() + m_view->fileName();
+    if (texts.size() >= 2 && path != m_iconPath) {
+        m_iconPath = path;
         const QFileIconProvider provider;
-        const QIcon icon = provider.icon(QFileInfo(m_view->folder() + m_view->fileName()));
-        m_nameIcon->setPixmap(icon.pixmap(kIconSize, kIconSize));
+        m_nameIcon->setPixmap(provider.icon(QFileInfo(path)).pixmap(kIconSize, kIconSize));
     }
     m_actions->update();
     // The file is read before the event loop runs again: show "Loading" now.

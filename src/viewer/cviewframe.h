@@ -44,4 +44,5 @@ private:
     // Position, name (with the file's icon), file size, size and format, zoom, and the rest.
     QList<QLabel*> m_panes;
     QLabel* m_nameIcon = nullptr;
+    QString m_iconPath; // the file whose icon the name pane shows
 };
