@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -26,6 +25,7 @@
 #include "browser/cdirtreebar.h"
 #include "browser/cfilelistctrl.h"
 #include "browser/cpreviewbar.h"
+#include "platform/desktopservices.h"
 #include "ui/cpreviewfiledialog.h"
 #include "ui/ctexture.h"
 #include "viewer/viewerhost.h"
@@ -83,8 +83,6 @@ constexpr ToolButton kBrowserLayout[] = {
     {cmd::kEraseForGood, "Erase for good"},
 };
 
-const char kMailNote[] = "Pictures sent from Zelt Pixoria.";
-
 }  // namespace
 
 CMainFrame::CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* parent)
@@ -141,16 +139,6 @@ QWidget* CMainFrame::activeView() const
 CFileListCtrl* CMainFrame::fileList() const
 {
     return m_view->fileList();
-}
-
-QStringList CMainFrame::mailArguments(const QString& folder, const QStringList& names, const QString& note)
-{
-    QStringList arguments;
-    for (const QString& name : names)
-        arguments << QStringLiteral("--attach") << folder + name;
-    if (!note.isEmpty())
-        arguments << QStringLiteral("--body") << note;
-    return arguments;
 }
 
 void CMainFrame::registerCommands()
@@ -386,12 +374,11 @@ void CMainFrame::updateStatusTotals()
 
 void CMainFrame::sendMail()
 {
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
-    if (program.isEmpty())
-        return;
     QStringList names;
     fileList()->selectedNames(names);
-    QProcess::startDetached(program, mailArguments(fileList()->currentFolder(), names, tr(kMailNote)));
+    for (QString& name : names)
+        name.prepend(fileList()->currentFolder());
+    platform::sendFilesByMail(names);
 }
 
 void CMainFrame::newFolder()

@@ -38,10 +38,6 @@ public:
     CDirTreeBar* treeBar() const { return m_treeBar; }
     CCommandActions& commands() { return *m_actions; }
 
-    // The arguments of xdg-email for the files `names` of `folder` (ending with "/"): one
-    // --attach per file, then --body with `note` unless it is empty.
-    static QStringList mailArguments(const QString& folder, const QStringList& names, const QString& note);
-
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;

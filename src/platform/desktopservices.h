@@ -1,12 +1,19 @@
 #pragma once
-// Opening documents and addresses with the desktop's own programs.
+// Opening documents and addresses, and mailing files, with the desktop's own programs.
 
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
 // Opens a local file with the program the desktop associates with it; false when none could be
 // started.
 bool openDocument(const QString& path);
+
+// The arguments of xdg-email for a message with these attachments (full paths) and this body.
+QStringList mailArguments(const QStringList& paths, const QString& note);
+// Opens the desktop's mail program on a new message with the files attached and the program's
+// note as body. False when there is no mail program to ask.
+bool sendFilesByMail(const QStringList& paths);
 
 }  // namespace platform

@@ -30,6 +30,7 @@
 #include "browser/cpreviewarea.h"
 #include "browser/cpreviewbar.h"
 #include "imagelib/cbmpex.h"
+#include "platform/desktopservices.h"
 #include "recordinghost.h"
 
 namespace {
@@ -331,7 +332,9 @@ void TestMainFrame::mailArguments()
     QFETCH(QStringList, names);
     QFETCH(QString, note);
     QFETCH(QStringList, expected);
-    QCOMPARE(CMainFrame::mailArguments(QStringLiteral("/p/"), names, note), expected);
+    for (QString& name : names)
+        name.prepend(QStringLiteral("/p/"));
+    QCOMPARE(platform::mailArguments(names, note), expected);
 }
 
 void TestMainFrame::laterCommandsStayDisabled()
