@@ -18,6 +18,7 @@
 #include "app/settings/csettingsstore.h"
 #include "app/wallpapercommand.h"
 #include "browser/cbrowserview.h"
+#include "browser/cfilelistctrl.h"
 #include "fileops/cfileinfo.h"
 #include "platform/desktopservices.h"
 #include "viewer/cimageview.h"
@@ -134,6 +135,7 @@ void CGlobalApp::shellCommand(const CMyCmdLineInfo& info)
     }
     m_openedFromFile = true;
     m_browser->hide();
+    m_browser->initialUpdate();
     m_pendingImagePath = m_currentImage.Load(info.path) ? info.path : QString();
     m_mainWindow = m_viewer;
     appmsg::post(m_viewer->imageView(), appmsg::kLoadViewerBeforeBrowser);
@@ -187,6 +189,9 @@ void CGlobalApp::switchFrames(int request)
         if (!m_pendingImagePath.isEmpty()) {
             appmsg::send(m_browser->activeView(), appmsg::kSelectFolder, m_pendingImagePath, 2);
             m_pendingImagePath.clear();
+        } else if (!m_browser->fileList()->folderOpened()) {
+            // Started on no picture at all: an empty browser would leave the user nowhere.
+            m_browser->browserView()->openLastFolder();
         }
         m_browser->show();
         m_mainWindow = m_browser;

@@ -296,11 +296,16 @@ void CMainFrame::restorePlacement()
 void CMainFrame::showEvent(QShowEvent* event)
 {
     CFrameWindow::showEvent(event);
-    if (!m_view->firstUpdateDone()) {
-        m_view->firstUpdate(m_host.openedFromFile());
-        updateStatusTotals();
-        m_actions->update();
-    }
+    initialUpdate();
+}
+
+void CMainFrame::initialUpdate()
+{
+    if (m_view->firstUpdateDone())
+        return;
+    m_view->firstUpdate(m_host.openedFromFile());
+    updateStatusTotals();
+    m_actions->update();
 }
 
 bool CMainFrame::event(QEvent* event)
@@ -411,6 +416,9 @@ void CMainFrame::saveBrowserState() const
         return;
     const CFileListCtrl* list = fileList();
     storedstate::writeColumns(list->columnStates());
+    // A run spent in the viewer never opened a folder: the last one stays for the next start.
+    const QString folder =
+        list->folderOpened() ? list->currentFolder() : storedstate::readBrowserStartState().lastFolder;
     storedstate::writeBrowserStartState(
-        {list->viewMode(), list->rows().sortKey(), list->rows().ascending() ? 1 : 0, list->currentFolder()});
+        {list->viewMode(), list->rows().sortKey(), list->rows().ascending() ? 1 : 0, folder});
 }

@@ -105,6 +105,7 @@ CBrowserView::CBrowserView(ViewerHost* host, QWidget* parent)
         view->viewport()->installEventFilter(this);
         connect(view, &QAbstractItemView::clicked, this, [this] { previewRow(m_list->focusedIndex(true)); });
     }
+    connect(m_list, &CFileListCtrl::fileSelected, this, &CBrowserView::previewRow);
     // The rename runs once the editor has closed: its message box must not open inside the commit.
     connect(&m_list->rows(), &CFileListModel::renameRequested, this, [this](int row, const QString& name) {
         const FileItem* item = m_list->rows().entryAt(row);
@@ -175,14 +176,20 @@ void CBrowserView::firstUpdate(bool startedOnFile)
     settings.LoadSettings();
     m_list->createColumns();
     m_list->applyOptions(settings);
-    if (startedOnFile)
-        return;
+    // The view mode and the sort apply after a start on a file too: they are written back when
+    // the program ends, and a run spent in the viewer must not lose them.
     const storedstate::BrowserStartState state = storedstate::readBrowserStartState();
     if (state.listViewMode >= CFileListCtrl::kThumbnails && state.listViewMode <= CFileListCtrl::kDetails)
         chainHead().execute(cmd::kViewThumbnails + state.listViewMode);
     m_list->sortBy(state.sortedCol);
     m_list->setDirection(state.ascending != 0);
-    m_list->SetFolder(state.lastFolder, true);
+    if (!startedOnFile)
+        m_list->SetFolder(state.lastFolder, true);
+}
+
+void CBrowserView::openLastFolder()
+{
+    m_list->SetFolder(storedstate::readBrowserStartState().lastFolder, true);
 }
 
 bool CBrowserView::openFocusedRow()

@@ -358,6 +358,7 @@ void CFileListCtrl::SetFolder(const QString& path, bool notify)
     m_model.clearCutMarks();
     reReadFolder();
     m_selectFirst = notify;
+    m_selectName.clear();
     // The frame passes it on to the folder tree; a list on its own has no one to tell.
     if (notify && window() != this)
         appmsg::send(window(), appmsg::kSelectFolder, m_model.folder(), 3);
@@ -383,8 +384,13 @@ void CFileListCtrl::onPopulationOver(const FolderListingPtr& listing)
     startHeaderScan();
     if (m_viewMode == kThumbnails)
         enterThumbnailsMode();
-    if (m_selectFirst && m_model.entryCount() > 0)
+    const int named = m_selectName.isEmpty() ? -1 : m_model.findByName(std::exchange(m_selectName, {}));
+    if (named >= 0) {
+        selectRow(named);
+        Q_EMIT fileSelected(named);
+    } else if (m_selectFirst && m_model.entryCount() > 0) {
         selectRow(0);
+    }
     Q_EMIT populationOver();
     if (std::exchange(m_refreshPending, false))
         refresh();
@@ -659,6 +665,8 @@ bool CFileListCtrl::event(QEvent* event)
             folder = folder.left(slash + 1);
         }
         SetFolder(folder, !name.isEmpty() || message->kind == 4);
+        // The picture the viewer showed last is the row to be on, not the first one.
+        m_selectName = name;
         return true;
     }
     return CListCtrlEx::event(event);

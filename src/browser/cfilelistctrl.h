@@ -54,6 +54,8 @@ public:
     // 3) and selects row 0 once the folder was read.
     void SetFolder(const QString& path, bool notify);
     QString currentFolder() const { return m_model.folder(); }
+    // False until the list was first asked to show a folder.
+    bool folderOpened() const { return m_generation != 0; }
     // Drops the rows and reads the folder again.
     void reReadFolder();
     // Re-synchronises the rows with the disk (the "Refresh folder" message).
@@ -100,6 +102,8 @@ Q_SIGNALS:
     void thumbnailsFinished();
     // The list switched to thumbnails (the frame may hide the preview then).
     void thumbnailsModeEntered();
+    // A folder opened for one of its files (the viewer handing back) and that file's row selected.
+    void fileSelected(int row);
 
 protected:
     bool event(QEvent* event) override;
@@ -145,6 +149,7 @@ private:
     bool m_autoRefresh = true;
     bool m_headerScanOff = false;
     bool m_selectFirst = true;
+    QString m_selectName; // the row to select once the folder was read, if it is there
     bool m_thumbnailsMade = false;
     bool m_refreshPending = false; // asked for while the folder was being read
     quint64 m_generation = 0;

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
@@ -8,6 +9,7 @@
 #include "app/cmainframe.h"
 #include "app/core/messages.h"
 #include "app/settings/csettingsstore.h"
+#include "app/settings/storedstate.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
 #include "viewer/cimageview.h"
@@ -45,6 +47,8 @@ private Q_SLOTS:
     void noPictureShowsNoImages_data();
     void noPictureShowsNoImages();
     void returnToBrowserHandsOverTheFolder();
+    void flagOnlyReturnOpensTheLastFolder();
+    void viewerOnlyRunKeepsTheBrowserState();
     void switchToViewerAndPrintRequest();
     void fileOpenShowsPictureInViewer();
     void browserHandsItsPictureToTheViewer();
@@ -170,6 +174,33 @@ void TestStartup::returnToBrowserHandsOverTheFolder()
     app.viewerFrame()->commands().execute(32829);
     QTRY_VERIFY(app.browserFrame()->isVisible());
     QCOMPARE(folders.seen.size(), 1);
+}
+
+// Started on no picture, the browser comes back on the folder of the last run, not empty.
+void TestStartup::flagOnlyReturnOpensTheLastFolder()
+{
+    QVERIFY(CSettingsStore::WriteProfileString("Settings", "LastFolder", m_dir.path() + '/'));
+    CGlobalApp app;
+    QVERIFY(app.InitInstance({"-v"}));
+    QTRY_VERIFY(app.viewerFrame()->isVisible());
+    QVERIFY(app.viewerFrame()->commands().execute(32829));  // Browser
+    QTRY_VERIFY(app.browserFrame()->isVisible());
+    QTRY_COMPARE(app.browserFrame()->fileList()->currentFolder(), m_dir.path() + '/');
+}
+
+// A run spent in the viewer writes back the browser's view mode, sort and folder unchanged.
+void TestStartup::viewerOnlyRunKeepsTheBrowserState()
+{
+    const storedstate::BrowserStartState before{CFileListCtrl::kList, 1, 1, m_dir.path() + '/'};
+    storedstate::writeBrowserStartState(before);
+    QVERIFY(QDir(m_dir.path()).mkdir("away"));
+    const QString path = writePicture("away/far.png");
+    {
+        CGlobalApp app;
+        QVERIFY(app.InitInstance({path}));
+        QTRY_VERIFY(app.viewerFrame()->isVisible());
+    }
+    QCOMPARE(storedstate::readBrowserStartState(), before);
 }
 
 void TestStartup::switchToViewerAndPrintRequest()

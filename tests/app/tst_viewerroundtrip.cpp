@@ -3,6 +3,9 @@
 // between the faces and the hand-back that leaves the last picture selected and previewed.
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QPageSetupDialog>
+#include <QTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -19,6 +22,7 @@
 #include "app/settings/csettingsstore.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
+#include "browser/cpreviewarea.h"
 #include "browser/cpreviewbar.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
@@ -51,7 +55,13 @@ private Q_SLOTS:
     void moves_data();
     void moves();
     void firstWhenTheOnlyPictureIsLast();
-    void pageDownThenEnterSelectsTheLastPicture();
+    void theTypicalRequest();
+    void standaloneStartReturnsToItsFolder_data();
+    void standaloneStartReturnsToItsFolder();
+    void previewDoubleClickOpensTheViewer();
+    void printSetupRequestFromTheBrowser();
+    void closingTheFrontFrameEndsTheProgram_data();
+    void closingTheFrontFrameEndsTheProgram();
     void slideShowRequestIsTakenOnce();
     void wallpaperFromTheViewerOnly();
 
@@ -63,6 +73,9 @@ private:
     // `names` in the order of the browser's rows, once the header scan marked them all.
     QStringList inListOrder(const QStringList& names);
     CImageView* view() const { return m_app->viewerFrame()->imageView(); }
+    void clickRow(const QString& name, bool doubleClick);
+    // The browser shows `folder` with only `name` selected and previewed.
+    void verifyBrowserShows(const QString& folder, const QString& name);
 
     QTemporaryDir* m_dir = nullptr;
     CGlobalApp* m_app = nullptr;
@@ -178,7 +191,35 @@ void TestViewerRoundTrip::firstWhenTheOnlyPictureIsLast()
     QCOMPARE(view()->fileName(), QStringLiteral("zz.png"));
 }
 
-void TestViewerRoundTrip::pageDownThenEnterSelectsTheLastPicture()
+void TestViewerRoundTrip::clickRow(const QString& name, bool doubleClick)
+{
+    CFileListCtrl* list = m_app->browserFrame()->fileList();
+    QAbstractItemView* rows = list->currentView();
+    const QPoint centre = rows->visualRect(list->rows().index(rowOf(name), 0)).center();
+    // As the system delivers a double click: the first click selects the row.
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, centre);
+    if (doubleClick)
+        QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {}, centre);
+}
+
+void TestViewerRoundTrip::verifyBrowserShows(const QString& folder, const QString& name)
+{
+    QTRY_VERIFY(m_app->browserFrame()->isVisible());
+    QVERIFY(m_app->viewerFrame()->isHidden());
+    CFileListCtrl* list = m_app->browserFrame()->fileList();
+    QTRY_COMPARE(QDir(list->currentFolder()), QDir(folder));
+    QTRY_VERIFY(rowOf(name) >= 0);
+    QTRY_COMPARE(list->focusedIndex(false), rowOf(name));
+    QStringList selected;
+    QCOMPARE(list->selectedNames(selected), 1);
+    QCOMPARE(selected, QStringList{name});
+    QVERIFY(m_app->browserFrame()->previewBar()->showingImage());
+    QCOMPARE(m_app->currentImage().path(), QDir(folder).filePath(name));
+}
+
+// A double click in the list, Page Down in the viewer, Enter back: the browser stays on its
+// folder and previews the picture last seen, its row selected.
+void TestViewerRoundTrip::theTypicalRequest()
 {
     const QStringList names{QStringLiteral("a.png"), QStringLiteral("b.png")};
     for (const QString& name : names)
@@ -186,23 +227,125 @@ void TestViewerRoundTrip::pageDownThenEnterSelectsTheLastPicture()
     writeText(m_dir->filePath(QStringLiteral("notes.txt")));
     const QStringList pictures = inListOrder(names);
     QCOMPARE(pictures.size(), 2);
-    openInViewer(pictures.at(0), 2);
+
+    clickRow(pictures.at(0), true);
+    QTRY_VERIFY(m_app->viewerFrame()->isVisible());
+    QVERIFY(m_app->browserFrame()->isHidden());
+    QCOMPARE(view()->fileName(), pictures.at(0));
+    QCOMPARE(m_app->mainWindow(), m_app->viewerFrame());
 
     QTest::keyClick(view(), Qt::Key_PageDown);
     QCOMPARE(view()->fileName(), pictures.at(1));
     QTest::keyClick(view(), Qt::Key_Return);
-    QTRY_VERIFY(m_app->browserFrame()->isVisible());
-    QVERIFY(m_app->viewerFrame()->isHidden());
+    verifyBrowserShows(m_dir->path(), pictures.at(1));
+    QCOMPARE(m_app->mainWindow(), m_app->browserFrame());
+}
 
-    CFileListCtrl* list = m_app->browserFrame()->fileList();
-    QCOMPARE(list->focusedIndex(false), rowOf(pictures.at(1)));
-    QStringList selected;
-    QCOMPARE(list->selectedNames(selected), 1);
-    QCOMPARE(selected, QStringList{pictures.at(1)});
-    // The preview bar shows the picture last seen, and the browser stayed on its folder.
-    QVERIFY(m_app->browserFrame()->previewBar()->showingImage());
-    QCOMPARE(m_app->currentImage().path(), m_dir->filePath(pictures.at(1)));
-    QCOMPARE(QDir(list->currentFolder()), QDir(m_dir->path()));
+void TestViewerRoundTrip::standaloneStartReturnsToItsFolder_data()
+{
+    QTest::addColumn<int>("pageDowns");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("enter at once") << 0 << "c.png";
+    QTest::newRow("after page down") << 1 << "d.png";
+}
+
+// Started on one picture of another folder than the browser's last one: the way back opens the
+// picture's folder with the picture last seen selected and previewed.
+void TestViewerRoundTrip::standaloneStartReturnsToItsFolder()
+{
+    QFETCH(int, pageDowns);
+    QFETCH(QString, expected);
+    const QString trip = m_dir->filePath(QStringLiteral("sub"));
+    writePicture(trip + QStringLiteral("/c.png"), Qt::red);
+    writePicture(trip + QStringLiteral("/d.png"), Qt::blue);
+    writePicture(m_dir->filePath(QStringLiteral("elsewhere.png")), Qt::green);
+    QVERIFY(m_app->InitInstance({trip + QStringLiteral("/c.png")}));
+    QTRY_VERIFY(m_app->viewerFrame()->isVisible());
+    QCOMPARE(view()->fileName(), QStringLiteral("c.png"));
+    // The folder scan lists the pictures of the folder in the background.
+    QTRY_VERIFY(view()->statusTexts().value(0).endsWith(QStringLiteral("/2")));
+    for (int i = 0; i < pageDowns; ++i)
+        QTest::keyClick(view(), Qt::Key_PageDown);
+    QCOMPARE(view()->fileName(), expected);
+
+    QTest::keyClick(view(), Qt::Key_Return);
+    verifyBrowserShows(trip, expected);
+}
+
+void TestViewerRoundTrip::previewDoubleClickOpensTheViewer()
+{
+    writePicture(m_dir->filePath(QStringLiteral("a.png")), Qt::red);
+    QVERIFY(m_app->InitInstance({}));
+    QTRY_COMPARE(m_app->browserList()->pictureCount(), 1);
+    clickRow(QStringLiteral("a.png"), false);
+    CPreviewBar* preview = m_app->browserFrame()->previewBar();
+    QTRY_VERIFY(preview->showingImage());
+
+    QTest::mouseDClick(preview->area()->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
+    QTRY_VERIFY(m_app->viewerFrame()->isVisible());
+    QVERIFY(m_app->browserFrame()->isHidden());
+    QCOMPARE(view()->fileName(), QStringLiteral("a.png"));
+}
+
+// Print Setup from the browser: the viewer comes to the front and the page set-up dialog opens.
+void TestViewerRoundTrip::printSetupRequestFromTheBrowser()
+{
+    writePicture(m_dir->filePath(QStringLiteral("a.png")), Qt::red);
+    QVERIFY(m_app->InitInstance({}));
+    QTRY_COMPARE(m_app->browserList()->pictureCount(), 1);
+    m_app->browserFrame()->fileList()->selectRow(rowOf(QStringLiteral("a.png")));
+
+    bool dialogSeen = false;
+    bool viewerInFront = false;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto* dialog = qobject_cast<QPageSetupDialog*>(QApplication::activeModalWidget())) {
+            dialogSeen = true;
+            viewerInFront = m_app->viewerFrame()->isVisible();
+            dialog->reject();
+        }
+    });
+    closer.start(20);
+    m_app->requestSwitch(appmsg::kSwitchPrintSetup);
+    QTRY_VERIFY(dialogSeen);
+    QVERIFY(viewerInFront);
+    QCOMPARE(view()->fileName(), QStringLiteral("a.png"));
+}
+
+void TestViewerRoundTrip::closingTheFrontFrameEndsTheProgram_data()
+{
+    QTest::addColumn<bool>("viewerInFront");
+    QTest::addColumn<bool>("byExitCommand");
+    QTest::newRow("browser, closed") << false << false;
+    QTest::newRow("viewer, closed") << true << false;
+    QTest::newRow("viewer, Exit") << true << true;
+}
+
+void TestViewerRoundTrip::closingTheFrontFrameEndsTheProgram()
+{
+    QFETCH(bool, viewerInFront);
+    QFETCH(bool, byExitCommand);
+    writePicture(m_dir->filePath(QStringLiteral("a.png")), Qt::red);
+    if (viewerInFront)
+        openInViewer(QStringLiteral("a.png"), 1);
+    else
+        QVERIFY(m_app->InitInstance({}));
+    CFrameWindow* front = viewerInFront ? static_cast<CFrameWindow*>(m_app->viewerFrame())
+                                        : static_cast<CFrameWindow*>(m_app->browserFrame());
+    QCOMPARE(m_app->mainWindow(), front);
+
+    QTimer::singleShot(0, front, [&] {
+        if (byExitCommand)
+            m_app->viewerFrame()->commands().execute(cmd::kAppExit);
+        else
+            front->close();
+    });
+    // A program that does not end fails the test instead of hanging it.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    connect(&giveUp, &QTimer::timeout, this, [] { QCoreApplication::exit(1); });
+    giveUp.start(10000);
+    QCOMPARE(QCoreApplication::exec(), 0);
 }
 
 void TestViewerRoundTrip::slideShowRequestIsTakenOnce()
