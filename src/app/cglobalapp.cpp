@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
 
@@ -40,15 +39,6 @@ bool installFatalHandlers()
     CBmpEx::setFatalHandler([] { showGpError(QObject::tr("The image library could not give a picture handle.")); });
     CFileInfo::setFatalHandler([] { showGpError(QStringLiteral("Read Info Error")); });
     return true;
-}
-
-// Files installed beside the program, or under share/ for an installed program.
-QString programFile(const QString& name)
-{
-    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
-    if (QFileInfo::exists(beside))
-        return beside;
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/zelt-pixoria/") + name);
 }
 
 constexpr int kOpenFilterSize = 2048;
@@ -238,7 +228,7 @@ void CGlobalApp::OnAppAbout()
 
 void CGlobalApp::openProgramDocument(const QString& name)
 {
-    const QString path = programFile(name);
+    const QString path = platform::programFile(name);
     if (!platform::openDocument(path))
         QMessageBox::warning(dialogParent(), QStringLiteral("Zelt Pixoria"),
                              tr("Cannot open %1.").arg(QDir::toNativeSeparators(path)));

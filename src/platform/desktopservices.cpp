@@ -2,12 +2,23 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
 
 namespace platform {
+
+QString programFile(const QString& name)
+{
+    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString shared =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/zelt-pixoria/") + name);
+    return QFileInfo::exists(shared) ? shared : beside;
+}
 
 bool openDocument(const QString& path)
 {

@@ -6,6 +6,10 @@
 
 namespace platform {
 
+// A file the program ships (help pages, the texture folder): beside the program, or under
+// share/zelt-pixoria for an installed one. The path beside the program when neither exists.
+QString programFile(const QString& name);
+
 // Opens a local file with the program the desktop associates with it; false when none could be
 // started.
 bool openDocument(const QString& path);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +13,7 @@
 #include <QWidget>
 
 #include "app/settings/settingskeys.h"
+#include "platform/desktopservices.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ QString textureFilePath()
 
 QString textureFolder()
 {
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/texture");
+    const QString folder = platform::programFile(QStringLiteral("texture"));
     return QFileInfo(folder).isDir() ? folder : settingskeys::defaultLastFolder();
 }
 
