@@ -16,6 +16,7 @@
 #include <QToolBar>
 
 #include "app/core/messages.h"
+#include "app/core/toolbarlayout.h"
 #include "app/cstatustotals.h"
 #include "app/settings/cappsettings.h"
 #include "app/settings/csettingsstore.h"
@@ -38,10 +39,6 @@ constexpr int kBarStateVersion = 1;
 const QString kBarStateValue = QStringLiteral("Browser");
 
 // The browser toolbar, left to right: command and the label under its icon; 0 is a separator.
-struct ToolButton {
-    int id;
-    const char* label;
-};
 constexpr ToolButton kBrowserLayout[] = {
     {cmd::kOpen, "Open"},
     {0, nullptr},
@@ -235,18 +232,7 @@ void CMainFrame::buildSizingBars()
 void CMainFrame::buildToolBars()
 {
     m_toolBar->setObjectName(QStringLiteral("BrowserToolBar"));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolBar->setIconSize(QSize(32, 32));
-    for (const ToolButton& button : kBrowserLayout) {
-        if (button.id == 0) {
-            m_toolBar->addSeparator();
-            continue;
-        }
-        QAction* action = m_actions->action(button.id);
-        // The label shows under the icon only; menus keep the command's text.
-        action->setIconText(QString::fromLatin1(button.label));
-        m_toolBar->addAction(action);
-    }
+    fillToolBar(m_toolBar, *m_actions, kBrowserLayout);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
     m_addressBar->setObjectName(QStringLiteral("AddressBar"));

@@ -103,6 +103,13 @@ void CImageView::registerCommands()
         m_commands.on(id, [this, mode] { setFitMode(mode); }, shown, [this, mode] { return m_fitMode == mode; });
     }
     m_commands.on(cmd::kZoomTo, [this] { zoomToSelection(); }, [this] { return m_selectionActive; });
+    m_commands.on(
+        cmd::kSelectNone,
+        [this] {
+            clearSelection();
+            Q_EMIT stateChanged();
+        },
+        [this] { return m_selectionActive; });
 
     m_commands.on(cmd::kNextImage, [this] { afterMove(m_navigator.Next(true), 1); }, shown);
     m_commands.on(cmd::kPreviousImage, [this] { afterMove(m_navigator.Previous(true), -1); }, shown);
@@ -718,6 +725,10 @@ void CImageView::updateCursor(QPoint pos)
 
 void CImageView::mousePressEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::MiddleButton) {
+        m_commands.execute(cmd::kFullScreen);
+        return;
+    }
     if (event->button() != Qt::LeftButton || m_noImages) {
         CImageScrollView::mousePressEvent(event);
         return;
@@ -795,9 +806,14 @@ void CImageView::mouseReleaseEvent(QMouseEvent* event)
     viewport()->update();
 }
 
+// A double click leaves full screen; only outside it does it return to the browser.
 void CImageView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (window()->isFullScreen())
+        m_commands.execute(cmd::kFullScreen);
+    else
         OnBrowser();
 }
 

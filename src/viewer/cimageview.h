@@ -77,8 +77,9 @@ public:
     // from disk.
     void AfterSave(const QString& name, bool listed);
 
-    // Back to the browser with the switch and "SelectPicture" (Enter, Escape, double click,
-    // the Browser command).
+    // Back to the browser with the switch and "SelectPicture" (Enter, Escape, a double click
+    // outside full screen, the Browser command). The middle button toggles full screen, which
+    // the frame handles (command 32823).
     void OnBrowser();
 
 Q_SIGNALS:

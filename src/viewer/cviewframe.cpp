@@ -1,19 +1,69 @@
 #include "viewer/cviewframe.h"
 
+#include <QCursor>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QWindow>
 
+#include "app/core/messages.h"
+#include "app/core/toolbarlayout.h"
+#include "fileops/cfileinfodlg.h"
+#include "platform/desktopservices.h"
+#include "ui/ctexture.h"
 #include "viewer/cimageview.h"
 
 namespace {
 
 constexpr int kPaneCount = 6;
 constexpr int kIconSize = 16;
+
+// The viewer toolbar, left to right: command and the label under its icon; 0 is a separator.
+constexpr ToolButton kViewerLayout[] = {
+    {cmd::kBrowser, "Browse"},
+    {0, nullptr},
+    {cmd::kPreviousImage, "Previous"},
+    {cmd::kNextImage, "Next"},
+    {0, nullptr},
+    {cmd::kSlideShow, "Slide Show"},
+    {0, nullptr},
+    {cmd::kZoomOut, "Zoom Out"},
+    {cmd::kActualSize, "Actual Size"},
+    {cmd::kZoomIn, "Zoom In"},
+    {0, nullptr},
+    {cmd::kFullScreen, "Full Screen"},
+    {0, nullptr},
+    {cmd::kFilePrint, "Print File"},
+    {cmd::kViewerDelete, "Delete File"},
+    {cmd::kOptions, "Options"},
+    {0, nullptr},
+    {cmd::kFlipVertical, "Flip"},
+    {cmd::kMirror, "Mirror"},
+    {cmd::kRotateLeft, "Rotate Left"},
+    {cmd::kRotateRight, "Rotate Right"},
+    {cmd::kFirstImage, "First image"},
+    {cmd::kLastImage, "Last image"},
+    {cmd::kRandomImage, "Random image"},
+    {cmd::kViewerRefresh, "Refresh"},
+    {cmd::kViewerCopyTo, "Copy to"},
+    {cmd::kViewerMoveTo, "Move to"},
+    {cmd::kCutFile, "Cut"},
+    {cmd::kSaveAs, "Save"},
+    {cmd::kProperties, "Properties"},
+    {cmd::kAppExit, "Exit"},
+    {cmd::kHelpContents, "Help"},
+};
+
+// The commands that may move the frame under the pointer ("fit window to image" sizes it anew).
+constexpr int kFrameMovingCommands[] = {cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, cmd::kRotateLeft,
+                                        cmd::kRotateRight};
 
 } // namespace
 
@@ -22,37 +72,123 @@ CViewFrame::CViewFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* par
 {
     m_view = new CImageView(host, &m_commands, this);
     setCentralWidget(m_view);
-    m_actions = new CCommandActions(this, &m_view->commandTarget());
+    m_chainHead.setNext(&m_view->commandTarget());
+    // Before the actions exist: an action is checkable when its handler says so.
+    registerCommands();
+    m_actions = new CCommandActions(this, &m_chainHead);
     buildMenus();
+    buildToolBar();
     buildStatusBar();
     connect(m_view, &CImageView::stateChanged, this, &CViewFrame::refreshTitleAndStatus);
     connect(m_view, &CImageView::contextMenuRequested, this, &CViewFrame::popUpMenu);
+    // A menu prompt hid the panes; they come back with the picture's status of now.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& message) {
+        if (message.isEmpty())
+            refreshPanes();
+    });
     refreshTitleAndStatus();
+}
+
+void CViewFrame::registerCommands()
+{
+    for (int id : kFrameMovingCommands) {
+        m_chainHead.on(
+            id, [this, id] { keepPointerOnToolBar(id); }, [this, id] { return m_view->commandTarget().isEnabled(id); });
+    }
+    // Leaving is always possible, also when the last picture went while in full screen.
+    m_commands.on(
+        cmd::kFullScreen, [this] { setFullScreen(!m_beforeFullScreen); },
+        [this] { return m_beforeFullScreen || showsPicture(); }, [this] { return m_beforeFullScreen.has_value(); });
+    m_commands.on(
+        cmd::kViewerToolbar, [this] { m_toolBar->setVisible(m_toolBar->isHidden()); }, {},
+        [this] { return !m_toolBar->isHidden(); });
+    const auto shown = [this] { return showsPicture(); };
+    m_commands.on(
+        cmd::kInfo, [this] { showFileInfo(); }, shown);
+    m_commands.on(
+        cmd::kProperties, [this] { showFileInfo(); }, shown);
+    m_commands.on(
+        cmd::kSendMail, [this] { sendMail(); }, shown);
+    relay(cmd::kMenuOpen, cmd::kFileOpen);
+    // The crop menu's "Save Crop As" is this relay too: Save As cuts to the selection.
+    relay(cmd::kSaveCropAs, cmd::kSaveAs);
+    relay(cmd::kMenuExport, cmd::kExport);
+    relay(cmd::kMenuExit, cmd::kAppExit);
+}
+
+// The view's menu sends some commands on under the frame's ids; they are available exactly when
+// their targets are.
+void CViewFrame::relay(int id, int target)
+{
+    m_commands.on(
+        id, [this, target] { m_actions->execute(target); }, [this, target] { return m_chainHead.isEnabled(target); });
 }
 
 void CViewFrame::buildMenus()
 {
-    m_actions->fill(menuBar()->addMenu(tr("&File")), {cmd::kFileOpen, 0, cmd::kFilePrint, cmd::kFilePrintPreview,
-                                                      cmd::kFilePrintSetup, 0, cmd::kAppExit});
-    m_actions->fill(menuBar()->addMenu(tr("&Image")),
-                    {cmd::kRotateLeft, cmd::kRotateRight, cmd::kTurnAround, cmd::kMirror, cmd::kFlipVertical});
+    m_actions->fill(menuBar()->addMenu(tr("&File")),
+                    {cmd::kFileOpen, cmd::kSaveAs, cmd::kExport, 0, cmd::kFilePrint, cmd::kFilePrintPreview,
+                     cmd::kFilePrintSetup, 0, cmd::kSendMail, 0, cmd::kProperties, cmd::kInfo, 0, cmd::kAppExit});
+    m_actions->fill(menuBar()->addMenu(tr("&Edit")),
+                    {cmd::kCutFile, cmd::kViewerCopyImage, cmd::kViewerPaste, 0, cmd::kViewerCopyTo, cmd::kViewerMoveTo,
+                     cmd::kViewerDelete, cmd::kViewerRename, cmd::kViewerDescribe, 0, cmd::kSelectNone});
+    // Save As takes Ctrl+S here only: the browser's Save As has no key.
+    m_actions->action(cmd::kSaveAs)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    // The wallpaper submenu stays in the third menu.
     QMenu* view = menuBar()->addMenu(tr("&View"));
-    m_actions->fill(view, {cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, 0, cmd::kFitWindowToImage,
-                           cmd::kFitImageToWindow, cmd::kBestFit, cmd::kZoomLock, 0, cmd::kViewerRefresh, 0});
+    m_actions->fill(view, {cmd::kViewerToolbar, cmd::kFullScreen, 0, cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, 0,
+                           cmd::kFitWindowToImage, cmd::kFitImageToWindow, cmd::kBestFit, cmd::kZoomLock, 0,
+                           cmd::kViewerRefresh, 0});
     m_actions->fill(view->addMenu(tr("Set as &Wallpaper")),
                     {cmd::kWallpaperCenter, cmd::kWallpaperTile, cmd::kWallpaperStretch, 0, cmd::kWallpaperRestore});
     m_actions->fill(view, {0, cmd::kBrowser});
+    m_actions->fill(menuBar()->addMenu(tr("&Image")),
+                    {cmd::kRotateLeft, cmd::kRotateRight, cmd::kTurnAround, cmd::kMirror, cmd::kFlipVertical});
     m_actions->fill(menuBar()->addMenu(tr("&Go")), {cmd::kNextImage, cmd::kPreviousImage, cmd::kFirstImage,
                                                     cmd::kLastImage, cmd::kRandomImage, 0, cmd::kSlideShow});
+    m_actions->fill(menuBar()->addMenu(tr("&Tools")), {cmd::kOptions, cmd::kFileAssociation});
     m_actions->fill(menuBar()->addMenu(tr("&Help")), {cmd::kHelpContents, cmd::kHelpKeyboard, 0, cmd::kAppAbout});
 
     m_cropMenu = new QMenu(this);
     m_actions->fill(m_cropMenu, {cmd::kZoomTo, cmd::kSaveCropAs});
     m_viewMenu = new QMenu(this);
-    m_actions->fill(m_viewMenu,
-                    {cmd::kNextImage, cmd::kPreviousImage, 0, cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, 0,
-                     cmd::kFitWindowToImage, cmd::kFitImageToWindow, cmd::kBestFit, cmd::kZoomLock, 0, cmd::kRotateLeft,
-                     cmd::kRotateRight, 0, cmd::kSlideShow, cmd::kFilePrint, 0, cmd::kBrowser});
+    m_actions->fill(m_viewMenu, {cmd::kMenuOpen,
+                                 cmd::kSaveCropAs,
+                                 cmd::kMenuExport,
+                                 0,
+                                 cmd::kNextImage,
+                                 cmd::kPreviousImage,
+                                 0,
+                                 cmd::kZoomIn,
+                                 cmd::kZoomOut,
+                                 cmd::kActualSize,
+                                 0,
+                                 cmd::kFitWindowToImage,
+                                 cmd::kFitImageToWindow,
+                                 cmd::kBestFit,
+                                 cmd::kZoomLock,
+                                 0,
+                                 cmd::kFullScreen,
+                                 0,
+                                 cmd::kRotateLeft,
+                                 cmd::kRotateRight,
+                                 0,
+                                 cmd::kSlideShow,
+                                 cmd::kFilePrint,
+                                 0,
+                                 cmd::kBrowser,
+                                 cmd::kMenuExit});
+    // A popup menu sends the prompts of its items to itself: the frame's status bar shows them.
+    for (QMenu* menu : {m_cropMenu, m_viewMenu})
+        menu->installEventFilter(this);
+}
+
+void CViewFrame::buildToolBar()
+{
+    m_toolBar = new CTexturedToolBar(tr("Toolbar"), this);
+    m_toolBar->setObjectName(QStringLiteral("ViewerToolBar"));
+    fillToolBar(m_toolBar, *m_actions, kViewerLayout);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
 }
 
 void CViewFrame::buildStatusBar()
@@ -92,6 +228,14 @@ QString CViewFrame::statusText() const
 void CViewFrame::refreshTitleAndStatus()
 {
     setWindowTitle(m_view->title());
+    m_actions->update();
+    // Showing a pane now would put it over the prompt of a highlighted menu item.
+    if (statusBar()->currentMessage().isEmpty())
+        refreshPanes();
+}
+
+void CViewFrame::refreshPanes()
+{
     const QStringList texts = m_view->statusTexts();
     for (int i = 0; i < kPaneCount; ++i) {
         QLabel* pane = m_panes.at(i);
@@ -106,7 +250,6 @@ void CViewFrame::refreshTitleAndStatus()
         const QFileIconProvider provider;
         m_nameIcon->setPixmap(provider.icon(QFileInfo(path)).pixmap(kIconSize, kIconSize));
     }
-    m_actions->update();
     // The file is read before the event loop runs again: show "Loading" now.
     if (m_view->loading())
         statusBar()->repaint();
@@ -116,5 +259,142 @@ void CViewFrame::popUpMenu(const QPoint& globalPos, bool onSelection)
 {
     QMenu* menu = onSelection ? m_cropMenu : m_viewMenu;
     m_actions->update();
+    // One command, two menus: over a selection it saves the cut.
+    m_actions->action(cmd::kSaveCropAs)->setText(onSelection ? tr("&Save Crop As...") : tr("&Save As..."));
     menu->popup(globalPos);
+}
+
+bool CViewFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip && (watched == m_cropMenu || watched == m_viewMenu)) {
+        statusBar()->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return CFrameWindow::eventFilter(watched, event);
+}
+
+bool CViewFrame::event(QEvent* event)
+{
+    if (appmsg::as(event, appmsg::kSetBackgroundTexture)) {
+        m_toolBar->reloadTexture();
+        return true;
+    }
+    return CFrameWindow::event(event);
+}
+
+// ---- Full screen ---------------------------------------------------------------------------------
+
+void CViewFrame::setFullScreen(bool on)
+{
+    if (on == m_beforeFullScreen.has_value() || (on && !isVisible()))
+        return;
+    if (on) {
+        m_beforeFullScreen = Placement{isMaximized() ? normalGeometry() : geometry(), isMaximized(),
+                                       !menuBar()->isHidden(), !m_toolBar->isHidden(), !statusBar()->isHidden()};
+        menuBar()->hide();
+        m_toolBar->hide();
+        statusBar()->hide();
+        // Where no window manager places full-screen windows, the screen is the same thing. Not
+        // for a maximised frame: it would take the screen as its normal geometry.
+        const QScreen* screen = this->screen();
+        if (screen && !isMaximized())
+            setGeometry(screen->geometry());
+        setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowFullScreen);
+        m_refitTarget = screen ? screen->geometry() : QRect();
+    } else {
+        const Placement before = *m_beforeFullScreen;
+        m_beforeFullScreen.reset();
+        menuBar()->setVisible(before.menuBar);
+        m_toolBar->setVisible(before.toolBar);
+        statusBar()->setVisible(before.statusBar);
+        if (before.maximized) {
+            // Straight back: a normal geometry on the way would reach the window system after
+            // the maximised one. The frame kept its normal geometry for later.
+            setWindowState((windowState() & ~Qt::WindowFullScreen) | Qt::WindowMaximized);
+            m_refitTarget = QRect();
+        } else {
+            // The state first: a window still in full screen would not take the geometry.
+            setWindowState(windowState() & ~Qt::WindowFullScreen);
+            setGeometry(before.normalGeometry);
+            m_refitTarget = before.normalGeometry;
+        }
+    }
+    m_actions->update();
+    // The fit needs the new client size and the frame's borders, which the window system
+    // reports after the change (even where the size itself is taken at once): the fit is made
+    // at each report until the frame has the geometry asked for (or at the first one when the
+    // window system chooses it).
+    m_refitPending = false;
+    if (QWindow* window = windowHandle(); window && isVisible()) {
+        m_refitPending = true;
+        for (auto changed : {&QWindow::xChanged, &QWindow::yChanged, &QWindow::widthChanged, &QWindow::heightChanged})
+            connect(window, changed, this, &CViewFrame::windowGeometryReported, Qt::UniqueConnection);
+    }
+}
+
+void CViewFrame::windowGeometryReported()
+{
+    if (!m_refitPending)
+        return;
+    m_refitPending = !m_refitTarget.isNull() && geometry() != m_refitTarget;
+    refitPicture();
+}
+
+// The view's "show the picture again": the fit mode meets the new client size.
+void CViewFrame::refitPicture()
+{
+    showPictureAgain();
+    // Scroll bars of the former size were still there: they go when the event loop runs next,
+    // and the fit is made once more for the whole client.
+    if (isVisible() && m_view->viewport()->size() != m_view->size())
+        QMetaObject::invokeMethod(this, &CViewFrame::showPictureAgain, Qt::QueuedConnection);
+}
+
+// A hidden frame is left alone: showing a picture would show it.
+void CViewFrame::showPictureAgain()
+{
+    if (isVisible())
+        m_view->commandTarget().execute(cmd::kViewerRefresh);
+}
+
+// Back to the browser in full screen: the frame is put back as it was, hidden, so that it shows
+// in its usual state next time.
+void CViewFrame::hideEvent(QHideEvent* event)
+{
+    CFrameWindow::hideEvent(event);
+    if (!event->spontaneous())
+        setFullScreen(false);
+}
+
+// ---- Commands on the shown file --------------------------------------------------------------------
+
+bool CViewFrame::showsPicture() const
+{
+    return !m_view->noImages() && !m_view->fileName().isEmpty();
+}
+
+void CViewFrame::keepPointerOnToolBar(int id)
+{
+    const QPoint global = QCursor::pos();
+    const QPoint local = m_toolBar->mapFromGlobal(global);
+    const bool overToolBar = m_toolBar->isVisible() && m_toolBar->rect().contains(local);
+    m_view->commandTarget().execute(id);
+    if (!overToolBar)
+        return;
+    const QPoint after = m_toolBar->mapToGlobal(local);
+    if (after != global)
+        QCursor::setPos(after);
+}
+
+void CViewFrame::showFileInfo()
+{
+    CFileInfoDlg dialog(m_view->fileName(), m_view->folder(), this);
+    if (dialog.load())
+        dialog.exec();
+}
+
+// The file on disk, as the browser mails its selection; turns made in the viewer are not in it.
+void CViewFrame::sendMail()
+{
+    platform::sendFilesByMail({m_view->folder() + m_view->fileName()});
 }

@@ -1,17 +1,24 @@
 #pragma once
 // CViewFrame: the viewer's top-level window. Created hidden at start-up and kept for the whole
 // run; the image view shows it when it has a picture (maximised the first time) or enters the
-// "No images" state. It carries the viewer's menus, the view's two context menus (the crop menu
-// over a selection, the view's menu elsewhere), the title and the six-pane status bar.
-// UI thread only.
+// "No images" state. It carries the viewer's menus and toolbar (named "ViewerToolBar", with the
+// user's background texture), the view's two context menus (the crop menu over a selection, the
+// view's menu elsewhere), the title and the six-pane status bar, which gives way to the prompt of
+// the highlighted menu item or toolbar button. It handles full screen, the file commands on the
+// shown picture whose parts exist, and relays the view menu's Open, Save As, Export and Exit;
+// commands of later parts have no handler and stay disabled. UI thread only.
+
+#include <optional>
 
 #include <QList>
+#include <QRect>
 #include <QStringList>
 
 #include "app/core/cframewindow.h"
 #include "app/core/commands.h"
 
 class CImageView;
+class CTexturedToolBar;
 class QLabel;
 class QMenu;
 class ViewerHost;
@@ -30,19 +37,58 @@ public:
     QMenu* cropMenu() const { return m_cropMenu; }
     QMenu* viewMenu() const { return m_viewMenu; }
 
+    // Full screen (32823): entering remembers the placement and the bars and hides the bars;
+    // leaving puts back the bars, then the normal or maximised state and the exact geometry.
+    // Both re-apply the view's fit mode once the window system reports the new geometry.
+    // Entering needs a visible frame; hiding the frame (the return to the browser) leaves it.
+    void setFullScreen(bool on);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    // What full screen takes away and gives back.
+    struct Placement {
+        QRect normalGeometry;
+        bool maximized = false;
+        bool menuBar = true;
+        bool toolBar = true;
+        bool statusBar = true;
+    };
+
+    void registerCommands();
     void buildMenus();
+    void buildToolBar();
     void buildStatusBar();
     void refreshTitleAndStatus();
+    void refreshPanes();
     void popUpMenu(const QPoint& globalPos, bool onSelection);
+    void relay(int id, int target);
+    void keepPointerOnToolBar(int id);
+    void windowGeometryReported();
+    void refitPicture();
+    void showPictureAgain();
+    bool showsPicture() const;
+    void showFileInfo();
+    void sendMail();
 
     CCommandTarget m_commands;
+    // Ahead of the view in the chain: the zoom and turn commands run through it so that the
+    // pointer stays on its toolbar button while the frame moves.
+    CCommandTarget m_chainHead;
     CImageView* m_view;
     CCommandActions* m_actions;
+    CTexturedToolBar* m_toolBar = nullptr;
     QMenu* m_cropMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     // Position, name (with the file's icon), file size, size and format, zoom, and the rest.
     QList<QLabel*> m_panes;
     QLabel* m_nameIcon = nullptr;
     QString m_iconPath; // the file whose icon the name pane shows
+    std::optional<Placement> m_beforeFullScreen;
+    // Set by a change in or out of full screen until the window system reports the new geometry.
+    bool m_refitPending = false;
+    QRect m_refitTarget; // the frame's geometry asked for; null when the window system chooses
 };

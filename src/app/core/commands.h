@@ -134,6 +134,23 @@ enum Id : int {
     kSaveCropAs = 32920,
     kViewerRefresh = 32854,
     kFilePrintPreview = 57609,
+    // The viewer frame: its bars and full screen, the file commands on the shown picture, and
+    // what the view's menu relays to the frame (Open, Export and Exit; Save As is kSaveCropAs).
+    kFullScreen = 32823,
+    kViewerToolbar = 59392,
+    kExport = 32937,
+    kViewerCopyTo = 32895,
+    kViewerMoveTo = 32896,
+    kCutFile = 32897,
+    kViewerCopyImage = 32898,
+    kViewerDelete = 32899,
+    kViewerRename = 32900,
+    kViewerDescribe = 32901,
+    kViewerPaste = 32902,
+    kSelectNone = 32903,
+    kMenuOpen = 32919,
+    kMenuExit = 32921,
+    kMenuExport = 32938,
 };
 
 struct CommandInfo {
