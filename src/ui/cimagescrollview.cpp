@@ -110,9 +110,29 @@ void CImageScrollView::stopPanning()
     viewport()->update();
 }
 
+// The viewport the content will have once the scroll bars it needs are there, and only those:
+// measured against the viewport of the moment, content that fits the whole area would keep the
+// bars a larger content had put there.
+QSize CImageScrollView::viewportForContent() const
+{
+    const QSize whole = maximumViewportSize();
+    const bool horizontalAllowed = horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    const bool verticalAllowed = verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    const int barHeight = horizontalAllowed ? horizontalScrollBar()->sizeHint().height() : 0;
+    const int barWidth = verticalAllowed ? verticalScrollBar()->sizeHint().width() : 0;
+    bool horizontal = horizontalAllowed && m_contentSize.width() > whole.width();
+    bool vertical = verticalAllowed && m_contentSize.height() > whole.height();
+    // One bar takes room from the other direction.
+    if (horizontal && !vertical)
+        vertical = verticalAllowed && m_contentSize.height() > whole.height() - barHeight;
+    if (vertical && !horizontal)
+        horizontal = horizontalAllowed && m_contentSize.width() > whole.width() - barWidth;
+    return {whole.width() - (vertical ? barWidth : 0), whole.height() - (horizontal ? barHeight : 0)};
+}
+
 void CImageScrollView::updateScrollBars()
 {
-    const QSize viewportSize = viewport()->size();
+    const QSize viewportSize = viewportForContent();
     const QSize line = lineStep(m_contentSize);
     const QSize page = pageStep(m_contentSize);
     QScrollBar* horizontal = horizontalScrollBar();

@@ -53,6 +53,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    QSize viewportForContent() const;
     void updateScrollBars();
 
     QSize m_contentSize{0, 0};

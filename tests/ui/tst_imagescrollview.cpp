@@ -35,6 +35,8 @@ private Q_SLOTS:
     void fitInside_data();
     void fitInside();
     void rangesFollowContentAndViewport();
+    void scrollBarsOnlyWhereNeeded_data();
+    void scrollBarsOnlyWhereNeeded();
     void panning_data();
     void panning();
 };
@@ -82,6 +84,43 @@ void TestImageScrollView::rangesFollowContentAndViewport()
     view.setContentSize({100, 100});
     QCOMPARE(view.scrollPosition(), QPoint(0, 0));
     QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+}
+
+void TestImageScrollView::scrollBarsOnlyWhereNeeded_data()
+{
+    // The view is 300 x 200. Each row starts from a content of 1000 x 1000, which shows both bars.
+    QTest::addColumn<QSize>("content");
+    QTest::addColumn<bool>("horizontal");
+    QTest::addColumn<bool>("vertical");
+    QTest::newRow("fills the whole view") << QSize(300, 200) << false << false;
+    QTest::newRow("smaller") << QSize(120, 80) << false << false;
+    QTest::newRow("wider only") << QSize(400, 150) << true << false;
+    QTest::newRow("wider, and too tall beside the bar") << QSize(400, 199) << true << true;
+    QTest::newRow("taller only") << QSize(250, 500) << false << true;
+    QTest::newRow("taller, and too wide beside the bar") << QSize(299, 500) << true << true;
+    QTest::newRow("both larger") << QSize(301, 201) << true << true;
+}
+
+// Content that fits the view without scroll bars loses the bars a larger one had put there.
+void TestImageScrollView::scrollBarsOnlyWhereNeeded()
+{
+    QFETCH(QSize, content);
+    QFETCH(bool, horizontal);
+    QFETCH(bool, vertical);
+    PannableView view;
+    view.setFrameStyle(QFrame::NoFrame);
+    view.resize(300, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.setContentSize({1000, 1000});
+    QTRY_VERIFY(view.horizontalScrollBar()->isVisible() && view.verticalScrollBar()->isVisible());
+
+    view.setContentSize(content);
+    QTRY_COMPARE(view.horizontalScrollBar()->isVisible(), horizontal);
+    QTRY_COMPARE(view.verticalScrollBar()->isVisible(), vertical);
+    const QSize viewport = view.viewport()->size();
+    QCOMPARE(view.horizontalScrollBar()->maximum(), std::max(0, content.width() - viewport.width()));
+    QCOMPARE(view.verticalScrollBar()->maximum(), std::max(0, content.height() - viewport.height()));
 }
 
 void TestImageScrollView::panning_data()
