@@ -125,7 +125,6 @@ void CGlobalApp::shellCommand(const CMyCmdLineInfo& info)
     }
     m_openedFromFile = true;
     m_browser->hide();
-    m_browser->initialUpdate();
     m_pendingImagePath = m_currentImage.Load(info.path) ? info.path : QString();
     m_mainWindow = m_viewer;
     appmsg::post(m_viewer->imageView(), appmsg::kLoadViewerBeforeBrowser);
@@ -176,14 +175,13 @@ void CGlobalApp::switchFrames(int request)
         m_mainWindow = m_viewer;
     } else if (m_viewer->isVisible()) {
         m_viewer->hide();
+        // Shown first: its first update (after a start on a picture) lays out the list at its
+        // real width and, with a picture to hand back, leaves out the last folder.
+        m_browser->show();
         if (!m_pendingImagePath.isEmpty()) {
             appmsg::send(m_browser->activeView(), appmsg::kSelectFolder, m_pendingImagePath, 2);
             m_pendingImagePath.clear();
-        } else if (!m_browser->fileList()->folderOpened()) {
-            // Started on no picture at all: an empty browser would leave the user nowhere.
-            m_browser->browserView()->openLastFolder();
         }
-        m_browser->show();
         m_mainWindow = m_browser;
     }
 }

@@ -282,14 +282,10 @@ void CMainFrame::restorePlacement()
 void CMainFrame::showEvent(QShowEvent* event)
 {
     CFrameWindow::showEvent(event);
-    initialUpdate();
-}
-
-void CMainFrame::initialUpdate()
-{
     if (m_view->firstUpdateDone())
         return;
-    m_view->firstUpdate(m_host.openedFromFile());
+    // The viewer handing a picture back names the folder to show: the last one is not read.
+    m_view->firstUpdate(m_host.openedFromFile() || !m_host.pendingImagePath().isEmpty());
     updateStatusTotals();
     m_actions->update();
 }
@@ -402,9 +398,6 @@ void CMainFrame::saveBrowserState() const
         return;
     const CFileListCtrl* list = fileList();
     storedstate::writeColumns(list->columnStates());
-    // A run spent in the viewer never opened a folder: the last one stays for the next start.
-    const QString folder =
-        list->folderOpened() ? list->currentFolder() : storedstate::readBrowserStartState().lastFolder;
     storedstate::writeBrowserStartState(
-        {list->viewMode(), list->rows().sortKey(), list->rows().ascending() ? 1 : 0, folder});
+        {list->viewMode(), list->rows().sortKey(), list->rows().ascending() ? 1 : 0, list->currentFolder()});
 }

@@ -37,9 +37,6 @@ public:
     CPreviewBar* previewBar() const { return m_previewBar; }
     CDirTreeBar* treeBar() const { return m_treeBar; }
     CCommandActions& commands() { return *m_actions; }
-    // The view's first update, once: when the frame is first shown, or at start-up while the
-    // viewer is in front.
-    void initialUpdate();
 
 protected:
     bool event(QEvent* event) override;

@@ -187,11 +187,6 @@ void CBrowserView::firstUpdate(bool startedOnFile)
         m_list->SetFolder(state.lastFolder, true);
 }
 
-void CBrowserView::openLastFolder()
-{
-    m_list->SetFolder(storedstate::readBrowserStartState().lastFolder, true);
-}
-
 bool CBrowserView::openFocusedRow()
 {
     return openRow(m_list->focusedIndex(false), false);

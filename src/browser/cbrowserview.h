@@ -34,13 +34,11 @@ public:
     CCommandTarget& commands() { return m_commands; }
     CCommandTarget& chainHead();
 
-    // Once, when the browser frame is first shown or hidden at start-up: columns, options, the
-    // stored view mode, sort key and direction, and unless the program was started on a file
-    // (whose folder the browser opens when the viewer hands over), the last folder.
+    // Once, when the browser frame is first shown: columns, options, the stored view mode, sort
+    // key and direction, and unless the program was started on a file (whose folder the browser
+    // opens when the viewer hands over), the last folder.
     void firstUpdate(bool startedOnFile);
     bool firstUpdateDone() const { return m_firstUpdateDone; }
-    // Opens the folder the browser showed when the program last closed.
-    void openLastFolder();
 
     // Enter, a double click and Slide Show: ".." to the parent (the root at the top), a folder,
     // a picture into the viewer, another file to its program. False when nothing was opened.

@@ -54,8 +54,6 @@ public:
     // 3) and selects row 0 once the folder was read.
     void SetFolder(const QString& path, bool notify);
     QString currentFolder() const { return m_model.folder(); }
-    // False until the list was first asked to show a folder.
-    bool folderOpened() const { return m_generation != 0; }
     // Drops the rows and reads the folder again.
     void reReadFolder();
     // Re-synchronises the rows with the disk (the "Refresh folder" message).

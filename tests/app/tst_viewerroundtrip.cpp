@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTableView>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QImage>
@@ -215,6 +217,8 @@ void TestViewerRoundTrip::verifyBrowserShows(const QString& folder, const QStrin
     QCOMPARE(selected, QStringList{name});
     QVERIFY(m_app->browserFrame()->previewBar()->showingImage());
     QCOMPARE(m_app->currentImage().path(), QDir(folder).filePath(name));
+    // The columns were laid out for the list as shown, not for a list never on screen.
+    QVERIFY(list->reportView()->horizontalHeader()->sectionSize(0) >= list->reportView()->width() / 4);
 }
 
 // A double click in the list, Page Down in the viewer, Enter back: the browser stays on its
