@@ -86,6 +86,8 @@ CViewFrame::CViewFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* par
         if (message.isEmpty())
             refreshPanes();
     });
+    m_refitWindow.setSingleShot(true);
+    m_refitWindow.setInterval(1000);
     refreshTitleAndStatus();
 }
 
@@ -324,9 +326,9 @@ void CViewFrame::setFullScreen(bool on)
     // reports after the change (even where the size itself is taken at once): the fit is made
     // at each report until the frame has the geometry asked for (or at the first one when the
     // window system chooses it).
-    m_refitPending = false;
+    m_refitWindow.stop();
     if (QWindow* window = windowHandle(); window && isVisible()) {
-        m_refitPending = true;
+        m_refitWindow.start();
         for (auto changed : {&QWindow::xChanged, &QWindow::yChanged, &QWindow::widthChanged, &QWindow::heightChanged})
             connect(window, changed, this, &CViewFrame::windowGeometryReported, Qt::UniqueConnection);
     }
@@ -334,9 +336,10 @@ void CViewFrame::setFullScreen(bool on)
 
 void CViewFrame::windowGeometryReported()
 {
-    if (!m_refitPending)
+    if (!m_refitWindow.isActive())
         return;
-    m_refitPending = !m_refitTarget.isNull() && geometry() != m_refitTarget;
+    if (m_refitTarget.isNull() || geometry() == m_refitTarget)
+        m_refitWindow.stop();
     refitPicture();
 }
 

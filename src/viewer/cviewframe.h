@@ -12,6 +12,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QTimer>
 #include <QStringList>
 
 #include "app/core/cframewindow.h"
@@ -88,7 +89,10 @@ private:
     QLabel* m_nameIcon = nullptr;
     QString m_iconPath; // the file whose icon the name pane shows
     std::optional<Placement> m_beforeFullScreen;
-    // Set by a change in or out of full screen until the window system reports the new geometry.
-    bool m_refitPending = false;
+    // Runs from a change in or out of full screen until the window system reported the geometry
+    // asked for, or for a second at most: a frame that "fit window to image" placed elsewhere
+    // (after a move in full screen) never reaches the target, and the user moving it later must
+    // not refit the picture.
+    QTimer m_refitWindow;
     QRect m_refitTarget; // the frame's geometry asked for; null when the window system chooses
 };

@@ -87,6 +87,7 @@ private Q_SLOTS:
     void fullScreenRoundTrip();
     void middleButtonAndDoubleClick();
     void fullScreenSurvivesMovesAndEndsWithTheHandBack();
+    void frameMovedAfterLeavingStaysWhereItIs();
     void viewMenuShowsFullScreenAndTheRelays();
     void relays_data();
     void relays();
@@ -451,6 +452,28 @@ void TestViewFrame::fullScreenSurvivesMovesAndEndsWithTheHandBack()
     QVERIFY(!m_frame->isFullScreen());
     QVERIFY(toolBar()->isVisible());
     QVERIFY(m_frame->menuBar()->isVisible());
+}
+
+// Another picture in full screen: "fit window to image" places the frame anew on the way out,
+// away from where it was. Moved by the user afterwards, it stays where it was put.
+void TestViewFrame::frameMovedAfterLeavingStaysWhereItIs()
+{
+    writePicture(*m_dir, QStringLiteral("a.png"), QSize(300, 200));
+    writePicture(*m_dir, QStringLiteral("b.png"), QSize(200, 300));
+    open(m_dir->filePath(QStringLiteral("a.png")), QRect(80, 60, 500, 400));
+    QVERIFY(run(cmd::kFitWindowToImage));
+    QTRY_COMPARE(view()->pictureList().rowCount(), 2);
+    QVERIFY(run(cmd::kFullScreen));
+    QVERIFY(run(cmd::kNextImage));
+    QVERIFY(run(cmd::kFullScreen));
+    QTRY_VERIFY(!m_frame->isFullScreen());
+    // Once the window system has settled the frame.
+    QTest::qWait(1500);
+    const QPoint moved = m_frame->pos() + QPoint(37, 23);
+    m_frame->move(moved);
+    QTRY_COMPARE(m_frame->pos(), moved);
+    QTest::qWait(100);
+    QCOMPARE(m_frame->pos(), moved);
 }
 
 void TestViewFrame::viewMenuShowsFullScreenAndTheRelays()
