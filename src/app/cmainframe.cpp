@@ -166,7 +166,7 @@ void CMainFrame::buildMenus()
 {
     m_actions->fill(menuBar()->addMenu(tr("&File")),
                     {cmd::kFileOpen, cmd::kOpen, cmd::kNewWindow, cmd::kNewFolder, 0, cmd::kSaveAs, 0,
-                     cmd::kFilePrintSetup, cmd::kFilePrint, 0, cmd::kSendMail, 0, cmd::kProperties, cmd::kInfo,
+                     cmd::kListPrintSetup, cmd::kFilePrint, 0, cmd::kSendMail, 0, cmd::kProperties, cmd::kInfo,
                      cmd::kDescribe, 0, cmd::kAppExit});
     m_actions->fill(menuBar()->addMenu(tr("&Edit")),
                     {cmd::kCut, cmd::kCopy, cmd::kPaste, cmd::kCopyImage, 0, cmd::kDelete, cmd::kRename,

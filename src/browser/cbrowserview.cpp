@@ -165,6 +165,23 @@ void CBrowserView::registerCommands()
         cmd::kInfo, [this] { showInfoOfFocused(); }, hasFocusedFile);
     m_commands.on(
         cmd::kCopyImage, [this] { copyImage(); }, hasFocusedFile);
+    // The viewer shows the selected picture, then prints it or opens the printer set-up.
+    const auto selectedIsPicture = [this] {
+        const FileItem* item = m_list->rows().entryAt(m_list->focusedIndex(false));
+        return m_host && item && item->imageFlag != 0;
+    };
+    m_commands.on(
+        cmd::kFilePrint, [this] { switchWithSelectedPicture(appmsg::kSwitchPrint); }, selectedIsPicture);
+    m_commands.on(
+        cmd::kListPrintSetup, [this] { switchWithSelectedPicture(appmsg::kSwitchPrintSetup); }, selectedIsPicture);
+}
+
+// The viewer shows the current image: the picture goes there first, whether or not the preview
+// has already read it.
+void CBrowserView::switchWithSelectedPicture(int request)
+{
+    if (m_host->currentImage().Load(m_list->rows().pathOf(m_list->focusedIndex(false))))
+        m_host->requestSwitch(request);
 }
 
 void CBrowserView::firstUpdate(bool startedOnFile)

@@ -71,6 +71,7 @@ private:
     void handleDoubleClick(const QPoint& viewportPos, QWidget* viewport);
     bool openRow(int row, bool slideShow);
     bool openFile(int row, bool slideShow);
+    void switchWithSelectedPicture(int request);
     void describeFocused();
     void showInfoOfFocused();
     void copyImage();

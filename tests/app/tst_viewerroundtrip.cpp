@@ -4,7 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QPageSetupDialog>
+#include <QDialog>
 #include <QTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -61,7 +61,8 @@ private Q_SLOTS:
     void standaloneStartReturnsToItsFolder_data();
     void standaloneStartReturnsToItsFolder();
     void previewDoubleClickOpensTheViewer();
-    void printSetupRequestFromTheBrowser();
+    void printingFromTheBrowser_data();
+    void printingFromTheBrowser();
     void closingTheFrontFrameEndsTheProgram_data();
     void closingTheFrontFrameEndsTheProgram();
     void slideShowRequestIsTakenOnce();
@@ -291,27 +292,46 @@ void TestViewerRoundTrip::previewDoubleClickOpensTheViewer()
     QCOMPARE(view()->fileName(), QStringLiteral("a.png"));
 }
 
-// Print Setup from the browser: the viewer comes to the front and the page set-up dialog opens.
-void TestViewerRoundTrip::printSetupRequestFromTheBrowser()
+void TestViewerRoundTrip::printingFromTheBrowser_data()
 {
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QByteArray>("dialog");
+    QTest::newRow("Print") << int(cmd::kFilePrint) << QByteArray("QPrintDialog");
+    QTest::newRow("Print Setup") << int(cmd::kListPrintSetup) << QByteArray("QPageSetupDialog");
+}
+
+// Print and Print Setup in the browser: the viewer comes to the front with the focused picture,
+// then the print or page set-up dialog opens over it. A row that is no picture cannot be printed.
+void TestViewerRoundTrip::printingFromTheBrowser()
+{
+    QFETCH(int, command);
+    QFETCH(QByteArray, dialog);
     writePicture(m_dir->filePath(QStringLiteral("a.png")), Qt::red);
+    writeText(m_dir->filePath(QStringLiteral("notes.txt")));
     QVERIFY(m_app->InitInstance({}));
     QTRY_COMPARE(m_app->browserList()->pictureCount(), 1);
+    CCommandActions& browser = m_app->browserFrame()->commands();
+    m_app->browserFrame()->fileList()->selectRow(rowOf(QStringLiteral("notes.txt")));
+    browser.update();
+    QVERIFY(!browser.action(command)->isEnabled());
     m_app->browserFrame()->fileList()->selectRow(rowOf(QStringLiteral("a.png")));
+    browser.update();
+    QVERIFY(browser.action(command)->isEnabled());
 
-    bool dialogSeen = false;
+    QByteArray dialogSeen;
     bool viewerInFront = false;
     QTimer closer;
     connect(&closer, &QTimer::timeout, this, [&] {
-        if (auto* dialog = qobject_cast<QPageSetupDialog*>(QApplication::activeModalWidget())) {
-            dialogSeen = true;
+        if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialogSeen = modal->metaObject()->className();
             viewerInFront = m_app->viewerFrame()->isVisible();
-            dialog->reject();
+            modal->reject();
         }
     });
     closer.start(20);
-    m_app->requestSwitch(appmsg::kSwitchPrintSetup);
-    QTRY_VERIFY(dialogSeen);
+    QVERIFY(browser.execute(command));
+    QTRY_VERIFY(!dialogSeen.isEmpty());
+    QCOMPARE(dialogSeen, dialog);
     QVERIFY(viewerInFront);
     QCOMPARE(view()->fileName(), QStringLiteral("a.png"));
 }

@@ -24,6 +24,8 @@ const QList<CommandInfo>& table()
         {kFilePrintSetup, "P&rint Setup...", K::UnknownKey, "", "document-page-setup", "Print Setup",
          "Change the printer and printing options"},
         {kFilePrint, "&Print...", K::Print, "", "document-print", "Print", "Print the picture"},
+        {kListPrintSetup, "P&rint Setup...", K::UnknownKey, "", "document-page-setup", "Print Setup",
+         "Show the picture and change the printer and printing options"},
         {kAppAbout, "&About", K::UnknownKey, "", "help-about", "About",
          "Show the program's name and version"},
         {kAppExit, "E&xit", K::UnknownKey, "Alt+F4", "application-exit", "Exit",

@@ -61,6 +61,7 @@ enum Id : int {
     kListEraseForGood = 32941,
     kListEncryptDecrypt = 32942,
     kRename = 32813,
+    kListPrintSetup = 32923,
     kPaste = 32834,
     kSelectAll = 32835,
     kSlideShow = 32828,
