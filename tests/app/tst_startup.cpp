@@ -15,6 +15,8 @@
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
 
+#include "parkpointer.h"
+
 namespace {
 
 // Records the messages of one name that reach a window.
@@ -62,6 +64,7 @@ private:
 void TestStartup::init()
 {
     QVERIFY(m_dir.isValid());
+    parkPointerOffScreen();
 }
 
 QString TestStartup::writePicture(const QString& name, QSize size)

@@ -24,6 +24,7 @@
 #include "app/settings/settingskeys.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
+#include "parkpointer.h"
 #include "recordinghost.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
@@ -171,6 +172,7 @@ void TestImageView::init()
     m_host = new RecordingHost;
     m_host->browser = &m_browser;
     m_frame = new CViewFrame(*m_host, nullptr);
+    parkPointerOffScreen();
 }
 
 void TestImageView::cleanup()

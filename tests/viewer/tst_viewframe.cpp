@@ -30,6 +30,7 @@
 #include "app/settings/csettingsstore.h"
 #include "app/settings/settingskeys.h"
 #include "fileops/cfileinfodlg.h"
+#include "parkpointer.h"
 #include "recordinghost.h"
 #include "ui/ctexture.h"
 #include "viewer/cimageview.h"
@@ -127,6 +128,7 @@ void TestViewFrame::init()
     for (int id : {int(cmd::kFileOpen), int(cmd::kAppExit), int(cmd::kHelpContents)})
         m_app->on(id, [this, id] { m_reached << id; });
     m_frame = new CViewFrame(*m_host, m_app);
+    parkPointerOffScreen();
 }
 
 void TestViewFrame::cleanup()
