@@ -72,7 +72,11 @@ CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* p
         viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
     });
     connect(&m_scan, &FolderScanWorker::scanned, this,
-            [this](quint64, const QStringList& names) { m_ownList.setNames(names); });
+            [this](quint64, const QStringList& names) {
+                m_ownList.setNames(names);
+                // The position "n/m" is known only now.
+                Q_EMIT stateChanged();
+            });
     connect(&m_slideShow, &SlideShow::shown, this,
             [this] { afterMove(true, SlideShowSettings::readOrder() == SlideShowSettings::kReverse ? -1 : 1); });
     connect(&m_slideShow, &SlideShow::runningChanged, this, &CImageView::stateChanged);
