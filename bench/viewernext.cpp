@@ -26,12 +26,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/core/commands.h"
-#include "app/core/messages.h"
+#include "core/commands.h"
+#include "core/messages.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
-#include "viewer/cimageview.h"
 #include "recordinghost.h"
+#include "viewer/cimageview.h"
 #include "viewertiming.h"
 
 namespace {

@@ -17,7 +17,7 @@ public:
     void setPendingImagePath(const QString& path) override { pending = path; }
     bool openedFromFile() const override { return opened; }
     void setOpenedFromFile(bool value) override { opened = value; }
-    void requestSwitch(int request) override { switches << request; }
+    void requestSwitch(appmsg::SwitchRequest request) override { switches << int(request); }
     QObject* browserWindow() override { return browser; }
 
     CBmpEx image;

@@ -13,13 +13,13 @@
 #include "app/caboutdlg.h"
 #include "app/cmainframe.h"
 #include "app/cmycmdlineinfo.h"
-#include "app/core/messages.h"
-#include "app/settings/csettingsstore.h"
 #include "app/wallpapercommand.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
+#include "core/messages.h"
 #include "fileops/cfileinfo.h"
 #include "platform/desktopservices.h"
+#include "settings/csettingsstore.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
 
@@ -135,7 +135,7 @@ QWidget* CGlobalApp::mainWindow() const
     return m_mainWindow;
 }
 
-void CGlobalApp::requestSwitch(int request)
+void CGlobalApp::requestSwitch(appmsg::SwitchRequest request)
 {
     appmsg::post(this, appmsg::kSwitchFrames, {}, request);
 }
@@ -153,13 +153,13 @@ QObject* CGlobalApp::browserWindow()
 bool CGlobalApp::event(QEvent* event)
 {
     if (const appmsg::Message* message = appmsg::as(event, appmsg::kSwitchFrames)) {
-        switchFrames(message->kind);
+        switchFrames(appmsg::SwitchRequest(message->kind));
         return true;
     }
     return QObject::event(event);
 }
 
-void CGlobalApp::switchFrames(int request)
+void CGlobalApp::switchFrames(appmsg::SwitchRequest request)
 {
     if (m_browser->isVisible()) {
         m_browser->hide();

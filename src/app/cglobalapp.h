@@ -10,9 +10,9 @@
 #include <QPointer>
 #include <QString>
 
-#include "app/core/commands.h"
-#include "app/settings/cappsettings.h"
+#include "core/commands.h"
 #include "imagelib/cbmpex.h"
+#include "settings/cappsettings.h"
 #include "viewer/viewerhost.h"
 
 class BrowserPictureList;
@@ -48,7 +48,7 @@ public:
     void setPendingImagePath(const QString& path) override { m_pendingImagePath = path; }
     bool openedFromFile() const override { return m_openedFromFile; }
     void setOpenedFromFile(bool opened) override { m_openedFromFile = opened; }
-    void requestSwitch(int request) override;
+    void requestSwitch(appmsg::SwitchRequest request) override;
     PictureList* browserList() override;
     QObject* browserWindow() override;
 
@@ -59,7 +59,7 @@ private:
     void registerCommands();
     void createFrames();
     void shellCommand(const class CMyCmdLineInfo& info);
-    void switchFrames(int request);
+    void switchFrames(appmsg::SwitchRequest request);
     void OnFileOpen();
     void OnFilePrintSetup();
     void OnAppAbout();

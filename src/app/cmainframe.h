@@ -10,8 +10,8 @@
 
 #include <QStringList>
 
-#include "app/core/cframewindow.h"
-#include "app/core/commands.h"
+#include "core/cframewindow.h"
+#include "core/commands.h"
 
 class CBrowserView;
 class CFileListCtrl;

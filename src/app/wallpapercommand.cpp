@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
 #include "imagelib/cbmpex.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 
 namespace wallpapercommand {
 namespace {

@@ -14,10 +14,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "app/core/messages.h"
-#include "app/settings/cappsettings.h"
-#include "app/settings/storedstate.h"
 #include "browser/cfilelistctrl.h"
+#include "core/apphost.h"
+#include "core/messages.h"
 #include "fileops/cdescribedlg.h"
 #include "fileops/cfileinfodlg.h"
 #include "fileops/cshellfileop.h"
@@ -26,7 +25,8 @@
 #include "imagelib/flm.h"
 #include "imagelib/limits.h"
 #include "platform/desktopservices.h"
-#include "viewer/viewerhost.h"
+#include "settings/cappsettings.h"
+#include "settings/storedstate.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ int commandOfKey(const QKeyEvent* event)
 
 } // namespace
 
-CBrowserView::CBrowserView(ViewerHost* host, QWidget* parent)
+CBrowserView::CBrowserView(AppHost* host, QWidget* parent)
     : QWidget(parent), m_host(host), m_picture(std::make_unique<CBmpEx>()), m_list(new CFileListCtrl(this))
 {
     auto* layout = new QVBoxLayout(this);
@@ -178,7 +178,7 @@ void CBrowserView::registerCommands()
 
 // The viewer shows the current image: the picture goes there first, whether or not the preview
 // has already read it.
-void CBrowserView::switchWithSelectedPicture(int request)
+void CBrowserView::switchWithSelectedPicture(appmsg::SwitchRequest request)
 {
     if (m_host->currentImage().Load(m_list->rows().pathOf(m_list->focusedIndex(false))))
         m_host->requestSwitch(request);

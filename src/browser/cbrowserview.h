@@ -11,12 +11,13 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/core/commands.h"
+#include "core/commands.h"
+#include "core/messages.h"
 
 class CBmpEx;
 class CFileListCtrl;
 class QKeyEvent;
-class ViewerHost;
+class AppHost;
 
 class CBrowserView : public QWidget {
     Q_OBJECT
@@ -25,7 +26,7 @@ public:
     enum PreviewKind : int { kPreviewNone = 0, kPreviewPicture = 1, kPreviewMedia = 2 };
 
     // `host` gives the current image and the switch to the viewer; it must outlive the view.
-    explicit CBrowserView(ViewerHost* host, QWidget* parent = nullptr);
+    explicit CBrowserView(AppHost* host, QWidget* parent = nullptr);
     ~CBrowserView() override;
 
     CFileListCtrl* fileList() const { return m_list; }
@@ -71,13 +72,13 @@ private:
     void handleDoubleClick(const QPoint& viewportPos, QWidget* viewport);
     bool openRow(int row, bool slideShow);
     bool openFile(int row, bool slideShow);
-    void switchWithSelectedPicture(int request);
+    void switchWithSelectedPicture(appmsg::SwitchRequest request);
     void describeFocused();
     void showInfoOfFocused();
     void copyImage();
     QString focusedName() const;
 
-    ViewerHost* m_host;
+    AppHost* m_host;
     std::unique_ptr<CBmpEx> m_picture; // asks the library about files, loads Copy Image
     CFileListCtrl* m_list;
     CCommandTarget m_commands;

@@ -14,8 +14,8 @@
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 
-#include "app/settings/settingskeys.h"
 #include "fileops/cshellfileop.h"
+#include "settings/settingskeys.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <QString>
 
-#include "app/core/commands.h"
 #include "browser/cshelltree.h"
+#include "core/commands.h"
 
 class QMenu;
 

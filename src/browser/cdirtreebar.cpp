@@ -2,11 +2,11 @@
 
 #include <QMainWindow>
 
-#include "app/core/messages.h"
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
 #include "browser/cdirtree.h"
 #include "browser/cdirtreeview.h"
+#include "core/messages.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 
 CDirTreeBar::CDirTreeBar(QMainWindow* frame)
     : CSizingControlBar(tr("Folders tree"), frame, QSize(200, 100), settingskeys::kFoldersTreeBarId),

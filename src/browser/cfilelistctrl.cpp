@@ -15,10 +15,10 @@
 #include <QScrollBar>
 #include <QTableView>
 
-#include "app/core/messages.h"
-#include "app/settings/cappsettings.h"
 #include "browser/thumbnailcell.h"
+#include "core/messages.h"
 #include "imagelib/cbmpex.h"
+#include "settings/cappsettings.h"
 #include "ui/codheaderctrl.h"
 
 Q_LOGGING_CATEGORY(lcFileList, "pixoria.filelist", QtWarningMsg)

@@ -17,13 +17,13 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/core/commands.h"
-#include "app/settings/storedstate.h"
 #include "browser/cfilelistmodel.h"
 #include "browser/cshelllist.h"
 #include "browser/folderworkers.h"
 #include "browser/thumbnailstore.h"
 #include "browser/thumbnailworker.h"
+#include "core/commands.h"
+#include "settings/storedstate.h"
 #include "ui/clistctrlex.h"
 
 class CAppSettings;

@@ -10,10 +10,10 @@
 #include <QRegion>
 #include <QTimerEvent>
 
-#include "app/core/messages.h"
+#include "core/apphost.h"
+#include "core/messages.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
-#include "viewer/viewerhost.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ const QString kIconFormat = QStringLiteral("Windows Icon");
 
 } // namespace
 
-CPreviewArea::CPreviewArea(ViewerHost& host, QWidget* parent)
+CPreviewArea::CPreviewArea(AppHost& host, QWidget* parent)
     : CImageScrollView(parent), m_host(host), m_menu(new QMenu(tr("Preview"), this))
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);

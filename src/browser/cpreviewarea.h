@@ -16,7 +16,7 @@
 #include "ui/cimagescrollview.h"
 
 class QMenu;
-class ViewerHost;
+class AppHost;
 
 class CPreviewArea : public CImageScrollView {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
     enum ZoomMode : int { kAutoSize = 0, kFullSize, kHalfSize, kQuarterSize, kEighthSize, kZoomModeCount };
 
     // `host` owns the image shown and must outlive the area.
-    CPreviewArea(ViewerHost& host, QWidget* parent = nullptr);
+    CPreviewArea(AppHost& host, QWidget* parent = nullptr);
     ~CPreviewArea() override;
 
     // The rectangle of an area showing a picture of `target` size in a bar client of `client`
@@ -72,7 +72,7 @@ private:
     void startFrameTimer();
     void stopFrameTimer();
 
-    ViewerHost& m_host;
+    AppHost& m_host;
     CFileInfo m_fileInfo;
     QMenu* m_menu;
     QImage m_render;

@@ -7,13 +7,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/core/messages.h"
-#include "app/settings/cappsettings.h"
-#include "app/settings/settingskeys.h"
 #include "browser/cmediawnd.h"
 #include "browser/cpreviewarea.h"
+#include "core/apphost.h"
+#include "core/messages.h"
 #include "imagelib/cbmpex.h"
-#include "viewer/viewerhost.h"
+#include "settings/cappsettings.h"
+#include "settings/settingskeys.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ constexpr int kQuietResizeMs = 200;
 
 } // namespace
 
-CPreviewBar::CPreviewBar(QMainWindow* frame, ViewerHost& host)
+CPreviewBar::CPreviewBar(QMainWindow* frame, AppHost& host)
     : CSizingControlBar(tr("Preview"), frame, kDefaultSize, settingskeys::kPreviewBarId), m_host(host),
       m_client(new QWidget(this)), m_area(new CPreviewArea(host, m_client))
 {

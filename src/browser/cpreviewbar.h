@@ -16,7 +16,7 @@
 class CMediaWnd;
 class CPreviewArea;
 class QMainWindow;
-class ViewerHost;
+class AppHost;
 
 class CPreviewBar : public CSizingControlBar {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
     enum Kind : int { kPicture = 1, kClip = 2 };
 
     // `host` owns the current image and must outlive the bar.
-    CPreviewBar(QMainWindow* frame, ViewerHost& host);
+    CPreviewBar(QMainWindow* frame, AppHost& host);
     ~CPreviewBar() override;
 
     // Kind 1: a picture, dropped while the previous one is not painted yet; one that does not
@@ -51,7 +51,7 @@ private:
     void repaintArea();
     void watchRelease(bool watch);
 
-    ViewerHost& m_host;
+    AppHost& m_host;
     QWidget* m_client;
     CPreviewArea* m_area;
     QPointer<CMediaWnd> m_media;

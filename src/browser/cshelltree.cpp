@@ -14,9 +14,9 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 
-#include "app/core/messages.h"
-#include "app/settings/settingskeys.h"
+#include "core/messages.h"
 #include "platform/directoryreader.h"
+#include "settings/settingskeys.h"
 
 namespace {
 

@@ -23,8 +23,8 @@
 #include <QString>
 #include <QTimer>
 
-#include "app/core/workerrun.h"
 #include "browser/fileitem.h"
+#include "core/workerrun.h"
 
 // What to read, copied by the worker at start. `folder` ends with "/"; "/" has no parent entry.
 struct FolderRequest {

@@ -9,7 +9,7 @@
 #include <QDockWidget>
 #include <QSize>
 
-#include "app/settings/storedstate.h"
+#include "settings/storedstate.h"
 
 class QMainWindow;
 

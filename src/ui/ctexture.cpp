@@ -12,8 +12,8 @@
 #include <QStyleOptionToolBar>
 #include <QWidget>
 
-#include "app/settings/settingskeys.h"
 #include "platform/desktopservices.h"
+#include "settings/settingskeys.h"
 
 namespace {
 

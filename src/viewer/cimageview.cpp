@@ -11,11 +11,11 @@
 #include <QScreen>
 #include <QWheelEvent>
 
-#include "app/core/messages.h"
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
+#include "core/messages.h"
 #include "imagelib/flm.h"
 #include "imagelib/limits.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 #include "viewer/viewerhost.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include <QStringList>
 #include <QTimer>
 
-#include "app/core/commands.h"
+#include "core/commands.h"
 #include "fileops/cfileinfo.h"
 #include "imagelib/cbmpex.h"
 #include "ui/cimagescrollview.h"

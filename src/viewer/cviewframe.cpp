@@ -13,8 +13,8 @@
 #include <QStatusTipEvent>
 #include <QWindow>
 
-#include "app/core/messages.h"
-#include "app/core/toolbarlayout.h"
+#include "core/messages.h"
+#include "core/toolbarlayout.h"
 #include "fileops/cfileinfodlg.h"
 #include "platform/desktopservices.h"
 #include "ui/ctexture.h"

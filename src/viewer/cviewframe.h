@@ -15,8 +15,8 @@
 #include <QTimer>
 #include <QStringList>
 
-#include "app/core/cframewindow.h"
-#include "app/core/commands.h"
+#include "core/cframewindow.h"
+#include "core/commands.h"
 
 class CImageView;
 class CTexturedToolBar;

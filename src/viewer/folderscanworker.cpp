@@ -2,7 +2,7 @@
 
 #include <QMetaObject>
 
-#include "app/core/messages.h"
+#include "core/messages.h"
 #include "fileops/cfileinfo.h"
 #include "platform/directoryreader.h"
 

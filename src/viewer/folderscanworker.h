@@ -19,7 +19,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/core/workerrun.h"
+#include "core/workerrun.h"
 
 class FolderScanWorker : public QObject {
     Q_OBJECT

@@ -5,10 +5,10 @@
 
 #include <QRandomGenerator>
 
-#include "app/settings/cappsettings.h"
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
 #include "fileops/cfileinfo.h"
+#include "settings/cappsettings.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 #include "viewer/picturelist.h"
 
 ViewerNavigator::ViewerNavigator(LoadFunction load, QObject* parent) : QObject(parent), m_load(std::move(load)) {}

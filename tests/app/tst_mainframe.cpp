@@ -18,20 +18,20 @@
 #include <QTreeWidgetItem>
 
 #include "app/cmainframe.h"
-#include "app/core/messages.h"
 #include "app/cstatustotals.h"
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
-#include "app/settings/storedstate.h"
 #include "browser/cbrowserview.h"
 #include "browser/cdirtree.h"
 #include "browser/cdirtreebar.h"
 #include "browser/cfilelistctrl.h"
 #include "browser/cpreviewarea.h"
 #include "browser/cpreviewbar.h"
+#include "core/messages.h"
 #include "imagelib/cbmpex.h"
 #include "platform/desktopservices.h"
 #include "recordinghost.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
+#include "settings/storedstate.h"
 
 namespace {
 

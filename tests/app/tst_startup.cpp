@@ -7,11 +7,11 @@
 
 #include "app/cglobalapp.h"
 #include "app/cmainframe.h"
-#include "app/core/messages.h"
-#include "app/settings/csettingsstore.h"
-#include "app/settings/storedstate.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
+#include "core/messages.h"
+#include "settings/csettingsstore.h"
+#include "settings/storedstate.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
 

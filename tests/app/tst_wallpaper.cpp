@@ -11,12 +11,12 @@
 #include <QTest>
 #include <QUrl>
 
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
 #include "app/wallpapercommand.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
 #include "platform/wallpaper.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 
 namespace {
 

@@ -14,15 +14,15 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/core/messages.h"
-#include "app/settings/csettingsstore.h"
-#include "app/settings/storedstate.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
+#include "core/messages.h"
 #include "fileops/cdescribedlg.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
 #include "recordinghost.h"
+#include "settings/csettingsstore.h"
+#include "settings/storedstate.h"
 
 namespace {
 

@@ -18,12 +18,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/core/commands.h"
-#include "app/core/messages.h"
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
 #include "browser/cdirtree.h"
 #include "browser/cdirtreebar.h"
+#include "core/commands.h"
+#include "core/messages.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 
 namespace {
 

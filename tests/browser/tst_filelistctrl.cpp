@@ -12,11 +12,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/core/messages.h"
-#include "app/settings/cappsettings.h"
-#include "app/settings/csettingsstore.h"
 #include "browser/cfilelistctrl.h"
 #include "browser/thumbnailcell.h"
+#include "core/messages.h"
+#include "settings/cappsettings.h"
+#include "settings/csettingsstore.h"
 #include "ui/codheaderctrl.h"
 
 using storedstate::ColumnStates;

@@ -12,8 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
 #include "browser/cliptestdata.h"
 #include "browser/cmediawnd.h"
 #include "browser/cpreviewarea.h"
@@ -21,6 +19,8 @@
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
 #include "recordinghost.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 
 namespace {
 

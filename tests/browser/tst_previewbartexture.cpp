@@ -7,11 +7,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/core/messages.h"
 #include "browser/cpreviewbar.h"
+#include "core/messages.h"
 #include "imagelib/cbmpex.h"
-#include "ui/ctexture.h"
 #include "recordinghost.h"
+#include "ui/ctexture.h"
 
 namespace {
 

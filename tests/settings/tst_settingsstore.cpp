@@ -1,8 +1,8 @@
 #include <QFile>
 #include <QTest>
 
-#include "app/settings/cappsettings.h"
-#include "app/settings/csettingsstore.h"
+#include "settings/cappsettings.h"
+#include "settings/csettingsstore.h"
 #include "settings/settingstestutil.h"
 
 using namespace settingstest;

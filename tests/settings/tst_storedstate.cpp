@@ -4,9 +4,9 @@
 #include <QScreen>
 #include <QTest>
 
-#include "app/settings/csettingsstore.h"
-#include "app/settings/storedstate.h"
+#include "settings/csettingsstore.h"
 #include "settings/settingstestutil.h"
+#include "settings/storedstate.h"
 
 using namespace settingstest;
 using storedstate::ColumnStates;

@@ -1,8 +1,8 @@
 #include <QMainWindow>
 #include <QTest>
 
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 #include "ui/csizingcontrolbar.h"
 
 namespace {

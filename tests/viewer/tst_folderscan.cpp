@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/core/messages.h"
+#include "core/messages.h"
 #include "viewer/folderscanworker.h"
 
 namespace {

@@ -19,13 +19,13 @@
 
 #include <gif_lib.h>
 
-#include "app/core/messages.h"
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
+#include "core/messages.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
 #include "parkpointer.h"
 #include "recordinghost.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
 

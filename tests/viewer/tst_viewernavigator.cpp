@@ -3,9 +3,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
 #include "fileops/cfileinfo.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 #include "viewer/ownpicturelist.h"
 #include "viewer/picturelist.h"
 #include "viewer/viewernavigator.h"

@@ -26,12 +26,12 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/core/messages.h"
-#include "app/settings/csettingsstore.h"
-#include "app/settings/settingskeys.h"
+#include "core/messages.h"
 #include "fileops/cfileinfodlg.h"
 #include "parkpointer.h"
 #include "recordinghost.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
 #include "ui/ctexture.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"

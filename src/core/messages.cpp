@@ -1,4 +1,4 @@
-#include "app/core/messages.h"
+#include "core/messages.h"
 
 #include <cstring>
 #include <mutex>

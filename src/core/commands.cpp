@@ -1,4 +1,4 @@
-#include "app/core/commands.h"
+#include "core/commands.h"
 
 #include <QAction>
 #include <QApplication>

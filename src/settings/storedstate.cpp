@@ -1,4 +1,4 @@
-#include "app/settings/storedstate.h"
+#include "settings/storedstate.h"
 
 #include <algorithm>
 #include <limits>
@@ -6,7 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/settings/csettingsstore.h"
+#include "settings/csettingsstore.h"
 
 namespace storedstate {
 

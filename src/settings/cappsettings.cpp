@@ -1,11 +1,11 @@
-#include "app/settings/cappsettings.h"
+#include "settings/cappsettings.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <limits>
 
-#include "app/settings/csettingsstore.h"
+#include "settings/csettingsstore.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "app/settings/settingskeys.h"
+#include "settings/settingskeys.h"
 
 class CSettingsStore {
 public:

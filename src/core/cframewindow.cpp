@@ -1,4 +1,4 @@
-#include "app/core/cframewindow.h"
+#include "core/cframewindow.h"
 
 #include <QCloseEvent>
 

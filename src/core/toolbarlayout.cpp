@@ -1,11 +1,11 @@
-#include "app/core/toolbarlayout.h"
+#include "core/toolbarlayout.h"
 
 #include <QAction>
 #include <QIcon>
 #include <QPixmap>
 #include <QToolBar>
 
-#include "app/core/commands.h"
+#include "core/commands.h"
 
 namespace {
 

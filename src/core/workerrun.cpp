@@ -1,4 +1,4 @@
-#include "app/core/workerrun.h"
+#include "core/workerrun.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "app/settings/settingskeys.h"
+#include "settings/settingskeys.h"
 
 #include <QDir>
 #include <QFileInfo>

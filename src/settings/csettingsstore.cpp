@@ -1,4 +1,4 @@
-#include "app/settings/csettingsstore.h"
+#include "settings/csettingsstore.h"
 
 #include <limits>
 #include <memory>

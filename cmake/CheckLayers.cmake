@@ -1,0 +1,21 @@
+# Run as `cmake -DSOURCE_DIR=... -P CheckLayers.cmake`: fails when a file of src/<folder> includes
+# a header of a folder that is not in a lower layer (cmake/PixoriaLayers.cmake).
+cmake_minimum_required(VERSION 3.22)
+include("${CMAKE_CURRENT_LIST_DIR}/PixoriaLayers.cmake")
+
+file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}/src" "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp")
+set(checked 0)
+foreach(source IN LISTS sources)
+  if(source MATCHES "^([^/]+)/")
+    set(user "${CMAKE_MATCH_1}")
+  else()
+    set(user main)
+  endif()
+  file(STRINGS "${SOURCE_DIR}/src/${source}" includes REGEX "^#include \"[^/\"]+/")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^#include \"([^/\"]+)/.*" "\\1" used "${line}")
+    pixoria_check_layer_use(${user} ${used} "src/${source} includes ${used}/")
+    math(EXPR checked "${checked} + 1")
+  endforeach()
+endforeach()
+message(STATUS "layers: ${checked} includes across folders of src/ all point down or within their folder")
