@@ -34,6 +34,9 @@ public:
     // Stops the animation, frees the render, hides the area and closes the clip.
     void ClearPreview();
     bool showingImage() const { return m_showingImage; }
+    // True while a resize made without our mouse waits for its quiet spell before the sharp
+    // render; a resize with the button held renders on the release instead.
+    bool quietRenderPending() const { return m_quietTimer.isActive(); }
 
     CPreviewArea* area() const { return m_area; }
     CMediaWnd* mediaWnd() const;

@@ -40,6 +40,9 @@ public:
     void showItem(QTreeWidgetItem* item);
     // Reads the item's subfolders when that was never done.
     void makeChildren(QTreeWidgetItem* item);
+    // True while a keyboard move waits for its quiet spell; without it nothing is shown before
+    // the next click or key.
+    bool showPending() const { return m_showTimer.isActive(); }
 
 protected:
     void keyReleaseEvent(QKeyEvent* event) override;

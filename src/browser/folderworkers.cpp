@@ -7,6 +7,7 @@
 
 #include <QMetaObject>
 
+#include "core/executor.h"
 #include "fileops/cfileinfo.h"
 #include "fileops/descriptionfile.h"
 #include "platform/directoryreader.h"
@@ -64,8 +65,9 @@ void appendRows(std::vector<FileItem>& rows, std::vector<FileItem>& items)
     std::move(items.begin(), items.end(), std::back_inserter(rows));
 }
 
-// Sorts `items` and appends them to `rows`. A big range is sorted in two halves on two threads
-// and merged on its way into `rows`: sorting is the part of reading a big folder that costs most.
+// Sorts `items` and appends them to `rows`. A big range is sorted in two halves, the second on a
+// thread the executor lends when it has one free, and merged on its way into `rows`: sorting is
+// the part of reading a big folder that costs most.
 template <typename Less> void sortInto(std::vector<FileItem>& rows, std::vector<FileItem>& items, Less less)
 {
     if (items.size() < kParallelSortRows) {
@@ -74,15 +76,17 @@ template <typename Less> void sortInto(std::vector<FileItem>& rows, std::vector<
         return;
     }
     const auto middle = items.begin() + std::ptrdiff_t(items.size() / 2);
-    std::thread helper([&items, middle, less] { std::sort(items.begin(), middle, less); });
-    std::sort(middle, items.end(), less);
-    helper.join();
+    std::atomic<int> nextHalf{0};
+    executor::fanOut(1, [&] {
+        for (int half = nextHalf++; half < 2; half = nextHalf++)
+            half == 0 ? std::sort(items.begin(), middle, less) : std::sort(middle, items.end(), less);
+    });
     std::merge(std::make_move_iterator(items.begin()), std::make_move_iterator(middle), std::make_move_iterator(middle),
                std::make_move_iterator(items.end()), std::back_inserter(rows), less);
 }
 
 // Reads the folder of `request` into a listing; nothing when the stop flag ended the read.
-FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, const std::atomic<bool>& stop)
+FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, const std::atomic<bool>* stop)
 {
     auto listing = std::make_shared<FolderListing>();
     listing->generation = request.generation;
@@ -93,15 +97,18 @@ FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, cons
     const auto imageTest =
         kind == ListingKind::Population ? &CFileInfo::IsImageByExtension : &CFileInfo::IsHeaderExtension;
     const platform::DirectoryResult result =
-        platform::readDirectory(request.folder, &stop, [&](platform::DirectoryEntry&& entry) {
-            // The name test covers dot names; this covers a platform's own hidden mark as well.
-            if (entry.isHidden && !request.showHidden)
-                return;
-            const bool isImage = !entry.isFolder && imageTest(entry.name);
-            if (!fileitem::admits(entry.name, entry.isFolder, isImage, admission))
-                return;
-            (entry.isFolder ? folders : files).push_back(makeRecord(std::move(entry), isImage));
-        });
+        platform::readDirectory(
+            request.folder, stop,
+            [&](platform::DirectoryEntry&& entry) {
+                // The name test covers dot names; this covers a platform's own hidden mark as well.
+                if (entry.isHidden && !request.showHidden)
+                    return;
+                const bool isImage = !entry.isFolder && imageTest(entry.name);
+                if (!fileitem::admits(entry.name, entry.isFolder, isImage, admission))
+                    return;
+                (entry.isFolder ? folders : files).push_back(makeRecord(std::move(entry), isImage));
+            },
+            executor::fanOut);
     if (result == platform::DirectoryResult::Stopped)
         return {};
     if (result == platform::DirectoryResult::Failed)
@@ -159,8 +166,6 @@ constexpr auto kBatchTime = std::chrono::milliseconds(30);
 
 } // namespace
 
-// ---- WorkerRun --------------------------------------------------------------------------------
-
 // ---- CPopulationWorker ------------------------------------------------------------------------
 
 CPopulationWorker::CPopulationWorker(QObject* parent) : QObject(parent), m_run(this)
@@ -175,17 +180,17 @@ CPopulationWorker::~CPopulationWorker()
 
 void CPopulationWorker::start(const FolderRequest& request)
 {
-    m_run.start([this, request](const std::atomic<bool>& stop, const WorkerRun::Deliver& deliver) {
-        if (FolderListingPtr listing = readFolder(request, ListingKind::Population, stop))
-            deliver([this, listing] { emit populationOver(listing); });
+    m_run.start(request.generation, [this, request](const RunToken& token) {
+        if (FolderListingPtr listing = readFolder(request, ListingKind::Population, token.stopFlag()))
+            token.deliver([this, listing] { emit populationOver(listing); });
     });
 }
 
 void CPopulationWorker::startRefresh(const FolderRequest& request)
 {
-    m_run.start([this, request](const std::atomic<bool>& stop, const WorkerRun::Deliver& deliver) {
-        if (FolderListingPtr listing = readFolder(request, ListingKind::Refresh, stop))
-            deliver([this, listing] { emit refreshListed(listing); });
+    m_run.start(request.generation, [this, request](const RunToken& token) {
+        if (FolderListingPtr listing = readFolder(request, ListingKind::Refresh, token.stopFlag()))
+            token.deliver([this, listing] { emit refreshListed(listing); });
     });
 }
 
@@ -208,8 +213,8 @@ CHeaderScanWorker::~CHeaderScanWorker()
 
 void CHeaderScanWorker::start(const QString& folder, std::vector<HeaderScanJob> jobs, quint64 generation)
 {
-    m_run.start([this, folder, jobs = std::move(jobs), generation](const std::atomic<bool>& stop,
-                                                                   const WorkerRun::Deliver& deliver) {
+    m_run.start(generation, [this, folder, jobs = std::move(jobs)](const RunToken& token) {
+        const quint64 generation = token.generation();
         // The description file is read once for the whole folder; one that cannot be read gives
         // no descriptions (its text stays empty).
         DescriptionFile descriptions;
@@ -220,12 +225,12 @@ void CHeaderScanWorker::start(const QString& folder, std::vector<HeaderScanJob> 
         auto sendBatch = [&] {
             if (batch.empty())
                 return;
-            deliver([this, generation, rows = std::move(batch)] { emit scanned(generation, rows); });
+            token.deliver([this, generation, rows = std::move(batch)] { emit scanned(generation, rows); });
             batch = {};
         };
         auto batchStart = std::chrono::steady_clock::now();
         for (const HeaderScanJob& job : jobs) {
-            if (stop.load(std::memory_order_relaxed))
+            if (token.stopRequested())
                 return;
             batch.push_back(scanRow(folder, job, descriptions.text()));
             if (batch.size() >= kBatchRows || std::chrono::steady_clock::now() - batchStart >= kBatchTime) {
@@ -234,7 +239,7 @@ void CHeaderScanWorker::start(const QString& folder, std::vector<HeaderScanJob> 
             }
         }
         sendBatch();
-        deliver([this, generation] { emit scanFinished(generation); });
+        token.deliver([this, generation] { emit scanFinished(generation); });
     });
 }
 

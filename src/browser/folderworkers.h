@@ -3,24 +3,23 @@
 // refresh, scanning the headers and descriptions of its rows, and watching it for changes.
 //
 // Every worker object lives on the UI thread and is driven from there: start() copies its inputs
-// and runs them on a thread of its own, stop() sets the object's own stop flag and waits for that
-// thread (the thread never waits for the UI thread, so this cannot deadlock). Results come back
+// and runs them as a task on the executor, stop() sets the run's stop flag and waits for the task
+// (which never waits for the UI thread, so this cannot deadlock). Results come back
 // as signals emitted on the UI thread, and only for the run that is current: once stop() or the
 // next start() returned, nothing more arrives from the earlier run, even if it had already
 // queued its result. Signals still carry the caller's generation so that the receiver can check
 // it against its own. The destructor stops.
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include <QFileSystemWatcher>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include "browser/fileitem.h"
@@ -124,6 +123,11 @@ public:
     // pending for the previous folder are dropped.
     void watch(const QString& folder);
     QString folder() const { return m_folder; }
+    // What the system watches for us: the folder last given to watch(), or nothing.
+    QStringList watchedFolders() const { return m_watcher.directories(); }
+    // True while changes wait for their changed(); without it no changed() comes before the
+    // next change.
+    bool isPending() const { return m_quiet.isActive() || m_longest.isActive(); }
 
 signals:
     void changed();

@@ -1,12 +1,14 @@
 #include "browser/thumbnailworker.h"
 
 #include <algorithm>
+#include <chrono>
 #include <unordered_map>
+#include <utility>
 
 #include <QPainter>
-#include <QThread>
 
 #include "browser/thumbnailstore.h"
+#include "core/executor.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
 
@@ -26,18 +28,17 @@ QImage compact(const QImage& picture)
 
 } // namespace
 
-// One pass over a folder's rows. The schedule (taken, priority, next) is guarded by the
-// worker's mutex; everything else is fixed before the pool starts.
+// One pass over a folder's rows. The schedule (taken, priority, next, serving, finishing) is
+// guarded by the worker's mutex; everything else is fixed before the first task begins.
 struct CThumbnailWorker::Pass {
     QString prefix; // the folder with one trailing '/'
     std::vector<ThumbnailJob> jobs;
     std::unordered_map<quint64, std::size_t> rowOfId;
-    quint64 generation = 0;
-    quint64 serial = 0;
     std::vector<bool> taken;
     std::vector<std::size_t> priority; // rows on screen not taken yet, in row order
     std::size_t next = 0;              // no row before it is left untaken
-    std::atomic<int> running{0};
+    int serving = 0;                   // rows taken whose result is not sent yet
+    bool finishing = false;            // the end of the pass was sent
 
     // The row to serve next, or jobs.size() when every row is taken. Caller holds the mutex.
     std::size_t take()
@@ -51,13 +52,22 @@ struct CThumbnailWorker::Pass {
                 ++next;
             row = next;
         }
-        if (row < jobs.size())
+        if (row < jobs.size()) {
             taken[row] = true;
+            ++serving;
+        }
         return row;
     }
 };
 
-CThumbnailWorker::CThumbnailWorker(QObject* parent) : QObject(parent) {}
+namespace {
+
+// A task serves rows for about this long before it makes way for other workers' tasks.
+constexpr auto kStepTime = std::chrono::milliseconds(50);
+
+} // namespace
+
+CThumbnailWorker::CThumbnailWorker(QObject* parent) : QObject(parent), m_run(this, executor::Priority::Bulk) {}
 
 CThumbnailWorker::~CThumbnailWorker()
 {
@@ -66,50 +76,37 @@ CThumbnailWorker::~CThumbnailWorker()
 
 void CThumbnailWorker::setThreadCount(int count)
 {
-    m_threadCount = std::clamp(count, 1, std::max(1, QThread::idealThreadCount()));
+    m_threadCount = std::clamp(count, 1, executor::cores());
 }
 
 void CThumbnailWorker::start(const QString& folder, std::vector<ThumbnailJob> jobs, quint64 generation)
 {
     stop();
-    auto pass = std::make_unique<Pass>();
+    auto pass = std::make_shared<Pass>();
     pass->prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     pass->rowOfId.reserve(jobs.size());
     for (std::size_t row = 0; row < jobs.size(); ++row)
         pass->rowOfId.emplace(jobs[row].id, row);
     pass->taken.assign(jobs.size(), false);
     pass->jobs = std::move(jobs);
-    pass->generation = generation;
-    pass->serial = ++m_serial;
-    // Unlike the run's own schedule, m_pass itself changes only here and in stop(), both on the
-    // owner's thread, while setPriority may read it from another: hence the lock.
+    // The tasks of the run read m_pass only through their own pointer; setPriority reads it from
+    // any thread: hence the lock.
     {
         const std::lock_guard lock(m_mutex);
-        m_pass = std::move(pass);
+        m_pass = pass;
     }
-    m_activeSerial = m_serial;
-    if (m_pass->jobs.empty()) {
-        QMetaObject::invokeMethod(
-            this, [this, serial = m_serial] { deliverFinished(serial); }, Qt::QueuedConnection);
-        return;
-    }
-    const int poolSize = m_threadCount > 0 ? m_threadCount : std::max(1, QThread::idealThreadCount());
-    const int threads = int(std::min<std::size_t>(std::size_t(poolSize), m_pass->jobs.size()));
-    m_pass->running = threads;
-    for (int i = 0; i < threads; ++i)
-        m_threads.emplace_back(&CThumbnailWorker::work, this, m_pass.get());
+    m_passRunning = true;
+    const int tasks = m_threadCount > 0 ? m_threadCount : executor::cores();
+    // An empty pass has one task too: it finds no row and sends the end.
+    const int count = int(std::clamp<std::size_t>(pass->jobs.size(), 1, std::size_t(tasks)));
+    m_run.startSteps(
+        generation, [this, pass](const RunToken& token) { return serveRows(*pass, token); }, count);
 }
 
 void CThumbnailWorker::stop()
 {
-    m_activeSerial = 0;
-    if (m_threads.empty())
-        return;
-    m_stop = true;
-    for (std::thread& thread : m_threads)
-        thread.join();
-    m_threads.clear();
-    m_stop = false;
+    m_run.stop();
+    m_passRunning = false;
 }
 
 void CThumbnailWorker::setPriority(const std::vector<quint64>& ids)
@@ -147,50 +144,43 @@ QImage CThumbnailWorker::makeThumbnail(CBmpEx& picture, const QString& path)
     return drawn ? compact(shrunk) : QImage();
 }
 
-void CThumbnailWorker::work(Pass* pass)
+bool CThumbnailWorker::serveRows(Pass& pass, const RunToken& token)
 {
     CBmpEx picture;
-    picture.setCancelFlag(&m_stop);
+    picture.setCancelFlag(token.stopFlag());
+    const auto stepEnd = std::chrono::steady_clock::now() + kStepTime;
+    const quint64 generation = token.generation();
     for (;;) {
         std::size_t row = 0;
         {
             const std::lock_guard lock(m_mutex);
-            row = pass->take();
+            row = pass.take();
+            // The last task out sends the end, after every row's result.
+            if (row >= pass.jobs.size()) {
+                if (pass.serving == 0 && !std::exchange(pass.finishing, true)) {
+                    token.deliver([this, generation] {
+                        m_passRunning = false;
+                        Q_EMIT finished(generation);
+                    });
+                }
+                return false;
+            }
         }
-        if (row >= pass->jobs.size() || m_stop)
-            break;
-        const ThumbnailJob& job = pass->jobs[row];
-        const QImage made = makeThumbnail(picture, pass->prefix + job.name);
-        if (m_stop)
-            break;
-        QMetaObject::invokeMethod(
-            this, [this, serial = pass->serial, id = job.id, made] { deliver(serial, id, made); },
-            Qt::QueuedConnection);
+        const ThumbnailJob& job = pass.jobs[row];
+        const QImage made = makeThumbnail(picture, pass.prefix + job.name);
+        if (token.stopRequested())
+            return false;
+        token.deliver([this, generation, id = job.id, made] {
+            if (!made.isNull())
+                Q_EMIT thumbnailReady(generation, id, made);
+            else
+                Q_EMIT failed(generation, id);
+        });
+        {
+            const std::lock_guard lock(m_mutex);
+            --pass.serving;
+        }
+        if (std::chrono::steady_clock::now() >= stepEnd)
+            return true;
     }
-    // The last thread out reports the end; a stopped pass reports nothing.
-    if (--pass->running == 0 && !m_stop)
-        QMetaObject::invokeMethod(
-            this, [this, serial = pass->serial] { deliverFinished(serial); }, Qt::QueuedConnection);
-}
-
-void CThumbnailWorker::deliver(quint64 serial, quint64 id, const QImage& picture)
-{
-    if (serial != m_activeSerial)
-        return;
-    if (!picture.isNull())
-        Q_EMIT thumbnailReady(m_pass->generation, id, picture);
-    else
-        Q_EMIT failed(m_pass->generation, id);
-}
-
-void CThumbnailWorker::deliverFinished(quint64 serial)
-{
-    if (serial != m_activeSerial)
-        return;
-    m_activeSerial = 0;
-    // Every pool thread is past its last row: joining only waits for it to return.
-    for (std::thread& thread : m_threads)
-        thread.join();
-    m_threads.clear();
-    Q_EMIT finished(m_pass->generation);
 }

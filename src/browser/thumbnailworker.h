@@ -1,10 +1,11 @@
 #pragma once
 // CThumbnailWorker: makes the thumbnails of the file list's image rows in the background.
 //
-// start() copies the folder and the rows (id and name, in row order) and fans the decoding out
-// over a pool of at most QThread::idealThreadCount() threads, each with a CBmpEx of its own that
-// asks the library for a picture just big enough for the cell (an embedded EXIF thumbnail or a
+// start() copies the folder and the rows (id and name, in row order) and serves them with up to
+// as many tasks on the executor as there are cores, each with a CBmpEx of its own that asks the
+// library for a picture just big enough for the cell (an embedded EXIF thumbnail or a
 // reduced-size decode). Rows on screen (setPriority) are served first, the others in row order.
+// The tasks run as bulk work and make way for other workers' tasks every few rows.
 //
 // Results reach the owner's thread as signals carrying the generation given to start():
 // thumbnailReady with the picture for CThumbnailStore::add, failed for a file that cannot be
@@ -14,15 +15,15 @@
 // start(), stop(), setThreadCount() and the destructor belong to the thread that owns the
 // object (the UI thread); setPriority() may be called from any thread at any time.
 
-#include <atomic>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <QImage>
 #include <QObject>
 #include <QString>
+
+#include "core/workerrun.h"
 
 class CBmpEx;
 
@@ -39,16 +40,16 @@ public:
 
     // Stops a running pass, then serves `jobs` of `folder`. An empty job list finishes at once.
     void start(const QString& folder, std::vector<ThumbnailJob> jobs, quint64 generation);
-    // Sets the stop flag, which also cancels the decodes under way, and waits for the pool.
+    // Sets the stop flag, which also cancels the decodes under way, and waits for the tasks.
     void stop();
     // True from start() until finished is emitted or stop() is called.
-    bool isRunning() const { return m_activeSerial != 0; }
+    bool isRunning() const { return m_passRunning; }
 
     // The rows now on screen: those not served yet go next, in row order. Replaces the previous
     // list; ids that are not rows of the running pass are ignored.
     void setPriority(const std::vector<quint64>& ids);
-    // Pool size of the following start() calls, limited to 1 .. QThread::idealThreadCount()
-    // (the default).
+    // Tasks at once of the following start() calls, limited to 1 .. the number of cores (the
+    // default).
     void setThreadCount(int count);
 
     // One thumbnail picture made at once on the calling thread (the refresh adds rows this way):
@@ -63,15 +64,12 @@ Q_SIGNALS:
 
 private:
     struct Pass;
-    void work(Pass* pass);
-    void deliver(quint64 serial, quint64 id, const QImage& picture);
-    void deliverFinished(quint64 serial);
+    // Serves rows of `pass` for a while; true when rows are left for a later step.
+    bool serveRows(Pass& pass, const RunToken& token);
 
-    std::vector<std::thread> m_threads;
-    std::atomic<bool> m_stop{false};
-    std::mutex m_mutex; // guards the schedule of m_pass against setPriority
-    std::unique_ptr<Pass> m_pass;
-    quint64 m_serial = 0;       // numbers every pass, whatever generation the caller gives
-    quint64 m_activeSerial = 0; // the pass whose results are delivered; 0 while none
+    std::mutex m_mutex; // guards the schedule of m_pass against setPriority and the other tasks
+    std::shared_ptr<Pass> m_pass;
+    WorkerRun m_run;
+    bool m_passRunning = false; // from start() until finished or stop()
     int m_threadCount = 0;
 };

@@ -122,7 +122,7 @@ DirectoryResult readNames(DIR* dir, NameList& names, const std::atomic<bool>* st
 } // namespace
 
 DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* stop,
-                              const std::function<void(DirectoryEntry&&)>& visit)
+                              const std::function<void(DirectoryEntry&&)>& visit, const FanOut& fanOut)
 {
     DIR* dir = opendir(QFile::encodeName(folder).constData());
     if (dir == nullptr)
@@ -135,15 +135,13 @@ DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* st
         std::vector<DirectoryEntry> entries(names.offsets.size());
         std::atomic<std::size_t> next{0};
         const int folderFd = dirfd(dir);
-        std::vector<std::thread> helpers;
-        if (entries.size() >= kParallelEntries) {
-            const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
-            for (unsigned i = 1; i < threads; ++i)
-                helpers.emplace_back(statChunks, folderFd, std::cref(names), std::ref(entries), std::ref(next), stop);
+        const auto statAll = [&] { statChunks(folderFd, names, entries, next, stop); };
+        if (fanOut && entries.size() >= kParallelEntries) {
+            const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads));
+            fanOut(threads - 1, statAll);
+        } else {
+            statAll();
         }
-        statChunks(folderFd, names, entries, next, stop);
-        for (std::thread& helper : helpers)
-            helper.join();
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
             result = DirectoryResult::Stopped;
         } else {
@@ -160,7 +158,7 @@ DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* st
 #else
 
 DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* stop,
-                              const std::function<void(DirectoryEntry&&)>& visit)
+                              const std::function<void(DirectoryEntry&&)>& visit, const FanOut&)
 {
     const QDir dir(folder);
     if (!dir.exists() || !dir.isReadable())

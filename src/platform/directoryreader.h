@@ -17,6 +17,10 @@ struct DirectoryEntry {
     bool isHidden = false; // the name begins with "."
 };
 
+// Lends threads to a call: runs `job` on the calling thread and on up to `helpers` more at once
+// and returns once every call that began has returned (the executor's fanOut).
+using FanOut = std::function<void(int helpers, const std::function<void()>& job)>;
+
 enum class DirectoryResult {
     Done,    // every entry was visited
     Stopped, // the stop flag was seen; entries visited before it (if any) are all there is
@@ -24,11 +28,12 @@ enum class DirectoryResult {
 };
 
 // Calls `visit` for every entry of `folder` except "." and "..", in the order the file system
-// gives them, always on the calling thread (a big folder's entries may be stat'ed by helper
-// threads first). `stop` (may be null) is read before every entry. An entry that vanishes between
-// its listing and its stat is skipped; a dangling link is listed as a file of size 0. A folder
-// that fails to read half-way fails as a whole.
+// gives them, always on the calling thread (a big folder's entries may be stat'ed on the threads
+// `fanOut` lends first; without it the calling thread does all). `stop` (may be null) is read
+// before every entry. An entry that vanishes between its listing and its stat is skipped; a
+// dangling link is listed as a file of size 0. A folder that fails to read half-way fails as a
+// whole.
 DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* stop,
-                              const std::function<void(DirectoryEntry&&)>& visit);
+                              const std::function<void(DirectoryEntry&&)>& visit, const FanOut& fanOut = {});
 
 } // namespace platform

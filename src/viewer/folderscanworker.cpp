@@ -18,7 +18,7 @@ bool isHiddenName(const QString& name)
 } // namespace
 
 FolderScanWorker::FolderScanWorker(QObject* receiver, QObject* parent)
-    : QObject(parent), m_receiver(receiver), m_run(this)
+    : QObject(parent), m_receiver(receiver), m_run(this, executor::Priority::Interactive)
 {
 }
 
@@ -47,16 +47,15 @@ QStringList FolderScanWorker::scanFolder(const QString& folder, const QString& s
 
 quint64 FolderScanWorker::start(const QString& folder, const QString& shownName)
 {
-    const quint64 generation = ++m_generation;
-    m_run.start(
-        [this, folder, shownName, generation](const std::atomic<bool>& stop, const WorkerRun::Deliver& deliver) {
-            QStringList names = scanFolder(folder, shownName, &stop);
-            deliver([this, generation, names = std::move(names)] {
-                Q_EMIT scanned(generation, names);
-                if (m_receiver)
-                    appmsg::post(m_receiver, appmsg::kUpdateStatusBar);
-            });
+    const quint64 generation = m_run.generation() + 1;
+    m_run.start(generation, [this, folder, shownName](const RunToken& token) {
+        QStringList names = scanFolder(folder, shownName, token.stopFlag());
+        token.deliver([this, generation = token.generation(), names = std::move(names)] {
+            Q_EMIT scanned(generation, names);
+            if (m_receiver)
+                appmsg::post(m_receiver, appmsg::kUpdateStatusBar);
         });
+    });
     return generation;
 }
 

@@ -6,11 +6,11 @@
 // library still reads) or when it is hidden, else where the folder lists it. A folder that cannot
 // be read gives the shown file alone.
 //
-// The object lives on the UI thread. start() copies its inputs and reads the folder on a thread
-// of its own; the thread never waits for the UI thread. The result comes back as scanned() on
+// The object lives on the UI thread. start() copies its inputs and reads the folder on the
+// executor; the task never waits for the UI thread. The result comes back as scanned() on
 // the UI thread, followed by "UpdateStatusBarMsg" posted to the receiver, and only for the
 // current run: once stop() or the next start() returned, nothing more arrives from an earlier
-// run. stop() sets this object's own stop flag and waits for the thread; the destructor stops.
+// run. stop() sets the run's stop flag and waits for its task; the destructor stops.
 
 #include <atomic>
 
@@ -34,7 +34,7 @@ public:
     // `shownName` in it. The generation of the new run is returned and travels with its result.
     quint64 start(const QString& folder, const QString& shownName);
     void stop();
-    // True from start() until the thread has ended (whether or not its result was delivered).
+    // True from start() until the scan has ended (whether or not its result was delivered).
     bool isRunning() const { return m_run.isRunning(); }
 
     // The scan itself, on the calling thread; `stop` (may be null) is read before every entry,
@@ -47,5 +47,4 @@ Q_SIGNALS:
 private:
     QPointer<QObject> m_receiver;
     WorkerRun m_run;
-    quint64 m_generation = 0;
 };

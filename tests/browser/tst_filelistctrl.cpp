@@ -15,6 +15,7 @@
 #include "browser/cfilelistctrl.h"
 #include "browser/thumbnailcell.h"
 #include "core/messages.h"
+#include "postedevents.h"
 #include "settings/cappsettings.h"
 #include "settings/csettingsstore.h"
 #include "ui/codheaderctrl.h"
@@ -312,8 +313,7 @@ void TestFileListCtrl::thumbnailsModeDrawsRows()
 
     // Large icons: the view draws the rows again, on the window colour.
     list.setViewMode(CFileListCtrl::kLargeIcons);
-    QTest::qWait(20);
-    QVERIFY(view->visualRect(list.rows().index(1, 0)).height() < thumbnailcell::kThumbnailSize);
+    QTRY_VERIFY(view->visualRect(list.rows().index(1, 0)).height() < thumbnailcell::kThumbnailSize);
     QCOMPARE(view->viewport()->grab().toImage().pixelColor(view->viewport()->width() - 2, 2),
              list.palette().color(QPalette::Base));
 
@@ -321,10 +321,12 @@ void TestFileListCtrl::thumbnailsModeDrawsRows()
     list.setViewMode(CFileListCtrl::kDetails);
     QVERIFY(list.commands().isChecked(cmd::kViewDetails) && !list.commands().isChecked(cmd::kViewThumbnails));
     QCOMPARE(list.currentView(), static_cast<QAbstractItemView*>(list.reportView()));
-    QTest::qWait(20);
-    const QImage details = list.reportView()->viewport()->grab().toImage();
-    const QRect row = list.reportView()->visualRect(list.rows().index(1, CFileListModel::kType));
-    QCOMPARE(details.pixelColor(row.right() - 2, row.center().y()), QColor(237, 235, 195));
+    // The view lays its rows out once the event loop runs.
+    const auto typeCellColour = [&list] {
+        const QRect row = list.reportView()->visualRect(list.rows().index(1, CFileListModel::kType));
+        return list.reportView()->viewport()->grab().toImage().pixelColor(row.right() - 2, row.center().y());
+    };
+    QTRY_COMPARE(typeCellColour(), QColor(237, 235, 195));
 }
 
 void TestFileListCtrl::populationAndHeaderScan()
@@ -448,7 +450,7 @@ void TestFileListCtrl::folderChangeWhileReading()
         list.SetFolder(small.path(), true);
     }
     QVERIFY(over.wait(kWait));
-    QTest::qWait(100);
+    deliverPostedEvents();
     QCOMPARE(over.count(), 1);
     QCOMPARE(rowNames(list), (QStringList{"..", "only.txt"}));
     QCOMPARE(list.rows().totalSize(), quint64(3));
@@ -477,7 +479,7 @@ void TestFileListCtrl::thumbnailsReusedUntilFolderChanges()
     // Leaving and coming back keeps them and starts nothing.
     list.setViewMode(CFileListCtrl::kDetails);
     list.setViewMode(CFileListCtrl::kThumbnails);
-    QTest::qWait(100);
+    deliverPostedEvents();
     QCOMPARE(finished.count(), 1);
     QCOMPARE(list.thumbnails().count(), 2);
     QVERIFY(list.thumbnailsMade());

@@ -12,6 +12,7 @@
 
 #include "browser/cliptestdata.h"
 #include "browser/cmediawnd.h"
+#include "postedevents.h"
 
 using namespace cliptest;
 
@@ -93,7 +94,7 @@ void TestMediaWnd::fileThatIsNoClipFails()
         QTRY_COMPARE(failed.count(), 1);
     else
         QCOMPARE(failed.count(), 1);
-    QTest::qWait(100);
+    deliverPostedEvents();
     QCOMPARE(failed.count(), 1);
 }
 

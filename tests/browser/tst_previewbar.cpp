@@ -18,6 +18,7 @@
 #include "browser/cpreviewbar.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
+#include "postedevents.h"
 #include "recordinghost.h"
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
@@ -330,7 +331,9 @@ void TestPreviewBar::staleStretchThenSharpRenderAfterRelease()
     QVERIFY(area->stale());
     QCOMPARE(area->geometry(), QRect(0, 50, 400, 200));
     QCOMPARE(area->renderImage().size(), QSize(296, 146));
-    QTest::qWait(400); // longer than a quiet spell: nothing but the release renders now
+    // Nothing but the release renders now: no quiet spell is awaited, and nothing is queued.
+    QVERIFY(!fixture.bar.quietRenderPending());
+    deliverPostedEvents();
     QVERIFY(area->stale());
     QCOMPARE(area->renderImage().size(), QSize(296, 146));
 

@@ -14,6 +14,7 @@
 #include "browser/thumbnailworker.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
+#include "postedevents.h"
 
 namespace {
 
@@ -44,9 +45,12 @@ public:
         });
     }
 
-    bool finished() const
+    // Whether the pass of `generation` (any pass for 0) has reported its end.
+    bool finished(quint64 generation = 0) const
     {
-        return std::any_of(reports.begin(), reports.end(), [](const Report& r) { return r.kind == Report::Finished; });
+        return std::any_of(reports.begin(), reports.end(), [generation](const Report& r) {
+            return r.kind == Report::Finished && (generation == 0 || r.generation == generation);
+        });
     }
     std::vector<quint64> readyIds() const
     {
@@ -106,9 +110,9 @@ std::vector<ThumbnailJob> makeRows(const QTemporaryDir& dir, int count, QSize si
     return jobs;
 }
 
-bool waitForFinished(const Recorder& recorder)
+bool waitForFinished(const Recorder& recorder, quint64 generation = 0)
 {
-    return QTest::qWaitFor([&] { return recorder.finished(); }, 60000);
+    return QTest::qWaitFor([&] { return recorder.finished(generation); }, 60000);
 }
 
 } // namespace
@@ -386,8 +390,11 @@ void TestThumbnailWorker::stoppedPassSaysNothingMore()
     if (worker)
         QCOMPARE(worker->isRunning(), how == QLatin1String("restart"));
 
-    // Whatever the pool had queued for the owner is dropped.
-    QTest::qWait(200);
+    // Whatever the pool had queued for the owner is dropped; the new pass's end comes after it.
+    if (how == QLatin1String("restart"))
+        QVERIFY(waitForFinished(recorder, 4));
+    else
+        deliverPostedEvents();
     if (how == QLatin1String("restart")) {
         QCOMPARE(recorder.reports.size(), told + 1);
         QCOMPARE(recorder.reports.back().kind, Report::Finished);
@@ -416,8 +423,7 @@ void TestThumbnailWorker::restartServesOnlyTheNewGeneration()
     worker.setPriority({old.back().id}); // a scroll of the old folder must not leak into the new
     worker.start(second.path(), fresh, 2);
     worker.setPriority({old.front().id, fresh.back().id});
-    QVERIFY(waitForFinished(recorder));
-    QTest::qWait(100);
+    QVERIFY(waitForFinished(recorder, 2));
 
     const std::vector<Report> after(recorder.reports.begin() + qsizetype(before), recorder.reports.end());
     QCOMPARE(after.size(), fresh.size() + 1);

@@ -10,9 +10,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
+#include "postedevents.h"
 #include "viewer/cpicturelookahead.h"
 
 namespace {
@@ -200,7 +202,7 @@ void TestPictureLookahead::newerPrefetchSupersedesOlder()
     lookahead.prefetch(m_large);
     lookahead.prefetch(small);
     QVERIFY(waitForPrefetch(spy, small));
-    QTest::qWait(50);
+    deliverPostedEvents();
     QVERIFY(spy.isEmpty()); // nothing ever arrives for the older one
 
     CBmpEx current;
@@ -332,7 +334,8 @@ void TestPictureLookahead::clearDropsThePicture()
     lookahead.prefetch(m_large);
     lookahead.clear();
     QVERIFY(!lookahead.take(m_large, current));
-    QVERIFY(!spy.wait(200));
+    deliverPostedEvents();
+    QVERIFY(spy.isEmpty());
     QVERIFY(!current.loaded());
 }
 
@@ -356,11 +359,12 @@ void TestPictureLookahead::destroyWhileDecoding()
         lookahead->prefetch(writeBmp(QStringLiteral("switch.bmp"), QSize(3, 3), Qt::white));
         lookahead->prefetch(m_large);
     } else {
-        QTest::qWait(delayMs);
+        // A sleep, not a wait: what the decode posts meanwhile stays queued.
+        QThread::msleep(ulong(delayMs));
     }
     lookahead.reset();
     // Nothing of the worker may arrive after the object has gone.
-    QCoreApplication::processEvents();
+    deliverPostedEvents();
 }
 
 QTEST_GUILESS_MAIN(TestPictureLookahead)
