@@ -55,5 +55,8 @@ QString BrowserPictureList::folder() const
 int BrowserPictureList::addRow(const QString& name)
 {
     const int row = m_list.rows().findByName(name);
-    return row >= 0 ? row : m_list.addFile(name);
+    // The file is read in the background; its row comes selected once it was read.
+    if (row < 0)
+        m_list.addFile(name, true);
+    return row;
 }

@@ -108,6 +108,7 @@ CMainFrame::CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* par
     restorePlacement();
 
     connect(&fileList()->rows(), &CFileListModel::totalsChanged, this, &CMainFrame::updateStatusTotals);
+    connect(fileList(), &CFileListCtrl::summaryChanged, this, &CMainFrame::updateStatusTotals);
     connect(fileList()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CMainFrame::updateStatusTotals);
     // Toolbar buttons and shortcuts follow the selection (Describe, Info, Rename ...), not only

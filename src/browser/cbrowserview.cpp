@@ -277,7 +277,7 @@ bool CBrowserView::renameRow(int row, const QString& newName)
         QMessageBox::warning(this, tr("Rename"), error);
         return false;
     }
-    rows.setEntryField(row, 0, newName);
+    rows.setEntryField(row, CFileListModel::kFieldName, newName);
     if (isFolder && window() != this)
         appmsg::send(window(), appmsg::kRefreshTree, rows.folder());
     return true;
@@ -298,7 +298,7 @@ void CBrowserView::previewRow(int row)
         return;
     }
     if (headerScanOff())
-        rows.scanEntry(row);
+        m_list->scanEntry(row);
     const QString path = rows.pathOf(row);
     int format = -1;
     if (!item->isFolder && flmCanOpen(m_picture->handle(), path, &format))
@@ -324,7 +324,7 @@ void CBrowserView::describeFocused()
     // The rows may have changed while the dialog was open.
     const int current = m_list->rows().rowOfId(id);
     if (current >= 0)
-        m_list->rows().setEntryField(current, CFileListModel::kDescription,
+        m_list->rows().setEntryField(current, CFileListModel::kFieldDescription,
                                      DescriptionFile::lookUp(name, folder).value_or(QString()));
 }
 
@@ -459,6 +459,6 @@ void CBrowserView::handleDoubleClick(const QPoint& viewportPos, QWidget* viewpor
         return;
     }
     if (settings.DontScanHeaders)
-        m_list->rows().scanEntry(row);
+        m_list->scanEntry(row);
     openFile(row, false);
 }

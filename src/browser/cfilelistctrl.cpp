@@ -17,7 +17,7 @@
 
 #include "browser/thumbnailcell.h"
 #include "core/messages.h"
-#include "imagelib/cbmpex.h"
+#include "fileops/cshellfileop.h"
 #include "settings/cappsettings.h"
 #include "ui/codheaderctrl.h"
 
@@ -48,7 +48,7 @@ QString parentFolder(const QString& folder)
 } // namespace
 
 CFileListCtrl::CFileListCtrl(QWidget* parent)
-    : CListCtrlEx(parent), m_model(&m_shellList), m_picture(std::make_unique<CBmpEx>())
+    : CListCtrlEx(parent), m_model(&m_shellList), m_entryReads(this)
 {
     setModel(&m_model);
     m_columnWidths.fill(100);
@@ -79,6 +79,7 @@ CFileListCtrl::CFileListCtrl(QWidget* parent)
             Q_EMIT headerScanFinished();
     });
     connect(&m_thumbnailWorker, &CThumbnailWorker::thumbnailReady, this, &CFileListCtrl::onThumbnailReady);
+    connect(&m_thumbnailWorker, &CThumbnailWorker::failed, this, &CFileListCtrl::onThumbnailFailed);
     connect(&m_thumbnailWorker, &CThumbnailWorker::finished, this, [this](quint64 generation) {
         if (generation == m_generation)
             Q_EMIT thumbnailsFinished();
@@ -92,6 +93,7 @@ CFileListCtrl::~CFileListCtrl()
     m_population.stop();
     m_thumbnailWorker.stop();
     m_headerScan.stop();
+    m_entryReads.stop();
     // Load, change, save: fields another window changed meanwhile survive.
     CAppSettings settings;
     settings.LoadSettings();
@@ -198,10 +200,10 @@ QMenu* CFileListCtrl::backgroundMenu()
     return menu;
 }
 
-QMenu* CFileListCtrl::rowMenu(int row)
+QMenu* CFileListCtrl::rowMenu(int row, bool libraryReads)
 {
     auto* menu = new QMenu(this);
-    if (m_model.libraryCanOpen(row)) {
+    if (libraryReads && !m_model.isFolder(row)) {
         addCommands(menu, {cmd::kListView, cmd::kListEditWith, cmd::kSlideShow, 0, cmd::kFilePrint});
         menu->addMenu(commandMenu(
             tr("Set as &Wallpaper"),
@@ -254,8 +256,33 @@ void CFileListCtrl::contextMenuEvent(QContextMenuEvent* event)
     const int row = hitTestEx(event->pos(), nullptr);
     if (row >= 0 && selectionModel() && !selectionModel()->isRowSelected(row))
         selectRow(row);
-    const std::unique_ptr<QMenu> menu(row >= 0 ? rowMenu(row) : backgroundMenu());
+    if (row >= 0) {
+        showRowMenu(row, event->globalPos());
+        return;
+    }
+    const std::unique_ptr<QMenu> menu(backgroundMenu());
+    Q_EMIT menuShown(menu.get());
     menu->exec(event->globalPos());
+}
+
+// A picture's menu differs from other files': the library reads the file first, in the
+// background, and the menu opens when the answer is there.
+void CFileListCtrl::showRowMenu(int row, const QPoint& globalPos)
+{
+    const FileItem* item = m_model.entryAt(row);
+    const quint64 id = item->id;
+    const QString path = m_model.pathOf(row);
+    const bool folder = item->isFolder;
+    readEntry<bool>([path, folder] { return !folder && fileentry::libraryReads(path); },
+                    [this, id, globalPos](bool reads) {
+                        const int now = m_model.rowOfId(id);
+                        if (now < 0)
+                            return;
+                        QMenu* menu = rowMenu(now, reads);
+                        menu->setAttribute(Qt::WA_DeleteOnClose);
+                        menu->popup(globalPos);
+                        Q_EMIT menuShown(menu);
+                    });
 }
 
 // ---- columns ----------------------------------------------------------------------------------
@@ -369,6 +396,8 @@ void CFileListCtrl::reReadFolder()
     m_population.stop();
     m_headerScan.stop();
     stopThumbnails();
+    m_entryReads.stop();
+    m_summaryId = 0;
     m_thumbnailStore.clear();
     m_model.clearRows();
     m_refreshPending = false;
@@ -412,8 +441,9 @@ void CFileListCtrl::onRefreshListed(const FolderListingPtr& listing)
 {
     if (!listing || listing->generation != m_generation)
         return;
-    const CFileListModel::RefreshOutcome outcome =
-        m_model.applyRefresh(*listing, m_viewMode == kThumbnails ? thumbnailMaker() : nullptr);
+    const CFileListModel::RefreshOutcome outcome = m_model.applyRefresh(*listing, m_viewMode == kThumbnails);
+    m_summaryId = 0;
+    makeMissingThumbnails();
     if (outcome.rowRemoved && m_model.entryCount() > 0) {
         selectionModel()->clearSelection();
         selectRow(std::clamp(m_refreshRow, 0, m_model.entryCount() - 1));
@@ -510,13 +540,35 @@ void CFileListCtrl::onThumbnailReady(quint64 generation, quint64 id, const QImag
         m_thumbnailsMade = true;
 }
 
-CFileListModel::ThumbnailMaker CFileListCtrl::thumbnailMaker()
+void CFileListCtrl::onThumbnailFailed(quint64 generation, quint64 id)
 {
-    return [this](const QString& path) {
-        const int index = m_thumbnailStore.add(CThumbnailWorker::makeThumbnail(*m_picture, path));
-        m_thumbnailsMade = m_thumbnailsMade || index >= 0;
-        return index;
-    };
+    if (generation != m_generation)
+        return;
+    const int row = m_model.rowOfId(id);
+    if (const FileItem* item = m_model.entryAt(row); item && item->dropWithoutThumbnail)
+        m_model.removeEntry(row);
+    else
+        m_model.markThumbnailFailed(id);
+}
+
+void CFileListCtrl::makeMissingThumbnails()
+{
+    if (m_viewMode != kThumbnails)
+        return;
+    std::vector<ThumbnailJob> jobs = m_model.thumbnailJobs();
+    if (jobs.empty())
+        return;
+    // A pass under way is taken over: the new one serves its rows left too.
+    m_thumbnailWorker.start(m_model.folder(), std::move(jobs), m_generation);
+    updateVisibleRows();
+}
+
+template <typename Result>
+void CFileListCtrl::readEntry(std::function<Result()> read, std::function<void(Result)> apply)
+{
+    m_entryReads.add(m_generation, [read = std::move(read), apply = std::move(apply)](const RunToken& token) {
+        token.deliver([apply, result = read()]() mutable { apply(std::move(result)); });
+    });
 }
 
 void CFileListCtrl::updateVisibleRows()
@@ -614,14 +666,42 @@ void CFileListCtrl::selectRow(int row)
     currentView()->scrollTo(index);
 }
 
-int CFileListCtrl::addFile(const QString& name)
+void CFileListCtrl::addFile(const QString& name, bool select)
 {
-    return m_model.addFile(name, m_admission, m_viewMode == kThumbnails ? thumbnailMaker() : nullptr);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(u'/')) {
+        Q_EMIT fileAdded(name, -1);
+        return;
+    }
+    const QString folder = m_model.folder();
+    readEntry<std::optional<FileItem>>(
+        [folder, name] { return fileentry::readRecord(folder, name); },
+        [this, name, select](std::optional<FileItem> record) {
+            int row = m_model.findByName(name);
+            if (row < 0 && record) {
+                record->dropWithoutThumbnail = m_viewMode == kThumbnails && record->imageFlag != 0;
+                row = m_model.insertEntry(std::move(*record), m_admission);
+                makeMissingThumbnails();
+            }
+            if (row >= 0 && select)
+                selectRow(row);
+            Q_EMIT fileAdded(name, row);
+        });
 }
 
 int CFileListCtrl::createFolder(const QString& base)
 {
-    const int row = m_model.createFolder(base);
+    const std::optional<CShellFileOp::MadeFolder> made = CShellFileOp::CreateFolder(m_model.folder(), base);
+    if (!made)
+        return -1;
+    FileItem folder;
+    folder.name = made->name;
+    folder.typeText = QStringLiteral("File folder");
+    folder.isFolder = true;
+    folder.modified = made->born;
+    // A refresh may have listed it already.
+    int row = m_model.insertEntry(std::move(folder), m_admission);
+    if (row < 0)
+        row = m_model.findByName(made->name);
     if (row < 0)
         return -1;
     selectRow(row);
@@ -632,9 +712,48 @@ int CFileListCtrl::createFolder(const QString& base)
     return row;
 }
 
-bool CFileListCtrl::fileSummary(QString* text, QString* detail) const
+bool CFileListCtrl::fileSummary(QString* text, QString* detail)
 {
-    return m_model.fileSummary(focusedIndex(false), text, detail);
+    const int row = focusedIndex(false);
+    const FileItem* item = m_model.entryAt(row);
+    if (!item)
+        return false;
+    if (item->id != m_summaryId) {
+        m_summaryId = item->id;
+        m_summary.reset();
+        m_summaryAsked = true;
+        const QString path = m_model.pathOf(row);
+        readEntry<std::optional<fileentry::Summary>>([path] { return fileentry::summary(path); },
+                                                     [this, id = item->id](std::optional<fileentry::Summary> found) {
+                                                         if (id != m_summaryId)
+                                                             return;
+                                                         m_summary = std::move(found);
+                                                         m_summaryAsked = false;
+                                                         Q_EMIT summaryChanged();
+                                                     });
+    }
+    if (m_summaryAsked || !m_summary)
+        return false;
+    if (text)
+        *text = m_summary->text;
+    if (detail)
+        *detail = m_summary->detail;
+    return true;
+}
+
+void CFileListCtrl::scanEntry(int row)
+{
+    const FileItem* item = m_model.entryAt(row);
+    if (!item || item->isParent || item->imageProperties)
+        return;
+    readEntry<fileentry::RowScan>(
+        [folder = m_model.folder(), name = item->name, id = item->id, isFolder = item->isFolder] {
+            return fileentry::scanRow(folder, name, id, isFolder);
+        },
+        [this](fileentry::RowScan scan) {
+            if (m_model.applyRowScan(scan))
+                m_summaryId = 0;
+        });
 }
 
 bool CFileListCtrl::openRow(int row)

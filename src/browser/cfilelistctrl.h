@@ -8,11 +8,15 @@
 // Workers get copies of what they need and a generation number; their results are applied on
 // the UI thread by row id and only for the current generation, so the rows may be sorted or
 // changed while they run. Every re-read of the folder stops them first; the destructor stops
-// them and writes ShowNonImages, ShowHidden and AutoRefresh back to the settings.
-// UI thread only.
+// them and writes ShowNonImages, ShowHidden and AutoRefresh back to the settings. The list reads
+// nothing from the disk on the UI thread: single entries (an added file, a row scanned again,
+// the summary of the selection, the verdict a row's menu depends on) are read on the executor
+// too, and what depends on them follows when they arrive. UI thread only.
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include <QString>
 #include <QStringList>
@@ -27,7 +31,6 @@
 #include "ui/clistctrlex.h"
 
 class CAppSettings;
-class CBmpEx;
 class QMenu;
 
 class CFileListCtrl : public CListCtrlEx {
@@ -72,12 +75,20 @@ public:
     int selectedNames(QStringList& names) const;
     void selectRow(int row);
 
-    // The operations of the model with what the control adds to them: the admission options,
-    // thumbnails in thumbnails mode; for a new folder its selection, "Refresh tree" to the frame
-    // and the Rename command; the summary of the first selected row.
-    int addFile(const QString& name);
+    // Lists the entry `name` of the shown folder (a file an operation made) once it was read in
+    // the background, with the admission options and, in thumbnails mode, its thumbnail to come;
+    // fileAdded() tells the row. With `select` the new row becomes the selected one.
+    void addFile(const QString& name, bool select = false);
+    // Makes a folder through the operation engine and lists it, selects it, sends "Refresh tree"
+    // to the frame and starts the Rename command; the new row, or -1.
     int createFolder(const QString& base);
-    bool fileSummary(QString* text, QString* detail) const;
+    // The summary of the first selected row's file (fileentry::summary), when it was read since
+    // that row was selected; it is asked for otherwise, and summaryChanged() follows. False
+    // without a selection, while it is asked for, and for a file that is missing.
+    bool fileSummary(QString* text, QString* detail);
+    // Reads the row's size, date, header and description again in the background (the header
+    // scan is off, and the row is opened or previewed).
+    void scanEntry(int row);
 
     // Opens a folder row (a folder, or ".." for the parent folder); false for other rows.
     bool openRow(int row);
@@ -86,10 +97,15 @@ public:
     const CThumbnailStore& thumbnails() const { return m_thumbnailStore; }
     quint64 generation() const { return m_generation; }
 
-    // The background and row menus as the list opens them (the caller owns the menu).
+    // The background and row menus as the list opens them (the caller owns the menu). The row
+    // menu is the picture menu when the image library reads the row's file.
     QMenu* backgroundMenu();
-    QMenu* rowMenu(int row);
+    QMenu* rowMenu(int row, bool libraryReads);
     QMenu* columnsMenu();
+    // A right click on a row: the library reads the file in the background, then the row menu
+    // pops up at `globalPos` (menuShown), unless the row went meanwhile. It deletes itself when
+    // it closes.
+    void showRowMenu(int row, const QPoint& globalPos);
 
 Q_SIGNALS:
     // After "Population is over." was handled, and after a refresh was applied.
@@ -102,6 +118,13 @@ Q_SIGNALS:
     void thumbnailsModeEntered();
     // A folder opened for one of its files (the viewer handing back) and that file's row selected.
     void fileSelected(int row);
+    // addFile() read the entry: its row, or -1 when it is missing, not admitted or (in
+    // thumbnails mode) a picture that cannot be loaded.
+    void fileAdded(const QString& name, int row);
+    // The summary of the selected file was read.
+    void summaryChanged();
+    // The menu of a right click, opened once the verdict on the row's file was read.
+    void menuShown(QMenu* menu);
 
 protected:
     bool event(QEvent* event) override;
@@ -119,6 +142,12 @@ private:
     void onRefreshListed(const FolderListingPtr& listing);
     void onHeaderScanned(quint64 generation, const std::vector<HeaderScanResult>& batch);
     void onThumbnailReady(quint64 generation, quint64 id, const QImage& picture);
+    void onThumbnailFailed(quint64 generation, quint64 id);
+    // Serves the rows that lack a thumbnail in thumbnails mode (after rows were added).
+    void makeMissingThumbnails();
+    // Reads on the executor, then applies on this thread if the folder is still the same.
+    template <typename Result>
+    void readEntry(std::function<Result()> read, std::function<void(Result)> apply);
     void startHeaderScan();
     void enterThumbnailsMode();
     void stopThumbnails();
@@ -129,7 +158,6 @@ private:
     void toggleOption(bool& option);
     void setAutoRefresh(bool on);
     bool handleViewKey(QKeyEvent* event);
-    CFileListModel::ThumbnailMaker thumbnailMaker();
     FolderRequest folderRequest() const;
 
     CShellList m_shellList;
@@ -140,7 +168,11 @@ private:
     CThumbnailWorker m_thumbnailWorker;
     CFolderWatcher m_watcher;
     CThumbnailStore m_thumbnailStore;
-    std::unique_ptr<CBmpEx> m_picture; // thumbnails made at once on this thread
+    WorkerRun m_entryReads;
+    // The summary of the selection as last read: the row's id, nothing while it is asked for.
+    quint64 m_summaryId = 0;
+    std::optional<fileentry::Summary> m_summary;
+    bool m_summaryAsked = false;
 
     int m_viewMode = kDetails;
     fileitem::Admission m_admission;

@@ -2,15 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
-
-#include <QDir>
-#include <QFileInfo>
 
 #include "browser/cshelllist.h"
-#include "fileops/cfileinfo.h"
-#include "fileops/descriptionfile.h"
-#include "imagelib/cbmpex.h"
 
 namespace {
 
@@ -52,11 +45,6 @@ QString displayText(const FileItem& item, int column)
     default:
         return {};
     }
-}
-
-qint64 lastWriteTime(const QFileInfo& info)
-{
-    return info.lastModified().toMSecsSinceEpoch();
 }
 
 } // namespace
@@ -410,59 +398,12 @@ int CFileListModel::insertItem(FileItem item)
     return row;
 }
 
-bool CFileListModel::canOpen(const QString& path)
+int CFileListModel::insertEntry(FileItem item, const fileitem::Admission& admission)
 {
-    if (!m_picture)
-        m_picture = std::make_unique<CBmpEx>();
-    int format = -1;
-    return flmCanOpen(m_picture->handle(), path, &format) != 0;
-}
-
-bool CFileListModel::libraryCanOpen(int row)
-{
-    const FileItem* item = entryAt(row);
-    return item && !item->isFolder && canOpen(pathOf(row));
-}
-
-int CFileListModel::addFile(const QString& name, const fileitem::Admission& admission,
-                            const ThumbnailMaker& makeThumbnail)
-{
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(u'/'))
+    if (findByName(item.name) >= 0 || !fileitem::admits(item.name, item.isFolder, item.imageFlag != 0, admission))
         return -1;
-    const QString path = m_folder + name;
-    const QFileInfo info(path);
-    if (!info.exists())
-        return -1;
-    const bool isFolder = info.isDir();
-    const bool verdict = !isFolder && canOpen(path);
-    if (!fileitem::admits(name, isFolder, verdict, admission))
-        return -1;
-
-    FileItem item;
     item.id = newId();
-    item.name = name;
-    item.isFolder = isFolder;
-    item.modified = lastWriteTime(info);
-    if (isFolder) {
-        item.typeText = QStringLiteral("File folder");
-    } else {
-        if (makeThumbnail && verdict) {
-            item.thumbnailIndex = makeThumbnail(path);
-            if (item.thumbnailIndex < 0)
-                return -1;
-        }
-        item.size = quint64(info.size());
-        item.compactSizeText = true;
-        // Unlike rows read with the folder, rows of the add-file operation got no key; with one
-        // they sort by extension where they belong instead of all before the others.
-        item.extensionKey = fileitem::extensionKey(name);
-        item.imageFlag = verdict ? 1 : 0;
-        CFileInfo::Info header;
-        if (verdict && CFileInfo::ReadHeaderInfo(path, header))
-            item.imageProperties = fileitem::propertiesText(header);
-    }
     const int row = insertItem(std::move(item));
-    scanEntry(row);
     Q_EMIT totalsChanged();
     return row;
 }
@@ -479,123 +420,59 @@ void CFileListModel::removeEntry(int row)
     Q_EMIT totalsChanged();
 }
 
-void CFileListModel::setEntryField(int row, int code, const QString& text)
+void CFileListModel::setEntryField(int row, EntryField field, const QString& text)
 {
     if (!entryAt(row))
         return;
     FileItem& item = m_rows[size_t(row)];
-    switch (code) {
-    case 0:
+    switch (field) {
+    case kFieldName:
         item.name = text;
         item.iconIndex = -1;
         if (!item.isFolder)
             item.extensionKey = fileitem::extensionKey(text);
         invalidateIndex();
         break;
-    case 1:
+    case kFieldSize:
         // The total follows the row's size.
         countIn(item, -1);
         item.size = text.trimmed().toULongLong();
         countIn(item, 1);
         Q_EMIT totalsChanged();
         break;
-    case 2:
+    case kFieldType:
         item.typeText = text;
         break;
-    case 3:
+    case kFieldDate:
         item.dateOverride = text;
         break;
-    case 4:
+    case kFieldImageProperties:
         item.imageProperties = text;
         break;
-    case 5:
+    case kFieldDescription:
         item.description = text;
         break;
-    default:
-        return;
     }
     emitRowChanged(row);
 }
 
-int CFileListModel::createFolder(const QString& base)
+bool CFileListModel::applyRowScan(const fileentry::RowScan& scan)
 {
-    if (base.isEmpty() || base.contains(u'/'))
-        return -1;
-    const QString basePath = m_folder + base;
-    QString path = basePath;
-    QDir dir;
-    for (int n = 1; !dir.mkdir(path); ++n) {
-        // Only "already there" tries the next number; any other failure ends it.
-        if (!QFileInfo::exists(path) || n == std::numeric_limits<int>::max())
-            return -1;
-        path = QStringLiteral("%1(%2)").arg(basePath).arg(n);
-    }
-    const QFileInfo info(path);
-    FileItem item;
-    item.id = newId();
-    item.name = info.fileName();
-    item.typeText = QStringLiteral("File folder");
-    item.isFolder = true;
-    const QDateTime born = info.birthTime();
-    item.modified = born.isValid() ? born.toMSecsSinceEpoch() : lastWriteTime(info);
-    const int row = insertItem(std::move(item));
-    Q_EMIT totalsChanged();
-    return row;
-}
-
-bool CFileListModel::fileSummary(int row, QString* text, QString* detail) const
-{
-    const FileItem* item = entryAt(row);
-    if (!item)
+    const int row = rowOfId(scan.header.id);
+    if (row < 0 || !scan.exists)
         return false;
-    const QFileInfo info(pathOf(row));
-    if (!info.exists())
-        return false;
-    QString summary;
-    const quint64 size = quint64(info.size());
-    if (size != 0)
-        summary = QStringLiteral("%1KB, ").arg(size / 1024);
-    // The file's time as stored, not turned into local time.
-    summary += info.lastModified().toUTC().toString(QStringLiteral(" dd.MM.yyyy HH:mm"));
-    if (text)
-        *text = summary;
-    if (detail) {
-        const CFileInfo reader;
-        CFileInfo::Info found;
-        *detail = reader.GetInfo(info.filePath(), found) ? fileitem::propertiesText(found) : QString();
-    }
-    return true;
-}
-
-void CFileListModel::scanEntry(int row)
-{
-    const FileItem* found = entryAt(row);
-    if (!found || found->isParent || found->imageProperties)
-        return;
-    const QString path = pathOf(row);
-    const QFileInfo info(path);
-    if (!info.exists())
-        return;
     FileItem& item = m_rows[size_t(row)];
     if (!item.isFolder) {
         countIn(item, -1);
-        item.size = quint64(info.size());
+        item.size = scan.size;
         countIn(item, 1);
     }
-    item.modified = lastWriteTime(info);
+    item.modified = scan.modified;
     item.dateOverride.reset();
-
-    HeaderScanResult result;
-    result.id = item.id;
-    CFileInfo::Info header;
-    if (!item.isFolder && CFileInfo::IsImageByExtension(item.name) && CFileInfo::ReadHeaderInfo(path, header)) {
-        result.imageFlag = 1;
-        result.imageProperties = fileitem::propertiesText(header);
-    }
-    result.description = DescriptionFile::lookUp(item.name, m_folder);
-    applyHeaderResult(result);
+    applyHeaderResult(scan.header);
     emitRowChanged(row);
     Q_EMIT totalsChanged();
+    return true;
 }
 
 std::vector<HeaderScanJob> CFileListModel::headerScanJobs() const
@@ -647,10 +524,18 @@ bool CFileListModel::setThumbnail(quint64 id, int thumbnailIndex)
     return true;
 }
 
+void CFileListModel::markThumbnailFailed(quint64 id)
+{
+    if (const int row = rowOfId(id); row >= 0)
+        m_rows[size_t(row)].thumbnailFailed = true;
+}
+
 void CFileListModel::clearThumbnails()
 {
-    for (FileItem& item : m_rows)
+    for (FileItem& item : m_rows) {
         item.thumbnailIndex = -1;
+        item.thumbnailFailed = false;
+    }
     if (!m_rows.empty())
         Q_EMIT dataChanged(index(0, 0), index(entryCount() - 1, kColumnCount - 1));
 }
@@ -659,7 +544,7 @@ std::vector<ThumbnailJob> CFileListModel::thumbnailJobs() const
 {
     std::vector<ThumbnailJob> jobs;
     for (const FileItem& item : m_rows) {
-        if (item.imageFlag != 0 && item.thumbnailIndex < 0)
+        if (item.imageFlag != 0 && item.thumbnailIndex < 0 && !item.thumbnailFailed)
             jobs.push_back({item.id, item.name});
     }
     return jobs;
@@ -693,8 +578,7 @@ void CFileListModel::removeRowsIf(const std::function<bool(const FileItem&)>& re
     }
 }
 
-CFileListModel::RefreshOutcome CFileListModel::applyRefresh(const FolderListing& listing,
-                                                            const ThumbnailMaker& makeThumbnail)
+CFileListModel::RefreshOutcome CFileListModel::applyRefresh(const FolderListing& listing, bool thumbnailsMode)
 {
     RefreshOutcome outcome;
     // A folder that cannot be read now keeps its rows until it is read again.
@@ -729,11 +613,8 @@ CFileListModel::RefreshOutcome CFileListModel::applyRefresh(const FolderListing&
         FileItem item = entry;
         item.id = newId();
         item.seen = true;
-        if (makeThumbnail && item.imageFlag != 0) {
-            item.thumbnailIndex = makeThumbnail(m_folder + item.name);
-            if (item.thumbnailIndex < 0)
-                continue;
-        }
+        // The thumbnail worker makes its picture; one that cannot be loaded takes the row away.
+        item.dropWithoutThumbnail = thumbnailsMode && item.imageFlag != 0;
         (item.isFolder ? folders : files).push_back(std::move(item));
     }
 

@@ -20,11 +20,11 @@
 #include <QSize>
 #include <QString>
 
+#include "browser/fileentry.h"
 #include "browser/fileitem.h"
 #include "browser/folderworkers.h"
 #include "browser/thumbnailworker.h"
 
-class CBmpEx;
 class CShellList;
 
 class CFileListModel : public QAbstractTableModel {
@@ -32,10 +32,6 @@ class CFileListModel : public QAbstractTableModel {
 public:
     // Logical columns; the key of a column is its number.
     enum Column : int { kName, kSize, kType, kDate, kImageProperties, kDescription, kColumnCount };
-
-    // Makes the thumbnail of a file at once (add file, refresh in thumbnails mode): the index in
-    // the list's thumbnail store, or -1 when the file cannot be loaded.
-    using ThumbnailMaker = std::function<int(const QString& path)>;
 
     // What applying a refresh changed, so that the list can refocus and the tree be rebuilt.
     struct RefreshOutcome {
@@ -109,38 +105,36 @@ public:
     void resetRows(FolderListing&& listing);
     void clearRows();
 
-    // Adds an entry of the folder, by its plain name, after an operation made it (copy, paste,
-    // save): a folder as the last folder, a file at the end; the new row's index, or -1 when the entry is
-    // missing, not admitted, or (with a maker) a picture file that cannot be loaded.
-    int addFile(const QString& name, const fileitem::Admission& admission, const ThumbnailMaker& makeThumbnail);
+    // Adds the record of an entry an operation made (copy, paste, save, new folder; read by
+    // fileentry::readRecord, its image flag the library's verdict): a folder as the last folder,
+    // a file at the end. The new row's index, or -1 when the entry is listed already or not
+    // admitted.
+    int insertEntry(FileItem item, const fileitem::Admission& admission);
     void removeEntry(int row);
-    // Codes 0 name, 1 size (decimal text), 2 type, 3 date text, 4 image properties, 5 description.
-    void setEntryField(int row, int code, const QString& text);
-    // Makes "base", or "base(1)", "base(2)" ... when taken, in the folder; the new row, or -1.
-    int createFolder(const QString& base);
-    // "12KB, " (when the size is not 0) + " dd.MM.yyyy HH:mm" of the UTC time, and the file
-    // information reader's detail of the row's file; false when the row or file is missing.
-    bool fileSummary(int row, QString* text, QString* detail) const;
+    // The fields of a record that can be set by name.
+    enum EntryField : int { kFieldName = 0, kFieldSize, kFieldType, kFieldDate, kFieldImageProperties, kFieldDescription };
+    // Name, size (decimal text), type, date text, image properties, description.
+    void setEntryField(int row, EntryField field, const QString& text);
 
-    // The header scan of one row, here and now (add file, open, preview): when the row has no
-    // image properties yet, its size and date are read again, its header and description too.
-    void scanEntry(int row);
+    // Applies the scan of one row (fileentry::scanRow) to the row of its id: size and date as
+    // they are now, then the header result. False when the row or its file is gone.
+    bool applyRowScan(const fileentry::RowScan& scan);
     // Header-scan jobs of the rows that still lack image properties, the parent entry left out.
     std::vector<HeaderScanJob> headerScanJobs() const;
     // Applies a header-scan result to the row of its id; a header read raises the image flag, a
     // failed one leaves the flag of the extension test. False when the row is gone.
     bool applyHeaderResult(const HeaderScanResult& result);
     bool setThumbnail(quint64 id, int thumbnailIndex);
+    // The row keeps its icon: its picture could not be loaded.
+    void markThumbnailFailed(quint64 id);
     void clearThumbnails();
-    // Rows with the image flag and no thumbnail yet, in row order, for the thumbnail worker.
+    // Rows with the image flag and no thumbnail yet (nor a failed one), in row order, for the
+    // thumbnail worker.
     std::vector<ThumbnailJob> thumbnailJobs() const;
-    // Whether the image library reads the row's file (by its content).
-    bool libraryCanOpen(int row);
-
     // Folds a refresh listing of the shown folder in: rows matched by name are kept (size and date
-    // updated), new entries added as addFile adds them (a picture without thumbnail left out when
-    // a maker is given), rows whose entry is gone removed.
-    RefreshOutcome applyRefresh(const FolderListing& listing, const ThumbnailMaker& makeThumbnail);
+    // updated), new entries added at the end of their kind (in thumbnails mode a picture leaves
+    // again when its thumbnail cannot be made), rows whose entry is gone removed.
+    RefreshOutcome applyRefresh(const FolderListing& listing, bool thumbnailsMode);
     void clearCutMarks();
 
 Q_SIGNALS:
@@ -160,7 +154,6 @@ private:
     void insertItems(int at, std::vector<FileItem>&& items);
     int insertItem(FileItem item);
     void removeRowsIf(const std::function<bool(const FileItem&)>& remove, RefreshOutcome* outcome);
-    bool canOpen(const QString& path);
 
     CShellList* m_shellList;
     QString m_folder = QStringLiteral("/");
@@ -177,5 +170,4 @@ private:
     int m_sortKey = -1;
     bool m_ascending = true;
     quint64 m_lastId = 0;
-    std::unique_ptr<CBmpEx> m_picture; // its library handle answers the can-open questions
 };

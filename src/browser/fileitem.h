@@ -30,6 +30,10 @@ struct FileItem {
     int imageFlag = 0;
     int iconIndex = -1;          // index in the list's CShellList image list; -1 until asked
     int thumbnailIndex = -1;     // index in the list's thumbnail store; -1 while none
+    bool thumbnailFailed = false; // its picture could not be loaded for a thumbnail
+    // Added to a list in thumbnails mode (a refresh, the add-file operation): the row leaves the
+    // list again when its picture cannot be loaded for the thumbnail.
+    bool dropWithoutThumbnail = false;
 };
 
 namespace fileitem {

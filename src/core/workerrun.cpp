@@ -1,26 +1,26 @@
 #include "core/workerrun.h"
 
 #include <condition_variable>
+#include <deque>
 #include <utility>
 
 #include <QMetaObject>
 #include <QObject>
 #include <QThreadPool>
 
-// What the tasks of one run share. The counters are guarded by the mutex; `retired` belongs to
-// the owner's thread, where deliveries run.
+// What the tasks of one run share. The queue and the count are guarded by the mutex; `retired`
+// belongs to the owner's thread, where deliveries run.
 struct RunToken::State {
     QObject* owner = nullptr;
     quint64 generation = 0;
     executor::Priority priority = executor::Priority::Interactive;
-    WorkerRun::Step step;
     std::atomic<bool> stop{false};
     bool retired = false;
 
     std::mutex mutex;
     std::condition_variable ended;
-    int waiting = 0; // tasks queued that have not begun
-    int active = 0;  // tasks under way
+    std::deque<std::shared_ptr<const WorkerRun::Step>> queued; // steps that have not begun
+    int active = 0;                                             // steps under way
 };
 
 // ---- RunToken ------------------------------------------------------------------------------------
@@ -61,63 +61,78 @@ WorkerRun::~WorkerRun()
     stop();
 }
 
+WorkerRun::SharedStep WorkerRun::once(Task task)
+{
+    return std::make_shared<const Step>([task = std::move(task)](const RunToken& token) {
+        task(token);
+        return false;
+    });
+}
+
 void WorkerRun::start(quint64 generation, Task task, int count)
 {
-    launch(
-        generation,
-        [task = std::move(task)](const RunToken& token) {
-            task(token);
-            return false;
-        },
-        count);
+    begin(generation);
+    const SharedStep step = once(std::move(task));
+    for (int i = 0; i < count; ++i)
+        queueStep(m_state, step);
 }
 
 void WorkerRun::startSteps(quint64 generation, Step step, int count)
 {
-    launch(generation, std::move(step), count);
+    begin(generation);
+    const auto shared = std::make_shared<const Step>(std::move(step));
+    for (int i = 0; i < count; ++i)
+        queueStep(m_state, shared);
 }
 
-void WorkerRun::launch(quint64 generation, Step step, int count)
+void WorkerRun::add(quint64 generation, Task task)
+{
+    if (!m_state || m_state->retired)
+        begin(generation);
+    queueStep(m_state, once(std::move(task)));
+}
+
+void WorkerRun::begin(quint64 generation)
 {
     stop();
     m_state = std::make_shared<RunToken::State>();
     m_state->owner = m_owner;
     m_state->generation = generation;
     m_state->priority = m_priority;
-    m_state->step = std::move(step);
-    m_state->waiting = count;
-    for (int i = 0; i < count; ++i)
-        queueTask(m_state);
 }
 
-void WorkerRun::queueTask(const State& state)
-{
-    executor::pool().start([state] { runTask(state); }, int(state->priority));
-}
-
-// A task on a pool thread begins only if the run still wants one, and is queued again while its
-// step has more to do.
-void WorkerRun::runTask(const State& state)
+void WorkerRun::queueStep(const State& state, SharedStep step)
 {
     {
         const std::lock_guard lock(state->mutex);
-        if (state->waiting == 0)
+        state->queued.push_back(std::move(step));
+    }
+    executor::pool().start([state] { runQueuedStep(state); }, int(state->priority));
+}
+
+// A pool thread takes the oldest step still queued, if the run still has one (finish() may
+// have taken it, stop() dropped it), and queues it again while it has more to do.
+void WorkerRun::runQueuedStep(const State& state)
+{
+    SharedStep step;
+    {
+        const std::lock_guard lock(state->mutex);
+        if (state->queued.empty())
             return;
-        --state->waiting;
+        step = std::move(state->queued.front());
+        state->queued.pop_front();
         ++state->active;
     }
-    const bool more = !state->stop.load() && state->step(RunToken(state));
+    const bool more = !state->stop.load() && (*step)(RunToken(state));
     bool again = false;
     {
         const std::lock_guard lock(state->mutex);
         --state->active;
         again = more && !state->stop.load();
-        if (again)
-            ++state->waiting;
         state->ended.notify_all();
     }
     if (again)
-        queueTask(state);
+        queueStep(state, std::move(step));
 }
 
 void WorkerRun::stop()
@@ -127,19 +142,20 @@ void WorkerRun::stop()
     m_state->retired = true;
     std::unique_lock lock(m_state->mutex);
     m_state->stop.store(true);
-    m_state->waiting = 0;
+    m_state->queued.clear();
     m_state->ended.wait(lock, [this] { return m_state->active == 0; });
 }
 
-bool WorkerRun::runWaitingTaskHere(const State& state, std::unique_lock<std::mutex>& lock)
+bool WorkerRun::runQueuedStepHere(const State& state, std::unique_lock<std::mutex>& lock)
 {
-    if (state->waiting == 0)
+    if (state->queued.empty())
         return false;
-    --state->waiting;
+    const SharedStep step = std::move(state->queued.front());
+    state->queued.pop_front();
     ++state->active;
     lock.unlock();
     const RunToken token(state);
-    while (!state->stop.load() && state->step(token)) {
+    while (!state->stop.load() && (*step)(token)) {
     }
     lock.lock();
     --state->active;
@@ -151,9 +167,9 @@ void WorkerRun::finish()
     if (!m_state)
         return;
     std::unique_lock lock(m_state->mutex);
-    // A task under way may queue itself again while it is waited for: it then runs here too.
+    // A step under way may queue itself again while it is waited for: it then runs here too.
     for (;;) {
-        if (runWaitingTaskHere(m_state, lock))
+        if (runQueuedStepHere(m_state, lock))
             continue;
         if (m_state->active == 0)
             return;
@@ -166,7 +182,7 @@ bool WorkerRun::isRunning() const
     if (!m_state || m_state->retired)
         return false;
     const std::lock_guard lock(m_state->mutex);
-    return m_state->waiting + m_state->active > 0;
+    return !m_state->queued.empty() || m_state->active > 0;
 }
 
 quint64 WorkerRun::generation() const

@@ -55,6 +55,9 @@ public:
     // Stops the current run, then runs `task` `count` times at once as a new run.
     void start(quint64 generation, Task task, int count = 1);
     void startSteps(quint64 generation, Step step, int count = 1);
+    // Adds one task to the current run, which stays current; without one (or after stop()) it
+    // begins a new run of that generation. For workers fed one request at a time.
+    void add(quint64 generation, Task task);
     // Sets the stop flag, keeps the tasks that have not begun from beginning and waits for those
     // under way. Nothing more of this run is delivered.
     void stop();
@@ -67,12 +70,15 @@ public:
 
 private:
     using State = std::shared_ptr<RunToken::State>;
-    void launch(quint64 generation, Step step, int count);
-    static void queueTask(const State& state);
-    static void runTask(const State& state);
-    // Runs the steps of one task that had not begun on the calling thread; false when none was
-    // left. The lock is released meanwhile.
-    static bool runWaitingTaskHere(const State& state, std::unique_lock<std::mutex>& lock);
+    using SharedStep = std::shared_ptr<const Step>;
+    void begin(quint64 generation);
+    static SharedStep once(Task task);
+    // Puts a step in the run's queue and asks the pool for a thread to take it.
+    static void queueStep(const State& state, SharedStep step);
+    static void runQueuedStep(const State& state);
+    // Runs one queued step (and its further shares) on the calling thread; false when none was
+    // queued. The lock is released meanwhile.
+    static bool runQueuedStepHere(const State& state, std::unique_lock<std::mutex>& lock);
 
     QObject* m_owner;
     executor::Priority m_priority;

@@ -1,6 +1,9 @@
 #include "fileops/cshellfileop.h"
 
+#include <limits>
+
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QUuid>
@@ -86,4 +89,22 @@ bool CShellFileOp::RenameItem(const QString& oldPath, const QString& newName, CB
     if (!renamed)
         return fail(tr("Cannot rename \"%1\" to \"%2\": the file system refused it.").arg(oldName, newName));
     return true;
+}
+
+std::optional<CShellFileOp::MadeFolder> CShellFileOp::CreateFolder(const QString& folder, const QString& base)
+{
+    if (base.isEmpty() || base.contains(u'/'))
+        return std::nullopt;
+    const QString basePath = folder + base;
+    QString path = basePath;
+    QDir dir;
+    for (int n = 1; !dir.mkdir(path); ++n) {
+        // Only "already there" tries the next number; any other failure ends it.
+        if (!QFileInfo::exists(path) || n == std::numeric_limits<int>::max())
+            return std::nullopt;
+        path = QStringLiteral("%1(%2)").arg(basePath).arg(n);
+    }
+    const QFileInfo info(path);
+    const QDateTime born = info.birthTime();
+    return MadeFolder{info.fileName(), (born.isValid() ? born : info.lastModified()).toMSecsSinceEpoch()};
 }

@@ -1,6 +1,8 @@
 #pragma once
-// CShellFileOp: the file operation engine. For now it renames one file or folder in place.
-// UI thread (it may release and reload the program's current image).
+// CShellFileOp: the file operation engine: it renames one file or folder in place and makes new
+// folders. UI thread (it may release and reload the program's current image).
+
+#include <optional>
 
 #include <QString>
 
@@ -16,4 +18,15 @@ public:
     // `*error` (when given) gets a sentence for the user.
     static bool RenameItem(const QString& oldPath, const QString& newName, CBmpEx* currentImage = nullptr,
                            QString* error = nullptr);
+
+    // A folder made by CreateFolder: its plain name and its time of birth (or, where the file
+    // system keeps none, of its last write), milliseconds since the epoch.
+    struct MadeFolder {
+        QString name;
+        qint64 born = 0;
+    };
+    // Makes the folder `base` in `folder` (ending with "/"), or "base(1)", "base(2)" ... while the
+    // name is taken; nothing for an empty base, one with "/", or any failure other than a taken
+    // name.
+    static std::optional<MadeFolder> CreateFolder(const QString& folder, const QString& base);
 };

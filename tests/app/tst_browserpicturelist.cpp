@@ -195,8 +195,8 @@ void TestBrowserPictureList::firstWhenOnlyPictureIsLast()
     QCOMPARE(current.path(), QDir(m_lastOnly.path()).filePath(QStringLiteral("zz.png")));
 }
 
-// A picture saved into the shown folder is listed at once (before the folder is read again),
-// and only once.
+// A picture saved into the shown folder is listed once the list read it (without reading the
+// folder again), selected, and only once.
 void TestBrowserPictureList::savedFileIsListedOnce()
 {
     QTemporaryDir dir;
@@ -208,9 +208,15 @@ void TestBrowserPictureList::savedFileIsListedOnce()
     const int rows = pictures.rowCount();
 
     writePicture(dir.filePath(QStringLiteral("saved.png")));
-    const int row = pictures.addRow(QStringLiteral("saved.png"));
+    QSignalSpy added(&list, &CFileListCtrl::fileAdded);
+    QCOMPARE(pictures.addRow(QStringLiteral("saved.png")), -1);
+    QCOMPARE(pictures.addRow(QStringLiteral("saved.png")), -1); // asked twice before it came
+    QVERIFY(added.wait(20000));
+    QTRY_COMPARE(added.size(), 2);
+    const int row = rowOf(list, QStringLiteral("saved.png"));
     QVERIFY(row >= 0);
     QCOMPARE(pictures.rowName(row), QStringLiteral("saved.png"));
+    QCOMPARE(pictures.firstSelectedRow(), row);
     QCOMPARE(pictures.rowCount(), rows + 1);
     QCOMPARE(pictures.addRow(QStringLiteral("saved.png")), row);
     QCOMPARE(pictures.addRow(QStringLiteral("old.png")), rowOf(list, QStringLiteral("old.png")));

@@ -81,6 +81,23 @@ QAction* actionOf(const QMenu* menu, int id)
     return nullptr;
 }
 
+// The menu a right click on the row of `name` opens, once the list has read the file; the
+// caller owns it (it is not shown any more).
+QMenu* rowMenuOf(CFileListCtrl& list, const QString& name)
+{
+    QMenu* menu = nullptr;
+    const QMetaObject::Connection shown =
+        QObject::connect(&list, &CFileListCtrl::menuShown, [&menu](QMenu* opened) { menu = opened; });
+    list.showRowMenu(list.rows().findByName(name), QPoint(0, 0));
+    const bool opened = QTest::qWaitFor([&menu] { return menu != nullptr; }, kWait);
+    QObject::disconnect(shown);
+    if (!opened)
+        return nullptr;
+    menu->setAttribute(Qt::WA_DeleteOnClose, false);
+    menu->hide();
+    return menu;
+}
+
 } // namespace
 
 class TestFileListCtrl : public QObject {
@@ -97,6 +114,8 @@ private Q_SLOTS:
     void thumbnailsModeDrawsRows();
     void populationAndHeaderScan();
     void refreshAfterOutsideChanges();
+    void refreshInThumbnailsModeDecodesNothingHere_data();
+    void refreshInThumbnailsModeDecodesNothingHere();
     void autoRefreshFollowsTheFolder();
     void folderChangeWhileReading();
     void thumbnailsReusedUntilFolderChanges();
@@ -410,6 +429,58 @@ void TestFileListCtrl::refreshAfterOutsideChanges()
     QCOMPARE(list.rows().totalSize(), quint64(450));
 }
 
+void TestFileListCtrl::refreshInThumbnailsModeDecodesNothingHere_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("content"); // "picture", "broken" (a picture's first bytes) or "text"
+    QTest::addColumn<bool>("stays");
+    QTest::addColumn<bool>("thumbnail");
+    QTest::newRow("picture: thumbnail from the worker") << "new.png" << "picture" << true << true;
+    QTest::newRow("broken picture: leaves again") << "bad.png" << "broken" << false << false;
+    QTest::newRow("other file: stays, no thumbnail") << "notes.txt" << "text" << true << false;
+}
+
+void TestFileListCtrl::refreshInThumbnailsModeDecodesNothingHere()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, content);
+    QFETCH(bool, stays);
+    QFETCH(bool, thumbnail);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writePicture(dir.filePath("old.png"), Qt::red);
+    CFileListCtrl list;
+    list.setViewMode(CFileListCtrl::kThumbnails);
+    QSignalSpy finished(&list, &CFileListCtrl::thumbnailsFinished);
+    showFolder(list, dir.path());
+    QVERIFY(finished.count() == 1 || finished.wait(kWait));
+
+    const QString path = dir.filePath(name);
+    if (content == QLatin1String("text")) {
+        writeFile(path, 20);
+    } else {
+        writePicture(path, Qt::green);
+        if (content == QLatin1String("broken"))
+            QVERIFY(QFile::resize(path, 60));
+    }
+    QSignalSpy refreshed(&list, &CFileListCtrl::refreshed);
+    list.refresh();
+    QVERIFY(refreshed.wait(kWait));
+    // Listed at once, its picture not made on this thread.
+    const int row = list.rows().findByName(name);
+    QVERIFY(row >= 0);
+    QCOMPARE(list.rows().entryAt(row)->thumbnailIndex, -1);
+    if (content != QLatin1String("text"))
+        QVERIFY(finished.wait(kWait));
+    deliverPostedEvents();
+    const int after = list.rows().findByName(name);
+    QCOMPARE(after >= 0, stays);
+    if (stays)
+        QCOMPARE(list.rows().entryAt(after)->thumbnailIndex >= 0, thumbnail);
+    // The earlier thumbnail was kept, not made again.
+    QCOMPARE(list.thumbnails().count(), thumbnail ? 2 : 1);
+}
+
 void TestFileListCtrl::autoRefreshFollowsTheFolder()
 {
     QTemporaryDir dir;
@@ -484,10 +555,16 @@ void TestFileListCtrl::thumbnailsReusedUntilFolderChanges()
     QCOMPARE(list.thumbnails().count(), 2);
     QVERIFY(list.thumbnailsMade());
 
-    // A file added in thumbnails mode gets its thumbnail at once; one that does not load is refused.
+    // A file added in thumbnails mode gets its thumbnail from the worker; one that does not load
+    // leaves the list again.
+    QSignalSpy added(&list, &CFileListCtrl::fileAdded);
     writePicture(dir.filePath("three.png"), Qt::blue);
-    const int three = list.addFile("three.png");
+    list.addFile("three.png");
+    QVERIFY(added.wait(kWait));
+    QCOMPARE(added.last().at(0).toString(), QStringLiteral("three.png"));
+    const int three = added.last().at(1).toInt();
     QVERIFY(three >= 0);
+    QVERIFY(finished.wait(kWait));
     QCOMPARE(list.rows().entryAt(three)->thumbnailIndex, 2);
     QFile truncated(dir.filePath("three.png"));
     QVERIFY(truncated.open(QIODevice::ReadOnly));
@@ -496,11 +573,17 @@ void TestFileListCtrl::thumbnailsReusedUntilFolderChanges()
     QFile bad(dir.filePath("bad.png"));
     QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(head) == head.size());
     bad.close();
-    QCOMPARE(list.addFile("bad.png"), -1);
+    list.addFile("bad.png");
+    QVERIFY(added.wait(kWait));
+    QVERIFY(added.last().at(1).toInt() >= 0);
+    // The worker reports the failure before the end of its pass.
+    QVERIFY(finished.wait(kWait));
+    QCOMPARE(list.rows().findByName("bad.png"), -1);
 
     // A folder change makes them again.
+    const int passes = finished.count();
     showFolder(list, dir.path());
-    QVERIFY(finished.count() == 2 || finished.wait(kWait));
+    QVERIFY(finished.count() > passes || finished.wait(kWait));
     QCOMPARE(list.thumbnails().count(), 3);
 }
 
@@ -531,7 +614,7 @@ void TestFileListCtrl::menus()
     QVERIFY(actionOf(background.get(), cmd::kRefresh)->isEnabled());
 
     list.selectRow(list.rows().findByName("pic.png"));
-    const std::unique_ptr<QMenu> picture(list.rowMenu(list.rows().findByName("pic.png")));
+    const std::unique_ptr<QMenu> picture(rowMenuOf(list, "pic.png"));
     QCOMPARE(picture->defaultAction()->data().toInt(), int(cmd::kListView));
     QVERIFY(!picture->defaultAction()->isEnabled()); // opening a picture is the browser view's
     QVERIFY(!actionOf(picture.get(), cmd::kListProperties)->isEnabled());
@@ -543,7 +626,7 @@ void TestFileListCtrl::menus()
     frame.on(cmd::kProperties, [&] { ++properties; });
     list.commands().setNext(&frame);
     list.selectRow(list.rows().findByName("notes.txt"));
-    const std::unique_ptr<QMenu> text(list.rowMenu(list.rows().findByName("notes.txt")));
+    const std::unique_ptr<QMenu> text(rowMenuOf(list, "notes.txt"));
     QCOMPARE(text->defaultAction()->data().toInt(), int(cmd::kListOpen));
     QAction* forwarded = actionOf(text.get(), cmd::kListProperties);
     QVERIFY(forwarded->isEnabled());
@@ -551,7 +634,7 @@ void TestFileListCtrl::menus()
     QCOMPARE(properties, 1);
 
     list.selectRow(list.rows().findByName("Sub"));
-    const std::unique_ptr<QMenu> folder(list.rowMenu(list.rows().findByName("Sub")));
+    const std::unique_ptr<QMenu> folder(rowMenuOf(list, "Sub"));
     QVERIFY(folder->defaultAction()->isEnabled());
     QVERIFY(!actionOf(folder.get(), cmd::kListEncryptDecrypt)->isEnabled());
 
@@ -620,6 +703,10 @@ void TestFileListCtrl::newFolderAndSelection()
 
     list.selectRow(3);
     QString summary;
+    // Read in the background the first time it is asked for.
+    QSignalSpy summaryRead(&list, &CFileListCtrl::summaryChanged);
+    QVERIFY(!list.fileSummary(&summary, nullptr));
+    QVERIFY(summaryRead.wait(kWait));
     QVERIFY(list.fileSummary(&summary, nullptr));
     QVERIFY(summary.startsWith("2KB,  "));
     list.selectionModel()->clearSelection();

@@ -5,6 +5,8 @@
 #include <QTest>
 
 #include "browser/cfilelistmodel.h"
+#include "browser/fileentry.h"
+#include "fileops/cshellfileop.h"
 
 namespace {
 
@@ -73,6 +75,13 @@ void writeFile(const QString& path, qint64 size)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QVERIFY(file.resize(size));
+}
+
+// What the list does for an entry an operation made: its record read from the disk, then listed.
+int addFile(CFileListModel& model, const QString& name, const fileitem::Admission& admission = {})
+{
+    const std::optional<FileItem> record = fileentry::readRecord(model.folder(), name);
+    return record ? model.insertEntry(*record, admission) : -1;
 }
 
 } // namespace
@@ -209,7 +218,7 @@ void TestFileListModel::countsFollowAddAndRemove()
     model.resetRows(listingOf({parent, folderRow("Old"), fileRow("x.bin", 1000, "Data", at(2001, 1, 1))}));
     QCOMPARE(model.totalSize(), quint64(1000));
 
-    const int added = model.addFile(name, {showHidden, showNonImages}, nullptr);
+    const int added = addFile(model, name, {showHidden, showNonImages});
     QCOMPARE(added, row);
     if (row < 0) {
         QCOMPARE(model.entryCount(), 3);
@@ -251,7 +260,7 @@ void TestFileListModel::bigFileTotal()
     CFileListModel model(nullptr);
     model.setFolder(dir.path());
     model.resetRows(listingOf({fileRow("small", 3ULL << 30, "Data", at(2001, 1, 1))}));
-    const int row = model.addFile("big.raw", {}, nullptr);
+    const int row = addFile(model, "big.raw");
     QCOMPARE(row, 1);
     QCOMPARE(model.data(model.index(row, CFileListModel::kSize), Qt::DisplayRole).toString(), QStringLiteral("5Gb"));
     QCOMPARE(model.totalSize(), quint64(8) << 30);
@@ -285,7 +294,9 @@ void TestFileListModel::createFolderNumbering()
     FileItem parent = folderRow("..");
     parent.isParent = true;
     model.resetRows(listingOf({parent, folderRow("Old"), fileRow("x.bin", 10, "Data", at(2001, 1, 1))}));
-    const int row = model.createFolder("New Folder");
+    const std::optional<CShellFileOp::MadeFolder> folder = CShellFileOp::CreateFolder(model.folder(), "New Folder");
+    QVERIFY(folder);
+    const int row = addFile(model, folder->name);
     QCOMPARE(row, 2);
     QCOMPARE(model.entryAt(row)->name, made);
     QVERIFY(model.entryAt(row)->isFolder);
@@ -310,11 +321,11 @@ void TestFileListModel::refreshApplication()
     // The disk now: "Gone" and deleted.jpg vanished, grown.jpg changed, a folder and a file are new.
     FileItem added = fileRow("new.jpg", 30, "", at(2004, 1, 1));
     added.imageFlag = 1;
-    model.setEntryField(model.findByName("grown.jpg"), 3, QStringLiteral("typed date"));
+    model.setEntryField(model.findByName("grown.jpg"), CFileListModel::kFieldDate, QStringLiteral("typed date"));
     const CFileListModel::RefreshOutcome outcome =
         model.applyRefresh(listingOf({fileRow("grown.jpg", 400, "", at(2004, 2, 2)), folderRow("Keep"),
                                       fileRow("same.jpg", 100, "", at(2003, 1, 1)), folderRow("Fresh"), added}),
-                           nullptr);
+                           false);
     QVERIFY(outcome.folderAdded);
     QVERIFY(outcome.folderRemoved);
     QVERIFY(outcome.rowRemoved);
@@ -332,18 +343,20 @@ void TestFileListModel::refreshApplication()
     const CFileListModel::RefreshOutcome again = model.applyRefresh(
         listingOf({folderRow("Keep"), folderRow("Fresh"), fileRow("same.jpg", 100, "", at(2003, 1, 1)),
                    fileRow("grown.jpg", 400, "", at(2004, 2, 2)), added}),
-        nullptr);
+        false);
     QVERIFY(!again.folderAdded && !again.folderRemoved && !again.rowRemoved);
     QCOMPARE(model.entryCount(), 6);
 
-    // In thumbnails mode a new picture without a thumbnail is left out.
+    // In thumbnails mode a new picture leaves again when its thumbnail cannot be made (the list
+    // does that once the worker tried); other new rows stay whatever happens.
     FileItem broken = fileRow("broken.jpg", 10, "", at(2004, 1, 1));
     broken.imageFlag = 1;
     model.applyRefresh(listingOf({folderRow("Keep"), folderRow("Fresh"), fileRow("same.jpg", 100, "", at(2003, 1, 1)),
-                                  fileRow("grown.jpg", 400, "", at(2004, 2, 2)), added, broken}),
-                       [](const QString&) { return -1; });
-    QCOMPARE(model.findByName("broken.jpg"), -1);
-    QCOMPARE(model.entryCount(), 6);
+                                  fileRow("grown.jpg", 400, "", at(2004, 2, 2)), added, broken, fileRow("a.txt", 1, "", 1)}),
+                       true);
+    QVERIFY(model.entryAt(model.findByName("broken.jpg"))->dropWithoutThumbnail);
+    QVERIFY(!model.entryAt(model.findByName("a.txt"))->dropWithoutThumbnail);
+    QVERIFY(!model.entryAt(model.findByName("new.jpg"))->dropWithoutThumbnail);
 }
 
 void TestFileListModel::toolTip_data()
@@ -391,14 +404,13 @@ void TestFileListModel::entryFields()
     model.setFolder(QStringLiteral("/p/"));
     model.resetRows(listingOf({fileRow("a.jpg", 100, "JPEG", at(2003, 1, 1))}));
     QSignalSpy changed(&model, &CFileListModel::dataChanged);
-    model.setEntryField(0, 0, "b.gif");
-    model.setEntryField(0, 1, "4096");
-    model.setEntryField(0, 2, "GIF");
-    model.setEntryField(0, 3, "01/01/99 00:00:00");
-    model.setEntryField(0, 4, "1x1x2 GIF");
-    model.setEntryField(0, 5, "a dog");
-    model.setEntryField(0, 6, "nothing");
-    model.setEntryField(3, 0, "nothing");
+    model.setEntryField(0, CFileListModel::kFieldName, "b.gif");
+    model.setEntryField(0, CFileListModel::kFieldSize, "4096");
+    model.setEntryField(0, CFileListModel::kFieldType, "GIF");
+    model.setEntryField(0, CFileListModel::kFieldDate, "01/01/99 00:00:00");
+    model.setEntryField(0, CFileListModel::kFieldImageProperties, "1x1x2 GIF");
+    model.setEntryField(0, CFileListModel::kFieldDescription, "a dog");
+    model.setEntryField(3, CFileListModel::kFieldName, "nothing");
     QCOMPARE(changed.count(), 6);
     const QStringList texts{"b.gif", "4096", "GIF", "01/01/99 00:00:00", "1x1x2 GIF", "a dog"};
     for (int column = 0; column < CFileListModel::kColumnCount; ++column)
@@ -457,15 +469,15 @@ void TestFileListModel::fileSummary()
     model.setFolder(dir.path());
     model.resetRows(listingOf(
         {fileRow("full.bin", 5000, "", 1), fileRow("empty.bin", 0, "", 1), fileRow("vanished.bin", 0, "", 1)}));
-    QString text;
-    QString detail = "untouched";
-    QVERIFY(model.fileSummary(0, &text, &detail));
-    QCOMPARE(text, QStringLiteral("4KB,  15.03.2003 14:02"));
-    QCOMPARE(detail, QString());
-    QVERIFY(model.fileSummary(1, &text, nullptr));
-    QCOMPARE(text, QStringLiteral(" 15.03.2003 14:02"));
-    QVERIFY(!model.fileSummary(2, &text, nullptr));
-    QVERIFY(!model.fileSummary(-1, &text, nullptr));
+    const auto summaryOf = [&model](int row) { return fileentry::summary(model.pathOf(row)); };
+    const std::optional<fileentry::Summary> full = summaryOf(0);
+    QVERIFY(full);
+    QCOMPARE(full->text, QStringLiteral("4KB,  15.03.2003 14:02"));
+    QCOMPARE(full->detail, QString());
+    const std::optional<fileentry::Summary> empty = summaryOf(1);
+    QVERIFY(empty);
+    QCOMPARE(empty->text, QStringLiteral(" 15.03.2003 14:02"));
+    QVERIFY(!summaryOf(2));
 }
 
 QTEST_MAIN(TestFileListModel)
