@@ -152,6 +152,14 @@ enum Id : int {
     kMenuOpen = 32919,
     kMenuExit = 32921,
     kMenuExport = 32938,
+    // Keys of the image view that no menu carries: Page Down and Page Up stop at the ends where
+    // Next and Previous wrap, and the arrows push the picture by a tenth of its size.
+    kNextImageNoWrap = 33101,
+    kPreviousImageNoWrap = 33102,
+    kPushLeft = 33103,
+    kPushRight = 33104,
+    kPushUp = 33105,
+    kPushDown = 33106,
 };
 
 struct CommandInfo {

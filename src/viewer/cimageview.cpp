@@ -37,6 +37,23 @@ FitMode fitModeOf(int value)
     return value >= 0 && value <= 3 ? FitMode(value) : FitMode::FitWindowToImage;
 }
 
+// The keys of the view: each runs a command, so that keys, menus and toolbar share one path.
+constexpr std::pair<int, int> kKeyCommands[] = {
+    {Qt::Key_Return, cmd::kBrowser},
+    {Qt::Key_Enter, cmd::kBrowser},
+    {Qt::Key_Escape, cmd::kBrowser},
+    {Qt::Key_Space, cmd::kNextImage},
+    {Qt::Key_Backspace, cmd::kPreviousImage},
+    {Qt::Key_PageDown, cmd::kNextImageNoWrap},
+    {Qt::Key_PageUp, cmd::kPreviousImageNoWrap},
+    {Qt::Key_Home, cmd::kFirstImage},
+    {Qt::Key_End, cmd::kLastImage},
+    {Qt::Key_Left, cmd::kPushLeft},
+    {Qt::Key_Right, cmd::kPushRight},
+    {Qt::Key_Up, cmd::kPushUp},
+    {Qt::Key_Down, cmd::kPushDown},
+};
+
 // The magnifier shown over an active selection, which a click zooms to.
 QCursor magnifierCursor()
 {
@@ -71,12 +88,11 @@ CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* p
         m_outlinePhase = !m_outlinePhase;
         viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
     });
-    connect(&m_scan, &FolderScanWorker::scanned, this,
-            [this](quint64, const QStringList& names) {
-                m_ownList.setNames(names);
-                // The position "n/m" is known only now.
-                Q_EMIT stateChanged();
-            });
+    connect(&m_scan, &FolderScanWorker::scanned, this, [this](quint64, const QStringList& names) {
+        m_ownList.setNames(names);
+        // The position "n/m" is known only now.
+        Q_EMIT stateChanged();
+    });
     connect(&m_slideShow, &SlideShow::shown, this,
             [this] { afterMove(true, SlideShowSettings::readOrder() == SlideShowSettings::kReverse ? -1 : 1); });
     connect(&m_slideShow, &SlideShow::runningChanged, this, &CImageView::stateChanged);
@@ -96,17 +112,22 @@ void CImageView::registerCommands()
 {
     const auto shown = [this] { return hasPicture(); };
     m_commands.on(cmd::kBrowser, [this] { OnBrowser(); });
-    m_commands.on(cmd::kZoomIn, [this] { zoomStep(true); }, shown);
-    m_commands.on(cmd::kZoomOut, [this] { zoomStep(false); }, shown);
-    m_commands.on(cmd::kActualSize, [this] { actualSize(); }, shown);
+    m_commands.on(
+        cmd::kZoomIn, [this] { zoomStep(true); }, shown);
+    m_commands.on(
+        cmd::kZoomOut, [this] { zoomStep(false); }, shown);
+    m_commands.on(
+        cmd::kActualSize, [this] { actualSize(); }, shown);
     const std::pair<int, FitMode> modes[] = {{cmd::kFitWindowToImage, FitMode::FitWindowToImage},
                                              {cmd::kFitImageToWindow, FitMode::FitImageToWindow},
                                              {cmd::kBestFit, FitMode::BestFit},
                                              {cmd::kZoomLock, FitMode::ZoomLock}};
     for (const auto& [id, mode] : modes) {
-        m_commands.on(id, [this, mode] { setFitMode(mode); }, shown, [this, mode] { return m_fitMode == mode; });
+        m_commands.on(
+            id, [this, mode] { setFitMode(mode); }, shown, [this, mode] { return m_fitMode == mode; });
     }
-    m_commands.on(cmd::kZoomTo, [this] { zoomToSelection(); }, [this] { return m_selectionActive; });
+    m_commands.on(
+        cmd::kZoomTo, [this] { zoomToSelection(); }, [this] { return m_selectionActive; });
     m_commands.on(
         cmd::kSelectNone,
         [this] {
@@ -115,11 +136,20 @@ void CImageView::registerCommands()
         },
         [this] { return m_selectionActive; });
 
-    m_commands.on(cmd::kNextImage, [this] { afterMove(m_navigator.Next(true), 1); }, shown);
-    m_commands.on(cmd::kPreviousImage, [this] { afterMove(m_navigator.Previous(true), -1); }, shown);
-    m_commands.on(cmd::kFirstImage, [this] { afterMove(m_navigator.First(), 1); }, shown);
-    m_commands.on(cmd::kLastImage, [this] { afterMove(m_navigator.Last(), -1); }, shown);
-    m_commands.on(cmd::kRandomImage, [this] { afterMove(m_navigator.Random(), 1); }, shown);
+    m_commands.on(
+        cmd::kNextImage, [this] { afterMove(m_navigator.Next(true), 1); }, shown);
+    m_commands.on(
+        cmd::kPreviousImage, [this] { afterMove(m_navigator.Previous(true), -1); }, shown);
+    m_commands.on(
+        cmd::kNextImageNoWrap, [this] { afterMove(m_navigator.Next(false), 1); }, shown);
+    m_commands.on(
+        cmd::kPreviousImageNoWrap, [this] { afterMove(m_navigator.Previous(false), -1); }, shown);
+    m_commands.on(
+        cmd::kFirstImage, [this] { afterMove(m_navigator.First(), 1); }, shown);
+    m_commands.on(
+        cmd::kLastImage, [this] { afterMove(m_navigator.Last(), -1); }, shown);
+    m_commands.on(
+        cmd::kRandomImage, [this] { afterMove(m_navigator.Random(), 1); }, shown);
     m_commands.on(
         cmd::kSlideShow,
         [this] {
@@ -131,12 +161,22 @@ void CImageView::registerCommands()
         shown, [this] { return m_slideShow.isRunning(); });
 
     for (int id : {cmd::kRotateLeft, cmd::kRotateRight, cmd::kTurnAround, cmd::kMirror, cmd::kFlipVertical})
-        m_commands.on(id, [this, id] { transform(id); }, shown);
-    m_commands.on(cmd::kViewerRefresh, [this] { showPicture(); }, shown);
+        m_commands.on(
+            id, [this, id] { transform(id); }, shown);
+    m_commands.on(
+        cmd::kViewerRefresh, [this] { showPicture(); }, shown);
+    // The arrows push the picture: Right shows more of its left side.
+    const std::pair<int, QPoint> pushes[] = {
+        {cmd::kPushLeft, {1, 0}}, {cmd::kPushRight, {-1, 0}}, {cmd::kPushUp, {0, -1}}, {cmd::kPushDown, {0, 1}}};
+    for (const auto& [id, direction] : pushes)
+        m_commands.on(
+            id, [this, direction] { push(direction); }, shown);
 
-    m_commands.on(cmd::kFilePrint, [this] { m_printer.Print(m_host.currentImage()); }, shown);
+    m_commands.on(
+        cmd::kFilePrint, [this] { m_printer.Print(m_host.currentImage()); }, shown);
     m_commands.on(cmd::kFilePrintSetup, [this] { m_printer.PrintSetup(); });
-    m_commands.on(cmd::kFilePrintPreview, [this] { m_printer.PrintPreview(m_host.currentImage()); }, shown);
+    m_commands.on(
+        cmd::kFilePrintPreview, [this] { m_printer.PrintPreview(m_host.currentImage()); }, shown);
 }
 
 // ---- The picture source ------------------------------------------------------------------------
@@ -815,10 +855,7 @@ void CImageView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    if (window()->isFullScreen())
-        m_commands.execute(cmd::kFullScreen);
-    else
-        OnBrowser();
+    m_commands.execute(window()->isFullScreen() ? cmd::kFullScreen : cmd::kBrowser);
 }
 
 void CImageView::contextMenuEvent(QContextMenuEvent* event)
@@ -837,63 +874,23 @@ void CImageView::keyPressEvent(QKeyEvent* event)
         viewport()->setCursor(Qt::CrossCursor);
         return;
     }
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        OnBrowser();
-        return;
-    default:
-        break;
+    for (const auto& [key, id] : kKeyCommands) {
+        if (key == event->key()) {
+            event->setAccepted(m_commands.execute(id));
+            return;
+        }
     }
-    if (m_noImages) {
-        event->ignore();
-        return;
-    }
+    event->ignore();
+}
+
+// A page in the direction's axis, where the display is larger than the client that way.
+void CImageView::push(QPoint direction)
+{
     const QSize display = displaySize();
     const QSize client = clientSize();
     const QSize page = pageStep(display);
-    const QPoint scroll = scrollPosition();
-    switch (event->key()) {
-    case Qt::Key_Space:
-        afterMove(m_navigator.Next(true), 1);
-        break;
-    case Qt::Key_Backspace:
-        afterMove(m_navigator.Previous(true), -1);
-        break;
-    case Qt::Key_PageDown:
-        afterMove(m_navigator.Next(false), 1);
-        break;
-    case Qt::Key_PageUp:
-        afterMove(m_navigator.Previous(false), -1);
-        break;
-    case Qt::Key_Home:
-        afterMove(m_navigator.First(), 1);
-        break;
-    case Qt::Key_End:
-        afterMove(m_navigator.Last(), -1);
-        break;
-    // The arrows push the picture: Right shows more of its left side.
-    case Qt::Key_Left:
-        if (display.width() > client.width())
-            setScrollPosition(scroll + QPoint(page.width(), 0));
-        break;
-    case Qt::Key_Right:
-        if (display.width() > client.width())
-            setScrollPosition(scroll - QPoint(page.width(), 0));
-        break;
-    case Qt::Key_Up:
-        if (display.height() > client.height())
-            setScrollPosition(scroll - QPoint(0, page.height()));
-        break;
-    case Qt::Key_Down:
-        if (display.height() > client.height())
-            setScrollPosition(scroll + QPoint(0, page.height()));
-        break;
-    default:
-        event->ignore();
-        return;
-    }
+    if ((direction.x() && display.width() > client.width()) || (direction.y() && display.height() > client.height()))
+        setScrollPosition(scrollPosition() + QPoint(direction.x() * page.width(), direction.y() * page.height()));
 }
 
 void CImageView::keyReleaseEvent(QKeyEvent* event)
@@ -908,17 +905,14 @@ void CImageView::keyReleaseEvent(QKeyEvent* event)
 void CImageView::wheelEvent(QWheelEvent* event)
 {
     const int delta = event->angleDelta().y();
-    if (m_noImages || delta == 0) {
+    if (delta == 0) {
         event->ignore();
         return;
     }
+    int id = delta < 0 ? cmd::kNextImage : cmd::kPreviousImage;
     if (event->modifiers() & Qt::ControlModifier)
-        zoomStep(delta > 0);
-    else if (delta < 0)
-        afterMove(m_navigator.Next(true), 1);
-    else
-        afterMove(m_navigator.Previous(true), -1);
-    event->accept();
+        id = delta > 0 ? cmd::kZoomIn : cmd::kZoomOut;
+    event->setAccepted(m_commands.execute(id));
 }
 
 QSize CImageView::pageStep(QSize size) const

@@ -146,6 +146,8 @@ private:
 
     // Transforms.
     void transform(int command);
+    // Scrolls a page one way; `direction` is a unit step across or down.
+    void push(QPoint direction);
 
     // Animation and selection.
     void scheduleAnimation();
