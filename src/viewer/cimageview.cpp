@@ -12,10 +12,10 @@
 #include <QWheelEvent>
 
 #include "core/messages.h"
-#include "imagelib/flm.h"
 #include "imagelib/limits.h"
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
+#include "viewer/pictureops.h"
 #include "viewer/viewerhost.h"
 
 namespace {
@@ -26,11 +26,6 @@ constexpr int kOutlineIntervalMs = 100;
 constexpr int kLeastSlideDelayMs = 20;
 
 using viewgeometry::FitMode;
-
-FlmRect toFlmRect(const QRect& rect)
-{
-    return FlmRect{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
-}
 
 FitMode fitModeOf(int value)
 {
@@ -383,8 +378,7 @@ void CImageView::readPictureInfo()
         m_info.height = size.height();
     }
     m_fileSizeText = viewgeometry::fileSizeText(QFileInfo(path).size());
-    int slides = 0;
-    flmGetSlidesNumber(m_host.currentImage().handle(), &slides);
+    const int slides = pictureops::slideCount(m_host.currentImage());
     // Icons hold sizes of one picture, not frames of an animation.
     m_slides = slides <= 0 || m_info.format == QLatin1String("Windows Icon") ? 1 : slides;
 }
@@ -436,7 +430,7 @@ void CImageView::layoutPicture(ScrollRule rule, QPoint scroll)
         break;
     }
     if (m_slides > 1) {
-        flmFirst(m_host.currentImage().handle());
+        pictureops::firstSlide(m_host.currentImage());
         stopAnimation();
     }
     if (!m_selectionReady)
@@ -460,8 +454,7 @@ void CImageView::renderOffscreen()
         return;
     m_rendered.fill(Qt::black);
     QPainter painter(&m_rendered);
-    const FlmRect dest{0, 0, display.width(), display.height()};
-    flmStretchPlay(m_host.currentImage().handle(), &painter, &dest, nullptr);
+    pictureops::draw(m_host.currentImage(), painter, QRect(QPoint(0, 0), display));
 }
 
 // The frame's parts around the client, measured: whatever lies across goes to the four borders
@@ -598,27 +591,8 @@ void CImageView::prefetchFrom(int direction)
 
 void CImageView::transform(int command)
 {
-    FLMHANDLE handle = m_host.currentImage().handle();
-    switch (command) {
-    case cmd::kRotateLeft:
-        flmRotate(handle, -90.0, 0, 0, -1);
-        break;
-    case cmd::kRotateRight:
-        flmRotate(handle, 90.0, 0, 0, -1);
-        break;
-    case cmd::kTurnAround:
-        flmMirror(handle, 1, 1, 0, -1);
-        break;
-    case cmd::kMirror:
-        flmMirror(handle, 0, 1, 0, -1);
-        break;
-    case cmd::kFlipVertical:
-        flmMirror(handle, 1, 0, 0, -1);
-        break;
-    default:
-        return;
-    }
-    showPicture();
+    if (pictureops::transform(m_host.currentImage(), command))
+        showPicture();
 }
 
 bool CImageView::SaveWithCrop(const QString& target, FlmSaveOptions* options)
@@ -633,10 +607,8 @@ bool CImageView::SaveWithCrop(const QString& target, FlmSaveOptions* options)
     const QRectF cut = m_selection;
     if (cut.top() == cut.bottom() || cut.left() == cut.right())
         return false;
-    const bool cropped = flmCrop(current.handle(), int(cut.left()), int(cut.top()), int(cut.right() - cut.left()),
-                                 int(cut.bottom() - cut.top()), 0, m_slides) == 0;
     bool saved = false;
-    if (cropped)
+    if (pictureops::crop(current, cut, m_slides))
         saved = current.Save(target, options);
     else
         current.Load(m_folder + m_fileName);
@@ -670,11 +642,8 @@ void CImageView::paintEvent(QPaintEvent* event)
     const QPoint at = origin();
     if (m_zoom.zoom >= 1.0) {
         const auto rects = viewgeometry::magnifiedRects(repaint, clientSize(), m_zoom, m_picture, scrollPosition());
-        if (rects) {
-            const FlmRect dest = toFlmRect(rects->dest);
-            const FlmRect source = toFlmRect(rects->source);
-            flmStretchPlay(m_host.currentImage().handle(), &painter, &dest, &source);
-        }
+        if (rects)
+            pictureops::draw(m_host.currentImage(), painter, rects->dest, &rects->source);
     } else if (!m_rendered.isNull()) {
         painter.drawImage(at, m_rendered);
     }
@@ -699,12 +668,8 @@ void CImageView::scheduleAnimation()
 {
     if (m_animationTimer.isActive() || panning() || m_bandShown)
         return;
-    FLMHANDLE handle = m_host.currentImage().handle();
-    int slide = 0;
-    int delay = 0;
-    if (flmGetCurrentSlide(handle, &slide) != 0 || flmGetDelay(handle, slide, &delay) != 0)
-        return;
-    m_animationTimer.start(std::max(delay, kLeastSlideDelayMs));
+    if (const std::optional<int> delay = pictureops::currentSlideDelay(m_host.currentImage()))
+        m_animationTimer.start(std::max(*delay, kLeastSlideDelayMs));
 }
 
 void CImageView::stopAnimation()
@@ -714,9 +679,7 @@ void CImageView::stopAnimation()
 
 void CImageView::nextSlide()
 {
-    FLMHANDLE handle = m_host.currentImage().handle();
-    if (flmNext(handle) != 0)
-        flmFirst(handle);
+    pictureops::nextSlide(m_host.currentImage());
     if (m_zoom.zoom < 1.0)
         renderOffscreen();
     viewport()->update();
