@@ -69,7 +69,8 @@ QCursor magnifierCursor()
 
 CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* parent)
     : CImageScrollView(parent), m_host(host), m_commands(frameTarget), m_scan(this),
-      m_navigator([this](const QString& path) { return loadForMove(path); }), m_slideShow(m_navigator), m_printer(this)
+      m_navigator([this](const QString& path) { return m_loader.load(path, m_host.currentImage()); }),
+      m_slideShow(m_navigator), m_printer(this)
 {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
@@ -88,6 +89,8 @@ CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* p
         // The position "n/m" is known only now.
         Q_EMIT stateChanged();
     });
+    // The file is read before the event loop runs again: "Loading" is to be shown now.
+    connect(&m_loader, &PictureLoader::readingFile, this, &CImageView::stateChanged);
     connect(&m_slideShow, &SlideShow::shown, this,
             [this] { afterMove(true, SlideShowSettings::readOrder() == SlideShowSettings::kReverse ? -1 : 1); });
     connect(&m_slideShow, &SlideShow::runningChanged, this, &CImageView::stateChanged);
@@ -299,7 +302,7 @@ void CImageView::showBrowserPicture(bool fromBrowser)
     }
     showPicture();
     if (fromBrowser)
-        prefetchFrom(1);
+        m_loader.prefetchFrom(pictureList(), 1);
 }
 
 void CImageView::enterNoImages()
@@ -324,7 +327,7 @@ void CImageView::OnBrowser()
 {
     stopScan();
     m_rendered = QImage();
-    m_lookahead.clear();
+    m_loader.clear();
     const bool hadPicture = !m_noImages;
     const QString shown = m_fileName.isEmpty() ? QString() : m_folder + m_fileName;
     m_noImages = false;
@@ -538,24 +541,6 @@ void CImageView::zoomToSelection()
 
 // ---- Moving between pictures --------------------------------------------------------------------
 
-// The shown picture stays as it is unless the new one was read.
-bool CImageView::loadForMove(const QString& path)
-{
-    CBmpEx& current = m_host.currentImage();
-    if (m_lookahead.take(path, current))
-        return true;
-    m_loading = true;
-    Q_EMIT stateChanged();
-    const bool loaded = m_spare.Load(path);
-    m_loading = false;
-    if (!loaded)
-        return false;
-    // The spare keeps the picture shown before: the next load of the same size decodes into its
-    // pixels instead of asking the system for fresh ones.
-    current.swapPicture(m_spare);
-    return true;
-}
-
 void CImageView::afterMove(bool moved, int direction)
 {
     if (!moved)
@@ -565,26 +550,7 @@ void CImageView::afterMove(bool moved, int direction)
     if (row >= 0)
         m_fileName = list.rowName(row);
     showPicture();
-    prefetchFrom(direction);
-}
-
-// The picture the user is likely to ask for next: the following row in the direction of travel
-// that is a picture or looks like one.
-void CImageView::prefetchFrom(int direction)
-{
-    PictureList& list = pictureList();
-    const int count = list.rowCount();
-    const int start = list.firstSelectedRow();
-    if (start < 0 || count < 2)
-        return;
-    for (int step = 1; step < count; ++step) {
-        const int row = ((start + direction * step) % count + count) % count;
-        const QString name = list.rowName(row);
-        if (list.isKnownPicture(row) || CFileInfo::IsImageByExtension(name)) {
-            m_lookahead.prefetch(list.folder() + name);
-            return;
-        }
-    }
+    m_loader.prefetchFrom(pictureList(), direction);
 }
 
 // ---- Transforms and crop -------------------------------------------------------------------------
@@ -895,7 +861,7 @@ QStringList CImageView::statusTexts() const
 {
     if (m_noImages)
         return {QStringLiteral("No images")};
-    if (m_loading)
+    if (loading())
         return {QStringLiteral("Loading")};
     if (pictureList().pictureCount() == 0)
         return {QString()};

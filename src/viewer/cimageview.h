@@ -25,10 +25,10 @@
 #include "fileops/cfileinfo.h"
 #include "imagelib/cbmpex.h"
 #include "ui/cimagescrollview.h"
-#include "viewer/cpicturelookahead.h"
 #include "viewer/cviewprinter.h"
 #include "viewer/folderscanworker.h"
 #include "viewer/ownpicturelist.h"
+#include "viewer/pictureloader.h"
 #include "viewer/viewernavigator.h"
 #include "viewer/viewgeometry.h"
 
@@ -57,14 +57,14 @@ public:
     PictureList& pictureList();
     const PictureList& pictureList() const;
     CViewPrinter& printer() { return m_printer; }
-    CPictureLookahead& lookahead() { return m_lookahead; }
+    CPictureLookahead& lookahead() { return m_loader.lookahead(); }
 
     // The status bar's texts: "No images" alone in that state; one empty text when the list holds
     // no picture; otherwise position, file name, file size, size with depth and format, zoom.
     QStringList statusTexts() const;
     // True while a move reads a picture from its file (the look-ahead did not have it); the status
     // bar then reads "Loading" alone.
-    bool loading() const { return m_loading; }
+    bool loading() const { return m_loader.loading(); }
     // The frame's title: "name - Zelt Pixoria", or "Zelt Pixoria" without a picture.
     QString title() const;
 
@@ -140,9 +140,7 @@ private:
     void zoomToSelection();
 
     // Moving between pictures.
-    bool loadForMove(const QString& path);
     void afterMove(bool moved, int direction);
-    void prefetchFrom(int direction);
 
     // Transforms.
     void transform(int command);
@@ -183,9 +181,7 @@ private:
     QImage m_rendered; // the picture at display size, below zoom 1
 
     // Moving.
-    CBmpEx m_spare; // loads that may fail, so that the shown picture stays
-    bool m_loading = false;
-    CPictureLookahead m_lookahead;
+    PictureLoader m_loader;
     ViewerNavigator m_navigator;
     SlideShow m_slideShow;
 
