@@ -68,7 +68,7 @@ QCursor magnifierCursor()
 } // namespace
 
 CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* parent)
-    : CImageScrollView(parent), m_host(host), m_commands(frameTarget), m_scan(this),
+    : CImageScrollView(parent), m_host(host), m_commands(frameTarget), m_source(this),
       m_navigator([this](const QString& path) { return m_loader.load(path, m_host.currentImage()); }),
       m_slideShow(m_navigator), m_printer(this)
 {
@@ -76,7 +76,7 @@ CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* p
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
-    m_navigator.setList(&m_ownList);
+    m_navigator.setList(&m_source.list());
     m_animationTimer.setSingleShot(true);
     connect(&m_animationTimer, &QTimer::timeout, this, &CImageView::nextSlide);
     m_outlineTimer.setInterval(kOutlineIntervalMs);
@@ -84,11 +84,8 @@ CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* p
         m_outlinePhase = !m_outlinePhase;
         viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
     });
-    connect(&m_scan, &FolderScanWorker::scanned, this, [this](quint64, const QStringList& names) {
-        m_ownList.setNames(names);
-        // The position "n/m" is known only now.
-        Q_EMIT stateChanged();
-    });
+    // The position "n/m" is known only once the scan is over.
+    connect(&m_source, &PictureSource::listChanged, this, &CImageView::stateChanged);
     // The file is read before the event loop runs again: "Loading" is to be shown now.
     connect(&m_loader, &PictureLoader::readingFile, this, &CImageView::stateChanged);
     connect(&m_slideShow, &SlideShow::shown, this,
@@ -100,7 +97,7 @@ CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* p
 
 CImageView::~CImageView()
 {
-    stopScan();
+    m_source.stopScan();
     m_slideShow.stop();
     stopAnimation();
     CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(m_fitMode));
@@ -205,16 +202,6 @@ bool CImageView::event(QEvent* event)
     return CImageScrollView::event(event);
 }
 
-PictureList& CImageView::pictureList()
-{
-    return m_browserList ? *m_browserList : static_cast<PictureList&>(m_ownList);
-}
-
-const PictureList& CImageView::pictureList() const
-{
-    return m_browserList ? *m_browserList : static_cast<const PictureList&>(m_ownList);
-}
-
 void CImageView::showPendingPath()
 {
     const QString pending = m_host.pendingImagePath();
@@ -225,56 +212,24 @@ void CImageView::showPendingPath()
     const QFileInfo file(pending);
     const QString folder = file.path() + (file.path().endsWith(u'/') ? QString() : QStringLiteral("/"));
     const QString name = file.fileName();
-    if (!m_folder.isEmpty() && folder == m_folder) {
+    m_host.setPendingImagePath({});
+    m_noImages = false;
+    if (m_source.isShownFolder(folder)) {
         // The same folder: its list is there already.
-        m_host.setPendingImagePath({});
-        m_fileName = name;
-        m_noImages = false;
-        if (m_browserList) {
-            m_host.setOpenedFromFile(false);
-            selectBrowserRow(name);
-        } else {
-            m_host.setOpenedFromFile(true);
-            m_ownList.setCurrentName(name);
-        }
+        m_host.setOpenedFromFile(!m_source.walksBrowser());
+        m_source.showName(name);
         showPicture();
         return;
     }
-    m_host.setPendingImagePath({});
-    m_noImages = false;
     startOwnList(folder, name);
     showPicture();
-    m_scan.start(m_folder, m_fileName);
+    m_source.scan();
 }
 
 void CImageView::startOwnList(const QString& folder, const QString& name)
 {
-    stopScan();
-    m_browserList = nullptr;
-    m_folder = folder;
-    m_fileName = name;
-    m_ownList.setFolder(folder);
-    m_ownList.setNames({});
-    m_ownList.setCurrentName(name);
-    m_navigator.setList(&m_ownList);
-}
-
-void CImageView::selectBrowserRow(const QString& name)
-{
-    for (int row = 0, count = m_browserList->rowCount(); row < count; ++row) {
-        if (m_browserList->rowName(row) != name)
-            continue;
-        const int selected = m_browserList->firstSelectedRow();
-        if (selected >= 0 && selected != row)
-            m_browserList->clearRowSelection(selected);
-        m_browserList->selectRow(row);
-        return;
-    }
-}
-
-void CImageView::stopScan()
-{
-    m_scan.stop();
+    m_source.startOwnList(folder, name);
+    m_navigator.setList(&m_source.list());
 }
 
 // The browser loaded the picture into the current image before it asked for the switch; a view
@@ -286,19 +241,17 @@ void CImageView::showBrowserPicture(bool fromBrowser)
         return;
     }
     if (fromBrowser)
-        m_browserList = m_host.browserList();
+        m_source.setBrowserList(m_host.browserList());
     if (m_host.openedFromFile())
-        m_browserList = nullptr;
-    if (m_browserList) {
-        m_navigator.setList(m_browserList);
-        const int row = m_browserList->firstSelectedRow();
-        m_fileName = row >= 0 ? m_browserList->rowName(row) : QFileInfo(m_host.currentImage().path()).fileName();
-        m_folder = m_browserList->folder();
+        m_source.setBrowserList(nullptr);
+    const QFileInfo file(m_host.currentImage().path());
+    if (m_source.walksBrowser()) {
+        m_navigator.setList(&m_source.list());
+        m_source.takeBrowserSelection(file.fileName());
     } else if (fromBrowser) {
         // A browser that is not there to be walked: the picture's own folder serves.
-        const QFileInfo file(m_host.currentImage().path());
         startOwnList(file.path() + QStringLiteral("/"), file.fileName());
-        m_scan.start(m_folder, m_fileName);
+        m_source.scan();
     }
     showPicture();
     if (fromBrowser)
@@ -309,7 +262,7 @@ void CImageView::enterNoImages()
 {
     m_host.setOpenedFromFile(true);
     m_rendered = QImage();
-    m_fileName.clear();
+    m_source.clearFileName();
     m_noImages = true;
     m_picture = QSize(0, 0);
     m_zoom = viewgeometry::actualSize(m_picture);
@@ -325,17 +278,12 @@ void CImageView::enterNoImages()
 
 void CImageView::OnBrowser()
 {
-    stopScan();
     m_rendered = QImage();
     m_loader.clear();
     const bool hadPicture = !m_noImages;
-    const QString shown = m_fileName.isEmpty() ? QString() : m_folder + m_fileName;
+    const QString shown = fileName().isEmpty() ? QString() : folder() + fileName();
     m_noImages = false;
-    if (!m_browserList) {
-        // The own list goes; the next file opened in the viewer scans its folder again.
-        m_ownList.setNames({});
-        m_folder.clear();
-    }
+    m_source.leave();
     if (m_host.openedFromFile()) {
         m_host.setPendingImagePath(shown);
         m_host.setOpenedFromFile(false);
@@ -357,7 +305,7 @@ void CImageView::showPicture()
         enterNoImages();
         return;
     }
-    readPictureInfo();
+    m_info.read(folder() + fileName(), m_host.currentImage());
     stopAnimation();
     m_picture = m_host.currentImage().GetSize().expandedTo(QSize(0, 0));
     clearSelection();
@@ -369,21 +317,6 @@ void CImageView::showPicture()
         frame->showMaximized();
     }
     applyFitMode();
-}
-
-void CImageView::readPictureInfo()
-{
-    const QString path = m_folder + m_fileName;
-    if (!m_fileInfo.GetInfo(path, m_info)) {
-        // A picture held in memory whose file went away still shows its own size.
-        const QSize size = m_host.currentImage().GetSize();
-        m_info.width = size.width();
-        m_info.height = size.height();
-    }
-    m_fileSizeText = viewgeometry::fileSizeText(QFileInfo(path).size());
-    const int slides = pictureops::slideCount(m_host.currentImage());
-    // Icons hold sizes of one picture, not frames of an animation.
-    m_slides = slides <= 0 || m_info.format == QLatin1String("Windows Icon") ? 1 : slides;
 }
 
 void CImageView::applyFitMode()
@@ -432,7 +365,7 @@ void CImageView::layoutPicture(ScrollRule rule, QPoint scroll)
         setScrollPosition(scroll);
         break;
     }
-    if (m_slides > 1) {
+    if (m_info.slides() > 1) {
         pictureops::firstSlide(m_host.currentImage());
         stopAnimation();
     }
@@ -545,10 +478,7 @@ void CImageView::afterMove(bool moved, int direction)
 {
     if (!moved)
         return;
-    PictureList& list = pictureList();
-    const int row = list.firstSelectedRow();
-    if (row >= 0)
-        m_fileName = list.rowName(row);
+    m_source.followSelection();
     showPicture();
     m_loader.prefetchFrom(pictureList(), direction);
 }
@@ -574,10 +504,10 @@ bool CImageView::SaveWithCrop(const QString& target, FlmSaveOptions* options)
     if (cut.top() == cut.bottom() || cut.left() == cut.right())
         return false;
     bool saved = false;
-    if (pictureops::crop(current, cut, m_slides))
+    if (pictureops::crop(current, cut, m_info.slides()))
         saved = current.Save(target, options);
     else
-        current.Load(m_folder + m_fileName);
+        current.Load(folder() + fileName());
     m_selectionReady = false;
     // The picture in memory changed size either way.
     showPicture();
@@ -586,12 +516,8 @@ bool CImageView::SaveWithCrop(const QString& target, FlmSaveOptions* options)
 
 void CImageView::AfterSave(const QString& name, bool listed)
 {
-    if (listed && pictureList().addRow(name) >= 0 && m_browserList)
-        selectBrowserRow(name);
-    m_fileName = name;
-    if (!m_browserList)
-        m_ownList.setCurrentName(name);
-    m_host.currentImage().Load(m_folder + name);
+    m_source.showSaved(name, listed);
+    m_host.currentImage().Load(folder() + name);
     showPicture();
 }
 
@@ -624,7 +550,7 @@ void CImageView::paintEvent(QPaintEvent* event)
         painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         painter.drawRect(m_band.adjusted(0, 0, -1, -1));
     }
-    if (m_slides > 1)
+    if (m_info.slides() > 1)
         scheduleAnimation();
 }
 
@@ -865,14 +791,13 @@ QStringList CImageView::statusTexts() const
         return {QStringLiteral("Loading")};
     if (pictureList().pictureCount() == 0)
         return {QString()};
-    return {m_navigator.positionText(), m_fileName, m_fileSizeText,
-            viewgeometry::pictureText(m_info.width, m_info.height, m_info.colours, m_info.format),
+    return {m_navigator.positionText(), fileName(), m_info.fileSizeText(), m_info.pictureText(),
             viewgeometry::zoomText(m_zoom.display, m_picture)};
 }
 
 QString CImageView::title() const
 {
-    if (m_noImages || m_fileName.isEmpty())
+    if (m_noImages || fileName().isEmpty())
         return kTitle;
-    return m_fileName + QStringLiteral(" - ") + kTitle;
+    return fileName() + QStringLiteral(" - ") + kTitle;
 }

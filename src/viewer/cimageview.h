@@ -22,13 +22,12 @@
 #include <QTimer>
 
 #include "core/commands.h"
-#include "fileops/cfileinfo.h"
 #include "imagelib/cbmpex.h"
 #include "ui/cimagescrollview.h"
 #include "viewer/cviewprinter.h"
-#include "viewer/folderscanworker.h"
-#include "viewer/ownpicturelist.h"
 #include "viewer/pictureloader.h"
+#include "viewer/picturesource.h"
+#include "viewer/shownpictureinfo.h"
 #include "viewer/viewernavigator.h"
 #include "viewer/viewgeometry.h"
 
@@ -42,8 +41,8 @@ public:
     ~CImageView() override;
 
     bool noImages() const { return m_noImages; }
-    QString folder() const { return m_folder; }
-    QString fileName() const { return m_fileName; }
+    QString folder() const { return m_source.folder(); }
+    QString fileName() const { return m_source.fileName(); }
     CCommandTarget& commandTarget() { return m_commands; }
 
     viewgeometry::FitMode fitMode() const { return m_fitMode; }
@@ -54,8 +53,8 @@ public:
     std::optional<QRectF> selection() const;
     bool slideShowRunning() const { return m_slideShow.isRunning(); }
     // The list the viewer walks: the browser's, or its own list of the shown folder.
-    PictureList& pictureList();
-    const PictureList& pictureList() const;
+    PictureList& pictureList() { return m_source.list(); }
+    const PictureList& pictureList() const { return m_source.list(); }
     CViewPrinter& printer() { return m_printer; }
     CPictureLookahead& lookahead() { return m_loader.lookahead(); }
 
@@ -115,14 +114,10 @@ private:
     void showPendingPath();
     void showBrowserPicture(bool fromBrowser);
     void startOwnList(const QString& folder, const QString& name);
-    // Makes the browser's row of that name the only selected one; nothing when there is none.
-    void selectBrowserRow(const QString& name);
-    void stopScan();
     void enterNoImages();
 
     // Showing: information, fit, layout.
     void showPicture();
-    void readPictureInfo();
     void applyFitMode();
     void setFitMode(viewgeometry::FitMode mode);
     void layoutPicture(ScrollRule rule, QPoint scroll = {});
@@ -159,19 +154,9 @@ private:
     ViewerHost& m_host;
     CCommandTarget m_commands;
 
-    // Picture source.
-    PictureList* m_browserList = nullptr;
-    OwnPictureList m_ownList;
-    FolderScanWorker m_scan;
-    QString m_folder;
-    QString m_fileName;
+    PictureSource m_source;
     bool m_noImages = false;
-
-    // Picture information.
-    CFileInfo m_fileInfo;
-    CFileInfo::Info m_info;
-    QString m_fileSizeText;
-    int m_slides = 1;
+    ShownPictureInfo m_info;
 
     // Geometry.
     viewgeometry::FitMode m_fitMode = viewgeometry::FitMode::FitWindowToImage;
