@@ -56,7 +56,7 @@ bool waitUntil(const std::function<bool()>& done)
 // The path the view's look-ahead works on after a move: the next row of its list.
 QString nextPath(CImageView& view)
 {
-    const PictureList& list = view.pictureList();
+    const PictureList& list = view.controller().pictureList();
     const int row = list.firstSelectedRow();
     return list.folder() + list.rowName((row + 1) % list.rowCount());
 }
@@ -68,11 +68,12 @@ std::vector<double> timeMoves(CImageView& view, int moves, bool lookahead)
 {
     std::vector<double> times;
     QString ready;
-    const QMetaObject::Connection connection = QObject::connect(&view.lookahead(), &CPictureLookahead::prefetched,
-                                                                &view, [&ready](const QString& path, bool held) {
-                                                                    if (held)
-                                                                        ready = path;
-                                                                });
+    const QMetaObject::Connection connection =
+        QObject::connect(&view.controller().lookahead(), &CPictureLookahead::prefetched, &view,
+                         [&ready](const QString& path, bool held) {
+                             if (held)
+                                 ready = path;
+                         });
     for (int i = 0; i < moves; ++i) {
         const QString next = nextPath(view);
         if (lookahead && !waitUntil([&] { return ready == next; })) {
@@ -84,7 +85,7 @@ std::vector<double> timeMoves(CImageView& view, int moves, bool lookahead)
         view.commandTarget().execute(cmd::kNextImage);
         view.viewport()->repaint();
         times.push_back(millisecondsSince(start));
-        if (view.folder() + view.fileName() != next) {
+        if (view.controller().folder() + view.controller().fileName() != next) {
             std::printf("Next did not show %s\n", qPrintable(next));
             times.clear();
             break;
@@ -151,7 +152,7 @@ int main(int argc, char* argv[])
     host.pending = pictures.constFirst();
     host.opened = true;
     appmsg::send(&view, appmsg::kLoadViewerBeforeBrowser);
-    if (!waitUntil([&] { return view.pictureList().rowCount() == pictures.size(); })) {
+    if (!waitUntil([&] { return view.controller().pictureList().rowCount() == pictures.size(); })) {
         std::puts("the folder scan did not finish");
         return 1;
     }
@@ -169,7 +170,7 @@ int main(int argc, char* argv[])
                           {"next, no look-ahead, fitted to the window", cmd::kFitImageToWindow, false, {}}};
     for (Way& way : ways) {
         view.commandTarget().execute(way.fitCommand);
-        view.lookahead().setBudgetBytes(way.lookahead ? CPictureLookahead::kDefaultBudgetBytes : 0);
+        view.controller().lookahead().setBudgetBytes(way.lookahead ? CPictureLookahead::kDefaultBudgetBytes : 0);
         // A move first, so that the look-ahead starts from a picture shown under these rules.
         view.commandTarget().execute(cmd::kNextImage);
         way.times = timeMoves(view, moves, way.lookahead);

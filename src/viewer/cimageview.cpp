@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QContextMenuEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -12,25 +11,17 @@
 #include <QWheelEvent>
 
 #include "core/messages.h"
+#include "imagelib/cbmpex.h"
 #include "imagelib/limits.h"
-#include "settings/csettingsstore.h"
-#include "settings/settingskeys.h"
 #include "viewer/pictureops.h"
-#include "viewer/viewerhost.h"
 
 namespace {
 
-const QString kTitle = QStringLiteral("Zelt Pixoria");
 constexpr int kOutlineIntervalMs = 100;
 // A slide that asks for no delay at all would keep the processor busy.
 constexpr int kLeastSlideDelayMs = 20;
 
-using viewgeometry::FitMode;
-
-FitMode fitModeOf(int value)
-{
-    return value >= 0 && value <= 3 ? FitMode(value) : FitMode::FitWindowToImage;
-}
+using ScrollRule = CViewerController::ScrollRule;
 
 // The keys of the view: each runs a command, so that keys, menus and toolbar share one path.
 constexpr std::pair<int, int> kKeyCommands[] = {
@@ -68,15 +59,13 @@ QCursor magnifierCursor()
 } // namespace
 
 CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* parent)
-    : CImageScrollView(parent), m_host(host), m_commands(frameTarget), m_source(this),
-      m_navigator([this](const QString& path) { return m_loader.load(path, m_host.currentImage()); }),
-      m_slideShow(m_navigator), m_printer(this)
+    : CImageScrollView(parent), m_controller(host, frameTarget), m_printer(this)
 {
+    m_commands.setNext(&m_controller.commandTarget());
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
-    m_navigator.setList(&m_source.list());
     m_animationTimer.setSingleShot(true);
     connect(&m_animationTimer, &QTimer::timeout, this, &CImageView::nextSlide);
     m_outlineTimer.setInterval(kOutlineIntervalMs);
@@ -84,297 +73,98 @@ CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* p
         m_outlinePhase = !m_outlinePhase;
         viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
     });
-    // The position "n/m" is known only once the scan is over.
-    connect(&m_source, &PictureSource::listChanged, this, &CImageView::stateChanged);
-    // The file is read before the event loop runs again: "Loading" is to be shown now.
-    connect(&m_loader, &PictureLoader::readingFile, this, &CImageView::stateChanged);
-    connect(&m_slideShow, &SlideShow::shown, this,
-            [this] { afterMove(true, SlideShowSettings::readOrder() == SlideShowSettings::kReverse ? -1 : 1); });
-    connect(&m_slideShow, &SlideShow::runningChanged, this, &CImageView::stateChanged);
-    m_fitMode = fitModeOf(CSettingsStore::GetProfileInt(settingskeys::kViewMode));
+    m_controller.setMeasure([this] { return windowMetrics(); });
+    connect(&m_controller, &CViewerController::pictureChanged, this, &CImageView::pictureChanged);
+    connect(&m_controller, &CViewerController::zoomChanged, this, &CImageView::layoutPicture);
+    connect(&m_controller, &CViewerController::selectionChanged, this, &CImageView::selectionChanged);
+    connect(&m_controller, &CViewerController::left, this, &CImageView::left);
     registerCommands();
-}
-
-CImageView::~CImageView()
-{
-    m_source.stopScan();
-    m_slideShow.stop();
-    stopAnimation();
-    CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(m_fitMode));
 }
 
 void CImageView::registerCommands()
 {
-    const auto shown = [this] { return hasPicture(); };
-    m_commands.on(cmd::kBrowser, [this] { OnBrowser(); });
-    m_commands.on(
-        cmd::kZoomIn, [this] { zoomStep(true); }, shown);
-    m_commands.on(
-        cmd::kZoomOut, [this] { zoomStep(false); }, shown);
-    m_commands.on(
-        cmd::kActualSize, [this] { actualSize(); }, shown);
-    const std::pair<int, FitMode> modes[] = {{cmd::kFitWindowToImage, FitMode::FitWindowToImage},
-                                             {cmd::kFitImageToWindow, FitMode::FitImageToWindow},
-                                             {cmd::kBestFit, FitMode::BestFit},
-                                             {cmd::kZoomLock, FitMode::ZoomLock}};
-    for (const auto& [id, mode] : modes) {
-        m_commands.on(
-            id, [this, mode] { setFitMode(mode); }, shown, [this, mode] { return m_fitMode == mode; });
-    }
-    m_commands.on(
-        cmd::kZoomTo, [this] { zoomToSelection(); }, [this] { return m_selectionActive; });
-    m_commands.on(
-        cmd::kSelectNone,
-        [this] {
-            clearSelection();
-            Q_EMIT stateChanged();
-        },
-        [this] { return m_selectionActive; });
-
-    m_commands.on(
-        cmd::kNextImage, [this] { afterMove(m_navigator.Next(true), 1); }, shown);
-    m_commands.on(
-        cmd::kPreviousImage, [this] { afterMove(m_navigator.Previous(true), -1); }, shown);
-    m_commands.on(
-        cmd::kNextImageNoWrap, [this] { afterMove(m_navigator.Next(false), 1); }, shown);
-    m_commands.on(
-        cmd::kPreviousImageNoWrap, [this] { afterMove(m_navigator.Previous(false), -1); }, shown);
-    m_commands.on(
-        cmd::kFirstImage, [this] { afterMove(m_navigator.First(), 1); }, shown);
-    m_commands.on(
-        cmd::kLastImage, [this] { afterMove(m_navigator.Last(), -1); }, shown);
-    m_commands.on(
-        cmd::kRandomImage, [this] { afterMove(m_navigator.Random(), 1); }, shown);
-    m_commands.on(
-        cmd::kSlideShow,
-        [this] {
-            if (m_slideShow.isRunning())
-                m_slideShow.stop();
-            else
-                m_slideShow.start();
-        },
-        shown, [this] { return m_slideShow.isRunning(); });
-
-    for (int id : {cmd::kRotateLeft, cmd::kRotateRight, cmd::kTurnAround, cmd::kMirror, cmd::kFlipVertical})
-        m_commands.on(
-            id, [this, id] { transform(id); }, shown);
-    m_commands.on(
-        cmd::kViewerRefresh, [this] { showPicture(); }, shown);
+    const auto shown = [this] { return m_controller.hasPicture(); };
     // The arrows push the picture: Right shows more of its left side.
     const std::pair<int, QPoint> pushes[] = {
         {cmd::kPushLeft, {1, 0}}, {cmd::kPushRight, {-1, 0}}, {cmd::kPushUp, {0, -1}}, {cmd::kPushDown, {0, 1}}};
     for (const auto& [id, direction] : pushes)
         m_commands.on(
             id, [this, direction] { push(direction); }, shown);
-
     m_commands.on(
-        cmd::kFilePrint, [this] { m_printer.Print(m_host.currentImage()); }, shown);
+        cmd::kFilePrint, [this] { m_printer.Print(m_controller.picture()); }, shown);
     m_commands.on(cmd::kFilePrintSetup, [this] { m_printer.PrintSetup(); });
     m_commands.on(
-        cmd::kFilePrintPreview, [this] { m_printer.PrintPreview(m_host.currentImage()); }, shown);
+        cmd::kFilePrintPreview, [this] { m_printer.PrintPreview(m_controller.picture()); }, shown);
 }
 
-// ---- The picture source ------------------------------------------------------------------------
-
+// The application addresses the viewer's messages to this widget.
 bool CImageView::event(QEvent* event)
 {
-    if (appmsg::as(event, appmsg::kLoadViewerBeforeBrowser)) {
-        showPendingPath();
-        return true;
-    }
-    if (const appmsg::Message* message = appmsg::as(event, appmsg::kLoadPictureToMemory)) {
-        showBrowserPicture(message->object != nullptr);
-        return true;
-    }
-    if (appmsg::as(event, appmsg::kSwitchOnSlideShow)) {
-        if (!m_slideShow.isRunning())
-            m_slideShow.start();
-        return true;
-    }
-    if (appmsg::as(event, appmsg::kUpdateStatusBar)) {
-        Q_EMIT stateChanged();
-        return true;
-    }
     if (const appmsg::Message* command = appmsg::as(event, appmsg::kCommand)) {
         m_commands.execute(command->kind);
         return true;
     }
-    return CImageScrollView::event(event);
+    return m_controller.handleMessage(event) || CImageScrollView::event(event);
 }
 
-void CImageView::showPendingPath()
-{
-    const QString pending = m_host.pendingImagePath();
-    if (pending.isEmpty()) {
-        enterNoImages();
-        return;
-    }
-    const QFileInfo file(pending);
-    const QString folder = file.path() + (file.path().endsWith(u'/') ? QString() : QStringLiteral("/"));
-    const QString name = file.fileName();
-    m_host.setPendingImagePath({});
-    m_noImages = false;
-    if (m_source.isShownFolder(folder)) {
-        // The same folder: its list is there already.
-        m_host.setOpenedFromFile(!m_source.walksBrowser());
-        m_source.showName(name);
-        showPicture();
-        return;
-    }
-    startOwnList(folder, name);
-    showPicture();
-    m_source.scan();
-}
+// ---- What the controller asks for ---------------------------------------------------------------
 
-void CImageView::startOwnList(const QString& folder, const QString& name)
+void CImageView::pictureChanged()
 {
-    m_source.startOwnList(folder, name);
-    m_navigator.setList(&m_source.list());
-}
-
-// The browser loaded the picture into the current image before it asked for the switch; a view
-// that moved or turned the picture re-shows it the same way.
-void CImageView::showBrowserPicture(bool fromBrowser)
-{
-    if (m_noImages) {
-        enterNoImages();
-        return;
-    }
-    if (fromBrowser)
-        m_source.setBrowserList(m_host.browserList());
-    if (m_host.openedFromFile())
-        m_source.setBrowserList(nullptr);
-    const QFileInfo file(m_host.currentImage().path());
-    if (m_source.walksBrowser()) {
-        m_navigator.setList(&m_source.list());
-        m_source.takeBrowserSelection(file.fileName());
-    } else if (fromBrowser) {
-        // A browser that is not there to be walked: the picture's own folder serves.
-        startOwnList(file.path() + QStringLiteral("/"), file.fileName());
-        m_source.scan();
-    }
-    showPicture();
-    if (fromBrowser)
-        m_loader.prefetchFrom(pictureList(), 1);
-}
-
-void CImageView::enterNoImages()
-{
-    m_host.setOpenedFromFile(true);
-    m_rendered = QImage();
-    m_source.clearFileName();
-    m_noImages = true;
-    m_picture = QSize(0, 0);
-    m_zoom = viewgeometry::actualSize(m_picture);
     stopAnimation();
-    clearSelection();
-    QWidget* frame = window();
-    if (frame->isHidden())
-        frame->show();
+    if (!m_controller.noImages())
+        return;
+    m_rendered = QImage();
     setContentSize(QSize(0, 0));
     viewport()->update();
-    Q_EMIT stateChanged();
 }
 
-void CImageView::OnBrowser()
-{
-    m_rendered = QImage();
-    m_loader.clear();
-    const bool hadPicture = !m_noImages;
-    const QString shown = fileName().isEmpty() ? QString() : folder() + fileName();
-    m_noImages = false;
-    m_source.leave();
-    if (m_host.openedFromFile()) {
-        m_host.setPendingImagePath(shown);
-        m_host.setOpenedFromFile(false);
-    }
-    m_slideShow.stop();
-    clearSelection();
-    stopAnimation();
-    m_zoom = viewgeometry::actualSize(m_picture);
-    m_host.requestSwitch(appmsg::kSwitchShow);
-    if (hadPicture && m_host.browserWindow())
-        appmsg::send(m_host.browserWindow(), appmsg::kSelectPicture, shown);
-}
-
-// ---- Showing a picture -------------------------------------------------------------------------
-
-void CImageView::showPicture()
-{
-    if (m_noImages) {
-        enterNoImages();
-        return;
-    }
-    m_info.read(folder() + fileName(), m_host.currentImage());
-    stopAnimation();
-    m_picture = m_host.currentImage().GetSize().expandedTo(QSize(0, 0));
-    clearSelection();
-    QWidget* frame = window();
-    if (frame->isHidden()) {
-        // Where no window manager maximises, the screen's work area is the same thing.
-        if (const QScreen* screen = frame->screen())
-            frame->setGeometry(screen->availableGeometry());
-        frame->showMaximized();
-    }
-    applyFitMode();
-}
-
-void CImageView::applyFitMode()
-{
-    viewgeometry::FitInputs inputs;
-    inputs.client = clientSize();
-    inputs.fullScreen = window()->isFullScreen();
-    inputs.workArea = workArea();
-    inputs.chrome = frameChrome();
-    inputs.lockedZoom = m_zoom.zoom;
-    m_zoom = viewgeometry::fitPicture(m_fitMode, m_picture, inputs);
-    layoutPicture(ScrollRule::Origin);
-}
-
-void CImageView::setFitMode(FitMode mode)
-{
-    if (mode == m_fitMode)
-        return;
-    m_fitMode = mode;
-    CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(mode));
-    showPicture();
-}
-
-void CImageView::layoutPicture(ScrollRule rule, QPoint scroll)
+void CImageView::layoutPicture(ScrollRule rule, QPoint scroll, bool sizeFrame)
 {
     const QSize oldDisplay = contentSize();
     const QPoint oldScroll = scrollPosition();
     setUpdatesEnabled(false);
     renderOffscreen();
-    QWidget* frame = window();
-    if (frame != this &&
-        viewgeometry::frameSizingApplies(m_fitMode, frame->isMaximized(), frame->isFullScreen(), m_frameSizingAllowed))
-        sizeFrame();
-    if (frame->isHidden())
-        frame->showMaximized();
-    m_frameSizingAllowed = true;
+    // The frame first: the scroll position is placed in the client it leaves.
+    if (sizeFrame)
+        Q_EMIT frameSizeWanted(m_controller.zoom().display);
     setContentSize(displaySize());
     switch (rule) {
     case ScrollRule::Origin:
         setScrollPosition(QPoint(0, 0));
         break;
     case ScrollRule::KeepCentre:
-        setScrollPosition(viewgeometry::scrollAfterZoom(oldScroll, QSizeF(oldDisplay), m_zoom.display, clientSize()));
+        setScrollPosition(
+            viewgeometry::scrollAfterZoom(oldScroll, QSizeF(oldDisplay), m_controller.zoom().display, clientSize()));
         break;
     case ScrollRule::Explicit:
         setScrollPosition(scroll);
         break;
     }
-    if (m_info.slides() > 1) {
-        pictureops::firstSlide(m_host.currentImage());
+    if (m_controller.slides() > 1) {
+        pictureops::firstSlide(m_controller.picture());
         stopAnimation();
     }
-    if (!m_selectionReady)
-        clearSelection();
     setUpdatesEnabled(true);
     updatePanCursor();
     viewport()->update();
-    Q_EMIT stateChanged();
+}
+
+void CImageView::selectionChanged()
+{
+    if (!m_controller.selection()) {
+        m_outlineTimer.stop();
+        viewport()->update();
+        return;
+    }
+    m_outlineTimer.start();
+    viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
+}
+
+void CImageView::left()
+{
+    m_rendered = QImage();
+    stopAnimation();
 }
 
 // Below zoom 1 the picture is scaled once here; at zoom 1 and above it is drawn straight from the
@@ -383,14 +173,28 @@ void CImageView::renderOffscreen()
 {
     m_rendered = QImage();
     const QSize display = displaySize();
-    if (m_noImages || m_zoom.zoom >= 1.0 || display.isEmpty())
+    if (m_controller.noImages() || m_controller.zoom().zoom >= 1.0 || display.isEmpty())
         return;
     m_rendered = imagelib::allocateImage(display.width(), display.height(), QImage::Format_RGB32);
     if (m_rendered.isNull())
         return;
     m_rendered.fill(Qt::black);
     QPainter painter(&m_rendered);
-    pictureops::draw(m_host.currentImage(), painter, QRect(QPoint(0, 0), display));
+    pictureops::draw(m_controller.picture(), painter, QRect(QPoint(0, 0), display));
+}
+
+// ---- Measuring the window --------------------------------------------------------------------------
+
+ViewerWindowMetrics CImageView::windowMetrics() const
+{
+    const QWidget* frame = window();
+    ViewerWindowMetrics metrics;
+    metrics.client = clientSize();
+    metrics.workArea = workArea();
+    metrics.chrome = frameChrome();
+    metrics.maximised = frame != this && frame->isMaximized();
+    metrics.fullScreen = frame->isFullScreen();
+    return metrics;
 }
 
 // The frame's parts around the client, measured: whatever lies across goes to the four borders
@@ -418,15 +222,6 @@ QRect CImageView::workArea() const
     return screen ? screen->availableGeometry() : QRect();
 }
 
-void CImageView::sizeFrame()
-{
-    QWidget* frame = window();
-    const QRect outer = viewgeometry::frameRect(m_zoom.display, frameChrome(), workArea());
-    const QSize decoration = frame->frameGeometry().size() - frame->size();
-    frame->resize(outer.size() - decoration);
-    frame->move(outer.topLeft());
-}
-
 QSize CImageView::clientSize() const
 {
     return viewport()->size();
@@ -434,91 +229,13 @@ QSize CImageView::clientSize() const
 
 QSize CImageView::displaySize() const
 {
-    return QSize(int(m_zoom.display.width()), int(m_zoom.display.height()));
+    const QSizeF display = m_controller.zoom().display;
+    return QSize(int(display.width()), int(display.height()));
 }
 
 QPoint CImageView::origin() const
 {
-    return viewgeometry::pictureOrigin(clientSize(), m_zoom.display, scrollPosition());
-}
-
-// ---- Zoom ---------------------------------------------------------------------------------------
-
-void CImageView::zoomStep(bool in)
-{
-    const auto next = in ? viewgeometry::zoomIn(m_zoom, m_picture) : viewgeometry::zoomOut(m_zoom, m_picture);
-    if (!next)
-        return;
-    m_zoom = *next;
-    layoutPicture(ScrollRule::KeepCentre);
-}
-
-void CImageView::actualSize()
-{
-    m_zoom = viewgeometry::actualSize(m_picture);
-    layoutPicture(ScrollRule::Origin);
-}
-
-void CImageView::zoomToSelection()
-{
-    if (!m_selectionActive)
-        return;
-    const auto target = viewgeometry::zoomToSelection(m_zoom, m_picture, m_selection, clientSize());
-    clearSelection();
-    if (!target)
-        return;
-    m_zoom = target->zoom;
-    m_frameSizingAllowed = false;
-    layoutPicture(ScrollRule::Explicit, target->scroll);
-}
-
-// ---- Moving between pictures --------------------------------------------------------------------
-
-void CImageView::afterMove(bool moved, int direction)
-{
-    if (!moved)
-        return;
-    m_source.followSelection();
-    showPicture();
-    m_loader.prefetchFrom(pictureList(), direction);
-}
-
-// ---- Transforms and crop -------------------------------------------------------------------------
-
-void CImageView::transform(int command)
-{
-    if (pictureops::transform(m_host.currentImage(), command))
-        showPicture();
-}
-
-bool CImageView::SaveWithCrop(const QString& target, FlmSaveOptions* options)
-{
-    CBmpEx& current = m_host.currentImage();
-    if (!m_selectionActive) {
-        const bool saved = current.Save(target, options);
-        if (!saved)
-            m_selectionReady = false;
-        return saved;
-    }
-    const QRectF cut = m_selection;
-    if (cut.top() == cut.bottom() || cut.left() == cut.right())
-        return false;
-    bool saved = false;
-    if (pictureops::crop(current, cut, m_info.slides()))
-        saved = current.Save(target, options);
-    else
-        current.Load(folder() + fileName());
-    m_selectionReady = false;
-    // The picture in memory changed size either way.
-    showPicture();
-    return saved;
-}
-
-void CImageView::AfterSave(const QString& name, bool listed)
-{
-    m_source.showSaved(name, listed);
-    m_host.currentImage().Load(folder() + name);
-    showPicture();
+    return viewgeometry::pictureOrigin(clientSize(), m_controller.zoom().display, scrollPosition());
 }
 
 // ---- Drawing --------------------------------------------------------------------------------------
@@ -529,17 +246,18 @@ void CImageView::paintEvent(QPaintEvent* event)
     const QRect repaint = event->rect();
     painter.fillRect(repaint, Qt::black);
     const QSize display = displaySize();
-    if (m_noImages || m_picture.isEmpty() || display.isEmpty())
+    const QSize picture = m_controller.pictureSize();
+    if (m_controller.noImages() || picture.isEmpty() || display.isEmpty())
         return;
-    const QPoint at = origin();
-    if (m_zoom.zoom >= 1.0) {
-        const auto rects = viewgeometry::magnifiedRects(repaint, clientSize(), m_zoom, m_picture, scrollPosition());
+    const viewgeometry::Zoom& zoom = m_controller.zoom();
+    if (zoom.zoom >= 1.0) {
+        const auto rects = viewgeometry::magnifiedRects(repaint, clientSize(), zoom, picture, scrollPosition());
         if (rects)
-            pictureops::draw(m_host.currentImage(), painter, rects->dest, &rects->source);
+            pictureops::draw(m_controller.picture(), painter, rects->dest, &rects->source);
     } else if (!m_rendered.isNull()) {
-        painter.drawImage(at, m_rendered);
+        painter.drawImage(origin(), m_rendered);
     }
-    if (m_selectionActive) {
+    if (m_controller.selection()) {
         // Black and white dots in turn, so that the outline shows on any picture.
         painter.setPen(QPen(m_outlinePhase ? Qt::white : Qt::black, 1, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
@@ -550,7 +268,7 @@ void CImageView::paintEvent(QPaintEvent* event)
         painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         painter.drawRect(m_band.adjusted(0, 0, -1, -1));
     }
-    if (m_info.slides() > 1)
+    if (m_controller.slides() > 1)
         scheduleAnimation();
 }
 
@@ -560,7 +278,7 @@ void CImageView::scheduleAnimation()
 {
     if (m_animationTimer.isActive() || panning() || m_bandShown)
         return;
-    if (const std::optional<int> delay = pictureops::currentSlideDelay(m_host.currentImage()))
+    if (const std::optional<int> delay = pictureops::currentSlideDelay(m_controller.picture()))
         m_animationTimer.start(std::max(*delay, kLeastSlideDelayMs));
 }
 
@@ -571,43 +289,28 @@ void CImageView::stopAnimation()
 
 void CImageView::nextSlide()
 {
-    pictureops::nextSlide(m_host.currentImage());
-    if (m_zoom.zoom < 1.0)
+    pictureops::nextSlide(m_controller.picture());
+    if (m_controller.zoom().zoom < 1.0)
         renderOffscreen();
     viewport()->update();
 }
 
 // ---- Selection, panning, cursors ------------------------------------------------------------------
 
-std::optional<QRectF> CImageView::selection() const
-{
-    if (!m_selectionActive)
-        return std::nullopt;
-    return m_selection;
-}
-
 QRect CImageView::outlineRect() const
 {
-    return viewgeometry::selectionOutline(m_selection, origin(), m_zoom.zoom);
+    const std::optional<QRectF> selection = m_controller.selection();
+    return selection ? viewgeometry::selectionOutline(*selection, origin(), m_controller.zoom().zoom) : QRect();
 }
 
 bool CImageView::overSelection(QPoint pos) const
 {
-    return m_selectionActive && outlineRect().contains(pos);
-}
-
-void CImageView::clearSelection()
-{
-    m_outlineTimer.stop();
-    if (m_selectionActive)
-        viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
-    m_selectionActive = false;
-    m_selection = QRectF();
+    return m_controller.selection() && outlineRect().contains(pos);
 }
 
 bool CImageView::panningAllowed() const
 {
-    return !m_noImages && !(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
+    return !m_controller.noImages() && !(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
 }
 
 void CImageView::updateCursor(QPoint pos)
@@ -628,21 +331,21 @@ void CImageView::mousePressEvent(QMouseEvent* event)
         m_commands.execute(cmd::kFullScreen);
         return;
     }
-    if (event->button() != Qt::LeftButton || m_noImages) {
+    if (event->button() != Qt::LeftButton || m_controller.noImages()) {
         CImageScrollView::mousePressEvent(event);
         return;
     }
     const QPoint pos = event->position().toPoint();
     const bool shift = event->modifiers() & Qt::ShiftModifier;
-    if (m_selectionActive) {
+    if (m_controller.selection()) {
         if (overSelection(pos)) {
-            zoomToSelection();
+            m_commands.execute(cmd::kZoomTo);
             return;
         }
         const QSize display = displaySize();
         const QSize client = clientSize();
         if ((display.width() <= client.width() && display.height() <= client.height()) || shift)
-            clearSelection();
+            m_controller.clearSelection();
     }
     m_anchor = pos;
     m_leftDown = true;
@@ -661,15 +364,15 @@ void CImageView::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     if (!(event->buttons() & Qt::LeftButton)) {
-        m_selectionReady = true;
+        m_controller.setSelectionReady();
         updateCursor(pos);
         return;
     }
-    if (!m_leftDown || !m_selectionReady || m_noImages)
+    if (!m_leftDown || !m_controller.selectionReady() || m_controller.noImages())
         return;
     if (!m_bandShown) {
         stopAnimation();
-        clearSelection();
+        m_controller.clearSelection();
         m_bandShown = true;
     }
     const QRect old = m_band;
@@ -687,19 +390,14 @@ void CImageView::mouseReleaseEvent(QMouseEvent* event)
     m_leftDown = false;
     if (panning())
         CImageScrollView::mouseReleaseEvent(event);
-    m_selectionReady = true;
+    m_controller.setSelectionReady();
     if (m_bandShown) {
         m_bandShown = false;
         viewport()->update(m_band.adjusted(-1, -1, 1, 1));
-        const auto picked = viewgeometry::bandToSelection(m_band, origin(), m_zoom.display, m_zoom.zoom);
+        const viewgeometry::Zoom& zoom = m_controller.zoom();
+        const auto picked = viewgeometry::bandToSelection(m_band, origin(), zoom.display, zoom.zoom);
         m_band = QRect();
-        if (picked) {
-            m_selection = *picked;
-            m_selectionActive = true;
-            m_outlineTimer.start();
-            viewport()->update(outlineRect().adjusted(-1, -1, 1, 1));
-        }
-        Q_EMIT stateChanged();
+        m_controller.endBand(picked);
     }
     updateCursor(event->position().toPoint());
     viewport()->update();
@@ -779,25 +477,4 @@ QSize CImageView::lineStep(QSize size) const
 {
     const QSize page = pageStep(size);
     return QSize(std::max(1, page.width() / 10), std::max(1, page.height() / 10));
-}
-
-// ---- Status ------------------------------------------------------------------------------------------
-
-QStringList CImageView::statusTexts() const
-{
-    if (m_noImages)
-        return {QStringLiteral("No images")};
-    if (loading())
-        return {QStringLiteral("Loading")};
-    if (pictureList().pictureCount() == 0)
-        return {QString()};
-    return {m_navigator.positionText(), fileName(), m_info.fileSizeText(), m_info.pictureText(),
-            viewgeometry::zoomText(m_zoom.display, m_picture)};
-}
-
-QString CImageView::title() const
-{
-    if (m_noImages || fileName().isEmpty())
-        return kTitle;
-    return fileName() + QStringLiteral(" - ") + kTitle;
 }

@@ -1,91 +1,55 @@
 #pragma once
-// CImageView: the viewer's picture area. It draws the application's current image at a zoom
-// (centred on black when smaller than the window, scrollable when larger), in one of four fit
-// modes, with panning, a rubber-band selection in picture pixels, animation of multi-slide
-// pictures, moving through the pictures of the browser's list or of its own list of the folder
-// (with a slide show and a look-ahead decode of the likely next picture), the in-memory
-// transforms and the crop, and printing. It takes pictures over through "LoadViewerBeforBrouser"
-// and "LoadPictureToMemory" and hands back to the browser with the switch and "SelectPicture".
+// CImageView: the viewer's picture area, the widget of a CViewerController that it owns. It
+// draws the controller's picture at the controller's zoom (centred on black when smaller than the
+// window, scrollable when larger), animates pictures of several slides, pans, and lets the user
+// drag a rubber band that becomes the controller's selection, outlined in dots. Keys, the wheel
+// and the mouse become command ids (one path with the menus and toolbar): the view's own link of
+// the chain scrolls and prints, the controller's link does the rest. It measures the window for
+// the controller, and asks the frame for a client of the display's size ("fit window to image").
+// The application's messages to the viewer are addressed to this widget and passed on.
 //
 // Drawing costs: below zoom 1 the picture is scaled smoothly once per layout and then copied;
 // at zoom 1 and above only the repainted part is drawn straight from the library, pixels sharp.
-// UI thread only; the folder scan and the look-ahead run on threads of their own.
-
-#include <optional>
+// UI thread only.
 
 #include <QImage>
 #include <QPoint>
 #include <QRect>
-#include <QRectF>
+#include <QSizeF>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
 
 #include "core/commands.h"
-#include "imagelib/cbmpex.h"
 #include "ui/cimagescrollview.h"
+#include "viewer/cviewercontroller.h"
 #include "viewer/cviewprinter.h"
-#include "viewer/pictureloader.h"
-#include "viewer/picturesource.h"
-#include "viewer/shownpictureinfo.h"
-#include "viewer/viewernavigator.h"
-#include "viewer/viewgeometry.h"
 
-struct FlmSaveOptions;
 class ViewerHost;
 
 class CImageView : public CImageScrollView {
     Q_OBJECT
 public:
+    // `frameTarget` receives the commands neither the view nor its controller handles.
     CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* parent = nullptr);
-    ~CImageView() override;
 
-    bool noImages() const { return m_noImages; }
-    QString folder() const { return m_source.folder(); }
-    QString fileName() const { return m_source.fileName(); }
+    CViewerController& controller() { return m_controller; }
+    const CViewerController& controller() const { return m_controller; }
+    // The view's link of the command chain, ahead of the controller's.
     CCommandTarget& commandTarget() { return m_commands; }
-
-    viewgeometry::FitMode fitMode() const { return m_fitMode; }
-    const viewgeometry::Zoom& zoom() const { return m_zoom; }
-    // The current image's size as last shown.
-    QSize pictureSize() const { return m_picture; }
-    // The active selection in picture pixels.
-    std::optional<QRectF> selection() const;
-    bool slideShowRunning() const { return m_slideShow.isRunning(); }
-    // The list the viewer walks: the browser's, or its own list of the shown folder.
-    PictureList& pictureList() { return m_source.list(); }
-    const PictureList& pictureList() const { return m_source.list(); }
     CViewPrinter& printer() { return m_printer; }
-    CPictureLookahead& lookahead() { return m_loader.lookahead(); }
+    // What the application asks of the shown picture.
+    bool noImages() const { return m_controller.noImages(); }
+    QString fileName() const { return m_controller.fileName(); }
 
-    // The status bar's texts: "No images" alone in that state; one empty text when the list holds
-    // no picture; otherwise position, file name, file size, size with depth and format, zoom.
-    QStringList statusTexts() const;
-    // True while a move reads a picture from its file (the look-ahead did not have it); the status
-    // bar then reads "Loading" alone.
-    bool loading() const { return m_loader.loading(); }
-    // The frame's title: "name - Zelt Pixoria", or "Zelt Pixoria" without a picture.
-    QString title() const;
-
-    // What Save As calls: writes the current image to `target`, cut to the active selection when
-    // there is one. A crop that fails restores the picture from its file; an empty selection
-    // writes nothing. True when the file was written.
-    bool SaveWithCrop(const QString& target, FlmSaveOptions* options);
-    // What Save As calls once it wrote `name` into the shown folder: with `listed` the name joins
-    // the own list, or its row of the browser's list is selected; then the file is shown as read
-    // from disk.
-    void AfterSave(const QString& name, bool listed);
-
-    // Back to the browser with the switch and "SelectPicture" (Enter, Escape, a double click
-    // outside full screen, the Browser command). The middle button toggles full screen, which
-    // the frame handles (command 32823).
-    void OnBrowser();
+    // The window around the view as it is now: the client, the frame's parts around it (none
+    // when the view is a window of its own), the screen's work area and the window's state.
+    ViewerWindowMetrics windowMetrics() const;
 
 Q_SIGNALS:
-    // The title and status texts may have changed.
-    void stateChanged();
     // A right click: over the active selection (the crop menu) or elsewhere (the view's menu).
     void contextMenuRequested(const QPoint& globalPos, bool onSelection);
+    // "Fit window to image": the frame is to give the view a client of this size.
+    void frameSizeWanted(QSizeF client);
 
 protected:
     bool event(QEvent* event) override;
@@ -104,41 +68,20 @@ protected:
     QSize pageStep(QSize size) const override;
 
 private:
-    // How a layout places the scroll position.
-    enum class ScrollRule { Origin, KeepCentre, Explicit };
-
     void registerCommands();
-    bool hasPicture() const { return !m_noImages; }
 
-    // The picture source.
-    void showPendingPath();
-    void showBrowserPicture(bool fromBrowser);
-    void startOwnList(const QString& folder, const QString& name);
-    void enterNoImages();
+    // What the controller's signals ask of the widget.
+    void pictureChanged();
+    void layoutPicture(CViewerController::ScrollRule rule, QPoint scroll, bool sizeFrame);
+    void selectionChanged();
+    void left();
 
-    // Showing: information, fit, layout.
-    void showPicture();
-    void applyFitMode();
-    void setFitMode(viewgeometry::FitMode mode);
-    void layoutPicture(ScrollRule rule, QPoint scroll = {});
     void renderOffscreen();
-    void sizeFrame();
     viewgeometry::FrameChrome frameChrome() const;
     QRect workArea() const;
     QSize clientSize() const;
     QSize displaySize() const;
     QPoint origin() const;
-
-    // Zoom.
-    void zoomStep(bool in);
-    void actualSize();
-    void zoomToSelection();
-
-    // Moving between pictures.
-    void afterMove(bool moved, int direction);
-
-    // Transforms.
-    void transform(int command);
     // Scrolls a page one way; `direction` is a unit step across or down.
     void push(QPoint direction);
 
@@ -146,37 +89,18 @@ private:
     void scheduleAnimation();
     void stopAnimation();
     void nextSlide();
-    void clearSelection();
     QRect outlineRect() const;
     bool overSelection(QPoint pos) const;
     void updateCursor(QPoint pos);
 
-    ViewerHost& m_host;
+    // Declared ahead of the controller, so destroyed after it: a change of state the controller
+    // reports while it goes still finds the whole command chain.
     CCommandTarget m_commands;
-
-    PictureSource m_source;
-    bool m_noImages = false;
-    ShownPictureInfo m_info;
-
-    // Geometry.
-    viewgeometry::FitMode m_fitMode = viewgeometry::FitMode::FitWindowToImage;
-    viewgeometry::Zoom m_zoom;
-    QSize m_picture{0, 0};
-    bool m_frameSizingAllowed = true;
+    CViewerController m_controller;
     QImage m_rendered; // the picture at display size, below zoom 1
-
-    // Moving.
-    PictureLoader m_loader;
-    ViewerNavigator m_navigator;
-    SlideShow m_slideShow;
-
-    // Animation.
     QTimer m_animationTimer;
 
-    // Selection.
-    bool m_selectionReady = false;
-    bool m_selectionActive = false;
-    QRectF m_selection;
+    // The selection's outline and the rubber band.
     bool m_outlinePhase = false;
     QTimer m_outlineTimer;
     bool m_bandShown = false;

@@ -79,7 +79,9 @@ CViewFrame::CViewFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* par
     buildMenus();
     buildToolBar();
     buildStatusBar();
-    connect(m_view, &CImageView::stateChanged, this, &CViewFrame::refreshTitleAndStatus);
+    connect(&m_view->controller(), &CViewerController::stateChanged, this, &CViewFrame::refreshTitleAndStatus);
+    connect(&m_view->controller(), &CViewerController::showWanted, this, &CViewFrame::showForPicture);
+    connect(m_view, &CImageView::frameSizeWanted, this, &CViewFrame::fitToClient);
     connect(m_view, &CImageView::contextMenuRequested, this, &CViewFrame::popUpMenu);
     // A menu prompt hid the panes; they come back with the picture's status of now.
     connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& message) {
@@ -229,7 +231,7 @@ QString CViewFrame::statusText() const
 
 void CViewFrame::refreshTitleAndStatus()
 {
-    setWindowTitle(m_view->title());
+    setWindowTitle(m_view->controller().title());
     m_actions->update();
     // Showing a pane now would put it over the prompt of a highlighted menu item.
     if (statusBar()->currentMessage().isEmpty())
@@ -238,7 +240,8 @@ void CViewFrame::refreshTitleAndStatus()
 
 void CViewFrame::refreshPanes()
 {
-    const QStringList texts = m_view->statusTexts();
+    const CViewerController& viewer = m_view->controller();
+    const QStringList texts = viewer.statusTexts();
     for (int i = 0; i < kPaneCount; ++i) {
         QLabel* pane = m_panes.at(i);
         pane->setText(texts.value(i));
@@ -246,14 +249,14 @@ void CViewFrame::refreshPanes()
     }
     m_nameIcon->parentWidget()->setHidden(texts.size() < 2);
     // Zoom steps and slides refresh the panes too; the icon is asked for only when the file changes.
-    const QString path = m_view->folder() + m_view->fileName();
+    const QString path = viewer.folder() + viewer.fileName();
     if (texts.size() >= 2 && path != m_iconPath) {
         m_iconPath = path;
         const QFileIconProvider provider;
         m_nameIcon->setPixmap(provider.icon(QFileInfo(path)).pixmap(kIconSize, kIconSize));
     }
     // The file is read before the event loop runs again: show "Loading" now.
-    if (m_view->loading())
+    if (viewer.loading())
         statusBar()->repaint();
 }
 
@@ -282,6 +285,33 @@ bool CViewFrame::event(QEvent* event)
         return true;
     }
     return CFrameWindow::event(event);
+}
+
+// ---- Size and placement -----------------------------------------------------------------------------
+
+// "Fit window to image": the frame round a client of that size, placed on the work area.
+void CViewFrame::fitToClient(QSizeF client)
+{
+    const ViewerWindowMetrics window = m_view->windowMetrics();
+    const QRect outer = viewgeometry::frameRect(client, window.chrome, window.workArea);
+    const QSize decoration = frameGeometry().size() - size();
+    resize(outer.size() - decoration);
+    move(outer.topLeft());
+}
+
+// A hidden frame comes with a picture maximised, and as it was for "No images". Where no window
+// manager maximises, the screen's work area is the same thing.
+void CViewFrame::showForPicture(bool maximised)
+{
+    if (!isHidden())
+        return;
+    if (!maximised) {
+        show();
+        return;
+    }
+    if (const QScreen* screen = this->screen())
+        setGeometry(screen->availableGeometry());
+    showMaximized();
 }
 
 // ---- Full screen ---------------------------------------------------------------------------------
@@ -373,7 +403,7 @@ void CViewFrame::hideEvent(QHideEvent* event)
 
 bool CViewFrame::showsPicture() const
 {
-    return !m_view->noImages() && !m_view->fileName().isEmpty();
+    return !m_view->controller().noImages() && !m_view->controller().fileName().isEmpty();
 }
 
 void CViewFrame::keepPointerOnToolBar(int id)
@@ -391,7 +421,7 @@ void CViewFrame::keepPointerOnToolBar(int id)
 
 void CViewFrame::showFileInfo()
 {
-    CFileInfoDlg dialog(m_view->fileName(), m_view->folder(), this);
+    CFileInfoDlg dialog(m_view->controller().fileName(), m_view->controller().folder(), this);
     if (dialog.load())
         dialog.exec();
 }
@@ -399,5 +429,5 @@ void CViewFrame::showFileInfo()
 // The file on disk, as the browser mails its selection; turns made in the viewer are not in it.
 void CViewFrame::sendMail()
 {
-    platform::sendFilesByMail({m_view->folder() + m_view->fileName()});
+    platform::sendFilesByMail({m_view->controller().folder() + m_view->controller().fileName()});
 }

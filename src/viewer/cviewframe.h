@@ -1,19 +1,22 @@
 #pragma once
-// CViewFrame: the viewer's top-level window. Created hidden at start-up and kept for the whole
-// run; the image view shows it when it has a picture (maximised the first time) or enters the
-// "No images" state. It carries the viewer's menus and toolbar (named "ViewerToolBar", with the
-// user's background texture), the view's two context menus (the crop menu over a selection, the
-// view's menu elsewhere), the title and the six-pane status bar, which gives way to the prompt of
-// the highlighted menu item or toolbar button. It handles full screen, the file commands on the
-// shown picture whose parts exist, and relays the view menu's Open, Save As, Export and Exit;
-// commands of later parts have no handler and stay disabled. UI thread only.
+// CViewFrame: the viewer's top-level window, owning the image view (which owns the viewer's
+// controller). Created hidden at start-up and kept for the whole run; it shows itself when the
+// controller shows a picture (maximised when it was hidden) or enters the "No images" state, and
+// in "fit window to image" takes the size and place round the client the view asks for. It
+// carries the viewer's menus and toolbar (named "ViewerToolBar", with the user's background
+// texture), the view's two context menus (the crop menu over a selection, the view's menu
+// elsewhere), the title and the six-pane status bar, which gives way to the prompt of the
+// highlighted menu item or toolbar button. It handles full screen, the file commands on the shown
+// picture whose parts exist, and relays the view menu's Open, Save As, Export and Exit; commands
+// of later parts have no handler and stay disabled. UI thread only.
 
 #include <optional>
 
 #include <QList>
 #include <QRect>
-#include <QTimer>
+#include <QSizeF>
 #include <QStringList>
+#include <QTimer>
 
 #include "core/cframewindow.h"
 #include "core/commands.h"
@@ -66,6 +69,8 @@ private:
     void refreshTitleAndStatus();
     void refreshPanes();
     void popUpMenu(const QPoint& globalPos, bool onSelection);
+    void fitToClient(QSizeF client);
+    void showForPicture(bool maximised);
     void relay(int id, int target);
     void keepPointerOnToolBar(int id);
     void windowGeometryReported();

@@ -5,16 +5,16 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
-#include <QTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QTableView>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QImage>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/cglobalapp.h"
 #include "app/cmainframe.h"
@@ -176,7 +176,7 @@ void TestViewerRoundTrip::moves()
     QStringList selected;
     QCOMPARE(m_app->browserFrame()->fileList()->selectedNames(selected), 1);
     QCOMPARE(selected, QStringList{pictures.at(to)});
-    QCOMPARE(view()->statusTexts().value(0), QStringLiteral("%1/3").arg(to + 1));
+    QCOMPARE(view()->controller().statusTexts().value(0), QStringLiteral("%1/3").arg(to + 1));
 }
 
 void TestViewerRoundTrip::firstWhenTheOnlyPictureIsLast()
@@ -268,7 +268,7 @@ void TestViewerRoundTrip::standaloneStartReturnsToItsFolder()
     QTRY_VERIFY(m_app->viewerFrame()->isVisible());
     QCOMPARE(view()->fileName(), QStringLiteral("c.png"));
     // The folder scan lists the pictures of the folder in the background.
-    QTRY_VERIFY(view()->statusTexts().value(0).endsWith(QStringLiteral("/2")));
+    QTRY_VERIFY(view()->controller().statusTexts().value(0).endsWith(QStringLiteral("/2")));
     for (int i = 0; i < pageDowns; ++i)
         QTest::keyClick(view(), Qt::Key_PageDown);
     QCOMPARE(view()->fileName(), expected);
@@ -382,17 +382,17 @@ void TestViewerRoundTrip::slideShowRequestIsTakenOnce()
     list->selectRow(rowOf(QStringLiteral("a.png")));
     QTest::keyClick(list->currentView(), Qt::Key_S, Qt::ShiftModifier);
     QTRY_VERIFY(m_app->viewerFrame()->isVisible());
-    QTRY_VERIFY(view()->slideShowRunning());
+    QTRY_VERIFY(view()->controller().slideShowRunning());
 
     // Back in the browser, the next switch (Enter here, Print from the browser too) shows the
     // picture without starting the slide show again.
     QTest::keyClick(view(), Qt::Key_Return);
     QTRY_VERIFY(m_app->browserFrame()->isVisible());
-    QVERIFY(!view()->slideShowRunning());
+    QVERIFY(!view()->controller().slideShowRunning());
     m_app->requestSwitch(appmsg::kSwitchShow);
     QTRY_VERIFY(m_app->viewerFrame()->isVisible());
     QTest::qWait(50);
-    QVERIFY(!view()->slideShowRunning());
+    QVERIFY(!view()->controller().slideShowRunning());
 }
 
 void TestViewerRoundTrip::wallpaperFromTheViewerOnly()

@@ -196,7 +196,7 @@ void TestImageView::open(const QString& path, QSize frameSize)
 
 void TestImageView::waitForList(int rows)
 {
-    QTRY_COMPARE(view()->pictureList().rowCount(), rows);
+    QTRY_COMPARE(view()->controller().pictureList().rowCount(), rows);
 }
 
 void TestImageView::zoomSteps_data()
@@ -220,16 +220,16 @@ void TestImageView::zoomSteps()
     // Fitted into a client of about 900 x 600, this picture gets a zoom of about 0.42.
     const QSize picture(2100, 1050);
     open(writeQuarters(*m_dir, QStringLiteral("wide.png"), picture));
-    QCOMPARE(view()->zoom().zoom, 1.0);
+    QCOMPARE(view()->controller().zoom().zoom, 1.0);
     if (fitCommand) {
         QVERIFY(run(fitCommand));
         QVERIFY(view()->commandTarget().isChecked(fitCommand));
-        const double fitted = view()->zoom().zoom;
+        const double fitted = view()->controller().zoom().zoom;
         QVERIFY2(fitted > 0.3 && fitted < 0.5, qPrintable(QString::number(fitted)));
     }
     for (double expected : zooms) {
         QVERIFY(run(command));
-        QCOMPARE(view()->zoom().zoom, expected);
+        QCOMPARE(view()->controller().zoom().zoom, expected);
         QCOMPARE(view()->contentSize(), QSize(int(picture.width() * expected), int(picture.height() * expected)));
     }
     // Actual Size goes back to the picture's own size.
@@ -245,7 +245,7 @@ void TestImageView::bestFitEnlargesASmallPicture()
     m_frame = new CViewFrame(*m_host, nullptr);
     open(writeQuarters(*m_dir, QStringLiteral("tiny.png"), QSize(10, 10)), QSize(500, 400));
     const QRect work = workAreaOf(*m_frame);
-    const double zoom = view()->zoom().zoom;
+    const double zoom = view()->controller().zoom().zoom;
     QVERIFY2(zoom > 10, qPrintable(QString::number(zoom)));
     // The frame fills the work area's height, and the client holds the whole display.
     QVERIFY(m_frame->frameGeometry().height() >= work.height() - 8);
@@ -272,7 +272,7 @@ void TestImageView::ownListScan()
     const QString odd = writeQuarters(*m_dir, QStringLiteral("odd.dat"), QSize(30, 20));
     open(odd);
     waitForList(3);
-    const PictureList& list = view()->pictureList();
+    const PictureList& list = view()->controller().pictureList();
     QCOMPARE(list.rowName(0), QStringLiteral("odd.dat"));
     QStringList others{list.rowName(1), list.rowName(2)};
     others.sort();
@@ -284,7 +284,7 @@ void TestImageView::ownListScan()
     m_host->pending = second;
     appmsg::send(view(), appmsg::kLoadViewerBeforeBrowser);
     QCOMPARE(view()->fileName(), list.rowName(2));
-    QCOMPARE(view()->statusTexts().value(0), QStringLiteral("3/3"));
+    QCOMPARE(view()->controller().statusTexts().value(0), QStringLiteral("3/3"));
     QVERIFY(m_host->pending.isEmpty());
 }
 
@@ -294,8 +294,8 @@ void TestImageView::statusAndTitle()
     open(path);
     waitForList(1);
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("harbour.png - Zelt Pixoria"));
-    QTRY_COMPARE(view()->statusTexts().value(0), QStringLiteral("1/1"));
-    const QStringList texts = view()->statusTexts();
+    QTRY_COMPARE(view()->controller().statusTexts().value(0), QStringLiteral("1/1"));
+    const QStringList texts = view()->controller().statusTexts();
     QCOMPARE(texts.size(), 5);
     QCOMPARE(texts.at(1), QStringLiteral("harbour.png"));
     QCOMPARE(texts.at(2), viewgeometry::fileSizeText(QFileInfo(path).size()));
@@ -351,7 +351,7 @@ void TestImageView::moving()
         writeQuarters(*m_dir, QString::fromLatin1(name), QSize(40, 30));
     open(m_dir->filePath(QStringLiteral("one.png")));
     waitForList(3);
-    const PictureList& list = view()->pictureList();
+    const PictureList& list = view()->controller().pictureList();
     const QString start = m_dir->filePath(list.rowName(from));
     QVERIFY(m_host->image.Load(start));
     m_host->pending = start;
@@ -385,7 +385,7 @@ void TestImageView::randomWithOnePicture()
     waitForList(1);
     QVERIFY(run(cmd::kRandomImage));
     QCOMPARE(view()->fileName(), QStringLiteral("only.png"));
-    QCOMPARE(view()->pictureSize(), QSize(40, 30));
+    QCOMPARE(view()->controller().pictureSize(), QSize(40, 30));
     // Next and Previous have nowhere to go.
     QVERIFY(run(cmd::kNextImage));
     QCOMPARE(view()->fileName(), QStringLiteral("only.png"));
@@ -398,15 +398,17 @@ void TestImageView::loadingShowsWhileTheFileIsRead()
     open(m_dir->filePath(QStringLiteral("l1.png")));
     waitForList(2);
     // No look-ahead: the move reads the file while the status bar says so.
-    view()->lookahead().setBudgetBytes(0);
-    view()->lookahead().clear();
+    view()->controller().lookahead().setBudgetBytes(0);
+    view()->controller().lookahead().clear();
     QStringList firstPanes;
-    connect(view(), &CImageView::stateChanged, this, [&] { firstPanes << view()->statusTexts().value(0); });
+    connect(&view()->controller(), &CViewerController::stateChanged, this,
+            [&] { firstPanes << view()->controller().statusTexts().value(0); });
     QVERIFY(run(cmd::kNextImage));
     QVERIFY(firstPanes.size() >= 2);
     QCOMPARE(firstPanes.first(), QStringLiteral("Loading"));
-    QCOMPARE(view()->statusTexts().value(0), QStringLiteral("%1/2").arg(view()->pictureList().firstSelectedRow() + 1));
-    QVERIFY(!view()->loading());
+    QCOMPARE(view()->controller().statusTexts().value(0),
+             QStringLiteral("%1/2").arg(view()->controller().pictureList().firstSelectedRow() + 1));
+    QVERIFY(!view()->controller().loading());
 }
 
 void TestImageView::slideShowStopsOnTheLast()
@@ -418,16 +420,16 @@ void TestImageView::slideShowStopsOnTheLast()
         writeQuarters(*m_dir, QString::fromLatin1(name), QSize(40, 30));
     open(m_dir->filePath(QStringLiteral("s1.png")));
     waitForList(4);
-    const PictureList& list = view()->pictureList();
+    const PictureList& list = view()->controller().pictureList();
     const QString first = m_dir->filePath(list.rowName(0));
     QVERIFY(m_host->image.Load(first));
     m_host->pending = first;
     appmsg::send(view(), appmsg::kLoadViewerBeforeBrowser);
 
     appmsg::post(view(), appmsg::kSwitchOnSlideShow);
-    QTRY_VERIFY(view()->slideShowRunning());
+    QTRY_VERIFY(view()->controller().slideShowRunning());
     QVERIFY(view()->commandTarget().isChecked(cmd::kSlideShow));
-    QTRY_VERIFY_WITH_TIMEOUT(!view()->slideShowRunning(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!view()->controller().slideShowRunning(), 10000);
     QCOMPARE(view()->fileName(), list.rowName(3));
     QCOMPARE(m_host->image.path(), m_dir->filePath(list.rowName(3)));
 }
@@ -439,13 +441,13 @@ void TestImageView::rotationIsGoneAfterNextAndBack()
     open(m_dir->filePath(QStringLiteral("p1.png")));
     waitForList(2);
     QVERIFY(run(cmd::kRotateRight));
-    QCOMPARE(view()->pictureSize(), QSize(480, 640));
+    QCOMPARE(view()->controller().pictureSize(), QSize(480, 640));
     QCOMPARE(view()->contentSize(), QSize(480, 640));
     QVERIFY(run(cmd::kNextImage));
-    QCOMPARE(view()->pictureSize(), QSize(100, 80));
+    QCOMPARE(view()->controller().pictureSize(), QSize(100, 80));
     QVERIFY(run(cmd::kPreviousImage));
     QCOMPARE(view()->fileName(), QStringLiteral("p1.png"));
-    QCOMPARE(view()->pictureSize(), QSize(640, 480));
+    QCOMPARE(view()->controller().pictureSize(), QSize(640, 480));
 }
 
 void TestImageView::cropAfterZoomUsesPicturePixels()
@@ -456,7 +458,7 @@ void TestImageView::cropAfterZoomUsesPicturePixels()
     waitForList(1);
     QVERIFY(run(cmd::kZoomIn));
     QVERIFY(run(cmd::kZoomIn));
-    QCOMPARE(view()->zoom().zoom, 2.0);
+    QCOMPARE(view()->controller().zoom().zoom, 2.0);
     const QSize client = view()->viewport()->size();
     const QPoint origin((client.width() - 400) / 2, (client.height() - 200) / 2);
     QWidget* viewport = view()->viewport();
@@ -466,28 +468,28 @@ void TestImageView::cropAfterZoomUsesPicturePixels()
     QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, from);
     QTest::mouseMove(viewport, to);
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, to);
-    QVERIFY(view()->selection().has_value());
-    QCOMPARE(*view()->selection(), QRectF(110, 10, 40, 50));
+    QVERIFY(view()->controller().selection().has_value());
+    QCOMPARE(*view()->controller().selection(), QRectF(110, 10, 40, 50));
     QVERIFY(view()->commandTarget().isEnabled(cmd::kZoomTo));
     QVERIFY(!view()->commandTarget().isEnabled(cmd::kSaveCropAs));
 
     const QString target = m_dir->filePath(QStringLiteral("cut.png"));
     FlmSaveOptions options{};
     options.field[FlmSaveOptions::kFormat] = kFlmPng;
-    QVERIFY(view()->SaveWithCrop(target, &options));
+    QVERIFY(view()->controller().SaveWithCrop(target, &options));
     const QImage cut(target);
     QCOMPARE(cut.size(), QSize(40, 50));
     // Green above the middle, yellow below: the right half of the picture.
     QCOMPARE(cut.pixelColor(5, 5), QColor(Qt::green));
     QCOMPARE(cut.pixelColor(5, 45), QColor(Qt::yellow));
-    QVERIFY(!view()->selection().has_value());
+    QVERIFY(!view()->controller().selection().has_value());
 
     // Save As then lists the new file and shows it from disk.
-    view()->AfterSave(QStringLiteral("cut.png"), true);
-    QCOMPARE(view()->pictureList().rowCount(), 2);
+    view()->controller().AfterSave(QStringLiteral("cut.png"), true);
+    QCOMPARE(view()->controller().pictureList().rowCount(), 2);
     QCOMPARE(view()->fileName(), QStringLiteral("cut.png"));
-    QCOMPARE(view()->pictureSize(), QSize(40, 50));
-    QCOMPARE(view()->statusTexts().value(0), QStringLiteral("2/2"));
+    QCOMPARE(view()->controller().pictureSize(), QSize(40, 50));
+    QCOMPARE(view()->controller().statusTexts().value(0), QStringLiteral("2/2"));
 }
 
 void TestImageView::failedCropRestoresThePicture()
@@ -501,7 +503,7 @@ void TestImageView::failedCropRestoresThePicture()
     QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, origin + QPoint(150, 60));
     QTest::mouseMove(viewport, origin + QPoint(190, 90));
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, origin + QPoint(190, 90));
-    QVERIFY(view()->selection().has_value());
+    QVERIFY(view()->controller().selection().has_value());
     // The picture in memory shrank behind the view's back: the cut now leaves it.
     const QString small = writeQuarters(*m_dir, QStringLiteral("small.png"), QSize(20, 20));
     CBmpEx smaller;
@@ -510,10 +512,10 @@ void TestImageView::failedCropRestoresThePicture()
     const QString target = m_dir->filePath(QStringLiteral("cut.png"));
     FlmSaveOptions options{};
     options.field[FlmSaveOptions::kFormat] = kFlmPng;
-    QVERIFY(!view()->SaveWithCrop(target, &options));
+    QVERIFY(!view()->controller().SaveWithCrop(target, &options));
     QVERIFY(!QFile::exists(target));
     QCOMPARE(m_host->image.GetSize(), QSize(200, 100));
-    QCOMPARE(view()->pictureSize(), QSize(200, 100));
+    QCOMPARE(view()->controller().pictureSize(), QSize(200, 100));
 }
 
 void TestImageView::arrowsPushThePicture()
@@ -587,7 +589,7 @@ void TestImageView::enterHandsBack()
     // Opened on a file: the browser is to open its folder.
     QCOMPARE(m_host->pending, path);
     QVERIFY(!m_host->opened);
-    QCOMPARE(view()->zoom().zoom, 1.0);
+    QCOMPARE(view()->controller().zoom().zoom, 1.0);
 }
 
 void TestImageView::keypadShortcuts_data()
@@ -617,7 +619,7 @@ void TestImageView::keypadShortcuts()
 void TestImageView::animationRestartsAfterZoom()
 {
     open(writeAnimation(*m_dir, 3));
-    QCOMPARE(view()->pictureSize(), QSize(16, 16));
+    QCOMPARE(view()->controller().pictureSize(), QSize(16, 16));
     QTRY_VERIFY(currentSlide(m_host->image) > 0);
     QVERIFY(run(cmd::kZoomIn));
     QCOMPARE(currentSlide(m_host->image), 0);
@@ -633,7 +635,7 @@ void TestImageView::dragPansALargePicture()
     QTest::mouseMove(viewport, QPoint(200, 250));
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(200, 250));
     QCOMPARE(view()->scrollPosition(), QPoint(100, 50));
-    QVERIFY(!view()->selection().has_value());
+    QVERIFY(!view()->controller().selection().has_value());
 }
 
 void TestImageView::clickInsideTheSelectionZoomsToIt()
@@ -646,11 +648,11 @@ void TestImageView::clickInsideTheSelectionZoomsToIt()
     QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, origin + QPoint(20, 20));
     QTest::mouseMove(viewport, origin + QPoint(60, 40));
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, origin + QPoint(60, 40));
-    QCOMPARE(*view()->selection(), QRectF(20, 20, 40, 20));
+    QCOMPARE(*view()->controller().selection(), QRectF(20, 20, 40, 20));
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, origin + QPoint(40, 30));
-    QVERIFY(!view()->selection().has_value());
+    QVERIFY(!view()->controller().selection().has_value());
     const double expected = std::min(client.width() / 40.0, client.height() / 20.0);
-    QCOMPARE(view()->zoom().zoom, expected);
+    QCOMPARE(view()->controller().zoom().zoom, expected);
     // The frame keeps its size for a zoom to a selection.
     QCOMPARE(view()->viewport()->size(), client);
 }

@@ -149,7 +149,7 @@ void TestViewFrame::open(const QString& path, QRect geometry)
     m_frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame));
     appmsg::send(view(), appmsg::kLoadViewerBeforeBrowser);
-    QVERIFY(!view()->noImages());
+    QVERIFY(!view()->controller().noImages());
 }
 
 void TestViewFrame::toolBarLayout_data()
@@ -362,7 +362,7 @@ void TestViewFrame::fullScreenRoundTrip()
     QCOMPARE(m_frame->isMaximized(), maximised);
     const QRect geometry = m_frame->geometry();
     const QRect normal = m_frame->normalGeometry();
-    const double zoom = view()->zoom().zoom;
+    const double zoom = view()->controller().zoom().zoom;
 
     QVERIFY(run(cmd::kFullScreen));
     QVERIFY(m_frame->isFullScreen());
@@ -376,11 +376,11 @@ void TestViewFrame::fullScreenRoundTrip()
     // Applied again to the whole screen: "fit window to image" shows the picture as it is.
     const double fitted =
         std::min(double(screen.width()) / picture.width(), double(screen.height()) / picture.height());
-    QTRY_COMPARE(view()->zoom().zoom, fitCommand == cmd::kFitWindowToImage ? 1.0 : fitted);
+    QTRY_COMPARE(view()->controller().zoom().zoom, fitCommand == cmd::kFitWindowToImage ? 1.0 : fitted);
     if (fitCommand != cmd::kFitWindowToImage)
         QCOMPARE(view()->viewport()->size(), screen.size());
     if (fitCommand != cmd::kFitWindowToImage)
-        QVERIFY(view()->zoom().zoom > zoom);
+        QVERIFY(view()->controller().zoom().zoom > zoom);
 
     QVERIFY(run(cmd::kFullScreen));
     QVERIFY(!m_frame->isFullScreen());
@@ -392,7 +392,7 @@ void TestViewFrame::fullScreenRoundTrip()
     // The window system may place a maximised frame after the event loop ran.
     QTRY_COMPARE(m_frame->geometry(), geometry);
     QCOMPARE(m_frame->normalGeometry(), normal);
-    QTRY_COMPARE(view()->zoom().zoom, zoom);
+    QTRY_COMPARE(view()->controller().zoom().zoom, zoom);
     QCOMPARE(m_frame->geometry(), geometry);
 }
 
@@ -424,7 +424,7 @@ void TestViewFrame::fullScreenSurvivesMovesAndEndsWithTheHandBack()
     writePicture(*m_dir, QStringLiteral("b.png"), QSize(200, 300));
     const QRect placement(80, 60, 500, 400);
     open(m_dir->filePath(QStringLiteral("a.png")), placement);
-    QTRY_COMPARE(view()->pictureList().rowCount(), 2);
+    QTRY_COMPARE(view()->controller().pictureList().rowCount(), 2);
     const QRect geometry = m_frame->geometry();
     QVERIFY(run(cmd::kFullScreen));
     for (int id : {int(cmd::kNextImage), int(cmd::kZoomIn), int(cmd::kRotateLeft), int(cmd::kBestFit),
@@ -464,7 +464,7 @@ void TestViewFrame::frameMovedAfterLeavingStaysWhereItIs()
     writePicture(*m_dir, QStringLiteral("b.png"), QSize(200, 300));
     open(m_dir->filePath(QStringLiteral("a.png")), QRect(80, 60, 500, 400));
     QVERIFY(run(cmd::kFitWindowToImage));
-    QTRY_COMPARE(view()->pictureList().rowCount(), 2);
+    QTRY_COMPARE(view()->controller().pictureList().rowCount(), 2);
     QVERIFY(run(cmd::kFullScreen));
     QVERIFY(run(cmd::kNextImage));
     QVERIFY(run(cmd::kFullScreen));
@@ -548,10 +548,10 @@ void TestViewFrame::selectNone()
     QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, origin + QPoint(10, 10));
     QTest::mouseMove(viewport, origin + QPoint(60, 50));
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, origin + QPoint(60, 50));
-    QVERIFY(view()->selection().has_value());
+    QVERIFY(view()->controller().selection().has_value());
     QVERIFY(action(cmd::kSelectNone)->isEnabled());
     QVERIFY(run(cmd::kSelectNone));
-    QVERIFY(!view()->selection().has_value());
+    QVERIFY(!view()->controller().selection().has_value());
     QVERIFY(!action(cmd::kSelectNone)->isEnabled());
     QVERIFY(!view()->commandTarget().isEnabled(cmd::kZoomTo));
 }
@@ -570,7 +570,7 @@ void TestViewFrame::infoAndProperties()
     // Nothing to describe in the "No images" state.
     m_frame->show();
     appmsg::send(view(), appmsg::kLoadViewerBeforeBrowser);
-    QVERIFY(view()->noImages());
+    QVERIFY(view()->controller().noImages());
     QVERIFY(!run(command));
 
     const QString path = writePicture(*m_dir, QStringLiteral("info.png"), QSize(120, 90));
@@ -603,7 +603,7 @@ void TestViewFrame::promptThenPanes()
     QFETCH(QString, where);
 
     open(writePicture(*m_dir, QStringLiteral("prompt.png"), QSize(120, 90)));
-    QTRY_COMPARE(view()->statusTexts().value(0), QStringLiteral("1/1"));
+    QTRY_COMPARE(view()->controller().statusTexts().value(0), QStringLiteral("1/1"));
     QStatusBar* bar = m_frame->statusBar();
     QLabel* position = m_frame->findChild<QLabel*>(QStringLiteral("viewerPane0"));
     QLabel* zoom = m_frame->findChild<QLabel*>(QStringLiteral("viewerPane4"));
@@ -644,7 +644,7 @@ void TestViewFrame::promptThenPanes()
     QTRY_VERIFY(bar->currentMessage().isEmpty());
     QVERIFY(position->isVisible() && zoom->isVisible() && rest->isHidden());
     QCOMPARE(zoom->text(), QStringLiteral("150%"));
-    QCOMPARE(m_frame->statusText(), view()->statusTexts().join(QStringLiteral("  ")));
+    QCOMPARE(m_frame->statusText(), view()->controller().statusTexts().join(QStringLiteral("  ")));
 }
 
 void TestViewFrame::pointerStaysOnTheToolBar_data()

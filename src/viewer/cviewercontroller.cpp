@@ -1,0 +1,401 @@
+#include "viewer/cviewercontroller.h"
+
+#include <QFileInfo>
+
+#include "core/messages.h"
+#include "imagelib/cbmpex.h"
+#include "settings/csettingsstore.h"
+#include "settings/settingskeys.h"
+#include "viewer/pictureops.h"
+#include "viewer/viewerhost.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("Zelt Pixoria");
+
+using viewgeometry::FitMode;
+
+FitMode fitModeOf(int value)
+{
+    return value >= 0 && value <= 3 ? FitMode(value) : FitMode::FitWindowToImage;
+}
+
+} // namespace
+
+CViewerController::CViewerController(ViewerHost& host, CCommandTarget* next, QObject* parent)
+    : QObject(parent), m_host(host), m_commands(next), m_source(this),
+      m_navigator([this](const QString& path) { return m_loader.load(path, picture()); }), m_slideShow(m_navigator)
+{
+    m_navigator.setList(&m_source.list());
+    // The position "n/m" is known only once the scan is over.
+    connect(&m_source, &PictureSource::listChanged, this, &CViewerController::stateChanged);
+    // The file is read before the event loop runs again: "Loading" is to be shown now.
+    connect(&m_loader, &PictureLoader::readingFile, this, &CViewerController::stateChanged);
+    connect(&m_slideShow, &SlideShow::shown, this,
+            [this] { afterMove(true, SlideShowSettings::readOrder() == SlideShowSettings::kReverse ? -1 : 1); });
+    connect(&m_slideShow, &SlideShow::runningChanged, this, &CViewerController::stateChanged);
+    m_fitMode = fitModeOf(CSettingsStore::GetProfileInt(settingskeys::kViewMode));
+    registerCommands();
+}
+
+CViewerController::~CViewerController()
+{
+    m_source.stopScan();
+    m_slideShow.stop();
+    CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(m_fitMode));
+}
+
+CBmpEx& CViewerController::picture()
+{
+    return m_host.currentImage();
+}
+
+ViewerWindowMetrics CViewerController::measure() const
+{
+    return m_measure ? m_measure() : ViewerWindowMetrics{};
+}
+
+bool CViewerController::event(QEvent* event)
+{
+    return handleMessage(event) || QObject::event(event);
+}
+
+void CViewerController::registerCommands()
+{
+    const auto shown = [this] { return hasPicture(); };
+    m_commands.on(cmd::kBrowser, [this] { OnBrowser(); });
+    m_commands.on(
+        cmd::kZoomIn, [this] { zoomStep(true); }, shown);
+    m_commands.on(
+        cmd::kZoomOut, [this] { zoomStep(false); }, shown);
+    m_commands.on(
+        cmd::kActualSize, [this] { actualSize(); }, shown);
+    const std::pair<int, FitMode> modes[] = {{cmd::kFitWindowToImage, FitMode::FitWindowToImage},
+                                             {cmd::kFitImageToWindow, FitMode::FitImageToWindow},
+                                             {cmd::kBestFit, FitMode::BestFit},
+                                             {cmd::kZoomLock, FitMode::ZoomLock}};
+    for (const auto& [id, mode] : modes) {
+        m_commands.on(
+            id, [this, mode] { setFitMode(mode); }, shown, [this, mode] { return m_fitMode == mode; });
+    }
+    const auto selected = [this] { return m_selection.has_value(); };
+    m_commands.on(
+        cmd::kZoomTo, [this] { zoomToSelection(); }, selected);
+    m_commands.on(
+        cmd::kSelectNone,
+        [this] {
+            clearSelection();
+            Q_EMIT stateChanged();
+        },
+        selected);
+
+    m_commands.on(
+        cmd::kNextImage, [this] { afterMove(m_navigator.Next(true), 1); }, shown);
+    m_commands.on(
+        cmd::kPreviousImage, [this] { afterMove(m_navigator.Previous(true), -1); }, shown);
+    m_commands.on(
+        cmd::kNextImageNoWrap, [this] { afterMove(m_navigator.Next(false), 1); }, shown);
+    m_commands.on(
+        cmd::kPreviousImageNoWrap, [this] { afterMove(m_navigator.Previous(false), -1); }, shown);
+    m_commands.on(
+        cmd::kFirstImage, [this] { afterMove(m_navigator.First(), 1); }, shown);
+    m_commands.on(
+        cmd::kLastImage, [this] { afterMove(m_navigator.Last(), -1); }, shown);
+    m_commands.on(
+        cmd::kRandomImage, [this] { afterMove(m_navigator.Random(), 1); }, shown);
+    m_commands.on(
+        cmd::kSlideShow,
+        [this] {
+            if (m_slideShow.isRunning())
+                m_slideShow.stop();
+            else
+                m_slideShow.start();
+        },
+        shown, [this] { return m_slideShow.isRunning(); });
+
+    for (int id : {cmd::kRotateLeft, cmd::kRotateRight, cmd::kTurnAround, cmd::kMirror, cmd::kFlipVertical})
+        m_commands.on(
+            id, [this, id] { transform(id); }, shown);
+    m_commands.on(
+        cmd::kViewerRefresh, [this] { showPicture(); }, shown);
+}
+
+// ---- The picture source ------------------------------------------------------------------------
+
+bool CViewerController::handleMessage(QEvent* event)
+{
+    if (appmsg::as(event, appmsg::kLoadViewerBeforeBrowser)) {
+        showPendingPath();
+        return true;
+    }
+    if (const appmsg::Message* message = appmsg::as(event, appmsg::kLoadPictureToMemory)) {
+        showBrowserPicture(message->object != nullptr);
+        return true;
+    }
+    if (appmsg::as(event, appmsg::kSwitchOnSlideShow)) {
+        if (!m_slideShow.isRunning())
+            m_slideShow.start();
+        return true;
+    }
+    if (appmsg::as(event, appmsg::kUpdateStatusBar)) {
+        Q_EMIT stateChanged();
+        return true;
+    }
+    return false;
+}
+
+void CViewerController::showPendingPath()
+{
+    const QString pending = m_host.pendingImagePath();
+    if (pending.isEmpty()) {
+        enterNoImages();
+        return;
+    }
+    const QFileInfo file(pending);
+    const QString folder = file.path() + (file.path().endsWith(u'/') ? QString() : QStringLiteral("/"));
+    const QString name = file.fileName();
+    m_host.setPendingImagePath({});
+    m_noImages = false;
+    if (m_source.isShownFolder(folder)) {
+        // The same folder: its list is there already.
+        m_host.setOpenedFromFile(!m_source.walksBrowser());
+        m_source.showName(name);
+        showPicture();
+        return;
+    }
+    startOwnList(folder, name);
+    showPicture();
+    m_source.scan();
+}
+
+void CViewerController::startOwnList(const QString& folder, const QString& name)
+{
+    m_source.startOwnList(folder, name);
+    m_navigator.setList(&m_source.list());
+}
+
+// The browser loaded the picture into the current image before it asked for the switch; a view
+// that moved or turned the picture re-shows it the same way.
+void CViewerController::showBrowserPicture(bool fromBrowser)
+{
+    if (m_noImages) {
+        enterNoImages();
+        return;
+    }
+    if (fromBrowser)
+        m_source.setBrowserList(m_host.browserList());
+    if (m_host.openedFromFile())
+        m_source.setBrowserList(nullptr);
+    const QFileInfo file(picture().path());
+    if (m_source.walksBrowser()) {
+        m_navigator.setList(&m_source.list());
+        m_source.takeBrowserSelection(file.fileName());
+    } else if (fromBrowser) {
+        // A browser that is not there to be walked: the picture's own folder serves.
+        startOwnList(file.path() + QStringLiteral("/"), file.fileName());
+        m_source.scan();
+    }
+    showPicture();
+    if (fromBrowser)
+        m_loader.prefetchFrom(m_source.list(), 1);
+}
+
+void CViewerController::enterNoImages()
+{
+    m_host.setOpenedFromFile(true);
+    m_source.clearFileName();
+    m_noImages = true;
+    m_picture = QSize(0, 0);
+    m_zoom = viewgeometry::actualSize(m_picture);
+    clearSelection();
+    Q_EMIT showWanted(false);
+    Q_EMIT pictureChanged();
+    Q_EMIT stateChanged();
+}
+
+void CViewerController::OnBrowser()
+{
+    m_loader.clear();
+    const bool hadPicture = !m_noImages;
+    const QString shown = fileName().isEmpty() ? QString() : folder() + fileName();
+    m_noImages = false;
+    m_source.leave();
+    if (m_host.openedFromFile()) {
+        m_host.setPendingImagePath(shown);
+        m_host.setOpenedFromFile(false);
+    }
+    m_slideShow.stop();
+    clearSelection();
+    Q_EMIT left();
+    m_zoom = viewgeometry::actualSize(m_picture);
+    m_host.requestSwitch(appmsg::kSwitchShow);
+    if (hadPicture && m_host.browserWindow())
+        appmsg::send(m_host.browserWindow(), appmsg::kSelectPicture, shown);
+}
+
+// ---- Showing a picture -------------------------------------------------------------------------
+
+void CViewerController::showPicture()
+{
+    if (m_noImages) {
+        enterNoImages();
+        return;
+    }
+    m_info.read(folder() + fileName(), picture());
+    Q_EMIT pictureChanged();
+    m_picture = picture().GetSize().expandedTo(QSize(0, 0));
+    clearSelection();
+    Q_EMIT showWanted(true);
+    applyFitMode();
+}
+
+void CViewerController::applyFitMode()
+{
+    const ViewerWindowMetrics window = measure();
+    viewgeometry::FitInputs inputs;
+    inputs.client = window.client;
+    inputs.fullScreen = window.fullScreen;
+    inputs.workArea = window.workArea;
+    inputs.chrome = window.chrome;
+    inputs.lockedZoom = m_zoom.zoom;
+    m_zoom = viewgeometry::fitPicture(m_fitMode, m_picture, inputs);
+    layout(ScrollRule::Origin);
+}
+
+void CViewerController::setFitMode(FitMode mode)
+{
+    if (mode == m_fitMode)
+        return;
+    m_fitMode = mode;
+    CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(mode));
+    showPicture();
+}
+
+void CViewerController::layout(ScrollRule rule, QPoint scroll)
+{
+    const ViewerWindowMetrics window = measure();
+    const bool sizeFrame =
+        viewgeometry::frameSizingApplies(m_fitMode, window.maximised, window.fullScreen, m_frameSizingAllowed);
+    m_frameSizingAllowed = true;
+    Q_EMIT zoomChanged(rule, scroll, sizeFrame);
+    if (!m_selectionReady)
+        clearSelection();
+    Q_EMIT stateChanged();
+}
+
+void CViewerController::zoomStep(bool in)
+{
+    const auto next = in ? viewgeometry::zoomIn(m_zoom, m_picture) : viewgeometry::zoomOut(m_zoom, m_picture);
+    if (!next)
+        return;
+    m_zoom = *next;
+    layout(ScrollRule::KeepCentre);
+}
+
+void CViewerController::actualSize()
+{
+    m_zoom = viewgeometry::actualSize(m_picture);
+    layout(ScrollRule::Origin);
+}
+
+void CViewerController::zoomToSelection()
+{
+    if (!m_selection)
+        return;
+    const auto target = viewgeometry::zoomToSelection(m_zoom, m_picture, *m_selection, measure().client);
+    clearSelection();
+    if (!target)
+        return;
+    m_zoom = target->zoom;
+    m_frameSizingAllowed = false;
+    layout(ScrollRule::Explicit, target->scroll);
+}
+
+// ---- Selection --------------------------------------------------------------------------------------
+
+void CViewerController::endBand(std::optional<QRectF> picked)
+{
+    if (picked) {
+        m_selection = picked;
+        Q_EMIT selectionChanged();
+    }
+    Q_EMIT stateChanged();
+}
+
+void CViewerController::clearSelection()
+{
+    if (!m_selection)
+        return;
+    m_selection.reset();
+    Q_EMIT selectionChanged();
+}
+
+// ---- Moving between pictures --------------------------------------------------------------------
+
+void CViewerController::afterMove(bool moved, int direction)
+{
+    if (!moved)
+        return;
+    m_source.followSelection();
+    showPicture();
+    m_loader.prefetchFrom(m_source.list(), direction);
+}
+
+// ---- Transforms, crop and save ---------------------------------------------------------------------
+
+void CViewerController::transform(int command)
+{
+    if (pictureops::transform(picture(), command))
+        showPicture();
+}
+
+bool CViewerController::SaveWithCrop(const QString& target, FlmSaveOptions* options)
+{
+    CBmpEx& current = picture();
+    if (!m_selection) {
+        const bool saved = current.Save(target, options);
+        if (!saved)
+            m_selectionReady = false;
+        return saved;
+    }
+    const QRectF cut = *m_selection;
+    if (cut.top() == cut.bottom() || cut.left() == cut.right())
+        return false;
+    bool saved = false;
+    if (pictureops::crop(current, cut, m_info.slides()))
+        saved = current.Save(target, options);
+    else
+        current.Load(folder() + fileName());
+    m_selectionReady = false;
+    // The picture in memory changed size either way.
+    showPicture();
+    return saved;
+}
+
+void CViewerController::AfterSave(const QString& name, bool listed)
+{
+    m_source.showSaved(name, listed);
+    picture().Load(folder() + name);
+    showPicture();
+}
+
+// ---- Status ------------------------------------------------------------------------------------------
+
+QStringList CViewerController::statusTexts() const
+{
+    if (m_noImages)
+        return {QStringLiteral("No images")};
+    if (loading())
+        return {QStringLiteral("Loading")};
+    if (pictureList().pictureCount() == 0)
+        return {QString()};
+    return {m_navigator.positionText(), fileName(), m_info.fileSizeText(), m_info.pictureText(),
+            viewgeometry::zoomText(m_zoom.display, m_picture)};
+}
+
+QString CViewerController::title() const
+{
+    if (m_noImages || fileName().isEmpty())
+        return kTitle;
+    return fileName() + QStringLiteral(" - ") + kTitle;
+}
