@@ -192,7 +192,7 @@ ViewerWindowMetrics CImageView::windowMetrics() const
     metrics.client = clientSize();
     metrics.workArea = workArea();
     metrics.chrome = frameChrome();
-    metrics.maximised = frame != this && frame->isMaximized();
+    metrics.maximised = frame->isMaximized();
     metrics.fullScreen = frame->isFullScreen();
     return metrics;
 }

@@ -7,10 +7,10 @@
 // It hands back to the browser with the switch and "SelectPicture" (OnBrowser).
 //
 // It draws nothing and measures nothing: what the window gives (client size, frame chrome, work
-// area, full screen) is asked of the measuring function the view installs, at the moment a fit
-// needs it. What the widgets are to do comes out as signals: the view lays the picture out again
-// on zoomChanged() (and has the frame fit it), the frame shows itself on showWanted(), and both
-// refresh on stateChanged().
+// area, maximised or full screen) is asked of the measuring function the view installs, at the
+// moment a fit needs it, so that it is that of the frame just shown or resized. What the widgets are to do comes out as
+// signals: the view lays the picture out again on zoomChanged() (and has the frame fit it), the frame shows itself on
+// showWanted(), and both refresh on stateChanged().
 //
 // The current image is the host's; the lists, scan, look-ahead and spare picture are owned here.
 // UI thread only; the folder scan and the look-ahead run on threads of their own. The fit mode is
@@ -22,6 +22,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <QRectF>
 #include <QSize>
 #include <QString>
@@ -54,7 +55,8 @@ public:
     // client's centre on the same picture point, or at the position given.
     enum class ScrollRule { Origin, KeepCentre, Explicit };
 
-    // `next` receives the commands the controller does not handle (the frame's).
+    // `next` receives the commands the controller does not handle (the frame's, then the
+    // application's).
     CViewerController(ViewerHost& host, CCommandTarget* next, QObject* parent = nullptr);
     ~CViewerController() override;
 
