@@ -29,6 +29,7 @@
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
 #include "viewer/picturelist.h"
+#include "postedevents.h"
 
 namespace {
 
@@ -391,7 +392,8 @@ void TestViewerRoundTrip::slideShowRequestIsTakenOnce()
     QVERIFY(!view()->controller().slideShowRunning());
     m_app->requestSwitch(appmsg::kSwitchShow);
     QTRY_VERIFY(m_app->viewerFrame()->isVisible());
-    QTest::qWait(50);
+    // The switch posts the slide show's start after it showed the frame, if it asks for one.
+    deliverPostedEvents();
     QVERIFY(!view()->controller().slideShowRunning());
 }
 

@@ -29,6 +29,7 @@
 #include "core/messages.h"
 #include "fileops/cfileinfodlg.h"
 #include "parkpointer.h"
+#include "postedevents.h"
 #include "recordinghost.h"
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
@@ -469,12 +470,15 @@ void TestViewFrame::frameMovedAfterLeavingStaysWhereItIs()
     QVERIFY(run(cmd::kNextImage));
     QVERIFY(run(cmd::kFullScreen));
     QTRY_VERIFY(!m_frame->isFullScreen());
-    // Once the window system has settled the frame.
-    QTest::qWait(1500);
+    // Once the window system has settled the frame and the last fit it asked for was made.
+    QTRY_VERIFY(!m_frame->refitPending());
+    deliverPostedEvents();
     const QPoint moved = m_frame->pos() + QPoint(37, 23);
     m_frame->move(moved);
     QTRY_COMPARE(m_frame->pos(), moved);
-    QTest::qWait(100);
+    // Nothing is left to place the frame again.
+    deliverPostedEvents();
+    QVERIFY(!m_frame->refitPending());
     QCOMPARE(m_frame->pos(), moved);
 }
 
