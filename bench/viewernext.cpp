@@ -144,7 +144,7 @@ int main(int argc, char* argv[])
     }
 
     RecordingHost host;
-    CImageView view(host, nullptr);
+    CImageView view(host, host.options, nullptr);
     view.resize(kViewSize);
     view.show();
     if (!host.image.Load(pictures.constFirst()))

@@ -1,17 +1,21 @@
 #pragma once
 // The application's side of the viewer for tests: the current image, the pending path and the
-// opened-from-file flag as plain members, the switches asked for, and an optional stand-in for
-// the browser's frame. No browser list: a viewer under test uses its own.
+// opened-from-file flag as plain members, the switches asked for, an optional stand-in for the
+// browser's frame, and the program's options (as stored when the host was made; tests set their
+// fields). No browser list: a viewer under test uses its own.
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
 #include "imagelib/cbmpex.h"
+#include "settings/cappsettings.h"
 #include "viewer/viewerhost.h"
 
 class RecordingHost : public ViewerHost {
 public:
+    RecordingHost() { options.LoadSettings(); }
+
     CBmpEx& currentImage() override { return image; }
     QString pendingImagePath() const override { return pending; }
     void setPendingImagePath(const QString& path) override { pending = path; }
@@ -25,4 +29,5 @@ public:
     bool opened = false;
     QList<int> switches;
     QObject* browser = nullptr;
+    CAppSettings options;
 };

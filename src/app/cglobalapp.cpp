@@ -53,6 +53,10 @@ CGlobalApp::CGlobalApp() : m_fatalHandlersInstalled(installFatalHandlers())
 
 CGlobalApp::~CGlobalApp()
 {
+    // The program ends: the frames' windows write nothing as they go, the browser's state is
+    // stored here (the viewer stored its fit mode when it changed).
+    if (m_browser)
+        m_browser->saveBrowserState();
     // The viewer walks the browser's list until it is gone.
     delete m_viewer;
     m_browserList.reset();
@@ -93,19 +97,20 @@ bool CGlobalApp::InitInstance(const QStringList& arguments)
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     if (auto* gui = qobject_cast<QApplication*>(QCoreApplication::instance()))
         gui->setQuitOnLastWindowClosed(false);
+    // The frames read the options as they are made.
+    m_settings.LoadSettings();
     createFrames();
     shellCommand(CMyCmdLineInfo::parse(arguments));
     CSettingsStore::WriteProfileString(settingskeys::kSettings, settingskeys::kAppPath,
                                        QCoreApplication::applicationFilePath());
-    m_settings.LoadSettings();
     return true;
 }
 
 void CGlobalApp::createFrames()
 {
-    m_browser = new CMainFrame(*this, &m_commands);
+    m_browser = new CMainFrame(*this, m_settings, &m_commands);
     m_browserList = std::make_unique<BrowserPictureList>(*m_browser->fileList());
-    m_viewer = new CViewFrame(*this, &m_commands);
+    m_viewer = new CViewFrame(*this, m_settings, &m_commands);
     for (CFrameWindow* frame : {static_cast<CFrameWindow*>(m_browser), static_cast<CFrameWindow*>(m_viewer)}) {
         connect(frame, &CFrameWindow::activated, this, [this, frame] { m_mainWindow = frame; });
         connect(frame, &CFrameWindow::closing, this, [this, frame] {
@@ -179,7 +184,7 @@ void CGlobalApp::switchFrames(appmsg::SwitchRequest request)
         // real width and, with a picture to hand back, leaves out the last folder.
         m_browser->show();
         if (!m_pendingImagePath.isEmpty()) {
-            appmsg::send(m_browser->activeView(), appmsg::kSelectFolder, m_pendingImagePath, 2);
+            appmsg::send(m_browser->activeView(), appmsg::kSelectFolder, m_pendingImagePath, appmsg::kFolderOfFile);
             m_pendingImagePath.clear();
         }
         m_mainWindow = m_browser;

@@ -35,7 +35,7 @@ public:
     // The frame that last took the focus; closing it ends the program.
     QWidget* mainWindow() const;
     CCommandTarget& commandTarget() { return m_commands; }
-    // The options record; readers reload it before they consult a field.
+    // The options, loaded at start-up and passed to every window that reads one.
     CAppSettings& settings() { return m_settings; }
 
     // File Open after the dialog: loads the file into the current image and, with the viewer in

@@ -82,11 +82,12 @@ constexpr ToolButton kBrowserLayout[] = {
 
 }  // namespace
 
-CMainFrame::CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* parent)
+CMainFrame::CMainFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* appTarget, QWidget* parent)
     : CFrameWindow(parent),
       m_host(host),
+      m_options(options),
       m_commands(appTarget),
-      m_view(new CBrowserView(&host, this)),
+      m_view(new CBrowserView(&host, options, this)),
       m_toolBar(new CTexturedToolBar(tr("Toolbar"), this)),
       m_addressBar(new CTexturedToolBar(tr("Path History"), this)),
       m_address(new QLineEdit(m_addressBar))
@@ -123,7 +124,6 @@ CMainFrame::CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* par
 
 CMainFrame::~CMainFrame()
 {
-    saveBrowserState();
     // Closing the frame hides the bars after the command chain they would refresh is gone.
     for (CSizingControlBar* bar : std::initializer_list<CSizingControlBar*>{m_previewBar, m_treeBar})
         disconnect(bar, nullptr, m_actions, nullptr);
@@ -201,7 +201,7 @@ void CMainFrame::buildMenus()
 void CMainFrame::buildSizingBars()
 {
     m_treeBar = new CDirTreeBar(this);
-    m_previewBar = new CPreviewBar(this, m_host);
+    m_previewBar = new CPreviewBar(this, m_host, m_options);
     // The tree above the preview, both at the left of the list.
     for (CSizingControlBar* bar : std::initializer_list<CSizingControlBar*>{m_treeBar, m_previewBar}) {
         addDockWidget(Qt::LeftDockWidgetArea, bar);
@@ -223,9 +223,7 @@ void CMainFrame::buildSizingBars()
     });
     connect(m_treeBar, &CDirTreeBar::commandRequested, this, [this](int id) { m_actions->execute(id); });
     connect(fileList(), &CFileListCtrl::thumbnailsModeEntered, this, [this] {
-        CAppSettings settings;
-        settings.LoadSettings();
-        if (settings.HidePreview)
+        if (m_options.HidePreview)
             m_previewBar->hide();
     });
 }
@@ -242,7 +240,7 @@ void CMainFrame::buildToolBars()
     connect(m_address, &QLineEdit::returnPressed, this, [this] {
         const QString path = m_address->text().trimmed();
         if (!path.isEmpty())
-            appmsg::send(this, appmsg::kSelectFolder, path, 4);
+            appmsg::send(this, appmsg::kSelectFolder, path, appmsg::kFolderTyped);
     });
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, m_addressBar);
@@ -271,9 +269,7 @@ void CMainFrame::buildStatusBar()
 
 void CMainFrame::restorePlacement()
 {
-    CAppSettings settings;
-    settings.LoadSettings();
-    if (!settings.SavePosition)
+    if (!m_options.SavePosition)
         return;
     const int icon = style()->pixelMetric(QStyle::PM_LargeIconSize);
     if (const std::optional<QRect> placement = storedstate::readFramePlacement(QSize(icon, icon)))
@@ -295,9 +291,9 @@ bool CMainFrame::event(QEvent* event)
 {
     if (const appmsg::Message* message = appmsg::as(event, appmsg::kSelectFolder)) {
         setWindowTitle(QStringLiteral("Zelt Pixoria"));
-        // Kind 3 is the list reporting the folder it shows: the folder tree and the address box
-        // follow it. Every other kind asks the view to go there, and what was previewed goes.
-        if (message->kind == 3) {
+        // The list reporting the folder it shows: the folder tree and the address box follow it.
+        // Every other kind asks the view to go there, and what was previewed goes.
+        if (message->kind == appmsg::kFolderShownByList) {
             m_address->setText(message->path);
             appmsg::send(m_treeBar, appmsg::kSelectFolder, message->path, message->kind);
         } else {
@@ -391,13 +387,12 @@ void CMainFrame::saveBrowserState() const
 {
     CSizingControlBar::saveAll();
     CSettingsStore::WriteProfileBinary(settingskeys::kBarState, kBarStateValue, saveState(kBarStateVersion));
-    CAppSettings settings;
-    settings.LoadSettings();
-    if (settings.SavePosition)
+    if (m_options.SavePosition)
         storedstate::writeFramePlacement(isMaximized() || isFullScreen() ? normalGeometry() : geometry());
     if (!m_view->firstUpdateDone())
         return;
     const CFileListCtrl* list = fileList();
+    list->saveOptions(m_options);
     storedstate::writeColumns(list->columnStates());
     storedstate::writeBrowserStartState(
         {list->viewMode(), list->rows().sortKey(), list->rows().ascending() ? 1 : 0, list->currentFolder()});

@@ -2,8 +2,9 @@
 // CMainFrame: the browser's top-level window. Created hidden at start-up and kept for the whole
 // run; shown whenever the browser is in front. It hosts the browser view (which owns the file
 // list), the toolbar, the address box and the status bar with the selection totals. It takes its
-// placement from the store before it first shows and, on destruction, stores the placement (with
-// SavePosition), the list's columns, mode, sort and folder, and the bars' layout. It relays
+// placement from the store before it first shows; when the program ends, saveBrowserState()
+// stores the placement (with SavePosition), the list's columns, mode, sort, folder and toggles,
+// and the bars' layout. It relays
 // "SelectFolder" and "Refresh tree", reloads its textured bars and the preview bar on "Set
 // background texture" and handles the frame's commands; commands of later parts have no handler
 // here and stay disabled. UI thread only.
@@ -13,6 +14,7 @@
 #include "core/cframewindow.h"
 #include "core/commands.h"
 
+class CAppSettings;
 class CBrowserView;
 class CFileListCtrl;
 class CDirTreeBar;
@@ -25,10 +27,14 @@ class ViewerHost;
 class CMainFrame : public CFrameWindow {
     Q_OBJECT
 public:
-    // `host` gives the view the current image and the switch to the viewer; `appTarget`
-    // receives the commands no window of the browser handles. Both must outlive the frame.
-    CMainFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* parent = nullptr);
+    // `host` gives the view the current image and the switch to the viewer; `options` are the
+    // program's; `appTarget` receives the commands no window of the browser handles. All three
+    // must outlive the frame.
+    CMainFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* appTarget, QWidget* parent = nullptr);
     ~CMainFrame() override;
+
+    // What the frame owns goes to the store (the program ends).
+    void saveBrowserState() const;
 
     // The window that receives the browser's messages ("SelectFolder" from the viewer).
     QWidget* activeView() const;
@@ -53,9 +59,9 @@ private:
     void sendMail();
     void newFolder();
     void changeBackground();
-    void saveBrowserState() const;
 
     ViewerHost& m_host;
+    CAppSettings& m_options;
     CCommandTarget m_commands;
     CBrowserView* m_view;
     CCommandActions* m_actions;

@@ -56,13 +56,6 @@ std::array<QAbstractItemView*, 2> viewsOf(const CFileListCtrl* list)
     return {list->listView(), list->reportView()};
 }
 
-bool headerScanOff()
-{
-    CAppSettings settings;
-    settings.LoadSettings();
-    return settings.DontScanHeaders != 0;
-}
-
 // Keys whose action is a command of the chain: Delete, Ctrl+C/X/V, Shift+S. 0 for other keys.
 int commandOfKey(const QKeyEvent* event)
 {
@@ -87,8 +80,8 @@ int commandOfKey(const QKeyEvent* event)
 
 } // namespace
 
-CBrowserView::CBrowserView(AppHost* host, QWidget* parent)
-    : QWidget(parent), m_host(host), m_picture(std::make_unique<CBmpEx>()), m_list(new CFileListCtrl(this))
+CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent)
+    : QWidget(parent), m_host(host), m_options(options), m_picture(std::make_unique<CBmpEx>()), m_list(new CFileListCtrl(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -189,10 +182,10 @@ void CBrowserView::firstUpdate(bool startedOnFile)
     if (m_firstUpdateDone)
         return;
     m_firstUpdateDone = true;
-    CAppSettings settings;
-    settings.LoadSettings();
     m_list->createColumns();
-    m_list->applyOptions(settings);
+    m_list->applyOptions(m_options);
+    // Options saved as a whole later (the Options dialog) reach the list at once.
+    connect(&m_options, &CAppSettings::changed, m_list, [this] { m_list->applyOptions(m_options); });
     // The view mode and the sort apply after a start on a file too: they are written back when
     // the program ends, and a run spent in the viewer must not lose them.
     const storedstate::BrowserStartState state = storedstate::readBrowserStartState();
@@ -297,7 +290,7 @@ void CBrowserView::previewRow(int row)
         Q_EMIT previewRequested(QString(), kPreviewNone);
         return;
     }
-    if (headerScanOff())
+    if (m_options.DontScanHeaders)
         m_list->scanEntry(row);
     const QString path = rows.pathOf(row);
     int format = -1;
@@ -452,13 +445,11 @@ void CBrowserView::handleDoubleClick(const QPoint& viewportPos, QWidget* viewpor
     // afterwards: it ends the delayed editing that the first click on a selected row started.
     if (!item || item->isFolder)
         return;
-    CAppSettings settings;
-    settings.LoadSettings();
-    if (column == CFileListModel::kDescription && settings.DoubleClick) {
+    if (column == CFileListModel::kDescription && m_options.DoubleClick) {
         chainHead().execute(cmd::kDescribe);
         return;
     }
-    if (settings.DontScanHeaders)
+    if (m_options.DontScanHeaders)
         m_list->scanEntry(row);
     openFile(row, false);
 }

@@ -14,6 +14,7 @@
 #include "core/commands.h"
 #include "core/messages.h"
 
+class CAppSettings;
 class CBmpEx;
 class CFileListCtrl;
 class QKeyEvent;
@@ -25,8 +26,9 @@ public:
     // What the preview bar is asked to show.
     enum PreviewKind : int { kPreviewNone = 0, kPreviewPicture = 1, kPreviewMedia = 2 };
 
-    // `host` gives the current image and the switch to the viewer; it must outlive the view.
-    explicit CBrowserView(AppHost* host, QWidget* parent = nullptr);
+    // `host` gives the current image and the switch to the viewer (none: pictures open nowhere);
+    // `options` are the program's. Both must outlive the view.
+    CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent = nullptr);
     ~CBrowserView() override;
 
     CFileListCtrl* fileList() const { return m_list; }
@@ -79,6 +81,7 @@ private:
     QString focusedName() const;
 
     AppHost* m_host;
+    CAppSettings& m_options;
     std::unique_ptr<CBmpEx> m_picture; // asks the library about files, loads Copy Image
     CFileListCtrl* m_list;
     CCommandTarget m_commands;

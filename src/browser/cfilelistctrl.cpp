@@ -94,13 +94,6 @@ CFileListCtrl::~CFileListCtrl()
     m_thumbnailWorker.stop();
     m_headerScan.stop();
     m_entryReads.stop();
-    // Load, change, save: fields another window changed meanwhile survive.
-    CAppSettings settings;
-    settings.LoadSettings();
-    settings.ShowNonImages = m_admission.showNonImages ? 1 : 0;
-    settings.ShowHidden = m_admission.showHidden ? 1 : 0;
-    settings.AutoRefresh = m_autoRefresh ? 1 : 0;
-    settings.SaveSettings();
 }
 
 // ---- commands and menus -----------------------------------------------------------------------
@@ -324,6 +317,14 @@ bool CFileListCtrl::isColumnShown(int key) const
     return key >= 0 && key < CFileListModel::kColumnCount && !header()->isSectionHidden(key);
 }
 
+void CFileListCtrl::saveOptions(CAppSettings& options) const
+{
+    options.ShowNonImages = m_admission.showNonImages ? 1 : 0;
+    options.ShowHidden = m_admission.showHidden ? 1 : 0;
+    options.AutoRefresh = m_autoRefresh ? 1 : 0;
+    options.SaveFields({&CAppSettings::ShowNonImages, &CAppSettings::ShowHidden, &CAppSettings::AutoRefresh});
+}
+
 void CFileListCtrl::applyOptions(const CAppSettings& settings)
 {
     setFullRowSelect(settings.FullRow != 0);
@@ -388,7 +389,7 @@ void CFileListCtrl::SetFolder(const QString& path, bool notify)
     m_selectName.clear();
     // The frame passes it on to the folder tree; a list on its own has no one to tell.
     if (notify && window() != this)
-        appmsg::send(window(), appmsg::kSelectFolder, m_model.folder(), 3);
+        appmsg::send(window(), appmsg::kSelectFolder, m_model.folder(), appmsg::kFolderShownByList);
 }
 
 void CFileListCtrl::reReadFolder()
@@ -773,17 +774,17 @@ bool CFileListCtrl::event(QEvent* event)
         refresh();
         return true;
     }
-    // Sent by the application when the viewer hands the browser back: kind 2 names a file, whose
-    // folder is shown.
+    // Sent by the application when the viewer hands the browser back, the path names a file,
+    // whose folder is shown.
     if (const appmsg::Message* message = appmsg::as(event, appmsg::kSelectFolder)) {
         QString folder = message->path;
         QString name;
-        if (message->kind == 2) {
+        if (message->kind == appmsg::kFolderOfFile) {
             const qsizetype slash = folder.lastIndexOf(u'/');
             name = folder.mid(slash + 1);
             folder = folder.left(slash + 1);
         }
-        SetFolder(folder, !name.isEmpty() || message->kind == 4);
+        SetFolder(folder, !name.isEmpty() || message->kind == appmsg::kFolderTyped);
         // The picture the viewer showed last is the row to be on, not the first one.
         m_selectName = name;
         return true;

@@ -8,7 +8,7 @@
 // Workers get copies of what they need and a generation number; their results are applied on
 // the UI thread by row id and only for the current generation, so the rows may be sorted or
 // changed while they run. Every re-read of the folder stops them first; the destructor stops
-// them and writes ShowNonImages, ShowHidden and AutoRefresh back to the settings. The list reads
+// them. The list reads
 // nothing from the disk on the UI thread: single entries (an added file, a row scanned again,
 // the summary of the selection, the verdict a row's menu depends on) are read on the executor
 // too, and what depends on them follows when they arrive. UI thread only.
@@ -52,6 +52,9 @@ public:
     storedstate::ColumnStates columnStates() const;
     // Full-row selection, grid lines, header scan, show hidden, auto refresh, show non-images.
     void applyOptions(const CAppSettings& settings);
+    // The three the View menu toggles (ShowNonImages, ShowHidden, AutoRefresh) go into `options`
+    // and to the store, the other fields staying as they are stored.
+    void saveOptions(CAppSettings& options) const;
 
     // Shows a folder (trailing "/" added). With `notify`, tells the frame ("SelectFolder", kind
     // 3) and selects row 0 once the folder was read.

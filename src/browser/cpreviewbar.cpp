@@ -26,8 +26,8 @@ constexpr int kQuietResizeMs = 200;
 
 } // namespace
 
-CPreviewBar::CPreviewBar(QMainWindow* frame, AppHost& host)
-    : CSizingControlBar(tr("Preview"), frame, kDefaultSize, settingskeys::kPreviewBarId), m_host(host),
+CPreviewBar::CPreviewBar(QMainWindow* frame, AppHost& host, const CAppSettings& options)
+    : CSizingControlBar(tr("Preview"), frame, kDefaultSize, settingskeys::kPreviewBarId), m_host(host), m_options(options),
       m_client(new QWidget(this)), m_area(new CPreviewArea(host, m_client))
 {
     setWidget(m_client);
@@ -70,9 +70,7 @@ void CPreviewBar::PreviewFile(const QString& path, int kind)
     }
     if (kind != kClip)
         return;
-    CAppSettings settings;
-    settings.LoadSettings();
-    m_videoEnabled = settings.ShowVideo != 0;
+    m_videoEnabled = m_options.ShowVideo != 0;
     if (!m_videoEnabled)
         return;
     ClearPreview();

@@ -17,14 +17,15 @@ class CMediaWnd;
 class CPreviewArea;
 class QMainWindow;
 class AppHost;
+class CAppSettings;
 
 class CPreviewBar : public CSizingControlBar {
     Q_OBJECT
 public:
     enum Kind : int { kPicture = 1, kClip = 2 };
 
-    // `host` owns the current image and must outlive the bar.
-    CPreviewBar(QMainWindow* frame, AppHost& host);
+    // `host` owns the current image; `options` are the program's. Both must outlive the bar.
+    CPreviewBar(QMainWindow* frame, AppHost& host, const CAppSettings& options);
     ~CPreviewBar() override;
 
     // Kind 1: a picture, dropped while the previous one is not painted yet; one that does not
@@ -55,6 +56,7 @@ private:
     void watchRelease(bool watch);
 
     AppHost& m_host;
+    const CAppSettings& m_options;
     QWidget* m_client;
     CPreviewArea* m_area;
     QPointer<CMediaWnd> m_media;

@@ -300,7 +300,7 @@ void CShellTree::showItem(QTreeWidgetItem* item)
         return;
     m_shownPath = path;
     makeChildren(item);
-    appmsg::send(m_frame, appmsg::kSelectFolder, settingskeys::folderPath(path), 1);
+    appmsg::send(m_frame, appmsg::kSelectFolder, settingskeys::folderPath(path), appmsg::kFolderFromTree);
 }
 
 void CShellTree::keyReleaseEvent(QKeyEvent* event)

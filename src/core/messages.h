@@ -37,6 +37,14 @@ const QList<const char*>& allNames();
 // The event type of a name; the same name always gives the same type.
 QEvent::Type type(const char* name);
 
+// Kinds of "SelectFolder": who sends it, and so what its path names and who follows.
+enum SelectFolderKind : int {
+    kFolderFromTree = 1,    // the folder tree shows a folder (the address box's history too)
+    kFolderOfFile = 2,      // the path names a file whose folder is shown (the viewer hands back)
+    kFolderShownByList = 3, // the file list tells the folder it shows: the tree and address box follow
+    kFolderTyped = 4,       // typed into the address box
+};
+
 // Requests of the switch message.
 enum SwitchRequest : int { kSwitchShow = 0, kSwitchPrint = 101, kSwitchPrintSetup = 102 };
 

@@ -37,7 +37,7 @@ constexpr std::array<std::size_t, 14> kSaveOrder{0, 1, 3, 4, 5, 6, 7, 8, 9, 2, 1
 
 } // namespace
 
-CAppSettings::CAppSettings() : Timer(settingskeys::kTimer.defaultValue) {}
+CAppSettings::CAppSettings(QObject* parent) : QObject(parent), Timer(settingskeys::kTimer.defaultValue) {}
 
 void CAppSettings::LoadSettings()
 {
@@ -46,12 +46,24 @@ void CAppSettings::LoadSettings()
         this->*field.member = CSettingsStore::GetProfileInt(field.key);
 }
 
-void CAppSettings::SaveSettings() const
+void CAppSettings::SaveSettings()
+{
+    {
+        const CSettingsStore::Batch batch;
+        CSettingsStore::WriteProfileString(settingskeys::kTimer.section, settingskeys::kTimer.name, Timer);
+        for (std::size_t index : kSaveOrder)
+            CSettingsStore::WriteProfileInt(kFields[index].key, this->*kFields[index].member);
+    }
+    Q_EMIT changed();
+}
+
+void CAppSettings::SaveFields(std::initializer_list<int CAppSettings::*> fields) const
 {
     const CSettingsStore::Batch batch;
-    CSettingsStore::WriteProfileString(settingskeys::kTimer.section, settingskeys::kTimer.name, Timer);
-    for (std::size_t index : kSaveOrder)
-        CSettingsStore::WriteProfileInt(kFields[index].key, this->*kFields[index].member);
+    for (const IntField& field : kFields) {
+        if (std::find(fields.begin(), fields.end(), field.member) != fields.end())
+            CSettingsStore::WriteProfileInt(field.key, this->*field.member);
+    }
 }
 
 int CAppSettings::timerDelay() const

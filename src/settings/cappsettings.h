@@ -1,21 +1,28 @@
 #pragma once
 // The record of the options the user edits (the Options dialog and the View menu). The
-// application object keeps one for the whole run; readers call LoadSettings() right before they
-// consult a field so that a change saved by another window is seen. Booleans are 0/1 when
-// written, and any non-zero value read counts as set: test fields with != 0.
-// UI thread only, like the store under it.
+// application object owns the one the program uses, loads it at start-up and passes it to every
+// window that reads an option; they read its fields when they need a value, and those that keep
+// a value of their own follow changed(). Booleans are 0/1 when written, and any non-zero value
+// read counts as set: test fields with != 0. UI thread only, like the store under it.
 
+#include <initializer_list>
+
+#include <QObject>
 #include <QString>
 
-class CAppSettings {
+class CAppSettings : public QObject {
+    Q_OBJECT
 public:
-    CAppSettings();
+    explicit CAppSettings(QObject* parent = nullptr);
 
     // Reads all fifteen fields; a missing or unreadable value gives the field's default (Timer's
     // default is its current text).
     void LoadSettings();
-    // Writes all fifteen fields.
-    void SaveSettings() const;
+    // Writes all fifteen fields, then tells the windows that follow the options.
+    void SaveSettings();
+    // Writes only these integer fields, so that the others as another program saved them
+    // meanwhile survive (a window storing what it changed itself when the program ends).
+    void SaveFields(std::initializer_list<int CAppSettings::*> fields) const;
 
     // Timer as the slide show uses it, in milliseconds: leading blanks, a sign and the digits
     // that follow, as C's atol reads them. Text that is not a number gives 0, which means no
@@ -37,4 +44,8 @@ public:
     int ShowNonImages = 0;
     int AutoRefresh = 0;
     int ViewMode = 0;
+
+Q_SIGNALS:
+    // The options were saved as a whole: windows that keep a value of their own take it again.
+    void changed();
 };

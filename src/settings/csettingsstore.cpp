@@ -1,18 +1,26 @@
 #include "settings/csettingsstore.h"
 
 #include <limits>
-#include <memory>
 
 #include <QSettings>
 #include <QStringList>
 
 namespace {
 
-// One store for the whole program, whatever the application object's names are set to.
-std::unique_ptr<QSettings> openStore()
+// The one QSettings of the program, whatever the application object's names are set to; it
+// keeps what it read, so a read costs no file access.
+QSettings& store()
 {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Zelt"),
-                                       QStringLiteral("Zelt Pixoria"));
+    static QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Zelt"),
+                              QStringLiteral("Zelt Pixoria"));
+    return settings;
+}
+
+// How many Batch objects are open: while one is, writes are saved when the outermost ends.
+int& batchDepth()
+{
+    static int depth = 0;
+    return depth;
 }
 
 QString key(const QString& section, const QString& name)
@@ -20,44 +28,23 @@ QString key(const QString& section, const QString& name)
     return section + QLatin1Char('/') + name;
 }
 
-// The settings of the Batch in progress, if any, and how many Batch objects are open.
-struct OpenBatch {
-    int depth = 0;
-    std::unique_ptr<QSettings> settings;
-};
-
-OpenBatch& openBatch()
-{
-    static OpenBatch batch;
-    return batch;
-}
-
 QVariant read(const QString& section, const QString& name)
 {
-    if (const OpenBatch& batch = openBatch(); batch.settings)
-        return batch.settings->value(key(section, name));
-    return openStore()->value(key(section, name));
+    return store().value(key(section, name));
 }
 
 // An invalid value removes the key.
-void put(QSettings& settings, const QString& section, const QString& name, const QVariant& value)
+bool write(const QString& section, const QString& name, const QVariant& value)
 {
+    QSettings& settings = store();
     if (value.isValid())
         settings.setValue(key(section, name), value);
     else
         settings.remove(key(section, name));
-}
-
-bool write(const QString& section, const QString& name, const QVariant& value)
-{
-    if (const OpenBatch& batch = openBatch(); batch.settings) {
-        put(*batch.settings, section, name, value);
+    if (batchDepth() > 0)
         return true;
-    }
-    const std::unique_ptr<QSettings> settings = openStore();
-    put(*settings, section, name, value);
-    settings->sync();
-    return settings->status() == QSettings::NoError;
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 } // namespace
@@ -117,16 +104,18 @@ bool CSettingsStore::RemoveProfileValue(const QString& section, const QString& n
     return write(section, name, QVariant());
 }
 
+void CSettingsStore::reload()
+{
+    store().sync();
+}
+
 CSettingsStore::Batch::Batch()
 {
-    OpenBatch& batch = openBatch();
-    if (batch.depth++ == 0)
-        batch.settings = openStore();
+    ++batchDepth();
 }
 
 CSettingsStore::Batch::~Batch()
 {
-    OpenBatch& batch = openBatch();
-    if (--batch.depth == 0)
-        batch.settings.reset(); // QSettings saves its changes when it goes
+    if (--batchDepth() == 0)
+        store().sync();
 }

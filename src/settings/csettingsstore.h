@@ -4,8 +4,9 @@
 // sections, names and defaults are in settingskeys.h.
 // Four operations carry every read and write, with a binary pair for the toolbar and dock states.
 // A value that is missing or cannot be read gives its default, silently; a failed write returns
-// false and callers may ignore it. Nothing is cached here, except that writes made while a Batch
-// lives are saved to the file together when it ends. Used from the UI thread.
+// false and callers may ignore it. One QSettings serves the whole run: the file is read once and
+// every write is saved to it at once, except that writes made while a Batch lives are saved
+// together when it ends. Used from the UI thread.
 
 #include <QByteArray>
 #include <QString>
@@ -28,6 +29,10 @@ public:
 
     // Removing a value that does not exist succeeds.
     static bool RemoveProfileValue(const QString& section, const QString& name);
+
+    // Takes in what another program wrote to the file since it was read (the program's own
+    // writes are saved already).
+    static void reload();
 
     // Saving the file costs a flush to disk per write; while a Batch lives, writes are kept in
     // memory (every read sees them at once) and the file is saved once, when the outermost Batch

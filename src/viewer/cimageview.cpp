@@ -58,8 +58,8 @@ QCursor magnifierCursor()
 
 } // namespace
 
-CImageView::CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* parent)
-    : CImageScrollView(parent), m_controller(host, frameTarget), m_printer(this)
+CImageView::CImageView(ViewerHost& host, CAppSettings& options, CCommandTarget* frameTarget, QWidget* parent)
+    : CImageScrollView(parent), m_controller(host, options, frameTarget), m_printer(this)
 {
     m_commands.setNext(&m_controller.commandTarget());
     setFrameShape(QFrame::NoFrame);

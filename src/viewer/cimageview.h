@@ -24,13 +24,14 @@
 #include "viewer/cviewercontroller.h"
 #include "viewer/cviewprinter.h"
 
+class CAppSettings;
 class ViewerHost;
 
 class CImageView : public CImageScrollView {
     Q_OBJECT
 public:
     // `frameTarget` receives the commands neither the view nor its controller handles.
-    CImageView(ViewerHost& host, CCommandTarget* frameTarget, QWidget* parent = nullptr);
+    CImageView(ViewerHost& host, CAppSettings& options, CCommandTarget* frameTarget, QWidget* parent = nullptr);
 
     CViewerController& controller() { return m_controller; }
     const CViewerController& controller() const { return m_controller; }

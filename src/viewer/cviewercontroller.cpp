@@ -4,8 +4,7 @@
 
 #include "core/messages.h"
 #include "imagelib/cbmpex.h"
-#include "settings/csettingsstore.h"
-#include "settings/settingskeys.h"
+#include "settings/cappsettings.h"
 #include "viewer/pictureops.h"
 #include "viewer/viewerhost.h"
 
@@ -22,9 +21,10 @@ FitMode fitModeOf(int value)
 
 } // namespace
 
-CViewerController::CViewerController(ViewerHost& host, CCommandTarget* next, QObject* parent)
-    : QObject(parent), m_host(host), m_commands(next), m_source(this),
-      m_navigator([this](const QString& path) { return m_loader.load(path, picture()); }), m_slideShow(m_navigator)
+CViewerController::CViewerController(ViewerHost& host, CAppSettings& options, CCommandTarget* next, QObject* parent)
+    : QObject(parent), m_host(host), m_options(options), m_commands(next), m_source(this),
+      m_navigator([this](const QString& path) { return m_loader.load(path, picture()); }),
+      m_slideShow(m_navigator, options)
 {
     m_navigator.setList(&m_source.list());
     // The position "n/m" is known only once the scan is over.
@@ -32,9 +32,9 @@ CViewerController::CViewerController(ViewerHost& host, CCommandTarget* next, QOb
     // The file is read before the event loop runs again: "Loading" is to be shown now.
     connect(&m_loader, &PictureLoader::readingFile, this, &CViewerController::stateChanged);
     connect(&m_slideShow, &SlideShow::shown, this,
-            [this] { afterMove(true, SlideShowSettings::readOrder() == SlideShowSettings::kReverse ? -1 : 1); });
+            [this] { afterMove(true, m_slideShow.order() == SlideShow::kReverse ? -1 : 1); });
     connect(&m_slideShow, &SlideShow::runningChanged, this, &CViewerController::stateChanged);
-    m_fitMode = fitModeOf(CSettingsStore::GetProfileInt(settingskeys::kViewMode));
+    m_fitMode = fitModeOf(m_options.ViewMode);
     registerCommands();
 }
 
@@ -42,7 +42,6 @@ CViewerController::~CViewerController()
 {
     m_source.stopScan();
     m_slideShow.stop();
-    CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(m_fitMode));
 }
 
 CBmpEx& CViewerController::picture()
@@ -267,7 +266,8 @@ void CViewerController::setFitMode(FitMode mode)
     if (mode == m_fitMode)
         return;
     m_fitMode = mode;
-    CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(mode));
+    m_options.ViewMode = int(mode);
+    m_options.SaveFields({&CAppSettings::ViewMode});
     showPicture();
 }
 

@@ -12,10 +12,9 @@
 // signals: the view lays the picture out again on zoomChanged() (and has the frame fit it), the frame shows itself on
 // showWanted(), and both refresh on stateChanged().
 //
-// The current image is the host's; the lists, scan, look-ahead and spare picture are owned here.
-// UI thread only; the folder scan and the look-ahead run on threads of their own. The fit mode is
-// read from the settings store when constructed and written back when it changes and when
-// destroyed.
+// The current image and the options are the host's; the lists, scan, look-ahead and spare
+// picture are owned here. UI thread only; the folder scan and the look-ahead run on the
+// executor. The fit mode is the options' "ViewMode", written to the store when it changes.
 
 #include <functional>
 #include <optional>
@@ -36,6 +35,7 @@
 #include "viewer/viewgeometry.h"
 
 struct FlmSaveOptions;
+class CAppSettings;
 class CBmpEx;
 class ViewerHost;
 
@@ -57,7 +57,7 @@ public:
 
     // `next` receives the commands the controller does not handle (the frame's, then the
     // application's).
-    CViewerController(ViewerHost& host, CCommandTarget* next, QObject* parent = nullptr);
+    CViewerController(ViewerHost& host, CAppSettings& options, CCommandTarget* next, QObject* parent = nullptr);
     ~CViewerController() override;
 
     // Without a measuring function the window is taken as empty.
@@ -159,6 +159,7 @@ private:
     void transform(int command);
 
     ViewerHost& m_host;
+    CAppSettings& m_options;
     CCommandTarget m_commands;
     std::function<ViewerWindowMetrics()> m_measure;
 

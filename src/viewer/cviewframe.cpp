@@ -67,10 +67,10 @@ constexpr int kFrameMovingCommands[] = {cmd::kZoomIn, cmd::kZoomOut, cmd::kActua
 
 } // namespace
 
-CViewFrame::CViewFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* parent)
+CViewFrame::CViewFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* appTarget, QWidget* parent)
     : CFrameWindow(parent), m_commands(appTarget)
 {
-    m_view = new CImageView(host, &m_commands, this);
+    m_view = new CImageView(host, options, &m_commands, this);
     setCentralWidget(m_view);
     m_chainHead.setNext(&m_view->commandTarget());
     // Before the actions exist: an action is checkable when its handler says so.

@@ -21,6 +21,7 @@
 #include "core/cframewindow.h"
 #include "core/commands.h"
 
+class CAppSettings;
 class CImageView;
 class CTexturedToolBar;
 class QLabel;
@@ -31,7 +32,8 @@ class CViewFrame : public CFrameWindow {
     Q_OBJECT
 public:
     // `appTarget` receives the commands no window of the viewer handles.
-    CViewFrame(ViewerHost& host, CCommandTarget* appTarget, QWidget* parent = nullptr);
+    // `options` must outlive the frame.
+    CViewFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* appTarget, QWidget* parent = nullptr);
 
     CImageView* imageView() const { return m_view; }
     CCommandActions& commands() { return *m_actions; }

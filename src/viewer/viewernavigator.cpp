@@ -7,8 +7,6 @@
 
 #include "fileops/cfileinfo.h"
 #include "settings/cappsettings.h"
-#include "settings/csettingsstore.h"
-#include "settings/settingskeys.h"
 #include "viewer/picturelist.h"
 
 ViewerNavigator::ViewerNavigator(LoadFunction load, QObject* parent) : QObject(parent), m_load(std::move(load)) {}
@@ -139,37 +137,24 @@ void ViewerNavigator::moveSelection(int from, int to)
     m_list->selectRow(to);
 }
 
-// ---- SlideShowSettings ------------------------------------------------------------------------
-
-int SlideShowSettings::readDelay()
-{
-    CAppSettings settings;
-    settings.LoadSettings();
-    return settings.timerDelay();
-}
-
-SlideShowSettings::Order SlideShowSettings::readOrder()
-{
-    const int order = CSettingsStore::GetProfileInt(settingskeys::kSelect);
-    return order == kReverse || order == kRandom ? Order(order) : kForward;
-}
-
-bool SlideShowSettings::readWrap()
-{
-    return CSettingsStore::GetProfileInt(settingskeys::kAround) != 0;
-}
-
 // ---- SlideShow --------------------------------------------------------------------------------
 
-SlideShow::SlideShow(ViewerNavigator& navigator, QObject* parent) : QObject(parent), m_navigator(navigator)
+SlideShow::SlideShow(ViewerNavigator& navigator, const CAppSettings& options, QObject* parent)
+    : QObject(parent), m_navigator(navigator), m_options(options)
 {
     connect(&m_timer, &QTimer::timeout, this, &SlideShow::step);
     connect(&m_navigator, &ViewerNavigator::endReached, this, &SlideShow::stop);
 }
 
+SlideShow::Order SlideShow::order() const
+{
+    const int order = m_options.Select;
+    return order == kReverse || order == kRandom ? Order(order) : kForward;
+}
+
 bool SlideShow::start()
 {
-    const int delay = SlideShowSettings::readDelay();
+    const int delay = m_options.timerDelay();
     if (delay == 0)
         return false;
     const bool wasRunning = isRunning();
@@ -190,14 +175,15 @@ void SlideShow::stop()
 void SlideShow::step()
 {
     bool loaded = false;
-    switch (SlideShowSettings::readOrder()) {
-    case SlideShowSettings::kForward:
-        loaded = m_navigator.Next(SlideShowSettings::readWrap(), ViewerNavigator::Trigger::SlideShow);
+    const bool wrap = m_options.Around != 0;
+    switch (order()) {
+    case kForward:
+        loaded = m_navigator.Next(wrap, ViewerNavigator::Trigger::SlideShow);
         break;
-    case SlideShowSettings::kReverse:
-        loaded = m_navigator.Previous(SlideShowSettings::readWrap(), ViewerNavigator::Trigger::SlideShow);
+    case kReverse:
+        loaded = m_navigator.Previous(wrap, ViewerNavigator::Trigger::SlideShow);
         break;
-    case SlideShowSettings::kRandom:
+    case kRandom:
         loaded = m_navigator.Random();
         break;
     }

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QTimer>
 
+class CAppSettings;
 class PictureList;
 
 class ViewerNavigator : public QObject {
@@ -63,25 +64,20 @@ private:
     PictureList* m_list = nullptr;
 };
 
-// The slide show's settings from the "SlideShow" section of the settings store.
-struct SlideShowSettings {
-    enum Order : int { kForward = 0, kReverse = 1, kRandom = 2 };
-
-    // "Timer" in milliseconds; 0 means no slide show (CAppSettings::timerDelay).
-    static int readDelay();
-    // "Select" (any value other than reverse and random runs forward) and "Around".
-    static Order readOrder();
-    static bool readWrap();
-};
-
-// SlideShow: one step of the navigator per tick of its timer. The delay is read once, when it
-// starts; the order and wrap at every step. It stops when told to, and when the navigator
-// reports the end (Next or Previous at the end without wrapping, or a round in which no row
-// loaded), whoever asked for the move. UI thread only.
+// SlideShow: one step of the navigator per tick of its timer, with the options' "Timer" (read
+// once, when it starts; 0 means no slide show), "Select" and "Around" (read at every step). It
+// stops when told to, and when the navigator reports the end (Next or Previous at the end
+// without wrapping, or a round in which no row loaded), whoever asked for the move. The options
+// must outlive it. UI thread only.
 class SlideShow : public QObject {
     Q_OBJECT
 public:
-    explicit SlideShow(ViewerNavigator& navigator, QObject* parent = nullptr);
+    // "Select": any value other than reverse and random runs forward.
+    enum Order : int { kForward = 0, kReverse = 1, kRandom = 2 };
+
+    SlideShow(ViewerNavigator& navigator, const CAppSettings& options, QObject* parent = nullptr);
+    // The order the options ask for now.
+    Order order() const;
 
     // Starts with the stored delay; false (and not running) when it is 0.
     bool start();
@@ -97,5 +93,6 @@ Q_SIGNALS:
 
 private:
     ViewerNavigator& m_navigator;
+    const CAppSettings& m_options;
     QTimer m_timer;
 };

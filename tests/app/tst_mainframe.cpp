@@ -132,7 +132,7 @@ void TestMainFrame::initTestCase()
 
 void TestMainFrame::firstStartOpensPicturesInDetailsByName()
 {
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(waitForFolder(frame, frame.fileList()->currentFolder()));
     const CFileListCtrl* list = frame.fileList();
@@ -150,12 +150,14 @@ void TestMainFrame::firstStartOpensPicturesInDetailsByName()
     QVERIFY(m_sortKeyLeft != 0);
     QVERIFY(waitForFolder(frame, m_pictures + QStringLiteral("/sub/")));
     frame.setGeometry(QRect(40, 30, 520, 380));
+    // The program ends.
+    frame.saveBrowserState();
 }
 
 void TestMainFrame::secondStartRestoresTheFirst()
 {
     const storedstate::ColumnStates stored = storedstate::readColumns(800);
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     QCOMPARE(frame.geometry(), QRect(40, 30, 520, 380));
     frame.show();
     const CFileListCtrl* list = frame.fileList();
@@ -239,7 +241,7 @@ void TestMainFrame::statusBarShowsTotals()
     QVERIFY(writeBytes(folder + QStringLiteral("one.jpg"), 1));
     QVERIFY(writeBytes(folder + QStringLiteral("two.png"), size - 1));
 
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(waitForFolder(frame, folder));
     frame.fileList()->selectionModel()->clearSelection();
@@ -248,7 +250,7 @@ void TestMainFrame::statusBarShowsTotals()
 
 void TestMainFrame::statusBarFivePartsWithSelection()
 {
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(waitForFolder(frame, m_pictures + u'/'));
     CFileListCtrl* list = frame.fileList();
@@ -271,13 +273,13 @@ void TestMainFrame::statusBarFivePartsWithSelection()
 
 void TestMainFrame::selectFolderIsRelayedToTheView()
 {
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(waitForFolder(frame, m_pictures + u'/'));
     frame.setWindowTitle(QStringLiteral("other"));
     QSignalSpy over(frame.fileList(), &CFileListCtrl::populationOver);
     // Kind 4 is the address box's Enter: the view goes there and the list reports it back.
-    QVERIFY(appmsg::send(&frame, appmsg::kSelectFolder, m_pictures + QStringLiteral("/sub"), 4));
+    QVERIFY(appmsg::send(&frame, appmsg::kSelectFolder, m_pictures + QStringLiteral("/sub"), appmsg::kFolderTyped));
     QVERIFY(over.wait(5000));
     QCOMPARE(frame.fileList()->currentFolder(), m_pictures + QStringLiteral("/sub/"));
     QCOMPARE(frame.windowTitle(), QStringLiteral("Zelt Pixoria"));
@@ -289,7 +291,7 @@ void TestMainFrame::newFolderIsMadeOnDisk()
 {
     const QString folder = m_dir.path() + QStringLiteral("/made/");
     QVERIFY(QDir().mkpath(folder + QStringLiteral("New Folder")));
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(waitForFolder(frame, folder));
     QVERIFY(frame.commands().execute(cmd::kNewFolder));
@@ -303,7 +305,7 @@ void TestMainFrame::f5ReadsTheFolderAgain()
     const QString folder = m_dir.path() + QStringLiteral("/refresh/");
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(writeBytes(folder + QStringLiteral("first.jpg"), 5));
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QApplication::setActiveWindow(&frame);
     QVERIFY(QTest::qWaitForWindowActive(&frame));
@@ -339,7 +341,7 @@ void TestMainFrame::mailArguments()
 
 void TestMainFrame::laterCommandsStayDisabled()
 {
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(waitForFolder(frame, m_pictures + u'/'));
     frame.fileList()->selectRow(1);
@@ -358,15 +360,16 @@ void TestMainFrame::withoutSavePositionTheFrameValuesStay()
 {
     const QRect stored(60, 50, 400, 300);
     storedstate::writeFramePlacement(stored);
-    QVERIFY(CSettingsStore::WriteProfileInt(settingskeys::kSavePosition, 0));
+    m_host.options.SavePosition = 0;
     {
-        CMainFrame frame(m_host, &m_app);
+        CMainFrame frame(m_host, m_host.options, &m_app);
         // Not taken from the store either.
         QVERIFY(frame.geometry() != stored);
         frame.show();
         frame.setGeometry(QRect(10, 10, 600, 450));
+        frame.saveBrowserState();
     }
-    QVERIFY(CSettingsStore::WriteProfileInt(settingskeys::kSavePosition, 1));
+    m_host.options.SavePosition = 1;
     QCOMPARE(storedstate::readFramePlacement(QRect(0, 0, 4000, 3000), QSize(32, 32)), std::optional<QRect>(stored));
 }
 
@@ -382,7 +385,7 @@ void TestMainFrame::barTogglesFollowTheBars()
 {
     QFETCH(int, command);
     QFETCH(int, barId);
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     auto* bar = frame.findChild<QDockWidget*>(QStringLiteral("SCBar-%1").arg(barId));
@@ -411,7 +414,7 @@ void TestMainFrame::barTogglesFollowTheBars()
 void TestMainFrame::secondStartRestoresBarVisibility()
 {
     {
-        CMainFrame frame(m_host, &m_app);
+        CMainFrame frame(m_host, m_host.options, &m_app);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QVERIFY(!frame.commands().action(cmd::kPreviewBar)->isChecked() ||
@@ -420,8 +423,9 @@ void TestMainFrame::secondStartRestoresBarVisibility()
                 frame.commands().execute(cmd::kFoldersTree));
         QVERIFY(!frame.commands().action(cmd::kPreviewBar)->isChecked());
         QVERIFY(frame.commands().action(cmd::kFoldersTree)->isChecked());
+        frame.saveBrowserState();
     }
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     QVERIFY(frame.findChild<QDockWidget*>(QStringLiteral("SCBar-%1").arg(settingskeys::kPreviewBarId))->isHidden());
@@ -434,7 +438,7 @@ void TestMainFrame::treeAndListFollowEachOther()
 {
     const QString sub = m_dir.filePath(QStringLiteral("tree/inner"));
     QVERIFY(QDir().mkpath(sub));
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     CDirTree* tree = frame.treeBar()->tree();
 
@@ -458,7 +462,7 @@ void TestMainFrame::previewFollowsTheListSelection()
     QVERIFY(QDir().mkpath(folder + QStringLiteral("/0 folder")));
     writePicture(folder + QStringLiteral("/1.png"));
     QVERIFY(writeBytes(folder + QStringLiteral("/2.txt"), 5));
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     CFileListCtrl* list = frame.fileList();
@@ -483,7 +487,7 @@ void TestMainFrame::previewFollowsTheListSelection()
     list->selectRow(1);
     pressDown(frame);
     QVERIFY(preview->showingImage());
-    appmsg::send(&frame, appmsg::kSelectFolder, m_dir.path(), 1);
+    appmsg::send(&frame, appmsg::kSelectFolder, m_dir.path(), appmsg::kFolderFromTree);
     QVERIFY(!preview->showingImage());
 }
 
@@ -491,7 +495,7 @@ void TestMainFrame::selectPictureShowsItInThePreview()
 {
     const QString picture = m_dir.filePath(QStringLiteral("back.png"));
     writePicture(picture);
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     QVERIFY(waitForFolder(frame, m_dir.path() + u'/'));
@@ -510,15 +514,15 @@ void TestMainFrame::hidePreviewInThumbnails_data()
 void TestMainFrame::hidePreviewInThumbnails()
 {
     QFETCH(int, hidePreview);
-    CSettingsStore::WriteProfileInt(settingskeys::kHidePreview, hidePreview);
-    CMainFrame frame(m_host, &m_app);
+    m_host.options.HidePreview = hidePreview;
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     frame.previewBar()->show();
     QVERIFY(frame.commands().execute(cmd::kViewThumbnails));
     QCOMPARE(frame.previewBar()->isHidden(), hidePreview != 0);
     QCOMPARE(frame.commands().action(cmd::kPreviewBar)->isChecked(), hidePreview == 0);
-    CSettingsStore::WriteProfileInt(settingskeys::kHidePreview, 0);
+    m_host.options.HidePreview = 0;
     QVERIFY(frame.commands().execute(cmd::kViewDetails));
     frame.previewBar()->show();
 }
@@ -527,7 +531,7 @@ void TestMainFrame::treeTakesItsKeysFromTheFrame()
 {
     const QString folder = m_dir.filePath(QStringLiteral("keys/renamed in tree"));
     QVERIFY(QDir().mkpath(folder));
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QApplication::setActiveWindow(&frame);
     QVERIFY(QTest::qWaitForWindowActive(&frame));
@@ -545,7 +549,7 @@ void TestMainFrame::folderRenamedInTheTreeIsRenamedInTheList()
 {
     const QString parent = m_dir.filePath(QStringLiteral("renames"));
     QVERIFY(QDir().mkpath(parent + QStringLiteral("/before")));
-    CMainFrame frame(m_host, &m_app);
+    CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(waitForFolder(frame, parent + u'/'));
     CFileListModel& rows = frame.fileList()->rows();

@@ -196,6 +196,10 @@ void TestStartup::viewerOnlyRunKeepsTheBrowserState()
 {
     const storedstate::BrowserStartState before{CFileListCtrl::kList, 1, 1, m_dir.path() + '/'};
     storedstate::writeBrowserStartState(before);
+    // The list's toggles too: a list never shown has nothing of its own to store.
+    for (const settingskeys::IntValue& toggle :
+         {settingskeys::kShowHidden, settingskeys::kShowNonImages, settingskeys::kAutoRefresh})
+        QVERIFY(CSettingsStore::WriteProfileInt(toggle, 0));
     QVERIFY(QDir(m_dir.path()).mkdir("away"));
     const QString path = writePicture("away/far.png");
     {
@@ -204,6 +208,9 @@ void TestStartup::viewerOnlyRunKeepsTheBrowserState()
         QTRY_VERIFY(app.viewerFrame()->isVisible());
     }
     QCOMPARE(storedstate::readBrowserStartState(), before);
+    for (const settingskeys::IntValue& toggle :
+         {settingskeys::kShowHidden, settingskeys::kShowNonImages, settingskeys::kAutoRefresh})
+        QCOMPARE(CSettingsStore::GetProfileInt(toggle), 0);
 }
 
 void TestStartup::switchToViewerAndPrintRequest()

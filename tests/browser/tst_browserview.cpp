@@ -84,7 +84,7 @@ struct Fixture {
 
     Fixture()
     {
-        view = new CBrowserView(&host, &frame);
+        view = new CBrowserView(&host, host.options, &frame);
         list = view->fileList();
         frame.resize(800, 500);
         view->resize(800, 500);
@@ -185,7 +185,7 @@ void TestBrowserView::firstUpdate()
     storedstate::writeBrowserStartState({mode, sortKey, ascending ? 1 : 0, dir.path() + '/'});
 
     RecordingHost host;
-    CBrowserView view(&host);
+    CBrowserView view(&host, host.options);
     view.resize(600, 400);
     view.show();
     QSignalSpy over(view.fileList(), &CFileListCtrl::populationOver);
@@ -203,6 +203,12 @@ void TestBrowserView::firstUpdate()
     QVERIFY(over.wait(kWait));
     QCOMPARE(view.fileList()->currentFolder(), dir.path() + '/');
     QVERIFY(view.chainHead().isChecked(cmd::kViewThumbnails + mode));
+
+    // Options saved as a whole later (the Options dialog) reach the list at once.
+    const bool grid = view.fileList()->reportView()->showGrid();
+    host.options.GridLines = grid ? 0 : 1;
+    host.options.SaveSettings();
+    QCOMPARE(view.fileList()->reportView()->showGrid(), !grid);
 }
 
 void TestBrowserView::enterOnParent_data()

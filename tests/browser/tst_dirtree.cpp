@@ -361,7 +361,7 @@ void TestDirTree::barSelectsTheLastFolderAndAnswersTheList()
                                                base + QStringLiteral("/stored/deep/")));
     Fixture fixture;
     QCOMPARE(fixture.tree->currentPath(), base + QStringLiteral("/stored/deep"));
-    QVERIFY(appmsg::send(fixture.bar, appmsg::kSelectFolder, base + QStringLiteral("/other/"), 3));
+    QVERIFY(appmsg::send(fixture.bar, appmsg::kSelectFolder, base + QStringLiteral("/other/"), appmsg::kFolderShownByList));
     QCOMPARE(fixture.tree->currentPath(), base + QStringLiteral("/other"));
     QVERIFY(fixture.tree->updatesEnabled());
     // The list shows that folder already: clicking it does not show it again.

@@ -669,7 +669,7 @@ void TestFileListCtrl::keysAndOpening()
     QCOMPARE(list.currentFolder(), dir.path() + '/');
 
     // From the viewer: kind 2 names a file, whose folder is shown.
-    appmsg::send(&list, appmsg::kSelectFolder, dir.filePath("Sub/picture.jpg"), 2);
+    appmsg::send(&list, appmsg::kSelectFolder, dir.filePath("Sub/picture.jpg"), appmsg::kFolderOfFile);
     QVERIFY(over.wait(kWait));
     QCOMPARE(list.currentFolder(), dir.filePath("Sub/"));
 }
@@ -729,9 +729,12 @@ void TestFileListCtrl::optionsWrittenBack()
         QVERIFY(list.commands().execute(cmd::kShowHiddenFiles));
         QVERIFY(list.commands().execute(cmd::kAutoRefresh));
         QVERIFY(!list.commands().isChecked(cmd::kAutoRefresh));
-        // Another window changes a field meanwhile; it survives.
+        // Another program changes a field meanwhile; it survives.
         CSettingsStore::WriteProfileInt(settingskeys::kFullRow, 0);
+        // The program ends.
+        list.saveOptions(settings);
     }
+    QCOMPARE(settings.ShowNonImages, 0);
     CAppSettings after;
     after.LoadSettings();
     QCOMPARE(after.ShowNonImages, 0);

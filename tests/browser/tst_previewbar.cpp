@@ -126,7 +126,7 @@ int currentSlide(const RecordingHost& host)
 
 // A frame with the bar floating at a client size of exactly `client`.
 struct Fixture {
-    explicit Fixture(QSize client) : bar(&frame, host)
+    explicit Fixture(QSize client) : bar(&frame, host, host.options)
     {
         frame.addDockWidget(Qt::LeftDockWidgetArea, &bar);
         frame.resize(640, 480);

@@ -38,7 +38,7 @@ void TestPreviewBarTexture::textureArrivesAtOnce()
     QFile::remove(textureFilePath());
     RecordingHost host;
     QMainWindow frame;
-    CPreviewBar bar(&frame, host);
+    CPreviewBar bar(&frame, host, host.options);
     frame.addDockWidget(Qt::LeftDockWidgetArea, &bar);
     frame.resize(640, 480);
     frame.show();

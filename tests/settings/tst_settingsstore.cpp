@@ -174,6 +174,8 @@ void TestSettingsStore::stringsRoundTrip()
 void TestSettingsStore::handEditedCommasReadBack()
 {
     QVERIFY(writeStoreFileText("[Browser]\nColumn_1=130,1\nFullRow=0\n"));
+    // Edited while the program runs: it reads the file again when told to (it does so at start).
+    CSettingsStore::reload();
     QCOMPARE(CSettingsStore::GetProfileString(QStringLiteral("Browser"), QStringLiteral("Column_1")),
              QStringLiteral("130,1"));
     QCOMPARE(CSettingsStore::GetProfileInt(QStringLiteral("Browser"), QStringLiteral("FullRow"), 1), 0);

@@ -171,7 +171,7 @@ void TestImageView::init()
     CSettingsStore::WriteProfileInt(settingskeys::kViewMode, 0);
     m_host = new RecordingHost;
     m_host->browser = &m_browser;
-    m_frame = new CViewFrame(*m_host, nullptr);
+    m_frame = new CViewFrame(*m_host, m_host->options, nullptr);
     parkPointerOffScreen();
 }
 
@@ -239,10 +239,10 @@ void TestImageView::zoomSteps()
 
 void TestImageView::bestFitEnlargesASmallPicture()
 {
-    // The view stores its mode when it goes and reads it when it comes.
+    // The view takes its mode from the options when it comes.
     delete m_frame;
-    CSettingsStore::WriteProfileInt(settingskeys::kViewMode, int(viewgeometry::FitMode::BestFit));
-    m_frame = new CViewFrame(*m_host, nullptr);
+    m_host->options.ViewMode = int(viewgeometry::FitMode::BestFit);
+    m_frame = new CViewFrame(*m_host, m_host->options, nullptr);
     open(writeQuarters(*m_dir, QStringLiteral("tiny.png"), QSize(10, 10)), QSize(500, 400));
     const QRect work = workAreaOf(*m_frame);
     const double zoom = view()->controller().zoom().zoom;
@@ -413,9 +413,9 @@ void TestImageView::loadingShowsWhileTheFileIsRead()
 
 void TestImageView::slideShowStopsOnTheLast()
 {
-    CSettingsStore::WriteProfileString(QStringLiteral("SlideShow"), QStringLiteral("Timer"), QStringLiteral("10"));
-    CSettingsStore::WriteProfileInt(settingskeys::kSelect, 0);
-    CSettingsStore::WriteProfileInt(settingskeys::kAround, 0);
+    m_host->options.Timer = QStringLiteral("10");
+    m_host->options.Select = 0;
+    m_host->options.Around = 0;
     for (const char* name : {"s1.png", "s2.png", "s3.png", "s4.png"})
         writeQuarters(*m_dir, QString::fromLatin1(name), QSize(40, 30));
     open(m_dir->filePath(QStringLiteral("s1.png")));

@@ -127,7 +127,7 @@ void TestViewerController::init()
     m_host->browser = &m_browser;
     m_browser.selected.clear();
     m_window = ViewerWindowMetrics{QSize(800, 600), QRect(0, 0, 1280, 800), {}, false, false};
-    m_controller = new CViewerController(*m_host, nullptr);
+    m_controller = new CViewerController(*m_host, m_host->options, nullptr);
     m_controller->setMeasure([this] { return m_window; });
 }
 

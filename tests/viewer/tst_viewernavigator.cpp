@@ -4,8 +4,7 @@
 #include <QTest>
 
 #include "fileops/cfileinfo.h"
-#include "settings/csettingsstore.h"
-#include "settings/settingskeys.h"
+#include "settings/cappsettings.h"
 #include "viewer/ownpicturelist.h"
 #include "viewer/picturelist.h"
 #include "viewer/viewernavigator.h"
@@ -101,12 +100,11 @@ struct Walk {
     QSignalSpy ends;
 };
 
-void writeSlideShowSettings(const QString& timer, int select, int around)
+void setSlideShowOptions(CAppSettings& options, const QString& timer, int select, int around)
 {
-    using namespace settingskeys;
-    QVERIFY(CSettingsStore::WriteProfileString(kTimer.section, kTimer.name, timer));
-    QVERIFY(CSettingsStore::WriteProfileInt(kSelect, select));
-    QVERIFY(CSettingsStore::WriteProfileInt(kAround, around));
+    options.Timer = timer;
+    options.Select = select;
+    options.Around = around;
 }
 
 } // namespace
@@ -356,10 +354,11 @@ void TestViewerNavigator::slideShow()
     QFETCH(int, selected);
     QFETCH(QList<int>, rowsAfterEachTick);
 
-    writeSlideShowSettings(QStringLiteral("60000"), select, around);
+    CAppSettings options;
+    setSlideShowOptions(options, QStringLiteral("60000"), select, around);
     RowTable list({"..", "sub/", "p1.jpg", "notes.txt", "p2.jpg", "p3.jpg"}, selected);
     Walk walk(list, [&](const QString& name) { return list.loads(name); });
-    SlideShow show(walk.navigator);
+    SlideShow show(walk.navigator, options);
     QSignalSpy shown(&show, &SlideShow::shown);
     QSignalSpy running(&show, &SlideShow::runningChanged);
 
@@ -390,18 +389,19 @@ void TestViewerNavigator::slideShowNeedsADelay()
 {
     RowTable list({"p1.jpg", "p2.jpg"}, 0);
     Walk walk(list, [](const QString&) { return true; });
-    SlideShow show(walk.navigator);
+    CAppSettings options;
+    SlideShow show(walk.navigator, options);
     QSignalSpy running(&show, &SlideShow::runningChanged);
     for (const QString& timer : {QStringLiteral("0"), QStringLiteral("soon"), QStringLiteral("-300")}) {
-        writeSlideShowSettings(timer, 0, 1);
+        setSlideShowOptions(options, timer, 0, 1);
         QVERIFY2(!show.start(), qPrintable(timer));
         QVERIFY(!show.isRunning());
     }
     QCOMPARE(running.count(), 0);
     // The delay is read at the start only: a change while running does not stop the show.
-    writeSlideShowSettings(QStringLiteral("500"), 0, 1);
+    setSlideShowOptions(options, QStringLiteral("500"), 0, 1);
     QVERIFY(show.start());
-    writeSlideShowSettings(QStringLiteral("0"), 0, 1);
+    setSlideShowOptions(options, QStringLiteral("0"), 0, 1);
     show.step();
     QVERIFY(show.isRunning());
     QCOMPARE(list.firstSelectedRow(), 1);

@@ -128,7 +128,7 @@ void TestViewFrame::init()
     // What the application handles for every window.
     for (int id : {int(cmd::kFileOpen), int(cmd::kAppExit), int(cmd::kHelpContents)})
         m_app->on(id, [this, id] { m_reached << id; });
-    m_frame = new CViewFrame(*m_host, m_app);
+    m_frame = new CViewFrame(*m_host, m_host->options, m_app);
     parkPointerOffScreen();
 }
 
