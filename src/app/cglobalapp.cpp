@@ -12,6 +12,7 @@
 #include "app/browserpicturelist.h"
 #include "app/caboutdlg.h"
 #include "app/cmainframe.h"
+#include "app/logging.h"
 #include "app/cmycmdlineinfo.h"
 #include "app/wallpapercommand.h"
 #include "browser/cbrowserview.h"
@@ -193,8 +194,12 @@ void CGlobalApp::switchFrames(appmsg::SwitchRequest request)
 
 bool CGlobalApp::openFile(const QString& path)
 {
-    if (path.isEmpty() || !m_currentImage.Load(path))
+    if (path.isEmpty())
         return false;
+    if (!m_currentImage.Load(path)) {
+        qCDebug(lcApp) << "File Open: cannot read" << path;
+        return false;
+    }
     m_pendingImagePath = path;
     if (m_viewer->isVisible()) {
         m_openedFromFile = true;

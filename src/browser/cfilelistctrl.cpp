@@ -9,19 +9,17 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTableView>
 
+#include "browser/logging.h"
 #include "browser/thumbnailcell.h"
 #include "core/messages.h"
 #include "fileops/cshellfileop.h"
 #include "settings/cappsettings.h"
 #include "ui/codheaderctrl.h"
-
-Q_LOGGING_CATEGORY(lcFileList, "pixoria.filelist", QtWarningMsg)
 
 namespace {
 
@@ -377,7 +375,7 @@ FolderRequest CFileListCtrl::folderRequest() const
 
 void CFileListCtrl::SetFolder(const QString& path, bool notify)
 {
-    qCDebug(lcFileList) << "SetFolder()";
+    qCDebug(lcBrowser) << "SetFolder()";
     if (path.isEmpty())
         return;
     m_model.setFolder(QDir::cleanPath(path));
@@ -546,6 +544,7 @@ void CFileListCtrl::onThumbnailFailed(quint64 generation, quint64 id)
     if (generation != m_generation)
         return;
     const int row = m_model.rowOfId(id);
+    qCDebug(lcBrowser) << "no thumbnail for" << m_model.pathOf(row);
     if (const FileItem* item = m_model.entryAt(row); item && item->dropWithoutThumbnail)
         m_model.removeEntry(row);
     else

@@ -2,13 +2,13 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QLoggingCategory>
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "browser/cmediawnd.h"
 #include "browser/cpreviewarea.h"
+#include "browser/logging.h"
 #include "core/apphost.h"
 #include "core/messages.h"
 #include "imagelib/cbmpex.h"
@@ -17,7 +17,6 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcPreview, "pixoria.preview", QtWarningMsg)
 
 constexpr QSize kDefaultSize{200, 100};
 // A resize with no button down (the window manager resizing a floating bar) is over when no
@@ -146,7 +145,7 @@ void CPreviewBar::closeMedia()
 
 void CPreviewBar::mediaFailed()
 {
-    qCDebug(lcPreview) << "MCICreate error!";
+    qCDebug(lcBrowser) << "MCICreate error!";
     closeMedia();
 }
 

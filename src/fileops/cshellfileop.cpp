@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include "fileops/logging.h"
 #include "imagelib/cbmpex.h"
 
 namespace {
@@ -57,6 +58,7 @@ bool renameEntry(QDir folder, const QString& oldName, const QString& newName)
 bool CShellFileOp::RenameItem(const QString& oldPath, const QString& newName, CBmpEx* currentImage, QString* error)
 {
     const auto fail = [error](const QString& text) {
+        qCDebug(lcFileOps) << text;
         if (error)
             *error = text;
         return false;

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "fileops/logging.h"
+
 namespace {
 
 QString tr(const char* text)
@@ -15,11 +17,13 @@ QString tr(const char* text)
 
 QString readError(const QString& path, const QString& reason)
 {
+    qCWarning(lcFileOps) << "cannot read" << path << reason;
     return tr("Cannot read %1:\n%2").arg(QDir::toNativeSeparators(path), reason);
 }
 
 QString writeError(const QString& path, const QString& reason)
 {
+    qCWarning(lcFileOps) << "cannot write" << path << reason;
     return tr("Cannot write %1:\n%2").arg(QDir::toNativeSeparators(path), reason);
 }
 

@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "platform/logging.h"
+
 namespace platform {
 
 QString programFile(const QString& name)
@@ -22,9 +24,14 @@ QString programFile(const QString& name)
 
 bool openDocument(const QString& path)
 {
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo::exists(path)) {
+        qCDebug(lcPlatform) << "nothing to open at" << path;
         return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return true;
+    qCWarning(lcPlatform) << "no program opened" << path;
+    return false;
 }
 
 QStringList mailArguments(const QStringList& paths, const QString& note)
@@ -40,8 +47,10 @@ QStringList mailArguments(const QStringList& paths, const QString& note)
 bool sendFilesByMail(const QStringList& paths)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
-    if (program.isEmpty())
+    if (program.isEmpty()) {
+        qCWarning(lcPlatform) << "xdg-email is not installed: there is nothing to send mail with";
         return false;
+    }
     const QString note = QCoreApplication::translate("platform", "Pictures sent from Zelt Pixoria.");
     return QProcess::startDetached(program, mailArguments(paths, note));
 }

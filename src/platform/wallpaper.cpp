@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "platform/logging.h"
+
 namespace wallpaper {
 namespace {
 
@@ -27,18 +29,24 @@ const QString kXfceName = QStringLiteral("XFCE");
 bool runTool(const QString& program, const QStringList& arguments, QString* output = nullptr)
 {
     const QString path = QStandardPaths::findExecutable(program);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        qCDebug(lcPlatform) << program << "is not installed";
         return false;
+    }
     QProcess process;
     process.start(path, arguments);
     if (!process.waitForFinished(kToolTimeoutMs)) {
         process.kill();
         process.waitForFinished();
+        qCWarning(lcPlatform) << program << "did not answer within" << kToolTimeoutMs << "ms";
         return false;
     }
     if (output)
         *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return true;
+    qCWarning(lcPlatform) << program << arguments << "failed:" << process.readAllStandardError().trimmed();
+    return false;
 }
 
 bool hasTool(const QString& program)

@@ -1,5 +1,7 @@
 #include "settings/csettingsstore.h"
 
+#include "settings/logging.h"
+
 #include <limits>
 
 #include <QSettings>
@@ -33,6 +35,15 @@ QVariant read(const QString& section, const QString& name)
     return store().value(key(section, name));
 }
 
+bool save(QSettings& settings)
+{
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return true;
+    qCWarning(lcSettings) << "cannot save the settings to" << settings.fileName();
+    return false;
+}
+
 // An invalid value removes the key.
 bool write(const QString& section, const QString& name, const QVariant& value)
 {
@@ -43,8 +54,7 @@ bool write(const QString& section, const QString& name, const QVariant& value)
         settings.remove(key(section, name));
     if (batchDepth() > 0)
         return true;
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    return save(settings);
 }
 
 } // namespace
@@ -117,5 +127,5 @@ CSettingsStore::Batch::Batch()
 CSettingsStore::Batch::~Batch()
 {
     if (--batchDepth() == 0)
-        store().sync();
+        save(store());
 }

@@ -1,6 +1,7 @@
 #include "viewer/pictureloader.h"
 
 #include "fileops/cfileinfo.h"
+#include "viewer/logging.h"
 #include "viewer/picturelist.h"
 
 PictureLoader::PictureLoader(QObject* parent) : QObject(parent) {}
@@ -13,8 +14,10 @@ bool PictureLoader::load(const QString& path, CBmpEx& current)
     Q_EMIT readingFile();
     const bool loaded = m_spare.Load(path);
     m_loading = false;
-    if (!loaded)
+    if (!loaded) {
+        qCDebug(lcViewer) << "passed over" << path << "(it does not load)";
         return false;
+    }
     // The spare keeps the picture shown before: the next load of the same size decodes into its
     // pixels instead of asking the system for fresh ones.
     current.swapPicture(m_spare);

@@ -401,7 +401,7 @@ void TestPreviewBar::clipPlaysInStripNarrowerThanBar()
 
 void TestPreviewBar::clipThatCannotOpenLeavesBarEmpty()
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("pixoria.preview.debug=true"));
+    QLoggingCategory::setFilterRules(QStringLiteral("pixoria.browser.debug=true"));
     Fixture fixture({300, 200});
     QVERIFY(fixture.showPicture(writePicture(m_dir, QStringLiteral("p.png"), {100, 80})));
     QTest::ignoreMessage(QtDebugMsg, "MCICreate error!");

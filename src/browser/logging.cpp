@@ -1,0 +1,3 @@
+#include "browser/logging.h"
+
+Q_LOGGING_CATEGORY(lcBrowser, "pixoria.browser", QtWarningMsg)

@@ -1,0 +1,3 @@
+#include "fileops/logging.h"
+
+Q_LOGGING_CATEGORY(lcFileOps, "pixoria.fileops", QtWarningMsg)

@@ -1,0 +1,3 @@
+#include "settings/logging.h"
+
+Q_LOGGING_CATEGORY(lcSettings, "pixoria.settings", QtWarningMsg)

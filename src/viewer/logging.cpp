@@ -1,0 +1,3 @@
+#include "viewer/logging.h"
+
+Q_LOGGING_CATEGORY(lcViewer, "pixoria.viewer", QtWarningMsg)
