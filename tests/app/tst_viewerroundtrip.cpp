@@ -30,6 +30,7 @@
 #include "viewer/cviewframe.h"
 #include "viewer/picturelist.h"
 #include "postedevents.h"
+#include "requiredtool.h"
 
 namespace {
 
@@ -399,8 +400,7 @@ void TestViewerRoundTrip::slideShowRequestIsTakenOnce()
 
 void TestViewerRoundTrip::wallpaperFromTheViewerOnly()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty())
-        QSKIP("gsettings is not installed");
+    QVERIFY2(hasTool("gsettings"), missingTool("gsettings", "libglib2.0-bin"));
     // A GNOME desktop whose settings live in this test's own configuration folder.
     qputenv("GSETTINGS_BACKEND", "keyfile");
     qputenv("XDG_CURRENT_DESKTOP", "GNOME");

@@ -16,6 +16,7 @@
 #include "imagelib/flm.h"
 #include "platform/wallpaper.h"
 #include "settings/csettingsstore.h"
+#include "requiredtool.h"
 #include "settings/settingskeys.h"
 
 namespace {
@@ -73,12 +74,10 @@ private slots:
     void badPicture();
 
 private:
-    void requireGsettings();
     QString writePicture(const QString& name, QSize size);
 
     QTemporaryDir m_dir;
     bool m_gsettings = false;
-    bool m_gm = false;
 };
 
 void TestWallpaper::initTestCase()
@@ -91,7 +90,8 @@ void TestWallpaper::initTestCase()
         const QString schemas = run(QStringLiteral("gsettings"), {QStringLiteral("list-schemas")});
         m_gsettings = schemas.split(QLatin1Char('\n')).contains(kSchema);
     }
-    m_gm = !QStandardPaths::findExecutable(QStringLiteral("gm")).isEmpty();
+    QVERIFY2(m_gsettings, missingTool("gsettings with org.gnome.desktop.background", "gsettings-desktop-schemas"));
+    QVERIFY2(hasTool("gm"), missingTool("gm", "graphicsmagick"));
 }
 
 void TestWallpaper::init()
@@ -100,15 +100,9 @@ void TestWallpaper::init()
     QVERIFY(
         CSettingsStore::RemoveProfileValue(settingskeys::kSavedWallpaper.section, settingskeys::kSavedWallpaper.name));
     QFile::remove(wallpapercommand::wallpaperFilePath());
-    if (m_gsettings)
-        run(QStringLiteral("gsettings"), {QStringLiteral("reset-recursively"), kSchema});
+    run(QStringLiteral("gsettings"), {QStringLiteral("reset-recursively"), kSchema});
 }
 
-void TestWallpaper::requireGsettings()
-{
-    if (!m_gsettings)
-        QSKIP("gsettings or the org.gnome.desktop.background schema is not installed");
-}
 
 QString TestWallpaper::writePicture(const QString& name, QSize size)
 {
@@ -132,7 +126,6 @@ void TestWallpaper::eachStyle_data()
 
 void TestWallpaper::eachStyle()
 {
-    requireGsettings();
     QFETCH(int, style);
     const QString picture = writePicture(QStringLiteral("it's a picture.png"), QSize(40, 30));
     QVERIFY(!picture.isEmpty());
@@ -146,14 +139,11 @@ void TestWallpaper::eachStyle()
     QCOMPARE(gsettingsGet(QStringLiteral("picture-uri")), uri);
     QCOMPARE(gsettingsGet(QStringLiteral("picture-uri-dark")), uri);
     QTEST(gsettingsGet(QStringLiteral("picture-options")), "options");
-    if (!m_gm)
-        QSKIP("GraphicsMagick (gm) is not installed to read the BMP back");
     QCOMPARE(identify(target), QStringLiteral("BMP 40x30 8"));
 }
 
 void TestWallpaper::restorePutsBackTheFormerWallpaper()
 {
-    requireGsettings();
     // A wallpaper whose name needs quoting both as a URI and as GVariant text.
     const QString before = QStringLiteral("'file:///usr/share/backgrounds/it%27s%20mine.png'");
     gsettingsSet(QStringLiteral("picture-uri"), before);
@@ -194,8 +184,7 @@ void TestWallpaper::rotatedPictureKeepsFileOrientation()
     QCOMPARE(written.GetSize(), QSize(48, 16));
     // The shown picture keeps its transform.
     QCOMPARE(shown.GetSize(), QSize(16, 48));
-    if (m_gm)
-        QCOMPARE(identify(wallpapercommand::wallpaperFilePath()), QStringLiteral("BMP 48x16 8"));
+    QCOMPARE(identify(wallpapercommand::wallpaperFilePath()), QStringLiteral("BMP 48x16 8"));
 }
 
 void TestWallpaper::noSupportedDesktop()

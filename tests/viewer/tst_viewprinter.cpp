@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "imagelib/cbmpex.h"
+#include "requiredtool.h"
 #include "viewer/cviewprinter.h"
 
 namespace {
@@ -173,8 +174,7 @@ void TestViewPrinter::printPdf()
 
     const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
     const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
-    if (pdfinfo.isEmpty() || pdftoppm.isEmpty())
-        QSKIP("poppler-utils (pdfinfo, pdftoppm) not installed");
+    QVERIFY2(!pdfinfo.isEmpty() && !pdftoppm.isEmpty(), missingTool("pdfinfo and pdftoppm", "poppler-utils"));
     QProcess info;
     info.start(pdfinfo, {pdf});
     QVERIFY(info.waitForFinished(60000));
