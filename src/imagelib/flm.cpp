@@ -21,11 +21,41 @@ struct FlmHandleData {
     FlmCallback callback = nullptr;
     void* user = nullptr;
     QSize loadSizeHint;
+    FlmError lastError;
 };
 
 namespace {
 
 enum Result : int { kOk = 0, kFailed = 1 };
+
+// The end of an operation that keeps its reason: a success clears the last error, a failure
+// records it.
+int succeed(FLMHANDLE handle)
+{
+    handle->lastError = FlmError();
+    return kOk;
+}
+
+int fail(FLMHANDLE handle, FlmAction action, const Failure& failure)
+{
+    handle->lastError = FlmError{failure.code, action, failure.text};
+    return kFailed;
+}
+
+Failure noPicture()
+{
+    return Failure::invalid(QStringLiteral("no picture"));
+}
+
+// Why a file was not read: what stopped reading it, else what its reader found, else damage.
+Failure readFailure(const SourceFile& file, const DecodeContext* context = nullptr)
+{
+    if (file.failure().failed())
+        return file.failure();
+    if (context && context->failure().failed())
+        return context->failure();
+    return Failure::damaged();
+}
 
 bool isEmpty(const FLMHANDLE handle)
 {
@@ -73,24 +103,45 @@ const Codec* sniffCodec(SourceFile& file)
     return nullptr;
 }
 
-// Applies an image transform to every slide; all or nothing.
-template <typename Transform>
-int transformSlides(FLMHANDLE handle, Transform transform)
+// The codec of a file, or why there is none.
+const Codec* codecOrFailure(FLMHANDLE handle, SourceFile& file)
 {
-    if (!handle || isEmpty(handle))
+    const Codec* codec = sniffCodec(file);
+    if (!codec)
+        fail(handle, kFlmActionRead, file.failure().failed() ? file.failure() : Failure::notPicture());
+    return codec;
+}
+
+// Applies an image transform to every slide; all or nothing. The transform gives a null image
+// when memory runs out.
+template <typename Transform> int transformSlides(FLMHANDLE handle, Transform transform)
+{
+    if (!handle)
         return kFailed;
+    if (isEmpty(handle))
+        return fail(handle, kFlmActionEdit, noPicture());
     LongOperation operation(handle);
     std::vector<QImage> results;
     results.reserve(handle->picture.slides.size());
     for (const Slide& slide : handle->picture.slides) {
         QImage result = transform(slide.image);
         if (result.isNull())
-            return kFailed;
+            return fail(handle, kFlmActionEdit, Failure::outOfMemory());
         results.push_back(std::move(result));
     }
     for (size_t i = 0; i < results.size(); ++i)
         handle->picture.slides[i].image = std::move(results[i]);
-    return kOk;
+    return succeed(handle);
+}
+
+// Runs an operation that allocates as it goes; memory running out fails it like any fault.
+template <typename Operation> int guardMemory(FLMHANDLE handle, FlmAction action, Operation operation)
+{
+    try {
+        return operation();
+    } catch (const std::bad_alloc&) {
+        return fail(handle, action, Failure::outOfMemory());
+    }
 }
 
 // Appends one zero-terminated text; false when it does not fit (room is kept for the final zero).
@@ -133,12 +184,70 @@ struct SaveFormat {
     const char* extension;
 };
 constexpr SaveFormat kSaveFormats[] = {
-    {kFlmBmp, "bmp"}, {kFlmGif, "gif"},  {kFlmJpeg, "jpg"}, {kFlmPcx, "pcx"}, {kFlmDcx, "dcx"}, {kFlmPbm, "pbm"},
-    {kFlmPgm, "pgm"}, {kFlmPpm, "ppm"},  {kFlmTiff, "tif"}, {kFlmPng, "png"}, {kFlmPsd, "psd"}, {kFlmWmf, "wmf"},
-    {kFlmApm, "apm"}, {kFlmEmf, "emf"},  {kFlmTga, "tga"},  {kFlmWbmp, "wbm"},
+    {kFlmBmp, "bmp"}, {kFlmGif, "gif"}, {kFlmJpeg, "jpg"}, {kFlmPcx, "pcx"},  {kFlmDcx, "dcx"}, {kFlmPbm, "pbm"},
+    {kFlmPgm, "pgm"}, {kFlmPpm, "ppm"}, {kFlmTiff, "tif"}, {kFlmPng, "png"},  {kFlmPsd, "psd"}, {kFlmWmf, "wmf"},
+    {kFlmApm, "apm"}, {kFlmEmf, "emf"}, {kFlmTga, "tga"},  {kFlmWbmp, "wbm"},
 };
 
-}  // namespace
+int loadFromFile(FLMHANDLE handle, const QString& path)
+{
+    SourceFile file(path);
+    const Codec* codec = codecOrFailure(handle, file);
+    if (!codec)
+        return kFailed;
+    LongOperation operation(handle);
+    DecodeContext context;
+    context.targetSize = handle->loadSizeHint;
+    context.onProgress = [handle](int percent) { return notify(handle, kFlmProgress, percent) != 0; };
+    if (handle->picture.slides.size() == 1)
+        context.reusable = &handle->picture.slides.front().image;
+    Picture picture;
+    const bool decoded = codec->decode(file, context, picture) && !picture.slides.empty() &&
+                         std::none_of(picture.slides.cbegin(), picture.slides.cend(),
+                                      [](const Slide& slide) { return slide.image.isNull(); });
+    // A failed load that had taken the old picture's pixels leaves the handle empty, never a
+    // picture without them.
+    if (!decoded) {
+        if (context.reusedTaken)
+            handle->picture = Picture();
+        return fail(handle, kFlmActionRead, readFailure(file, &context));
+    }
+    handle->picture = std::move(picture);
+    handle->current = 0;
+    return succeed(handle);
+}
+
+// Why a save failed: the file's own error first, then what the writer found.
+Failure writeFailure(const QSaveFile& file, const SaveRequest& request)
+{
+    if (file.error() != QFileDevice::NoError)
+        return Failure::ofFile(file);
+    if (request.failure.failed())
+        return request.failure;
+    return {kFlmErrorIo, QStringLiteral("write failed")};
+}
+
+int saveToFile(FLMHANDLE handle, const FlmSaveOptions& options, const QString& path)
+{
+    const int format = options.field[FlmSaveOptions::kFormat];
+    const Writer* writer = writerForFormat(format);
+    if (!writer)
+        return fail(handle, kFlmActionWrite,
+                    Failure::unsupported(QStringLiteral("no writer for format %1").arg(format)));
+    LongOperation operation(handle);
+    QSaveFile file(path);
+    const SaveRequest request{handle->picture, handle->current, options};
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(handle, kFlmActionWrite, Failure::ofFile(file));
+    if (!writer->write(request, file)) {
+        const Failure failure = writeFailure(file, request);
+        file.cancelWriting();
+        return fail(handle, kFlmActionWrite, failure);
+    }
+    return file.commit() ? succeed(handle) : fail(handle, kFlmActionWrite, writeFailure(file, request));
+}
+
+} // namespace
 
 int flmOpenHandle(FLMHANDLE* handle)
 {
@@ -168,9 +277,11 @@ int flmCanOpen(FLMHANDLE handle, const QString& path, int* format)
     if (!handle)
         return 0;
     SourceFile file(path);
-    const Codec* codec = sniffCodec(file);
+    const Codec* codec = codecOrFailure(handle, file);
     if (format)
         *format = codec ? codec->format() : -1;
+    if (codec)
+        succeed(handle);
     return codec ? 1 : 0;
 }
 
@@ -178,30 +289,7 @@ int flmLoadFromFile(FLMHANDLE handle, const QString& path)
 {
     if (!handle)
         return kFailed;
-    SourceFile file(path);
-    const Codec* codec = sniffCodec(file);
-    if (!codec)
-        return kFailed;
-    LongOperation operation(handle);
-    DecodeContext context;
-    context.targetSize = handle->loadSizeHint;
-    context.onProgress = [handle](int percent) { return notify(handle, kFlmProgress, percent) != 0; };
-    if (handle->picture.slides.size() == 1)
-        context.reusable = &handle->picture.slides.front().image;
-    Picture picture;
-    const bool decoded = codec->decode(file, context, picture) && !picture.slides.empty() &&
-                         std::none_of(picture.slides.cbegin(), picture.slides.cend(),
-                                      [](const Slide& slide) { return slide.image.isNull(); });
-    // A failed load that had taken the old picture's pixels leaves the handle empty, never a
-    // picture without them.
-    if (!decoded) {
-        if (context.reusedTaken)
-            handle->picture = Picture();
-        return kFailed;
-    }
-    handle->picture = std::move(picture);
-    handle->current = 0;
-    return kOk;
+    return guardMemory(handle, kFlmActionRead, [&] { return loadFromFile(handle, path); });
 }
 
 int flmIsEmpty(FLMHANDLE handle, int* empty)
@@ -318,48 +406,45 @@ int flmRotate(FLMHANDLE handle, double angle, int, int, int)
     else if (angle == 180.0 || angle == -180.0)
         degrees = 180;
     else
-        return kFailed;
-    return transformSlides(handle, [degrees](const QImage& image) {
-        return image.transformed(QTransform().rotate(degrees));
-    });
+        return handle ? fail(handle, kFlmActionEdit, Failure::invalid(QStringLiteral("angle of %1 degrees").arg(angle)))
+                      : kFailed;
+    return transformSlides(handle,
+                           [degrees](const QImage& image) { return image.transformed(QTransform().rotate(degrees)); });
 }
 
 int flmMirror(FLMHANDLE handle, int vertical, int horizontal, int, int)
 {
     if (!vertical && !horizontal)
-        return handle && !isEmpty(handle) ? kOk : kFailed;
-    return transformSlides(handle, [vertical, horizontal](const QImage& image) {
-        return image.mirrored(horizontal != 0, vertical != 0);
-    });
+        return transformSlides(handle, [](const QImage& image) { return image; });
+    return transformSlides(
+        handle, [vertical, horizontal](const QImage& image) { return image.mirrored(horizontal != 0, vertical != 0); });
 }
 
 int flmCrop(FLMHANDLE handle, int left, int top, int width, int height, int, int)
 {
-    if (!handle || isEmpty(handle) || width <= 0 || height <= 0 || left < 0 || top < 0)
+    if (!handle)
         return kFailed;
     const QRect rect(left, top, width, height);
-    return transformSlides(handle, [rect](const QImage& image) {
-        return image.rect().contains(rect) ? image.copy(rect) : QImage();
-    });
+    const std::vector<Slide>& slides = handle->picture.slides;
+    const bool outside = rect.isEmpty() || std::any_of(slides.cbegin(), slides.cend(), [&rect](const Slide& slide) {
+                             return !slide.image.rect().contains(rect);
+                         });
+    if (!slides.empty() && outside)
+        return fail(handle, kFlmActionEdit, Failure::invalid(QStringLiteral("rectangle outside the picture")));
+    return transformSlides(handle, [rect](const QImage& image) { return image.copy(rect); });
 }
 
 int flmSaveToFile(FLMHANDLE handle, const FlmSaveOptions* options, const QString& path)
 {
-    if (!handle || !options || isEmpty(handle) || path.isEmpty())
+    if (!handle)
         return kFailed;
-    const Writer* writer = writerForFormat(options->field[FlmSaveOptions::kFormat]);
-    if (!writer)
-        return kFailed;
-    LongOperation operation(handle);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return kFailed;
-    const SaveRequest request{handle->picture, handle->current, *options};
-    if (!writer->write(request, file)) {
-        file.cancelWriting();
-        return kFailed;
-    }
-    return file.commit() ? kOk : kFailed;
+    if (isEmpty(handle))
+        return fail(handle, kFlmActionWrite, noPicture());
+    if (!options)
+        return fail(handle, kFlmActionWrite, Failure::invalid(QStringLiteral("no save options")));
+    if (path.isEmpty())
+        return fail(handle, kFlmActionWrite, {kFlmErrorNotFound, QStringLiteral("no file name")});
+    return guardMemory(handle, kFlmActionWrite, [&] { return saveToFile(handle, *options, path); });
 }
 
 int flmGetOpenDialogString(FLMHANDLE handle, char* buffer, int size, int)
@@ -395,17 +480,21 @@ int flmGetFileInfo(FLMHANDLE handle, const QString& path, FlmFileInfo* info)
 {
     if (!handle || !info)
         return kFailed;
-    SourceFile file(path);
-    const Codec* codec = sniffCodec(file);
-    HeaderInfo header;
-    if (!codec || !codec->readHeader(file, header))
-        return kFailed;
-    *info = FlmFileInfo();
-    info->format = header.format;
-    info->width = header.width;
-    info->height = header.height;
-    info->bitsPerPixel = header.bitsPerPixel;
-    return kOk;
+    return guardMemory(handle, kFlmActionRead, [&]() -> int {
+        SourceFile file(path);
+        const Codec* codec = codecOrFailure(handle, file);
+        HeaderInfo header;
+        if (!codec)
+            return kFailed;
+        if (!codec->readHeader(file, header))
+            return fail(handle, kFlmActionRead, readFailure(file));
+        *info = FlmFileInfo();
+        info->format = header.format;
+        info->width = header.width;
+        info->height = header.height;
+        info->bitsPerPixel = header.bitsPerPixel;
+        return succeed(handle);
+    });
 }
 
 int flmSetLoadSizeHint(FLMHANDLE handle, int width, int height)
@@ -413,6 +502,14 @@ int flmSetLoadSizeHint(FLMHANDLE handle, int width, int height)
     if (!handle || width < 0 || height < 0)
         return kFailed;
     handle->loadSizeHint = width > 0 && height > 0 ? QSize(width, height) : QSize();
+    return kOk;
+}
+
+int flmGetLastError(FLMHANDLE handle, FlmError* error)
+{
+    if (!handle || !error)
+        return kFailed;
+    *error = handle->lastError;
     return kOk;
 }
 
@@ -435,7 +532,8 @@ QString flmFilterToQt(const char* buffer, int size)
         const QString patterns = next();
         if (description.isEmpty() || patterns.isEmpty())
             break;
-        filters << QStringLiteral("%1 (%2)").arg(description, QString(patterns).replace(QLatin1Char(';'), QLatin1Char(' ')));
+        filters << QStringLiteral("%1 (%2)").arg(description,
+                                                 QString(patterns).replace(QLatin1Char(';'), QLatin1Char(' ')));
     }
     return filters.join(QStringLiteral(";;"));
 }

@@ -105,6 +105,33 @@ struct FlmCallbackRecord {
 };
 using FlmCallback = int (*)(const FlmCallbackRecord* record);
 
+// Why an operation failed: a code from this closed set and a few English words, which may carry
+// specifics ("too large: 40,000 x 40,000 pixels", "unsupported variant: 12-bit JPEG").
+enum FlmErrorCode : int {
+    kFlmErrorNone = 0,
+    kFlmErrorNotPicture = 1,  // "not a picture": no reader knows the content
+    kFlmErrorNotFound = 2,    // "file not found", "folder not found"
+    kFlmErrorPermission = 3,  // "permission denied"
+    kFlmErrorTruncated = 4,   // "truncated file"
+    kFlmErrorDamaged = 5,     // "damaged file"
+    kFlmErrorUnsupported = 6, // "unsupported variant: ..."
+    kFlmErrorTooLarge = 7,    // "too large: ..."
+    kFlmErrorOutOfMemory = 8, // "out of memory"
+    kFlmErrorCancelled = 9,   // "cancelled"
+    kFlmErrorDiskFull = 10,   // "disk full"
+    kFlmErrorIo = 11,         // any other failure of the system to read or write, in its own words
+    kFlmErrorInvalid = 12,    // a request the picture cannot serve: "no picture", "angle of 45 degrees"
+};
+
+// What the failed operation did: read a file, write one, or change the picture in memory.
+enum FlmAction : int { kFlmActionRead = 0, kFlmActionWrite = 1, kFlmActionEdit = 2 };
+
+struct FlmError {
+    int code = kFlmErrorNone;
+    int action = kFlmActionRead;
+    QString text; // empty with kFlmErrorNone
+};
+
 int flmOpenHandle(FLMHANDLE* handle);
 int flmCloseHandle(FLMHANDLE handle);
 int flmSetCallback(FLMHANDLE handle, FlmCallback callback, void* user);
@@ -160,6 +187,11 @@ int flmGetFileInfo(FLMHANDLE handle, const QString& path, FlmFileInfo* info);
 // width x height (thumbnails, previews): a reader may then decode at a reduced size or use a
 // thumbnail embedded in the file. 0, 0 asks for full size again.
 int flmSetLoadSizeHint(FLMHANDLE handle, int width, int height);
+
+// The reason of the last failure of flmCanOpen, flmLoadFromFile, flmGetFileInfo, flmSaveToFile,
+// flmRotate, flmMirror or flmCrop on this handle; a success of any of them clears it (code
+// kFlmErrorNone). Queries, drawing and settings leave it as it is.
+int flmGetLastError(FLMHANDLE handle, FlmError* error);
 
 // Turns a filter string of the functions above into a Qt file-dialog filter
 // ("Description (*.a *.b);;...").

@@ -4,8 +4,7 @@ namespace imagelib {
 
 bool sizeAllowed(qint64 width, qint64 height)
 {
-    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide
-        && width * height <= kMaxPixels;
+    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
 }
 
 QImage allocateImage(qint64 width, qint64 height, QImage::Format format)
@@ -27,4 +26,16 @@ bool DecodeBudget::take(const QImage& slide)
     return true;
 }
 
-}  // namespace imagelib
+Failure tooManySlides()
+{
+    return Failure::tooLarge(QStringLiteral("more than %1 slides").arg(countText(kMaxSlides)));
+}
+
+Failure DecodeBudget::refusal() const
+{
+    return m_slides >= kMaxSlides
+               ? tooManySlides()
+               : Failure::tooLarge(QStringLiteral("more than %1 of pixels").arg(bytesText(kMaxDecodedBytes)));
+}
+
+} // namespace imagelib

@@ -1,7 +1,8 @@
 #pragma once
 // What the image library's tests share: a handle that closes itself, the current slide as the
-// library draws it, files in a temporary folder, byte-order writers for hand-made headers, pixel
-// comparisons with a tolerance and GraphicsMagick's view of a written file.
+// library draws it, files in a temporary folder, byte-order writers for hand-made headers, a
+// picture that does not compress, TIFF tag patching, pixel comparisons with a tolerance and
+// GraphicsMagick's view of a written file.
 
 #include <QByteArray>
 #include <QFile>
@@ -130,6 +131,52 @@ inline void append16(QByteArray& bytes, quint16 value, QSysInfo::Endian order = 
 inline void append32(QByteArray& bytes, quint32 value, QSysInfo::Endian order = QSysInfo::LittleEndian)
 {
     appendWord(bytes, value, order);
+}
+
+// Every pixel different from its neighbours: data that does not compress away, so that a cut
+// anywhere falls into coded pixels.
+inline QImage noise(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            state = state * 1103515245 + 12345;
+            image.setPixel(x, y, qRgb(int(state >> 24), int(state >> 16) & 0xff, int(state >> 8) & 0xff));
+        }
+    }
+    return image;
+}
+
+// Offset of the n-th directory of a little-endian classic TIFF.
+inline quint32 directoryOffset(const QByteArray& tiff, int page)
+{
+    quint32 offset = qFromLittleEndian<quint32>(tiff.constData() + 4);
+    for (int i = 0; i < page; ++i) {
+        const quint16 entries = qFromLittleEndian<quint16>(tiff.constData() + offset);
+        offset = qFromLittleEndian<quint32>(tiff.constData() + offset + 2 + 12 * entries);
+    }
+    return offset;
+}
+
+// Sets a single-valued SHORT or LONG tag of a page of a little-endian classic TIFF; false when
+// the page has no such tag.
+inline bool patchTag(QByteArray& tiff, int page, quint16 tag, quint32 value)
+{
+    constexpr quint16 kShort = 3; // the field type TIFF_SHORT
+    const quint32 directory = directoryOffset(tiff, page);
+    const quint16 entries = qFromLittleEndian<quint16>(tiff.constData() + directory);
+    for (quint16 i = 0; i < entries; ++i) {
+        char* entry = tiff.data() + directory + 2 + 12 * i;
+        if (qFromLittleEndian<quint16>(entry) != tag || qFromLittleEndian<quint32>(entry + 4) != 1)
+            continue;
+        if (qFromLittleEndian<quint16>(entry + 2) == kShort)
+            qToLittleEndian<quint16>(quint16(value), entry + 8);
+        else
+            qToLittleEndian<quint32>(value, entry + 8);
+        return true;
+    }
+    return false;
 }
 
 // Every channel, alpha included, within `tolerance` of the expected one.

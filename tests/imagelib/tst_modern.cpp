@@ -37,21 +37,6 @@ QImage quarters(int width, int height, bool alpha)
     return image;
 }
 
-// Every pixel different from its neighbours: data that does not compress away, so that a cut
-// anywhere falls into coded pixels.
-QImage noise(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    quint32 state = 12345;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            state = state * 1103515245 + 12345;
-            image.setPixel(x, y, qRgb(int(state >> 24), int(state >> 16) & 0xff, int(state >> 8) & 0xff));
-        }
-    }
-    return image;
-}
-
 // Largest channel difference of two pictures, premultiplied, leaving out the pixels within
 // `margin` of the lines between the quarters, where lossy coding smears the colours; 256 when the
 // sizes differ.
@@ -268,11 +253,11 @@ QByteArray fileType(const QByteArray& major, const QList<QByteArray>& compatible
 void addSampleRows()
 {
     QTest::addColumn<QByteArray>("bytes"); // empty: libheif cannot write or read the format
-    QTest::newRow("lossy WebP") << encodeWebP(noise(48, 40), 80);
+    QTest::newRow("lossy WebP") << encodeWebP(imagetest::noise(48, 40), 80);
     QTest::newRow("lossless WebP with alpha") << encodeWebP(quarters(24, 20, true), -1);
     QTest::newRow("animated WebP") << threeFrames();
-    QTest::newRow("HEIC") << encodeHeif(noise(64, 48), heif_compression_HEVC);
-    QTest::newRow("AVIF") << encodeHeif(noise(64, 48), heif_compression_AV1);
+    QTest::newRow("HEIC") << encodeHeif(imagetest::noise(64, 48), heif_compression_HEVC);
+    QTest::newRow("AVIF") << encodeHeif(imagetest::noise(64, 48), heif_compression_AV1);
 }
 
 } // namespace
@@ -406,7 +391,7 @@ void TestModern::hostile_data()
     QTest::newRow("canvas past what three canvases may take") << buildAnimation({16383, 16383}, {corner});
 
     // The lossless header after its signature byte: width - 1 and height - 1 in 14 bits each.
-    QByteArray claimsMore = encodeWebP(noise(4, 4), -1);
+    QByteArray claimsMore = encodeWebP(imagetest::noise(4, 4), -1);
     QByteArray size;
     imagetest::append32(size, 16383 | 16383 << 14);
     claimsMore.replace(21, 4, size);

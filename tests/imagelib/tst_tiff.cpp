@@ -112,35 +112,6 @@ QByteArray buildTiff(const QString& path, const QList<Page>& pages, bool big = f
     return ok ? imagetest::readFile(path) : QByteArray();
 }
 
-// Offset of the n-th directory of a little-endian classic TIFF.
-quint32 directoryOffset(const QByteArray& tiff, int page)
-{
-    quint32 offset = qFromLittleEndian<quint32>(tiff.constData() + 4);
-    for (int i = 0; i < page; ++i) {
-        const quint16 entries = qFromLittleEndian<quint16>(tiff.constData() + offset);
-        offset = qFromLittleEndian<quint32>(tiff.constData() + offset + 2 + 12 * entries);
-    }
-    return offset;
-}
-
-// Sets a single-valued SHORT or LONG tag of a page; false when the page has no such tag.
-bool patchTag(QByteArray& tiff, int page, quint16 tag, quint32 value)
-{
-    const quint32 directory = directoryOffset(tiff, page);
-    const quint16 entries = qFromLittleEndian<quint16>(tiff.constData() + directory);
-    for (quint16 i = 0; i < entries; ++i) {
-        char* entry = tiff.data() + directory + 2 + 12 * i;
-        if (qFromLittleEndian<quint16>(entry) != tag || qFromLittleEndian<quint32>(entry + 4) != 1)
-            continue;
-        if (qFromLittleEndian<quint16>(entry + 2) == TIFF_SHORT)
-            qToLittleEndian<quint16>(quint16(value), entry + 8);
-        else
-            qToLittleEndian<quint32>(value, entry + 8);
-        return true;
-    }
-    return false;
-}
-
 } // namespace
 
 class TestTiff : public QObject {
@@ -230,16 +201,16 @@ void TestTiff::keepsPagesBeforeDamage_data()
     QTest::newRow("cut in half") << single.left(single.size() / 2) << 0;
     QTest::newRow("cut after the header") << single.left(8) << 0;
     QByteArray stripPastEnd = single;
-    QVERIFY(patchTag(stripPastEnd, 0, TIFFTAG_STRIPOFFSETS, quint32(single.size() - 10)));
+    QVERIFY(imagetest::patchTag(stripPastEnd, 0, TIFFTAG_STRIPOFFSETS, quint32(single.size() - 10)));
     QTest::newRow("strip past the end") << stripPastEnd << 0;
     QByteArray huge = single;
-    QVERIFY(patchTag(huge, 0, TIFFTAG_IMAGEWIDTH, 100000));
-    QVERIFY(patchTag(huge, 0, TIFFTAG_IMAGELENGTH, 100000));
+    QVERIFY(imagetest::patchTag(huge, 0, TIFFTAG_IMAGEWIDTH, 100000));
+    QVERIFY(imagetest::patchTag(huge, 0, TIFFTAG_IMAGELENGTH, 100000));
     QTest::newRow("huge dimensions") << huge << 0;
     QByteArray secondStrip = pair;
-    QVERIFY(patchTag(secondStrip, 1, TIFFTAG_STRIPOFFSETS, quint32(pair.size() - 10)));
+    QVERIFY(imagetest::patchTag(secondStrip, 1, TIFFTAG_STRIPOFFSETS, quint32(pair.size() - 10)));
     QTest::newRow("second page's strip past the end") << secondStrip << 1;
-    QTest::newRow("second page's directory cut") << pair.left(directoryOffset(pair, 1) + 6) << 1;
+    QTest::newRow("second page's directory cut") << pair.left(imagetest::directoryOffset(pair, 1) + 6) << 1;
 }
 
 void TestTiff::keepsPagesBeforeDamage()

@@ -82,6 +82,28 @@ struct BmpHeader {
     int paletteCount = 0;
 };
 
+// Of a header that validDepth refuses, the variant of the format as the user knows it; empty
+// when the header is merely inconsistent (a run-length code with the wrong depth).
+QString unsupportedVariant(const BmpHeader& header)
+{
+    switch (header.compression) {
+    case kRgb:
+        return QStringLiteral("%1-bit BMP").arg(header.bits);
+    case kRle8:
+    case kRle4:
+        return {};
+    case kBitFields:
+    case kAlphaBitFields:
+        return header.infoSize == kOs2HeaderSize ? QStringLiteral("compressed OS/2 bitmap") : QString();
+    case 4:
+        return QStringLiteral("JPEG inside a BMP");
+    case 5:
+        return QStringLiteral("PNG inside a BMP");
+    default:
+        return QStringLiteral("BMP compression %1").arg(header.compression);
+    }
+}
+
 bool validDepth(const BmpHeader& header)
 {
     switch (header.compression) {
@@ -102,14 +124,20 @@ bool validDepth(const BmpHeader& header)
 }
 
 // Reads an info header and its colour masks: everything the pixels need but the palette itself.
-// `info` starts at the header and may end anywhere after the masks.
-bool parseInfo(QByteArrayView info, DibKind kind, BmpHeader& header)
+// `info` starts at the header and may end anywhere after the masks. The size is not checked
+// against the limits: decodePixels does that.
+bool parseInfo(QByteArrayView info, DibKind kind, BmpHeader& header, Failure& failure)
 {
+    failure = Failure::damaged();
     if (info.size() < 4)
         return false;
     header.infoSize = readLe32(info, 0);
-    if (!knownInfoSize(header.infoSize) || info.size() < header.infoSize)
+    if (!knownInfoSize(header.infoSize))
         return false;
+    if (info.size() < header.infoSize) {
+        failure = Failure::truncated();
+        return false;
+    }
     qint64 height = 0;
     if (header.infoSize == kCoreHeaderSize) {
         header.width = readLe16(info, 4);
@@ -130,8 +158,13 @@ bool parseInfo(QByteArrayView info, DibKind kind, BmpHeader& header)
             return false;
         header.height /= 2;
     }
-    if (!sizeAllowed(header.width, header.height) || !validDepth(header))
+    if (header.width <= 0 || header.height <= 0)
         return false;
+    if (!validDepth(header)) {
+        const QString variant = unsupportedVariant(header);
+        failure = variant.isEmpty() ? Failure::damaged() : Failure::unsupported(variant);
+        return false;
+    }
 
     // Masks follow the 40-byte header where later headers hold them, so one offset serves both.
     qsizetype masksEnd = header.infoSize;
@@ -140,8 +173,10 @@ bool parseInfo(QByteArrayView info, DibKind kind, BmpHeader& header)
     else if (header.infoSize == kInfoHeaderSize && header.compression == kAlphaBitFields)
         masksEnd += 16;
     header.paletteOffset = masksEnd;
-    if (info.size() < masksEnd)
+    if (info.size() < masksEnd) {
+        failure = Failure::truncated();
         return false;
+    }
     if (header.bits == 16 || header.bits == 32) {
         if (header.compression == kRgb) {
             header.masks = header.bits == 16 ? std::array<quint32, 4>{0x7c00, 0x03e0, 0x001f, 0}
@@ -171,9 +206,10 @@ bool parseInfo(QByteArrayView info, DibKind kind, BmpHeader& header)
 }
 
 // The file header and the info header of a .bmp file; `data` may be the first bytes only.
-bool parseHeader(QByteArrayView data, BmpHeader& header)
+bool parseHeader(QByteArrayView data, BmpHeader& header, Failure& failure)
 {
-    if (!plausible(data) || !parseInfo(data.sliced(kFileHeaderSize), DibKind::Bitmap, header))
+    failure = Failure::damaged();
+    if (!plausible(data) || !parseInfo(data.sliced(kFileHeaderSize), DibKind::Bitmap, header, failure))
         return false;
     header.dataOffset = readLe32(data, 10);
     return true;
@@ -260,7 +296,7 @@ bool decodeUncompressed(QByteArrayView data, const BmpHeader& header, const RowD
     // Some writers leave out the padding of the last row; its pixels must be there.
     const qint64 needed = stride * (header.height - 1) + (header.width * header.bits + 7) / 8;
     if (needed > data.size())
-        return false;
+        return context.fail(Failure::truncated());
     const auto* pixels = reinterpret_cast<const uchar*>(data.data());
     for (qint64 row = 0; row < header.height; ++row) {
         if (!reportRow(context, row, header.height))
@@ -299,7 +335,7 @@ bool decodeRunLength(QByteArrayView data, const BmpHeader& header, const std::ar
             if (!reportRow(context, row, header.height))
                 return false;
         }
-        return row <= header.height;
+        return row <= header.height || context.fail(Failure::damaged());
     };
 
     while (position + 2 <= end) {
@@ -308,7 +344,7 @@ bool decodeRunLength(QByteArrayView data, const BmpHeader& header, const std::ar
         position += 2;
         if (count > 0) {
             if (row >= header.height)
-                return false;
+                return context.fail(Failure::damaged());
             for (int i = 0; i < count; ++i)
                 put(nibbles ? (i % 2 ? value & 15 : value >> 4) : value);
             continue;
@@ -327,8 +363,10 @@ bool decodeRunLength(QByteArrayView data, const BmpHeader& header, const std::ar
             break;
         default: { // absolute run, padded to a whole number of 16-bit words
             const qsizetype length = nibbles ? (value + 1) / 2 : value;
-            if (row >= header.height || position + length > end)
-                return false;
+            if (row >= header.height)
+                return context.fail(Failure::damaged());
+            if (position + length > end)
+                return context.fail(Failure::truncated());
             for (int i = 0; i < value; ++i)
                 put(nibbles ? (i % 2 ? bytes[position + i / 2] & 15 : bytes[position + i / 2] >> 4)
                             : bytes[position + i]);
@@ -336,7 +374,7 @@ bool decodeRunLength(QByteArrayView data, const BmpHeader& header, const std::ar
         }
         }
     }
-    return row >= header.height;
+    return row >= header.height || context.fail(Failure::truncated());
 }
 
 // Alpha that is zero everywhere is a writer's unused byte, not a transparent picture.
@@ -367,7 +405,7 @@ bool decodePixels(QByteArrayView colours, QByteArrayView pixels, BmpHeader heade
         return false;
     const std::array<QRgb, 256> palette = readPalette(colours, header);
     const bool alpha = header.masks[3] != 0;
-    QImage image = allocateImage(header.width, header.height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage image = context.allocate(header.width, header.height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull())
         return false;
     const bool decoded = header.compression == kRle8 || header.compression == kRle4
@@ -401,7 +439,8 @@ public:
     bool readHeader(SourceFile& file, HeaderInfo& info) const override
     {
         BmpHeader header;
-        if (!parseHeader(file.head(kSniffBytes), header))
+        Failure failure;
+        if (!parseHeader(file.head(kSniffBytes), header, failure))
             return false;
         info.format = kFlmBmp;
         info.width = int(header.width);
@@ -417,10 +456,13 @@ public:
             return false;
         const QByteArrayView data(*bytes);
         BmpHeader header;
-        if (!parseHeader(data, header))
-            return false;
-        if (header.dataOffset < kFileHeaderSize + header.paletteOffset || header.dataOffset > data.size())
-            return false;
+        Failure failure;
+        if (!parseHeader(data, header, failure))
+            return context.fail(failure);
+        if (header.dataOffset > data.size())
+            return context.fail(Failure::truncated());
+        if (header.dataOffset < kFileHeaderSize + header.paletteOffset)
+            return context.fail(Failure::damaged());
         QImage image;
         if (!decodePixels(data.sliced(kFileHeaderSize, header.dataOffset - kFileHeaderSize),
                           data.sliced(header.dataOffset), header, context, image))
@@ -435,13 +477,13 @@ public:
     bool write(const SaveRequest& request, QIODevice& out) const override
     {
         const QImage image = request.image().convertToFormat(QImage::Format_RGB32);
-        if (image.isNull())
+        if (!writerutil::converted(request, image))
             return false;
         const qint64 stride = (qint64(image.width()) * 3 + 3) / 4 * 4;
         const qint64 pixelBytes = stride * image.height();
         const qint64 offset = kFileHeaderSize + kInfoHeaderSize;
         if (offset + pixelBytes > 0xffffffffLL)
-            return false;
+            return request.fail(writerutil::tooLargeFor("BMP", QStringLiteral("4 GiB")));
 
         QByteArray headers;
         headers.reserve(offset);
@@ -484,7 +526,8 @@ const BmpCodec& theBmpCodec()
 bool readDibLayout(QByteArrayView info, DibKind kind, DibLayout& layout)
 {
     BmpHeader header;
-    if (!parseInfo(info, kind, header))
+    Failure failure;
+    if (!parseInfo(info, kind, header, failure))
         return false;
     layout.width = int(header.width);
     layout.height = int(header.height);
@@ -498,7 +541,10 @@ bool readDibLayout(QByteArrayView info, DibKind kind, DibLayout& layout)
 bool decodeDib(QByteArrayView info, QByteArrayView pixels, DibKind kind, const DecodeContext& context, QImage& out)
 {
     BmpHeader header;
-    return parseInfo(info, kind, header) && decodePixels(info, pixels, header, context, out);
+    Failure failure;
+    if (!parseInfo(info, kind, header, failure))
+        return context.fail(failure);
+    return decodePixels(info, pixels, header, context, out);
 }
 
 const Codec* bmpCodec()

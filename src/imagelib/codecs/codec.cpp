@@ -8,41 +8,64 @@
 
 namespace imagelib {
 
-SourceFile::SourceFile(QString path) : m_path(std::move(path)), m_failed(m_path.isEmpty()) {}
+namespace {
+
+Failure fileTooLarge()
+{
+    return Failure::tooLarge(QStringLiteral("file over ") + bytesText(kMaxFileBytes));
+}
+
+} // namespace
+
+SourceFile::SourceFile(QString path) : m_path(std::move(path))
+{
+    if (m_path.isEmpty())
+        m_failure = {kFlmErrorNotFound, QStringLiteral("file not found")};
+}
 
 SourceFile::SourceFile(QByteArray data, QString path)
-    : m_path(std::move(path)), m_data(std::move(data)), m_complete(true), m_failed(m_data.size() > kMaxFileBytes)
+    : m_path(std::move(path)), m_data(std::move(data)), m_complete(true)
 {
+    if (m_data.size() > kMaxFileBytes)
+        m_failure = fileTooLarge();
 }
 
 QByteArrayView SourceFile::head(qsizetype n)
 {
-    if (m_failed)
+    if (m_failure.failed())
         return {};
     if (!m_complete && m_data.size() < n) {
         QFile file(m_path);
         if (!file.open(QIODevice::ReadOnly)) {
-            m_failed = true;
+            m_failure = Failure::ofFile(file);
             return {};
         }
         // A regular file is never asked for more than it holds, so nothing is reserved in vain;
         // special files report size 0 and are read as asked.
         const qint64 size = file.size();
         m_data = file.read(size > 0 ? qMin<qint64>(n, size) : n);
+        if (file.error() != QFileDevice::NoError) {
+            m_failure = Failure::ofFile(file);
+            return {};
+        }
         if (m_data.size() < n)
-            m_complete = true;  // the whole file is shorter than asked
+            m_complete = true; // the whole file is shorter than asked
     }
     return QByteArrayView(m_data).first(qMin(n, m_data.size()));
 }
 
 const QByteArray* SourceFile::all()
 {
-    if (m_failed)
+    if (m_failure.failed())
         return nullptr;
     if (!m_complete) {
         QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes) {
-            m_failed = true;
+        if (!file.open(QIODevice::ReadOnly)) {
+            m_failure = Failure::ofFile(file);
+            return nullptr;
+        }
+        if (file.size() > kMaxFileBytes) {
+            m_failure = fileTooLarge();
             return nullptr;
         }
         // Read by size hint, but never trust it alone: special files report 0.
@@ -50,10 +73,14 @@ const QByteArray* SourceFile::all()
         data.reserve(qsizetype(file.size()));
         while (!file.atEnd()) {
             const QByteArray chunk = file.read(1 << 20);
+            if (file.error() != QFileDevice::NoError) {
+                m_failure = Failure::ofFile(file);
+                return nullptr;
+            }
             if (chunk.isEmpty())
                 break;
             if (data.size() + chunk.size() > kMaxFileBytes) {
-                m_failed = true;
+                m_failure = fileTooLarge();
                 return nullptr;
             }
             data += chunk;
@@ -82,8 +109,7 @@ public:
     bool write(const SaveRequest&, QIODevice&) const override { return false; }
 };
 
-template <typename Entry>
-std::vector<const Entry*> present(std::initializer_list<const Entry*> entries)
+template <typename Entry> std::vector<const Entry*> present(std::initializer_list<const Entry*> entries)
 {
     std::vector<const Entry*> result;
     for (const Entry* entry : entries) {
@@ -93,7 +119,7 @@ std::vector<const Entry*> present(std::initializer_list<const Entry*> entries)
     return result;
 }
 
-}  // namespace
+} // namespace
 
 const Codec* absentCodec()
 {
@@ -111,10 +137,10 @@ const std::vector<const Codec*>& codecs()
 {
     // Formats with strong signatures first; those that also need the extension last.
     static const std::vector<const Codec*> all = present<Codec>({
-        jpegCodec(), pngCodec(), gifCodec(), tiffCodec(), bmpCodec(), webpCodec(), heifCodec(), avifCodec(),
-        psdCodec(), emfCodec(), icoCodec(), curCodec(), pcxCodec(), dcxCodec(), pbmCodec(), pgmCodec(), ppmCodec(),
-        pcdCodec(), sunCodec(), sgiCodec(), xbmCodec(), xpmCodec(), wmfCodec(), apmCodec(), wpgCodec(), gemCodec(),
-        iffCodec(), tgaCodec(), wbmpCodec(),
+        jpegCodec(), pngCodec(), gifCodec(), tiffCodec(), bmpCodec(),  webpCodec(), heifCodec(), avifCodec(),
+        psdCodec(),  emfCodec(), icoCodec(), curCodec(),  pcxCodec(),  dcxCodec(),  pbmCodec(),  pgmCodec(),
+        ppmCodec(),  pcdCodec(), sunCodec(), sgiCodec(),  xbmCodec(),  xpmCodec(),  wmfCodec(),  apmCodec(),
+        wpgCodec(),  gemCodec(), iffCodec(), tgaCodec(),  wbmpCodec(),
     });
     return all;
 }
@@ -122,8 +148,22 @@ const std::vector<const Codec*>& codecs()
 const std::vector<const Writer*>& writers()
 {
     static const std::vector<const Writer*> all = present<Writer>({
-        bmpWriter(), gifWriter(), jpegWriter(), pcxWriter(), dcxWriter(), pbmWriter(), pgmWriter(), ppmWriter(),
-        tiffWriter(), pngWriter(), psdWriter(), wmfWriter(), apmWriter(), emfWriter(), tgaWriter(), wbmpWriter(),
+        bmpWriter(),
+        gifWriter(),
+        jpegWriter(),
+        pcxWriter(),
+        dcxWriter(),
+        pbmWriter(),
+        pgmWriter(),
+        ppmWriter(),
+        tiffWriter(),
+        pngWriter(),
+        psdWriter(),
+        wmfWriter(),
+        apmWriter(),
+        emfWriter(),
+        tgaWriter(),
+        wbmpWriter(),
     });
     return all;
 }
@@ -146,6 +186,35 @@ const Writer* writerForFormat(int format)
     return nullptr;
 }
 
+bool DecodeContext::progress(int percent) const
+{
+    return !onProgress || onProgress(percent) || fail(Failure::cancelled());
+}
+
+bool DecodeContext::fail(const Failure& reason) const
+{
+    if (!m_failure.failed())
+        m_failure = reason;
+    return false;
+}
+
+bool DecodeContext::allowSize(qint64 width, qint64 height) const
+{
+    return sizeAllowed(width, height) || fail(Failure::tooLarge(width, height));
+}
+
+QImage DecodeContext::allocate(qint64 width, qint64 height, QImage::Format format) const
+{
+    if (!allowSize(width, height))
+        return {};
+    QImage image = allocateImage(width, height, format);
+    if (image.isNull()) {
+        const qint64 bytes = width * height * QImage::toPixelFormat(format).bitsPerPixel() / 8;
+        fail(bytes > kMaxDecodedBytes ? Failure::tooLarge(width, height) : Failure::outOfMemory());
+    }
+    return image;
+}
+
 QImage DecodeContext::allocateSlide(qint64 width, qint64 height, QImage::Format format) const
 {
     if (reusable && !reusable->isNull() && reusable->width() == width && reusable->height() == height &&
@@ -153,7 +222,7 @@ QImage DecodeContext::allocateSlide(qint64 width, qint64 height, QImage::Format 
         reusedTaken = true;
         return std::exchange(*reusable, QImage());
     }
-    return allocateImage(width, height, format);
+    return allocate(width, height, format);
 }
 
-}  // namespace imagelib
+} // namespace imagelib

@@ -11,6 +11,8 @@
 #include <QSize>
 #include <QString>
 
+#include "imagelib/codecs/failure.h"
+
 class QIODevice;
 struct FlmSaveOptions;
 
@@ -24,7 +26,7 @@ struct HeaderInfo {
 };
 
 struct Slide {
-    QImage image;  // Format_RGB32, Format_ARGB32_Premultiplied or Format_Grayscale8
+    QImage image; // Format_RGB32, Format_ARGB32_Premultiplied or Format_Grayscale8
     int delayMs = 0;
 };
 
@@ -46,12 +48,14 @@ public:
     QByteArrayView head(qsizetype n);
     // The whole file; nullptr when it cannot be read or is too large.
     const QByteArray* all();
+    // Why the file could not be read (not found, permission denied, too large); none while it could.
+    const Failure& failure() const { return m_failure; }
 
 private:
     QString m_path;
     QByteArray m_data;
     bool m_complete = false;
-    bool m_failed = false;
+    Failure m_failure;
 };
 
 // What a decoder is asked for, and its line back to the caller.
@@ -63,7 +67,21 @@ public:
     // Called with 0..100; returns false once the caller cancelled, and the decoder then fails.
     std::function<bool(int percent)> onProgress;
 
-    bool progress(int percent) const { return !onProgress || onProgress(percent); }
+    // False once the caller cancelled; the cancel is then the reason of the failure.
+    bool progress(int percent) const;
+
+    // Records why the decode fails and returns false, so that a decoder can end with
+    // `return context.fail(Failure::truncated())`. The first reason recorded stands: a fault
+    // seen deep inside makes its callers fail too, and they say no more than it did.
+    bool fail(const Failure& reason) const;
+    // The reason recorded; none when the decoder gave none.
+    const Failure& failure() const { return m_failure; }
+    // Forgets the reason recorded, for a decoder that tries another way after a failed one.
+    void clearFailure() const { m_failure = Failure(); }
+    // True when a slide of this size is allowed; otherwise "too large" is recorded.
+    bool allowSize(qint64 width, qint64 height) const;
+    // allocateImage, recording "too large" or "out of memory" when it gives a null image.
+    QImage allocate(qint64 width, qint64 height, QImage::Format format) const;
 
     // A slide of the picture the handle held before, which the decoder may write over instead of
     // allocating (a viewer moving through a folder of camera pictures loads the same size again
@@ -73,8 +91,11 @@ public:
     // Whether the decoder took it: the old picture is then gone whatever the outcome.
     mutable bool reusedTaken = false;
 
-    // allocateImage, or the reusable slide when it fits exactly.
+    // allocate(), or the reusable slide when it fits exactly.
     QImage allocateSlide(qint64 width, qint64 height, QImage::Format format) const;
+
+private:
+    mutable Failure m_failure;
 };
 
 class Codec {
@@ -94,9 +115,11 @@ public:
         Q_UNUSED(suffix);
         return sniff(head);
     }
-    // Format, size and bit depth without decoding pixels.
+    // Format, size and bit depth without decoding pixels. The size is the one the header states,
+    // even when it is beyond the limits: only a decode refuses it.
     virtual bool readHeader(SourceFile& file, HeaderInfo& info) const = 0;
-    // Decodes every slide; false on any fault, with `picture` left in an unspecified state.
+    // Decodes every slide; false on any fault, with `picture` left in an unspecified state and,
+    // where the decoder knows it, the reason recorded in `context`.
     virtual bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const = 0;
 };
 
@@ -108,6 +131,16 @@ struct SaveRequest {
     const FlmSaveOptions& options;
 
     const QImage& image() const { return picture.slides[size_t(current)].image; }
+
+    // Records why the writer fails where the output device is not to blame (a picture too large
+    // for the format, memory) and returns false; the device's own errors are read from it.
+    bool fail(const Failure& reason) const
+    {
+        if (!failure.failed())
+            failure = reason;
+        return false;
+    }
+    mutable Failure failure = {};
 };
 
 class Writer {
@@ -115,7 +148,8 @@ public:
     virtual ~Writer() = default;
     // The format code written (field [0] of the save-options record).
     virtual int format() const = 0;
-    // Writes the whole file to `out`; false on any fault (the caller then discards the output).
+    // Writes the whole file to `out`; false on any fault (the caller then discards the output),
+    // with the reason recorded in `request` unless `out` failed.
     virtual bool write(const SaveRequest& request, QIODevice& out) const = 0;
 };
 
@@ -182,4 +216,4 @@ const Writer* wbmpWriter();
 const Codec* absentCodec();
 const Writer* absentWriter();
 
-}  // namespace imagelib
+} // namespace imagelib

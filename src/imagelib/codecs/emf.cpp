@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include <QPainter>
@@ -88,7 +89,7 @@ struct Canvas {
 };
 
 // The bounds in device pixels (inclusive edges); a picture whose bounds are empty falls back to
-// its frame, kept in hundredths of a millimetre.
+// its frame, kept in hundredths of a millimetre. The size is not checked against the limits.
 bool readCanvas(QByteArrayView head, Canvas& canvas)
 {
     if (!plausible(head))
@@ -119,9 +120,11 @@ bool readCanvas(QByteArrayView head, Canvas& canvas)
         right = pixels(frameRight, canvas.pixelsPerMm.width());
         bottom = pixels(frameBottom, canvas.pixelsPerMm.height());
     }
-    if (!sizeAllowed(right - left + 1, bottom - top + 1))
+    const qint64 width = right - left + 1;
+    const qint64 height = bottom - top + 1;
+    if (width > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max())
         return false;
-    canvas.rect = QRect(int(left), int(top), int(right - left + 1), int(bottom - top + 1));
+    canvas.rect = QRect(int(left), int(top), int(width), int(height));
     return true;
 }
 
@@ -309,8 +312,12 @@ public:
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
         const QByteArray* bytes = file.all();
+        if (!bytes)
+            return false;
         Canvas canvas;
-        if (!bytes || !readCanvas(*bytes, canvas))
+        if (!readCanvas(*bytes, canvas))
+            return context.fail(bytes->size() < kHeaderBytes ? Failure::truncated() : Failure::damaged());
+        if (!context.allowSize(canvas.rect.width(), canvas.rect.height()))
             return false;
         const QByteArrayView data(*bytes);
         // A metafile draws as well at any scale: thumbnails get a canvas just large enough.
@@ -319,8 +326,8 @@ public:
             scale = std::min({1.0, double(context.targetSize.width()) / canvas.rect.width(),
                               double(context.targetSize.height()) / canvas.rect.height()});
         }
-        QImage image = allocateImage(qint64(std::ceil(canvas.rect.width() * scale)),
-                                     qint64(std::ceil(canvas.rect.height() * scale)), QImage::Format_RGB32);
+        QImage image = context.allocate(qint64(std::ceil(canvas.rect.width() * scale)),
+                                        qint64(std::ceil(canvas.rect.height() * scale)), QImage::Format_RGB32);
         if (image.isNull())
             return false;
         image.fill(Qt::white);

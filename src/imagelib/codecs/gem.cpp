@@ -46,8 +46,7 @@ bool parseHeader(QByteArrayView head, GemHeader& header)
     header.height = readBe16(head, 14);
     return (version == 1 || version == 2) && header.headerWords >= kHeaderBytes / 2 &&
            header.headerWords <= kMaxHeaderWords && header.planes >= 1 && header.planes <= kMaxPlanes &&
-           header.patternBytes >= 1 && header.patternBytes <= kMaxPatternBytes &&
-           sizeAllowed(header.width, header.height);
+           header.patternBytes >= 1 && header.patternBytes <= kMaxPatternBytes && header.width > 0 && header.height > 0;
 }
 
 // XIMG pens as hardware registers, for each depth the VDI has a mapping for.
@@ -102,27 +101,27 @@ std::array<QRgb, 256> paletteOf(QByteArrayView data, const GemHeader& header)
     return palette;
 }
 
-// Expands one scan line, all its planes, from data[position]; false when the data ends or holds
+// Expands one scan line, all its planes, from data[position]; fails when the data ends or holds
 // something that is not one of the four kinds of run. Runs past the end of the line are cut.
-bool expandLine(QByteArrayView data, qsizetype& position, int patternBytes, std::vector<uchar>& line)
+Failure expandLine(QByteArrayView data, qsizetype& position, int patternBytes, std::vector<uchar>& line)
 {
     const auto* bytes = reinterpret_cast<const uchar*>(data.data());
     const qsizetype size = qsizetype(line.size());
     qsizetype filled = 0;
     while (filled < size) {
         if (position >= data.size())
-            return false;
+            return Failure::truncated();
         const uchar code = bytes[position];
         if (code == 0x00 || code == 0x80) {
             if (!fits(data, position, 2))
-                return false;
+                return Failure::truncated();
             const int count = bytes[position + 1];
             // Pattern runs have a count; "00 00" starts a vertical replication, which only a line may begin with.
             const qsizetype length = code == 0x80 ? count : patternBytes;
             if (count == 0 && code == 0x00)
-                return false;
+                return Failure::damaged();
             if (!fits(data, position + 2, length))
-                return false;
+                return Failure::truncated();
             const int repeats = code == 0x80 ? 1 : count;
             for (int i = 0; i < repeats && filled < size; ++i) {
                 const qsizetype used = std::min(length, size - filled);
@@ -137,7 +136,7 @@ bool expandLine(QByteArrayView data, qsizetype& position, int patternBytes, std:
             ++position;
         }
     }
-    return true;
+    return {};
 }
 
 class GemCodec final : public Codec {
@@ -173,13 +172,15 @@ public:
     {
         const QByteArray* bytes = file.all();
         GemHeader header;
-        if (!bytes || !parseHeader(*bytes, header))
+        if (!bytes)
             return false;
+        if (!parseHeader(*bytes, header))
+            return context.fail(Failure::damaged());
         const QByteArrayView data(*bytes);
         const std::array<QRgb, 256> palette = paletteOf(data, header);
         const bool grey = std::all_of(palette.begin(), palette.begin() + (1 << header.planes), qIsGray);
         QImage image =
-            allocateImage(header.width, header.height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+            context.allocate(header.width, header.height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
         if (image.isNull())
             return false;
         const qsizetype planeBytes = (header.width + 7) / 8;
@@ -196,8 +197,8 @@ public:
                 copies = std::max(1, int(uchar(data[position + 3])));
                 position += 4;
             }
-            if (!expandLine(data, position, header.patternBytes, line))
-                return false;
+            if (const Failure failure = expandLine(data, position, header.patternBytes, line); failure.failed())
+                return context.fail(failure);
             std::fill(indices.begin(), indices.end(), uchar(0));
             for (int plane = 0; plane < header.planes; ++plane) {
                 const uchar* bits = line.data() + plane * planeBytes;

@@ -16,6 +16,7 @@
 #include <gif_lib.h>
 
 #include "imagelib/codecs/quantise.h"
+#include "imagelib/codecs/writerutil.h"
 #include "imagelib/flm.h"
 #include "imagelib/limits.h"
 
@@ -72,6 +73,27 @@ std::vector<int> storedRows(int height, bool interlaced)
             rows.push_back(y);
     }
     return rows;
+}
+
+// giflib's error code as the reason of a failed read.
+Failure failureOf(int error)
+{
+    switch (error) {
+    case D_GIF_ERR_READ_FAILED:
+    case D_GIF_ERR_EOF_TOO_SOON:
+        return Failure::truncated();
+    case D_GIF_ERR_NOT_ENOUGH_MEM:
+        return Failure::outOfMemory();
+    default:
+        return Failure::damaged();
+    }
+}
+
+// Bytes of the signature, the screen descriptor and the global colour table.
+qsizetype screenBytes(QByteArrayView head)
+{
+    const auto packed = uchar(head[10]);
+    return kScreenHeaderBytes + ((packed & 0x80) ? 3 << ((packed & 7) + 1) : 0);
 }
 
 // Size of the global colour table when there is one, else the colour resolution.
@@ -140,15 +162,17 @@ FrameResult drawFrame(GifFileType* gif, QImage& canvas, int transparent, const M
     const GifImageDesc& frame = gif->Image;
     if (frame.Width <= 0 || frame.Height <= 0)
         return skipImageData(gif) ? FrameResult::Drawn : FrameResult::Corrupt;
-    if (!sizeAllowed(frame.Width, frame.Height))
+    if (!context.allowSize(frame.Width, frame.Height))
         return FrameResult::Corrupt;
     const std::array<QRgb, 256> table = colourTable(frame.ColorMap ? frame.ColorMap : gif->SColorMap);
     const QRect visible = QRect(frame.Left, frame.Top, frame.Width, frame.Height).intersected(canvas.rect());
     std::vector<GifPixelType> line(size_t(frame.Width));
     int rowsRead = 0;
     for (const int y : storedRows(frame.Height, frame.Interlace)) {
-        if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR)
+        if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR) {
+            context.fail(failureOf(gif->Error));
             return FrameResult::Corrupt;
+        }
         const int canvasY = frame.Top + y;
         if (canvasY >= visible.top() && canvasY <= visible.bottom()) {
             auto* target = reinterpret_cast<QRgb*>(canvas.scanLine(canvasY));
@@ -442,19 +466,23 @@ bool putFrame(GifFileType* gif, Frame& frame, const GraphicsControlBlock* contro
     return true;
 }
 
-bool writeGif(const std::vector<const Slide*>& slides, const GifWriteOptions& options, QIODevice& out)
+bool writeGif(const std::vector<const Slide*>& slides, const SaveRequest& request, QIODevice& out)
 {
+    const GifWriteOptions options = optionsOf(request.options);
     QSize screen(0, 0);
     for (const Slide* slide : slides)
         screen = screen.expandedTo(slide->image.size());
-    if (screen.isEmpty() || screen.width() > kMaxScreenSide || screen.height() > kMaxScreenSide)
-        return false;
+    if (screen.width() > kMaxScreenSide || screen.height() > kMaxScreenSide)
+        return request.fail(
+            writerutil::tooLargeFor("GIF", QStringLiteral("%1 pixels a side").arg(countText(kMaxScreenSide))));
+    if (screen.isEmpty())
+        return request.fail(Failure::invalid(QStringLiteral("no picture")));
     const bool animated = slides.size() > 1;
     ColourHistogram histogram;
     for (const Slide* slide : slides) {
         const QImage image = screenImage(slide->image, screen);
         if (image.isNull())
-            return false;
+            return request.fail(Failure::outOfMemory());
         histogram.add(image);
     }
     // Animations keep a transparent entry for optimised frames whether or not they are
@@ -465,7 +493,7 @@ bool writeGif(const std::vector<const Slide*>& slides, const GifWriteOptions& op
     int error = 0;
     EncoderPointer gif(EGifOpen(&out, writeToDevice, &error));
     if (!map || !gif)
-        return false;
+        return request.fail(Failure::outOfMemory());
     EGifSetGifVersion(gif.get(), animated || palette.transparent >= 0);
     if (EGifPutScreenDesc(gif.get(), screen.width(), screen.height(), bits, 0, map.get()) == GIF_ERROR ||
         (animated && !putLoop(gif.get())))
@@ -475,7 +503,7 @@ bool writeGif(const std::vector<const Slide*>& slides, const GifWriteOptions& op
     auto mapSlide = [&](size_t index, std::vector<quint8>& indices) {
         const QImage image = screenImage(slides[index]->image, screen);
         if (image.isNull())
-            return false;
+            return request.fail(Failure::outOfMemory());
         indices = mapper.map(image);
         return true;
     };
@@ -528,14 +556,16 @@ public:
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
         const QByteArray* data = file.all();
-        if (!data || data->size() < kScreenHeaderBytes || !sniff(*data))
+        if (!data)
             return false;
+        if (data->size() < kScreenHeaderBytes || !sniff(*data))
+            return context.fail(Failure::truncated());
         MemoryReader reader{reinterpret_cast<const uchar*>(data->constData()), data->size()};
         int error = 0;
         const GifPointer gif(DGifOpen(&reader, readFromMemory, &error));
         if (!gif)
-            return false;
-        if (!sizeAllowed(gif->SWidth, gif->SHeight))
+            return context.fail(data->size() < screenBytes(*data) ? Failure::truncated() : failureOf(error));
+        if (!context.allowSize(gif->SWidth, gif->SHeight))
             return false;
         // Made at the first frame, so that a header claiming a huge screen with no image behind
         // it costs no canvas.
@@ -555,21 +585,32 @@ public:
             if (!context.progress(reader.percent()))
                 return false;
             GifRecordType type = UNDEFINED_RECORD_TYPE;
-            if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE)
+            if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
+                context.fail(failureOf(gif->Error));
+                break;
+            }
+            if (type == TERMINATE_RECORD_TYPE)
                 break;
             if (type == EXTENSION_RECORD_TYPE) {
-                if (!readExtension(gif.get(), control))
+                if (!readExtension(gif.get(), control)) {
+                    context.fail(failureOf(gif->Error));
                     break;
+                }
                 continue;
             }
-            if (type != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.get()) == GIF_ERROR)
+            if (type != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.get()) == GIF_ERROR) {
+                context.fail(failureOf(gif->Error));
                 break;
+            }
             const GifImageDesc& frame = gif->Image;
             framePixels += qint64(frame.Width) * frame.Height;
-            if (framePixels > kMaxFramePixels)
+            if (framePixels > kMaxFramePixels) {
+                context.fail(
+                    Failure::tooLarge(QStringLiteral("frames of more than %1 pixels").arg(countText(kMaxFramePixels))));
                 break;
+            }
             if (canvas.isNull()) {
-                canvas = allocateImage(gif->SWidth, gif->SHeight, QImage::Format_ARGB32_Premultiplied);
+                canvas = context.allocate(gif->SWidth, gif->SHeight, QImage::Format_ARGB32_Premultiplied);
                 if (canvas.isNull())
                     return false;
                 canvas.fill(Qt::transparent);
@@ -580,14 +621,18 @@ public:
             const FrameResult result = drawFrame(gif.get(), canvas, control.transparent, reader, context);
             if (result == FrameResult::Cancelled)
                 return false;
-            if (result == FrameResult::Corrupt || !budget.take(canvas))
+            if (result == FrameResult::Corrupt)
                 break;
+            if (!budget.take(canvas)) {
+                context.fail(budget.refusal());
+                break;
+            }
             picture.slides.push_back({canvas, control.delayMs});
             previousDisposal = control.disposal;
             previousArea = QRect(frame.Left, frame.Top, frame.Width, frame.Height).intersected(canvas.rect());
             control = FrameControl();
         }
-        return !picture.slides.empty();
+        return !picture.slides.empty() || context.fail(Failure::damaged());
     }
 
     // Pictures of several slides are written whole as an animation; others as their one slide.
@@ -600,7 +645,7 @@ public:
         } else {
             slides.push_back(&request.picture.slides[size_t(request.current)]);
         }
-        return writeGif(slides, optionsOf(request.options), out);
+        return writeGif(slides, request, out);
     }
 };
 

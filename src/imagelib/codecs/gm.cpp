@@ -38,6 +38,16 @@ bool oneOf(qint64 value, std::initializer_list<qint64> allowed)
     return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
 }
 
+// Sides no picture has: a header stating one is damaged rather than too large, and the byte
+// counts worked out from sizes within it stay far from overflowing.
+constexpr qint64 kMaxStatedSide = qint64(1) << 24;
+
+// A size with an area that no arithmetic on it overflows; the limits are checked when decoding.
+bool sane(qint64 width, qint64 height)
+{
+    return width > 0 && height > 0 && width <= kMaxStatedSide && height <= kMaxStatedSide;
+}
+
 // Headers written as text (Netpbm, X bitmaps and pixmaps).
 bool isSpace(char c)
 {
@@ -85,7 +95,7 @@ bool parsePcx(QByteArrayView head, Layout& layout)
     layout.width = right - left + 1;
     layout.height = bottom - top + 1;
     layout.bits = bits * planes;
-    if (!sizeAllowed(layout.width, layout.height) || bytesPerLine < (layout.width * bits + 7) / 8)
+    if (bytesPerLine < (layout.width * bits + 7) / 8)
         return false;
     // A two-byte run expands to at most 63 bytes.
     layout.minimumBytes = kPcxHeader + 2 * packed(layout.height * planes * bytesPerLine, 63);
@@ -156,7 +166,7 @@ bool parsePnm(QByteArrayView head, Pnm kind, Layout& layout)
     if (!pnmNumber(head, position, layout.width) || !pnmNumber(head, position, layout.height) ||
         (kind != Pnm::Bitmap && !pnmNumber(head, position, maximum)))
         return false;
-    if (!sizeAllowed(layout.width, layout.height) || maximum < 1 || maximum > 65535 || !isSpace(head[position]))
+    if (!sane(layout.width, layout.height) || maximum < 1 || maximum > 65535 || !isSpace(head[position]))
         return false;
     const int channels = kind == Pnm::Pixmap ? 3 : 1;
     const int sampleBytes = maximum > 255 ? 2 : 1;
@@ -211,7 +221,7 @@ bool parseTga(QByteArrayView head, Layout& layout)
     if ((grey && depth != 8 && depth != 16) || (!mapped && !grey && depth == 8))
         return false;
     // Interleaved rows are obsolete and no writer we know makes them.
-    if ((descriptor & 0xc0) != 0 || !sizeAllowed(layout.width, layout.height))
+    if ((descriptor & 0xc0) != 0 || !sane(layout.width, layout.height))
         return false;
     layout.bits = depth;
     const qint64 pixelBytes = (depth + 7) / 8;
@@ -245,7 +255,7 @@ bool parseWbmp(QByteArrayView head, Layout& layout)
         return false;
     qsizetype position = 2;
     if (!wbmpNumber(head, position, layout.width) || !wbmpNumber(head, position, layout.height) ||
-        !sizeAllowed(layout.width, layout.height))
+        !sane(layout.width, layout.height))
         return false;
     layout.bits = 1;
     layout.minimumBytes = position + (layout.width + 7) / 8 * layout.height;
@@ -268,7 +278,7 @@ bool parseSun(QByteArrayView head, Layout& layout)
     const quint32 mapType = readBe32(head, 24);
     const qint64 mapLength = readBe32(head, 28);
     // Types: old, standard, run-length, RGB order; maps: none, RGB planes, raw.
-    if (!oneOf(layout.bits, {1, 8, 24, 32}) || type > 3 || mapType > 2 || !sizeAllowed(layout.width, layout.height))
+    if (!oneOf(layout.bits, {1, 8, 24, 32}) || type > 3 || mapType > 2 || !sane(layout.width, layout.height))
         return false;
     if ((mapType == 0 && mapLength != 0) || (mapType == 1 && (mapLength > 3 * 256 || mapLength % 3 != 0)) ||
         mapLength > kMaxFileBytes)
@@ -297,7 +307,7 @@ bool parseSgi(QByteArrayView head, Layout& layout)
     layout.width = readBe16(head, 6);
     layout.height = dimension == 1 ? 1 : readBe16(head, 8);
     const qint64 channels = dimension == 3 ? readBe16(head, 10) : 1;
-    if (channels < 1 || channels > 4 || !sizeAllowed(layout.width, layout.height))
+    if (channels < 1 || channels > 4 || !sane(layout.width, layout.height))
         return false;
     layout.bits = int(channels) * 8 * sampleBytes;
     const qint64 rows = layout.height * channels;
@@ -332,7 +342,7 @@ bool parseXbm(QByteArrayView head, Layout& layout)
     layout.width = xbmDefine(head, "_width");
     layout.height = xbmDefine(head, "_height");
     const qsizetype bits = head.indexOf(QByteArrayView("_bits"));
-    if (bits < 0 || head.indexOf(QByteArrayView("static")) < 0 || !sizeAllowed(layout.width, layout.height))
+    if (bits < 0 || head.indexOf(QByteArrayView("static")) < 0 || !sane(layout.width, layout.height))
         return false;
     layout.bits = 1;
     // Every byte of pixels is written as a number and a separator at least.
@@ -359,7 +369,7 @@ bool parseXpm(QByteArrayView head, Layout& layout)
             return false;
     }
     const auto [width, height, colours, charsPerPixel] = numbers;
-    if (!sizeAllowed(width, height) || colours < 1 || charsPerPixel < 1 || charsPerPixel > 8)
+    if (!sane(width, height) || colours < 1 || charsPerPixel < 1 || charsPerPixel > 8)
         return false;
     layout.width = width;
     layout.height = height;
@@ -441,7 +451,16 @@ bool parseMetafile(QByteArrayView head, Layout& layout)
     layout.width = metafileSide(qint64(qint16(readLe16(head, 10))) - qint16(readLe16(head, 6)), unitsPerInch);
     layout.height = metafileSide(qint64(qint16(readLe16(head, 12))) - qint16(readLe16(head, 8)), unitsPerInch);
     layout.minimumBytes = kPlaceableHeader + kMetaHeader;
-    return sizeAllowed(layout.width, layout.height) && layout.width * layout.height <= kMaxMetafilePixels;
+    return layout.width > 0 && layout.height > 0;
+}
+
+// The size of a drawing within the limits and kMaxMetafilePixels; otherwise the reason.
+bool drawingAllowed(qint64 width, qint64 height, Failure& failure)
+{
+    if (sizeAllowed(width, height) && width * height <= kMaxMetafilePixels)
+        return true;
+    failure = Failure::tooLarge(width, height);
+    return false;
 }
 
 // Text records draw through GraphicsMagick's font machinery, which on this system finds no font
@@ -547,6 +566,7 @@ bool wpgLength(QByteArrayView data, qsizetype& position, qint64& length)
 struct WpgScan {
     Layout first; // the first bitmap; width 0 until one is seen
     bool complete = false;
+    Failure failure; // why the scan refused the file
 };
 
 // Bits a pixel of a level-2 bitmap's depth code.
@@ -568,11 +588,13 @@ int wpg2Bits(int code)
     }
 }
 
-// Walks the records of `data`: false on embedded PostScript or a bitmap too large. With
-// `firstOnly` it stops at the first bitmap; otherwise it checks them all. The scan is complete
-// once it reached the end record or the end of the data.
+// Walks the records of `data`: false, with the reason, on embedded PostScript or a bitmap without
+// area. With `firstOnly` it stops at the first bitmap; otherwise it checks them all, and that
+// they are within the limits. The scan is complete once it reached the end record or the end of
+// the data.
 bool scanWpg(QByteArrayView data, bool firstOnly, WpgScan& scan)
 {
+    scan.failure = Failure::damaged();
     if (!sniffWpg(data))
         return false;
     const bool level2 = data[10] == 2;
@@ -585,8 +607,10 @@ bool scanWpg(QByteArrayView data, bool firstOnly, WpgScan& scan)
             break;
         if (!wpgLength(data, position, length))
             break;
-        if (level2 ? type == 0x12 : (type == 0x11 || type == 0x1b))
+        if (level2 ? type == 0x12 : (type == 0x11 || type == 0x1b)) {
+            scan.failure = Failure::unsupported(QStringLiteral("WordPerfect graphics with PostScript"));
             return false;
+        }
         if ((level2 && type == 0x02) || (!level2 && type == 0x10)) {
             scan.complete = true;
             return true;
@@ -605,8 +629,12 @@ bool scanWpg(QByteArrayView data, bool firstOnly, WpgScan& scan)
         }
         bitmap.width = readLe16(data, sizeAt);
         bitmap.height = readLe16(data, sizeAt + 2);
-        if (!sizeAllowed(bitmap.width, bitmap.height))
+        if (bitmap.width == 0 || bitmap.height == 0)
             return false;
+        if (!firstOnly && !sizeAllowed(bitmap.width, bitmap.height)) {
+            scan.failure = Failure::tooLarge(bitmap.width, bitmap.height);
+            return false;
+        }
         if (scan.first.width == 0)
             scan.first = bitmap;
         if (firstOnly)
@@ -643,7 +671,8 @@ public:
     bool readHeader(SourceFile& file, HeaderInfo& info) const override
     {
         Layout layout;
-        if (!this->layout(file, layout))
+        Failure failure;
+        if (!this->layout(file, layout, failure))
             return false;
         info.format = m_format;
         info.width = int(layout.width);
@@ -654,17 +683,23 @@ public:
 
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
-        // The header first: a bomb is refused before the whole file is even read.
+        // The header first: a bomb is refused before the whole file is even read. A metafile
+        // may state no size: its drawing tells it (see prepare).
         Layout layout;
-        if (!this->layout(file, layout))
+        Failure failure = Failure::damaged();
+        if (!this->layout(file, layout, failure))
+            return context.fail(failure);
+        if (layout.width > 0 && !context.allowSize(layout.width, layout.height))
             return false;
         const QByteArray* data = file.all();
-        if (!data || data->size() < layout.minimumBytes)
+        if (!data)
             return false;
+        if (data->size() < layout.minimumBytes)
+            return context.fail(Failure::truncated());
         GmSource source = gmSource();
         QByteArray storage;
-        if (!prepare(*data, source, storage))
-            return false;
+        if (!prepare(*data, source, storage, failure))
+            return context.fail(failure);
         std::vector<Slide> slides;
         if (!gmDecode(source, context, slides))
             return false;
@@ -676,8 +711,9 @@ public:
 
 protected:
     // The header's layout, reading only what it needs of the file; false when the file is not
-    // in this format or breaks a limit.
-    virtual bool layout(SourceFile& file, Layout& layout) const = 0;
+    // in this format or its header is damaged (`failure` then says why where the header tells
+    // more than that). The size is not checked against the limits.
+    virtual bool layout(SourceFile& file, Layout& layout, Failure& failure) const = 0;
 
     virtual GmSource gmSource() const
     {
@@ -687,10 +723,12 @@ protected:
     }
 
     // The bytes GraphicsMagick gets, in `source.data`: the file itself unless a reader must
-    // check or change it first (`storage` then holds a changed copy).
-    virtual bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage) const
+    // check or change it first (`storage` then holds a changed copy). False with the reason when
+    // the file is not to be decoded.
+    virtual bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage, Failure& failure) const
     {
         Q_UNUSED(storage);
+        Q_UNUSED(failure);
         source.data = data;
         return true;
     }
@@ -722,7 +760,10 @@ public:
     }
 
 protected:
-    bool layout(SourceFile& file, Layout& layout) const override { return m_parser(file.head(m_headBytes), layout); }
+    bool layout(SourceFile& file, Layout& layout, Failure&) const override
+    {
+        return m_parser(file.head(m_headBytes), layout);
+    }
 
 private:
     Parser m_parser;
@@ -746,7 +787,7 @@ public:
     bool sniff(QByteArrayView head) const override { return sniffDcx(head); }
 
 protected:
-    bool layout(SourceFile& file, Layout& layout) const override { return dcxLayout(file, layout); }
+    bool layout(SourceFile& file, Layout& layout, Failure&) const override { return dcxLayout(file, layout); }
 };
 
 // The Photo CD signature lies past the bytes the library sniffs (kSniffBytes). A longer head is
@@ -804,7 +845,8 @@ public:
         GmSource source = gmSource();
         QByteArray storage;
         QSize size;
-        if (!data || !prepareDrawing(*data, source, storage, size))
+        Failure failure;
+        if (!data || !prepareDrawing(*data, source, storage, size, failure))
             return false;
         info.width = size.width();
         info.height = size.height();
@@ -812,21 +854,24 @@ public:
     }
 
 protected:
-    bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage) const override
+    bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage, Failure& failure) const override
     {
         QSize size;
-        return prepareDrawing(data, source, storage, size);
+        return prepareDrawing(data, source, storage, size, failure) &&
+               drawingAllowed(size.width(), size.height(), failure);
     }
 
 private:
-    // The bytes to draw and the size of the drawing, which must stay within kMaxMetafilePixels.
-    bool prepareDrawing(QByteArrayView data, GmSource& source, QByteArray& storage, QSize& size) const
+    // The bytes to draw and the size of the drawing; false with the reason when there is none.
+    bool prepareDrawing(QByteArrayView data, GmSource& source, QByteArray& storage, QSize& size, Failure& failure) const
     {
-        if (!readyForDrawing(data, storage))
+        if (!readyForDrawing(data, storage)) {
+            failure = Failure::damaged();
             return false;
+        }
         source.data = storage.isEmpty() ? data : QByteArrayView(storage);
         source.dotsPerInch = placeable(data) ? kMetafileDpi : 0;
-        return gmPing(source, size) && qint64(size.width()) * size.height() <= kMaxMetafilePixels;
+        return gmPing(source, size, failure);
     }
 
     bool m_aldus;
@@ -840,26 +885,27 @@ public:
 protected:
     // The first bitmap's record is usually near the start; only a file whose head does not
     // reach it is read whole.
-    bool layout(SourceFile& file, Layout& layout) const override
+    bool layout(SourceFile& file, Layout& layout, Failure& failure) const override
     {
         WpgScan scan;
-        if (!scanWpg(file.head(kWpgHeadBytes), true, scan))
-            return false;
-        if (scan.first.width == 0 && !scan.complete) {
+        bool scanned = scanWpg(file.head(kWpgHeadBytes), true, scan);
+        if (scanned && scan.first.width == 0 && !scan.complete) {
             const QByteArray* data = file.all();
-            if (!data || !scanWpg(*data, true, scan))
-                return false;
+            scanned = data && scanWpg(*data, true, scan);
         }
+        failure = scan.failure;
         layout = scan.first;
-        return layout.width > 0;
+        return scanned && layout.width > 0;
     }
 
-    bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage) const override
+    bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage, Failure& failure) const override
     {
         WpgScan scan;
-        if (!scanWpg(data, false, scan))
+        if (!scanWpg(data, false, scan)) {
+            failure = scan.failure;
             return false;
-        return LegacyCodec::prepare(data, source, storage);
+        }
+        return LegacyCodec::prepare(data, source, storage, failure);
     }
 };
 

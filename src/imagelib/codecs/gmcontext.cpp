@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -86,6 +87,25 @@ public:
     // Warnings (a coder noting an odd field) still leave a usable picture.
     bool failed() const { return m_info.severity >= ErrorException; }
 
+    // The error as the reason of a failed read of a file in `coder`'s format.
+    Failure failure(const char* coder) const
+    {
+        const QString reason = QString::fromUtf8(m_info.reason ? m_info.reason : "").toLower();
+        switch (m_info.severity) {
+        case ResourceLimitError:
+            return Failure::tooLarge(QStringLiteral("over the limits of the %1 decoder").arg(QLatin1String(coder)));
+        case CorruptImageError:
+            return reason.contains(QLatin1String("end-of-file")) || reason.contains(QLatin1String("insufficient"))
+                       ? Failure::truncated()
+                       : Failure::damaged();
+        case MissingDelegateError:
+        case CoderError:
+            return Failure::unsupported(QLatin1String(coder) + QStringLiteral(": ") + reason);
+        default:
+            return Failure::damaged();
+        }
+    }
+
 private:
     ExceptionInfo m_info;
 };
@@ -146,13 +166,17 @@ struct ImageListDeleter {
 
 using ImageList = std::unique_ptr<Image, ImageListDeleter>;
 
-ImageList read(const GmSource& source, bool ping)
+// The frames GraphicsMagick reads; null with the reason when it reads none.
+ImageList read(const GmSource& source, bool ping, Failure& failure)
 {
+    failure = Failure::damaged();
     if (!source.coder || !kept(source.coder) || source.data.isEmpty() || !ready())
         return {};
     const std::unique_ptr<ImageInfo, ImageInfoDeleter> info(CloneImageInfo(nullptr));
-    if (!info)
+    if (!info) {
+        failure = Failure::outOfMemory();
         return {};
+    }
     // The "CODER:" prefix is what makes GraphicsMagick take the name as given instead of
     // guessing from the content; the file's own path never reaches it.
     qstrncpy(info->magick, source.coder, sizeof info->magick);
@@ -169,19 +193,25 @@ ImageList read(const GmSource& source, bool ping)
     const auto length = size_t(source.data.size());
     ImageList images(ping ? PingBlob(info.get(), source.data.data(), length, exception.get())
                           : BlobToImage(info.get(), source.data.data(), length, exception.get()));
-    if (exception.failed())
+    if (exception.failed()) {
+        failure = exception.failure(source.coder);
         return {};
+    }
     return images;
 }
 
-// Copies one frame into a new slide image, row by row straight into its scan lines.
+// Copies one frame into a new slide image, row by row straight into its scan lines; a null image
+// with the reason recorded when it cannot.
 QImage copyFrame(Image* frame, const Progress& progress, int framesBefore, int frames)
 {
-    if (!IsRGBCompatibleColorspace(frame->colorspace) && !TransformColorspace(frame, RGBColorspace))
+    const DecodeContext& context = *progress.context;
+    if (!IsRGBCompatibleColorspace(frame->colorspace) && !TransformColorspace(frame, RGBColorspace)) {
+        context.fail(Failure::damaged());
         return {};
+    }
     const bool alpha = frame->matte != MagickFalse;
-    QImage image = allocateImage(qint64(frame->columns), qint64(frame->rows),
-                                 alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    QImage image = context.allocate(qint64(frame->columns), qint64(frame->rows),
+                                    alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull())
         return {};
     // The byte order of a 32-bit ARGB word in memory.
@@ -192,12 +222,14 @@ QImage copyFrame(Image* frame, const Progress& progress, int framesBefore, int f
             // Frames count equally, each by its rows.
             const qint64 done = qint64(framesBefore) * image.height() + y;
             const int percent = kDecodeShare + int((100 - kDecodeShare) * done / (qint64(frames) * image.height()));
-            if (!progress.context->progress(percent))
+            if (!context.progress(percent))
                 return {};
         }
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        if (!DispatchImage(frame, 0, y, frame->columns, 1, map, CharPixel, line, exception.get()))
+        if (!DispatchImage(frame, 0, y, frame->columns, 1, map, CharPixel, line, exception.get())) {
+            context.fail(Failure::damaged());
             return {};
+        }
         // Coders of opaque pictures need not fill GraphicsMagick's opacity, so their alpha is noise.
         if (alpha)
             std::transform(line, line + image.width(), line, [](QRgb pixel) { return qPremultiply(pixel); });
@@ -215,34 +247,44 @@ bool gmDecode(const GmSource& source, const DecodeContext& context, std::vector<
     if (!context.progress(0))
         return false;
     ImageList images;
+    Failure failure;
     {
         const ProgressScope scope(progress);
-        images = read(source, false);
+        images = read(source, false, failure);
     }
-    if (!images || progress.cancelled)
+    if (progress.cancelled)
         return false;
+    if (!images)
+        return context.fail(failure);
     const auto frames = GetImageListLength(images.get());
     if (frames > size_t(kMaxSlides))
-        return false;
+        return context.fail(tooManySlides());
     DecodeBudget budget;
     std::vector<Slide> decoded;
     decoded.reserve(frames);
     int index = 0;
     for (Image* frame = images.get(); frame; frame = frame->next, ++index) {
         QImage image = copyFrame(frame, progress, index, int(frames));
-        if (image.isNull() || !budget.take(image))
+        if (image.isNull())
             return false;
+        if (!budget.take(image))
+            return context.fail(budget.refusal());
         decoded.push_back({std::move(image), 0});
     }
     slides = std::move(decoded);
     return !slides.empty();
 }
 
-bool gmPing(const GmSource& source, QSize& size)
+bool gmPing(const GmSource& source, QSize& size, Failure& failure)
 {
-    const ImageList images = read(source, true);
-    if (!images || !sizeAllowed(qint64(images->columns), qint64(images->rows)))
+    const ImageList images = read(source, true, failure);
+    if (!images)
         return false;
+    constexpr unsigned long kMaxInt = std::numeric_limits<int>::max();
+    if (images->columns > kMaxInt || images->rows > kMaxInt) {
+        failure = Failure::tooLarge(qint64(images->columns), qint64(images->rows));
+        return false;
+    }
     size = QSize(int(images->columns), int(images->rows));
     return true;
 }

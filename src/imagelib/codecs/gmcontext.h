@@ -29,10 +29,12 @@ struct GmSource {
 };
 
 // Decodes every frame into `slides` (RGB32, ARGB32_Premultiplied for frames with alpha) within
-// the slide and memory limits, reporting progress; false on any fault or when cancelled.
+// the slide and memory limits, reporting progress; false on any fault or when cancelled, with
+// the reason recorded in `context`.
 bool gmDecode(const GmSource& source, const DecodeContext& context, std::vector<Slide>& slides);
 
-// The size of the first frame, from the coder's header pass without decoding pixels.
-bool gmPing(const GmSource& source, QSize& size);
+// The size of the first frame, from the coder's header pass without decoding pixels; false with
+// the reason when there is none. The size is not checked against the limits.
+bool gmPing(const GmSource& source, QSize& size, Failure& failure);
 
 } // namespace imagelib

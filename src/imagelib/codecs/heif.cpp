@@ -56,6 +56,27 @@ heif_compression_format familyOf(QByteArrayView head)
     return heif_compression_undefined;
 }
 
+// Whether a top-level box of the file runs past its end: libheif reads the boxes that are whole
+// and then misses what the cut one held, which is the cut's doing rather than damage.
+bool boxPastEnd(QByteArrayView data)
+{
+    qint64 at = 0;
+    while (at + 8 <= data.size()) {
+        quint64 size = qFromBigEndian<quint32>(data.data() + at);
+        if (size == 1) { // a 64-bit size follows the type
+            if (at + 16 > data.size())
+                return true;
+            size = qFromBigEndian<quint64>(data.data() + at + 8);
+        } else if (size == 0) { // the box runs to the end of the file
+            return false;
+        }
+        if (size < 8 || size > quint64(data.size() - at))
+            return size >= 8;
+        at += qint64(size);
+    }
+    return at < data.size();
+}
+
 bool hasDecoder(heif_compression_format family)
 {
     // Initialising loads libheif's plugins; it stays initialised for the life of the process.
@@ -69,14 +90,35 @@ template <auto release> struct Releaser {
 };
 using HandlePointer = std::unique_ptr<heif_image_handle, Releaser<heif_image_handle_release>>;
 
-// The primary image of the file in `data`, which must outlive the handle (the handle keeps the
-// parsed container alive); null when libheif refuses the container.
-constexpr int kMaxHeifSide = 16384;  // 16384 x 16384 = kMaxPixels
+constexpr int kMaxHeifSide = 16384; // 16384 x 16384 = kMaxPixels
 static_assert(qint64(kMaxHeifSide) * kMaxHeifSide == kMaxPixels);
 
-HandlePointer openPrimary(const QByteArray& data)
+// libheif's error as the reason of a failed read.
+Failure failureOf(const heif_error& error)
+{
+    if (error.subcode == heif_suberror_Security_limit_exceeded)
+        return Failure::tooLarge(QStringLiteral("coded image over %1 pixels a side").arg(countText(kMaxHeifSide)));
+    switch (error.code) {
+    case heif_error_Ok:
+        return {};
+    case heif_error_Invalid_input:
+        return error.subcode == heif_suberror_End_of_data ? Failure::truncated() : Failure::damaged();
+    case heif_error_Unsupported_filetype:
+    case heif_error_Unsupported_feature:
+        return Failure::unsupported(QStringLiteral("HEIF: ") + QString::fromUtf8(error.message));
+    case heif_error_Memory_allocation_error:
+        return Failure::outOfMemory();
+    default:
+        return Failure::damaged();
+    }
+}
+
+// The primary image of the file in `data`, which must outlive the handle (the handle keeps the
+// parsed container alive); null with libheif's error when it refuses the container.
+HandlePointer openPrimary(const QByteArray& data, heif_error& error)
 {
     const std::unique_ptr<heif_context, Releaser<heif_context_free>> context(heif_context_alloc());
+    error = {heif_error_Memory_allocation_error, heif_suberror_Unspecified, ""};
     if (!context)
         return nullptr;
     // libheif refuses stored sizes past this before it allocates anything for them. Its limit
@@ -85,11 +127,10 @@ HandlePointer openPrimary(const QByteArray& data)
     // can then never hide a coded image that needs gigabytes of planes.
     heif_context_set_maximum_image_size_limit(context.get(), kMaxHeifSide);
     heif_image_handle* handle = nullptr;
-    if (heif_context_read_from_memory_without_copy(context.get(), data.constData(), size_t(data.size()), nullptr)
-                .code != heif_error_Ok ||
-        heif_context_get_primary_image_handle(context.get(), &handle).code != heif_error_Ok)
-        return nullptr;
-    return HandlePointer(handle);
+    error = heif_context_read_from_memory_without_copy(context.get(), data.constData(), size_t(data.size()), nullptr);
+    if (error.code == heif_error_Ok)
+        error = heif_context_get_primary_image_handle(context.get(), &handle);
+    return HandlePointer(error.code == heif_error_Ok ? handle : nullptr);
 }
 
 int bitsPerPixelOf(const heif_image_handle* handle)
@@ -99,7 +140,7 @@ int bitsPerPixelOf(const heif_image_handle* handle)
 }
 
 // Copies libheif's interleaved 8-bit RGB or RGBA rows into a slide.
-QImage slideOf(const heif_image* image, bool alpha, bool premultiplied)
+QImage slideOf(const heif_image* image, bool alpha, bool premultiplied, const DecodeContext& context)
 {
     const int width = heif_image_get_width(image, heif_channel_interleaved);
     const int height = heif_image_get_height(image, heif_channel_interleaved);
@@ -107,9 +148,11 @@ QImage slideOf(const heif_image* image, bool alpha, bool premultiplied)
     int stride = 0;
     const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
     if (!plane || heif_image_get_bits_per_pixel(image, heif_channel_interleaved) != 8 * channels ||
-        stride < width * channels)
+        stride < width * channels) {
+        context.fail(Failure::damaged());
         return {};
-    QImage slide = allocateImage(width, height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    }
+    QImage slide = context.allocate(width, height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (slide.isNull())
         return {};
     for (int y = 0; y < height; ++y) {
@@ -144,7 +187,8 @@ public:
         const QByteArray* data = file.all();
         if (!data || !sniff(*data))
             return false;
-        const HandlePointer handle = openPrimary(*data);
+        heif_error error;
+        const HandlePointer handle = openPrimary(*data, error);
         if (!handle)
             return false;
         info.format = m_format;
@@ -158,31 +202,36 @@ public:
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
         const QByteArray* data = file.all();
-        if (!data || !sniff(*data))
+        if (!data)
             return false;
-        const HandlePointer handle = openPrimary(*data);
-        if (!handle || !context.progress(0))
+        if (!sniff(*data))
+            return context.fail(Failure::truncated());
+        heif_error error;
+        const HandlePointer handle = openPrimary(*data, error);
+        if (!handle)
+            return context.fail(boxPastEnd(*data) ? Failure::truncated() : failureOf(error));
+        if (!context.progress(0))
             return false;
         // The decoder sizes its planes by the stored size: that is what is checked before it runs.
         const int width = heif_image_handle_get_width(handle.get());
         const int height = heif_image_handle_get_height(handle.get());
-        if (!sizeAllowed(width, height))
+        if (!context.allowSize(width, height))
             return false;
         const std::unique_ptr<heif_decoding_options, Releaser<heif_decoding_options_free>> options(
             heif_decoding_options_alloc());
         if (!options)
-            return false;
+            return context.fail(Failure::outOfMemory());
         options->convert_hdr_to_8bit = 1;
         const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
         heif_image* decoded = nullptr;
-        if (heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get())
-                .code != heif_error_Ok)
-            return false;
+        error = heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
+                                  alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+        if (error.code != heif_error_Ok)
+            return context.fail(failureOf(error));
         const std::unique_ptr<heif_image, Releaser<heif_image_release>> image(decoded);
         if (!context.progress(90))
             return false;
-        QImage slide = slideOf(image.get(), alpha, heif_image_handle_is_premultiplied_alpha(handle.get()));
+        QImage slide = slideOf(image.get(), alpha, heif_image_handle_is_premultiplied_alpha(handle.get()), context);
         if (slide.isNull())
             return false;
         picture.slides.clear();

@@ -219,11 +219,19 @@ public:
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
         const QByteArray* bytes = file.all();
-        std::vector<Entry> entries;
-        if (!bytes || !readDirectory(*bytes, m_type, entries))
+        if (!bytes)
             return false;
+        std::vector<Entry> entries;
+        if (!readDirectory(*bytes, m_type, entries))
+            return context.fail(plausible(*bytes, m_type) ? Failure::truncated() : Failure::damaged());
         const QByteArrayView data(*bytes);
         const std::vector<bool> usable = usableEntries(entries, data);
+        // Why no entry gave a slide, if none does: one cut off by the end of the file, else the
+        // fault of the last one that did not decode.
+        const bool entryPastEnd = std::any_of(entries.cbegin(), entries.cend(), [&](const Entry& entry) {
+            return !fits(data, entry.offset, entry.size);
+        });
+        Failure entryFailure = entryPastEnd ? Failure::truncated() : Failure::damaged();
         picture.slides.clear();
         picture.format = m_format;
         picture.bitsPerPixel = 0;
@@ -244,10 +252,13 @@ public:
             const bool decoded = decodeEntry(data.sliced(entries[i].offset, entries[i].size), part, slide, bits);
             if (cancelled)
                 return false;
-            if (!decoded)
+            if (!decoded) {
+                if (!entryPastEnd && part.failure().failed())
+                    entryFailure = part.failure();
                 continue;
+            }
             if (!budget.take(slide.image))
-                return false;
+                return context.fail(budget.refusal());
             const qint64 area = qint64(slide.image.width()) * slide.image.height();
             if (area > largestArea || (area == largestArea && bits > picture.bitsPerPixel)) {
                 largestArea = area;
@@ -255,7 +266,7 @@ public:
             }
             picture.slides.push_back(std::move(slide));
         }
-        return !picture.slides.empty();
+        return !picture.slides.empty() || context.fail(entryFailure);
     }
 
 private:

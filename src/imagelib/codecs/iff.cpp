@@ -46,16 +46,27 @@ bool plausible(QByteArrayView head)
            (head.sliced(8, 4) == "ILBM" || head.sliced(8, 4) == "PBM ");
 }
 
-bool validHeader(const Form& form)
+// Why a picture with this header is not decoded, apart from its size; none when it is.
+Failure refusalOf(const Form& form)
 {
     const bool planesKnown =
         form.chunky ? form.planes == 8 : (form.planes >= 1 && form.planes <= 8) || form.planes == kTrueColourPlanes;
-    return planesKnown && (form.compression == kUncompressed || form.compression == kByteRun1) &&
-           sizeAllowed(form.width, form.height);
+    if (!planesKnown)
+        return Failure::unsupported(QStringLiteral("%1 with %2 planes")
+                                        .arg(form.chunky ? QLatin1String("PBM") : QLatin1String("ILBM"))
+                                        .arg(form.planes));
+    if (form.compression != kUncompressed && form.compression != kByteRun1)
+        return Failure::unsupported(QStringLiteral("IFF compression %1").arg(form.compression));
+    return {};
+}
+
+bool describesPicture(const Form& form)
+{
+    return form.hasHeader && form.width > 0 && form.height > 0;
 }
 
 // Walks the chunks of the FORM that `data` holds (it may be the first bytes only, or a file cut
-// short); false without a valid BMHD, or, when `needBody`, without a BODY.
+// short); false without a BMHD of a picture with an area, or, when `needBody`, without a BODY.
 bool parseForm(QByteArrayView data, bool needBody, Form& form)
 {
     if (!plausible(data))
@@ -87,7 +98,7 @@ bool parseForm(QByteArrayView data, bool needBody, Form& form)
         }
         position = start + size + (size & 1);
     }
-    return form.hasHeader && validHeader(form) && (!needBody || !form.body.isNull());
+    return describesPicture(form) && (!needBody || !form.body.isNull());
 }
 
 // The CMAP as 256 colours. Palettes of early writers hold four bits a channel in the high
@@ -189,14 +200,19 @@ public:
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
         const QByteArray* bytes = file.all();
-        Form form;
-        if (!bytes || !parseForm(*bytes, true, form))
+        if (!bytes)
             return false;
+        Form form;
+        // A BODY is the last chunk of a picture: a file without one was cut before it.
+        if (!parseForm(*bytes, true, form))
+            return context.fail(describesPicture(form) ? Failure::truncated() : Failure::damaged());
+        if (const Failure refusal = refusalOf(form); refusal.failed())
+            return context.fail(refusal);
         const bool maskPlane = form.masking == kMaskPlane && !form.chunky;
         const bool transparentColour =
             form.masking == kTransparentColour && form.planes <= 8 && !isHam(form) && form.transparent < 256;
         const bool alpha = maskPlane || transparentColour;
-        QImage image = allocateImage(form.width, form.height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        QImage image = context.allocate(form.width, form.height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (image.isNull())
             return false;
         const std::array<QRgb, 256> palette = paletteOf(form);
@@ -214,10 +230,10 @@ public:
                 return false;
             if (form.compression == kByteRun1) {
                 if (!unpackBits(form.body, position, row.data(), qsizetype(row.size())))
-                    return false;
+                    return context.fail(Failure::truncated());
             } else {
                 if (!fits(form.body, position, qsizetype(row.size())))
-                    return false;
+                    return context.fail(Failure::truncated());
                 std::memcpy(row.data(), form.body.data() + position, row.size());
                 position += qsizetype(row.size());
             }

@@ -10,8 +10,11 @@
 #include <QStringList>
 
 #include <jpeglib.h>
+// jerror.h needs jpeglib.h first.
+#include <jerror.h>
 
 #include "imagelib/codecs/exif.h"
+#include "imagelib/codecs/writerutil.h"
 #include "imagelib/flm.h"
 #include "imagelib/limits.h"
 
@@ -50,10 +53,34 @@ struct JpegLayout {
     int width = 0;
     int height = 0;
     int components = 0;
+    int precision = 8;     // bits a sample
+    uchar frameMarker = 0; // the coding process: baseline, progressive, lossless...
     ExifInfo exif;
 };
 
 enum class Scan { Complete, NeedMore, Invalid };
+
+// The coding processes libjpeg-turbo does not decode, as the user knows them; empty for those it
+// does.
+QString unsupportedVariant(const JpegLayout& layout)
+{
+    if (layout.precision != 8)
+        return QStringLiteral("%1-bit JPEG").arg(layout.precision);
+    switch (layout.frameMarker) {
+    case 0xC3:
+    case 0xC7:
+    case 0xCB:
+    case 0xCF:
+        return QStringLiteral("lossless JPEG");
+    case 0xC5:
+    case 0xC6:
+    case 0xCD:
+    case 0xCE:
+        return QStringLiteral("hierarchical JPEG");
+    default:
+        return {};
+    }
+}
 
 bool isStartOfFrame(uchar marker)
 {
@@ -102,6 +129,8 @@ Scan scanMarkers(QByteArrayView data, JpegLayout& layout, qsizetype& needed)
         if (frame) {
             if (length < 8 || layout.components > 0)
                 return Scan::Invalid;
+            layout.frameMarker = marker;
+            layout.precision = bytes[pos + 4];
             layout.height = bytes[pos + 5] << 8 | bytes[pos + 6];
             layout.width = bytes[pos + 7] << 8 | bytes[pos + 8];
             layout.components = bytes[pos + 9];
@@ -116,7 +145,8 @@ Scan scanMarkers(QByteArrayView data, JpegLayout& layout, qsizetype& needed)
 }
 
 // Scans the head of the file, reading more of it while a segment it needs lies further on.
-bool scanFile(SourceFile& file, JpegLayout& layout)
+// False with the reason when the markers are broken or the file ends inside them.
+bool scanFile(SourceFile& file, JpegLayout& layout, Failure& failure)
 {
     qsizetype wanted = kHeadBytes;
     for (;;) {
@@ -127,10 +157,13 @@ bool scanFile(SourceFile& file, JpegLayout& layout)
         case Scan::Complete:
             return true;
         case Scan::Invalid:
+            failure = Failure::damaged();
             return false;
         case Scan::NeedMore:
-            if (head.size() < wanted || needed > kMaxFileBytes)
-                return false; // the file ends inside its header
+            if (head.size() < wanted || needed > kMaxFileBytes) {
+                failure = Failure::truncated(); // the file ends inside its header
+                return false;
+            }
             wanted = qMax(needed, 2 * wanted);
             break;
         }
@@ -177,6 +210,9 @@ struct ErrorManager {
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
+// Records the reason of a decoder's fatal error, then ends the decode as errorExit does.
+[[noreturn]] void decodeErrorExit(j_common_ptr common);
+
 void dropMessage(j_common_ptr, int) {}
 
 void dropOutput(j_common_ptr) {}
@@ -215,6 +251,7 @@ struct Decoder {
     explicit Decoder(const DecodeContext& decodeContext) : context(&decodeContext)
     {
         cinfo.err = installErrorManager(error);
+        error.base.error_exit = decodeErrorExit;
         cinfo.client_data = this;
     }
     ~Decoder() { jpeg_destroy_decompress(&cinfo); }
@@ -239,11 +276,21 @@ boolean noteEnd(j_decompress_ptr cinfo)
     return decoder->libraryFill(cinfo);
 }
 
+// A cancel or a limit recorded before the error stands as the reason.
+void decodeErrorExit(j_common_ptr common)
+{
+    const Decoder* decoder = decoderOf(common);
+    decoder->context->fail(common->err->msg_code == JERR_OUT_OF_MEMORY ? Failure::outOfMemory() : Failure::damaged());
+    errorExit(common);
+}
+
 void reportProgress(j_common_ptr common)
 {
     Decoder* decoder = decoderOf(common);
-    if (decoder->cinfo.input_scan_number > kMaxScans)
+    if (decoder->cinfo.input_scan_number > kMaxScans) {
+        decoder->context->fail(Failure::tooLarge(QStringLiteral("more than %1 progressive scans").arg(kMaxScans)));
         errorExit(common);
+    }
     const jpeg_progress_mgr* monitor = common->progress;
     if (monitor->pass_limit <= 0 || monitor->total_passes <= 0)
         return;
@@ -315,7 +362,7 @@ bool decodeSteps(Decoder& d, QByteArrayView data, QSize target, bool wholeOnly)
     d.monitor.progress_monitor = reportProgress;
     d.cinfo.progress = &d.monitor;
     jpeg_read_header(&d.cinfo, TRUE);
-    if (!sizeAllowed(d.cinfo.image_width, d.cinfo.image_height))
+    if (!d.context->allowSize(d.cinfo.image_width, d.cinfo.image_height))
         return false;
 
     QImage::Format format = QImage::Format_RGB32;
@@ -374,7 +421,7 @@ bool decodeSteps(Decoder& d, QByteArrayView data, QSize target, bool wholeOnly)
         }
     }
     // A file cut before any row of blocks would show nothing but the decoder's grey.
-    return !d.truncated || (d.dataBeforeEnd && !wholeOnly);
+    return !d.truncated || (d.dataBeforeEnd && !wholeOnly) || d.context->fail(Failure::truncated());
 }
 
 // The picture in `data`, reduced by the DCT scale that still fills `target`; null on failure.
@@ -485,7 +532,8 @@ public:
     bool readHeader(SourceFile& file, HeaderInfo& info) const override
     {
         JpegLayout layout;
-        if (!scanFile(file, layout))
+        Failure failure;
+        if (!scanFile(file, layout, failure))
             return false;
         const bool swapped = orientationSwapsSides(layout.exif.orientation);
         info.format = kFlmJpeg;
@@ -498,16 +546,22 @@ public:
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
         JpegLayout layout;
-        if (!scanFile(file, layout))
-            return false;
+        Failure failure;
+        if (!scanFile(file, layout, failure))
+            return context.fail(failure);
+        if (const QString variant = unsupportedVariant(layout); !variant.isEmpty())
+            return context.fail(Failure::unsupported(variant));
         const int orientation = layout.exif.orientation;
         // The target is given upright; the stored picture may lie on its side.
         const QSize target = orientationSwapsSides(orientation) ? context.targetSize.transposed() : context.targetSize;
         QImage image;
         // The thumbnail lies inside the head already read, so the rest of the file is never read.
         // A damaged one gives way to the picture itself.
-        if (thumbnailServes(layout, target))
+        if (thumbnailServes(layout, target)) {
             image = decodeJpeg(layout.exif.thumbnail, target, context, true);
+            // The picture itself is tried next, and answers for the file.
+            context.clearFailure();
+        }
         if (image.isNull()) {
             const QByteArray* data = file.all();
             if (!data)
@@ -527,6 +581,8 @@ public:
         QImage image = request.image();
         if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_Grayscale8)
             image = image.convertToFormat(QImage::Format_RGB32);
+        if (!writerutil::writable(request, image, JPEG_MAX_DIMENSION, "JPEG"))
+            return false;
         int quality = request.options.field[FlmSaveOptions::kQuality];
         if (quality < 1 || quality > 100)
             quality = kDefaultQuality;

@@ -107,14 +107,14 @@ public:
     {
         const QImage image = request.image().convertToFormat(QImage::Format_RGB32);
         // Coordinates are signed 16-bit words.
-        if (image.isNull() || image.width() > kMaxLogicalCoordinate || image.height() > kMaxLogicalCoordinate)
+        if (!writerutil::writable(request, image, kMaxLogicalCoordinate, "a metafile"))
             return false;
         const qint16 width = qint16(image.width());
         const qint16 height = qint16(image.height());
         const qint64 stretchWords = (kStretchDibFixedBytes + dibBytes(image)) / 2;
         const qint64 totalWords = kMetaHeaderWords + 2 * kWindowRecordWords + stretchWords + kEofWords;
         if (totalWords > 0xffffffffLL)
-            return false;
+            return request.fail(writerutil::tooLargeFor("a metafile", QStringLiteral("8 GiB")));
 
         QByteArray head = m_placeable ? placeableHeader(image) : QByteArray();
         appendLittle<quint16>(head, 1); // in memory, as opposed to on disk
@@ -190,12 +190,12 @@ public:
     bool write(const SaveRequest& request, QIODevice& out) const override
     {
         const QImage image = request.image().convertToFormat(QImage::Format_RGB32);
-        if (image.isNull())
+        if (!writerutil::converted(request, image))
             return false;
         const qint64 stretchBytes = kStretchDibitsFixedBytes + dibBytes(image);
         const qint64 totalBytes = kEmrHeaderBytes + stretchBytes + kEmrEofBytes;
         if (totalBytes > 0xffffffffLL)
-            return false;
+            return request.fail(writerutil::tooLargeFor("an enhanced metafile", QStringLiteral("4 GiB")));
         const int width = image.width();
         const int height = image.height();
 

@@ -86,11 +86,12 @@ struct Reader {
     const DecodeContext* context = nullptr;
     QImage image;
     int bitsPerPixel = 0;
+    bool endOfData = false; // libpng asked for bytes past the end of the file
 
     Reader(QByteArrayView bytes, const DecodeContext& decodeContext) : data(bytes), context(&decodeContext)
     {
-        png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, this, jumpOnError, dropWarning, nullptr,
-                                       boundedMalloc, freeMemory);
+        png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, this, jumpOnError, dropWarning, nullptr, boundedMalloc,
+                                       freeMemory);
         if (png)
             info = png_create_info_struct(png);
     }
@@ -102,8 +103,10 @@ struct Reader {
 void readBytes(png_structp png, png_bytep out, size_t count)
 {
     auto* reader = static_cast<Reader*>(png_get_io_ptr(png));
-    if (count > size_t(reader->data.size() - reader->position))
+    if (count > size_t(reader->data.size() - reader->position)) {
+        reader->endOfData = true;
         png_error(png, "file ends early");
+    }
     std::memcpy(out, reader->data.data() + reader->position, count);
     reader->position += qsizetype(count);
 }
@@ -120,8 +123,6 @@ bool readSteps(Reader& r)
     int depth = 0;
     int colourType = 0;
     png_get_IHDR(r.png, r.info, &width, &height, &depth, &colourType, nullptr, nullptr, nullptr);
-    if (!sizeAllowed(width, height))
-        return false;
     r.bitsPerPixel = depth * channelsOf(colourType, depth);
 
     const bool alpha = (colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(r.png, r.info, PNG_INFO_tRNS);
@@ -145,7 +146,7 @@ bool readSteps(Reader& r)
     if (png_get_rowbytes(r.png, r.info) != size_t(width) * 4)
         return false;
 
-    r.image = allocateImage(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    r.image = r.context->allocate(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (r.image.isNull())
         return false;
     uchar* const bits = r.image.bits();
@@ -233,35 +234,22 @@ public:
         return head.startsWith(QByteArrayView(kSignature, sizeof kSignature));
     }
 
-    bool readHeader(SourceFile& file, HeaderInfo& info) const override
-    {
-        const QByteArrayView head = file.head(kIhdrEnd);
-        if (head.size() < kIhdrEnd || !sniff(head))
-            return false;
-        const auto* ihdr = reinterpret_cast<const uchar*>(head.data()) + 8;
-        if (bigEndian32(ihdr) != 13 || std::memcmp(ihdr + 4, "IHDR", 4) != 0)
-            return false;
-        const quint32 width = bigEndian32(ihdr + 8);
-        const quint32 height = bigEndian32(ihdr + 12);
-        const int depth = ihdr[16];
-        const int channels = channelsOf(ihdr[17], depth);
-        if (width == 0 || height == 0 || width > PNG_UINT_31_MAX || height > PNG_UINT_31_MAX || channels == 0)
-            return false;
-        info.format = kFlmPng;
-        info.width = int(width);
-        info.height = int(height);
-        info.bitsPerPixel = depth * channels;
-        return true;
-    }
+    bool readHeader(SourceFile& file, HeaderInfo& info) const override { return headerOf(file.head(kIhdrEnd), info); }
 
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
         const QByteArray* data = file.all();
         if (!data)
             return false;
-        Reader reader(*data, context);
-        if (!reader.info || !guarded(reader.png, [&] { return readSteps(reader); }))
+        // libpng would refuse a size past its own limits in words of its own.
+        HeaderInfo header;
+        if (headerOf(*data, header) && !context.allowSize(header.width, header.height))
             return false;
+        Reader reader(*data, context);
+        if (!reader.info)
+            return context.fail(Failure::outOfMemory());
+        if (!guarded(reader.png, [&] { return readSteps(reader); }))
+            return context.fail(reader.endOfData ? Failure::truncated() : Failure::damaged());
         if (reader.image.hasAlphaChannel())
             reader.image.convertTo(QImage::Format_ARGB32_Premultiplied);
         picture.slides.push_back({std::move(reader.image), 0});
@@ -279,6 +267,28 @@ public:
             image = image.convertToFormat(QImage::Format_RGB32);
         PngWriter writer(out);
         return writer.info && guarded(writer.png, [&] { return writeSteps(writer, image); });
+    }
+
+private:
+    // The signature and the IHDR chunk at the start of `head`.
+    bool headerOf(QByteArrayView head, HeaderInfo& info) const
+    {
+        if (head.size() < kIhdrEnd || !sniff(head))
+            return false;
+        const auto* ihdr = reinterpret_cast<const uchar*>(head.data()) + 8;
+        if (bigEndian32(ihdr) != 13 || std::memcmp(ihdr + 4, "IHDR", 4) != 0)
+            return false;
+        const quint32 width = bigEndian32(ihdr + 8);
+        const quint32 height = bigEndian32(ihdr + 12);
+        const int depth = ihdr[16];
+        const int channels = channelsOf(ihdr[17], depth);
+        if (width == 0 || height == 0 || width > PNG_UINT_31_MAX || height > PNG_UINT_31_MAX || channels == 0)
+            return false;
+        info.format = kFlmPng;
+        info.width = int(width);
+        info.height = int(height);
+        info.bitsPerPixel = depth * channels;
+        return true;
     }
 };
 

@@ -25,7 +25,16 @@ constexpr int kMaxChannels = 56;
 constexpr int kPaletteBytes = 768;
 constexpr int kProgressRows = 64;
 
-enum Mode : int { kBitmap = 0, kGrey = 1, kIndexed = 2, kRgb = 3, kCmyk = 4, kDuotone = 8, kLab = 9 };
+enum Mode : int {
+    kBitmap = 0,
+    kGrey = 1,
+    kIndexed = 2,
+    kRgb = 3,
+    kCmyk = 4,
+    kMultichannel = 7,
+    kDuotone = 8,
+    kLab = 9
+};
 enum Compression : int { kRaw = 0, kPackBits = 1 };
 
 struct PsdHeader {
@@ -68,6 +77,32 @@ bool knownMode(int mode, int depth)
     }
 }
 
+QString modeName(int mode)
+{
+    switch (mode) {
+    case kBitmap:
+        return QStringLiteral("bitmap");
+    case kGrey:
+        return QStringLiteral("grey");
+    case kIndexed:
+        return QStringLiteral("indexed");
+    case kRgb:
+        return QStringLiteral("RGB");
+    case kCmyk:
+        return QStringLiteral("CMYK");
+    case kDuotone:
+        return QStringLiteral("duotone");
+    case kLab:
+        return QStringLiteral("Lab");
+    case kMultichannel:
+        return QStringLiteral("multichannel");
+    default:
+        return QStringLiteral("mode %1").arg(mode);
+    }
+}
+
+// The header's fields; false when `data` holds no Photoshop header of a version we know or the
+// picture it describes has no area.
 bool parseHeader(QByteArrayView data, PsdHeader& header)
 {
     if (data.size() < kHeaderBytes || !data.startsWith("8BPS"))
@@ -78,9 +113,17 @@ bool parseHeader(QByteArrayView data, PsdHeader& header)
     header.width = readBe32(data, 18);
     header.depth = readBe16(data, 22);
     header.mode = readBe16(data, 24);
-    return (header.version == 1 || header.version == 2) && header.channels >= 1 && header.channels <= kMaxChannels &&
-           knownMode(header.mode, header.depth) && colourChannels(header.mode) <= header.channels &&
-           sizeAllowed(header.width, header.height);
+    return (header.version == 1 || header.version == 2) && header.width > 0 && header.height > 0;
+}
+
+// Why a document with this header is not decoded, apart from its size; none when it is.
+Failure refusalOf(const PsdHeader& header)
+{
+    if (!knownMode(header.mode, header.depth))
+        return Failure::unsupported(QStringLiteral("%1-bit %2 Photoshop").arg(header.depth).arg(modeName(header.mode)));
+    if (header.channels < colourChannels(header.mode) || header.channels > kMaxChannels)
+        return Failure::damaged();
+    return {};
 }
 
 int lengthBytes(bool wide)
@@ -166,23 +209,26 @@ public:
     {
     }
 
-    // `position` is where the compression word stands.
-    bool open(qint64 position)
+    // `position` is where the compression word stands; false with the reason recorded.
+    bool open(qint64 position, const DecodeContext& context)
     {
         if (!fits(m_data, position, 2))
-            return false;
+            return context.fail(Failure::truncated());
         m_compression = readBe16(m_data, position);
         position += 2;
         if (m_compression == kRaw) {
             m_start = position;
-            return fits(m_data, position, m_rowBytes * m_height * m_channels);
+            return fits(m_data, position, m_rowBytes * m_height * m_channels) || context.fail(Failure::truncated());
         }
         if (m_compression != kPackBits)
-            return false;
+            return context.fail(
+                Failure::unsupported(m_compression == 2 || m_compression == 3
+                                         ? QStringLiteral("ZIP-compressed Photoshop")
+                                         : QStringLiteral("Photoshop compression %1").arg(m_compression)));
         // A byte count for every row of every channel, then the rows in the same order.
         const qint64 tableBytes = m_height * m_storedChannels * m_countBytes;
         if (!fits(m_data, position, tableBytes))
-            return false;
+            return context.fail(Failure::truncated());
         m_rowStarts.reserve(size_t(m_height * m_channels + 1));
         m_rowStarts.assign(1, position + tableBytes);
         for (qint64 row = 0; row < m_height * m_channels; ++row) {
@@ -190,7 +236,7 @@ public:
             m_rowStarts.push_back(m_rowStarts.back() +
                                   (m_countBytes == 4 ? readBe32(m_data, entry) : readBe16(m_data, entry)));
         }
-        return m_rowStarts.back() <= m_data.size();
+        return m_rowStarts.back() <= m_data.size() || context.fail(Failure::truncated());
     }
 
     qint64 rowBytes() const { return m_rowBytes; }
@@ -300,27 +346,33 @@ struct Layout {
     qint64 imageData = 0; // where the composite's compression word stands
 };
 
-bool readLayout(QByteArrayView data, Layout& layout)
+// The header, the palette and where the composite starts; false with the reason recorded.
+bool readLayout(QByteArrayView data, Layout& layout, const DecodeContext& context)
 {
     PsdHeader& header = layout.header;
     if (!parseHeader(data, header))
+        return context.fail(Failure::damaged());
+    if (const Failure refusal = refusalOf(header); refusal.failed())
+        return context.fail(refusal);
+    if (!context.allowSize(header.width, header.height))
         return false;
     const bool wide = header.version == 2;
     qint64 position = kHeaderBytes;
     if (header.mode == kIndexed) {
-        if (!fits(data, position, 4) || readBe32(data, position) < quint32(kPaletteBytes) ||
-            !fits(data, position + 4, kPaletteBytes))
-            return false;
+        if (!fits(data, position, 4) || readBe32(data, position) < quint32(kPaletteBytes))
+            return context.fail(Failure::damaged());
+        if (!fits(data, position + 4, kPaletteBytes))
+            return context.fail(Failure::truncated());
         // Planar: all reds, then all greens, then all blues.
         const auto* colours = reinterpret_cast<const uchar*>(data.data()) + position + 4;
         for (int i = 0; i < 256; ++i)
             layout.palette[size_t(i)] = qRgb(colours[i], colours[256 + i], colours[512 + i]);
     }
     if (!skipSection(data, position, false) || !skipSection(data, position, false))
-        return false;
+        return context.fail(Failure::truncated());
     const qint64 layers = position;
     if (!skipSection(data, position, wide))
-        return false;
+        return context.fail(Failure::truncated());
     if (header.channels > colourChannels(header.mode))
         layout.alpha = mergedAlphaOf(data, layers, wide);
     layout.imageData = position;
@@ -355,20 +407,20 @@ public:
     {
         const QByteArray* bytes = file.all();
         Layout layout;
-        if (!bytes || !readLayout(*bytes, layout))
+        if (!bytes || !readLayout(*bytes, layout, context))
             return false;
         const PsdHeader& header = layout.header;
         const int colours = colourChannels(header.mode);
         const bool alpha = layout.alpha != MergedAlpha::None;
         const int used = colours + (alpha ? 1 : 0);
         ChannelRows rows(*bytes, header, used);
-        if (!rows.open(layout.imageData))
+        if (!rows.open(layout.imageData, context))
             return false;
         const bool grey = colours == 1 && header.mode != kIndexed && !alpha;
-        QImage image = allocateImage(header.width, header.height,
-                                     grey    ? QImage::Format_Grayscale8
-                                     : alpha ? QImage::Format_ARGB32
-                                             : QImage::Format_RGB32);
+        QImage image = context.allocate(header.width, header.height,
+                                        grey    ? QImage::Format_Grayscale8
+                                        : alpha ? QImage::Format_ARGB32
+                                                : QImage::Format_RGB32);
         if (image.isNull())
             return false;
 
@@ -379,7 +431,7 @@ public:
                 return false;
             for (int channel = 0; channel < used; ++channel) {
                 if (!rows.read(channel, y, stored.data()))
-                    return false;
+                    return context.fail(Failure::damaged());
                 toEightBits(stored.data(), header.depth, header.width, samples[size_t(channel)].data());
             }
             if (layout.alpha == MergedAlpha::Matted)

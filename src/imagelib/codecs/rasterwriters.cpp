@@ -93,7 +93,11 @@ public:
         collectPalette();
     }
 
-    bool valid() const { return !m_image.isNull() && m_bytesPerLine <= kPcxMaxLineBytes; }
+    // Rows of even byte counts in 16 bits, and the last row's number in 16 bits too.
+    bool valid(const SaveRequest& request) const
+    {
+        return writerutil::writable(request, m_image, kPcxMaxLineBytes - 1, "PCX");
+    }
 
     bool write(PageOutput& out) const
     {
@@ -182,7 +186,7 @@ public:
     {
         const PcxPage page(request.image());
         PageOutput output(&out);
-        return page.valid() && page.write(output);
+        return page.valid(request) && page.write(output);
     }
 };
 
@@ -192,8 +196,8 @@ public:
     bool write(const SaveRequest& request, QIODevice& out) const override
     {
         const std::vector<Slide>& slides = request.picture.slides;
-        if (slides.empty() || slides.size() > size_t(kDcxMaxPages))
-            return false;
+        if (slides.size() > size_t(kDcxMaxPages))
+            return request.fail(writerutil::tooLargeFor("DCX", QStringLiteral("%1 pages").arg(kDcxMaxPages)));
         // Pages are encoded twice, once to learn where each starts, rather than held in memory.
         QByteArray table;
         appendLittle(table, kDcxMagic);
@@ -201,7 +205,9 @@ public:
         for (const Slide& slide : slides) {
             const PcxPage page(slide.image);
             PageOutput counter(nullptr);
-            if (offset > 0xffffffffLL || !page.valid() || !page.write(counter))
+            if (offset > 0xffffffffLL)
+                return request.fail(writerutil::tooLargeFor("DCX", QStringLiteral("4 GiB")));
+            if (!page.valid(request) || !page.write(counter))
                 return false;
             appendLittle(table, quint32(offset));
             offset += counter.length();
@@ -277,7 +283,7 @@ public:
     bool write(const SaveRequest& request, QIODevice& out) const override
     {
         const QImage image = request.image().convertToFormat(QImage::Format_RGB32);
-        if (image.isNull())
+        if (!writerutil::converted(request, image))
             return false;
         const bool raw = request.options.field[FlmSaveOptions::kAnyMapFlag] == 1;
         QByteArray header = "P" + QByteArray::number(int(m_kind) + (raw ? 3 : 0)) + '\n' +
@@ -369,7 +375,7 @@ public:
     {
         const bool alpha = request.image().hasAlphaChannel();
         const QImage image = request.image().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        if (image.isNull() || image.width() > kPsdMaxSide || image.height() > kPsdMaxSide)
+        if (!writerutil::writable(request, image, kPsdMaxSide, "Photoshop"))
             return false;
         const int channels = alpha ? 4 : 3;
         const bool packed = request.options.field[FlmSaveOptions::kPsdFlag] == 1;
@@ -442,7 +448,7 @@ public:
     {
         const bool alpha = request.image().hasAlphaChannel();
         const QImage image = request.image().convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        if (image.isNull() || image.width() > 0xffff || image.height() > 0xffff)
+        if (!writerutil::writable(request, image, 0xffff, "Targa"))
             return false;
         const int bytesPerPixel = alpha ? 4 : 3;
         QByteArray header;
@@ -494,7 +500,7 @@ public:
     bool write(const SaveRequest& request, QIODevice& out) const override
     {
         const QImage image = request.image().convertToFormat(QImage::Format_RGB32);
-        if (image.isNull())
+        if (!writerutil::converted(request, image))
             return false;
         QByteArray header(2, '\0'); // type 0, no extension headers
         appendMultiByte(header, quint32(image.width()));

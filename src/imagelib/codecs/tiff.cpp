@@ -10,9 +10,11 @@
 #include <vector>
 
 #include <QIODevice>
+#include <QtEndian>
 
 #include <tiffio.h>
 
+#include "imagelib/codecs/bytes.h"
 #include "imagelib/flm.h"
 #include "imagelib/limits.h"
 
@@ -169,23 +171,91 @@ void toArgb(QImage& image, int firstRow, int rows)
     }
 }
 
+// Whether the file ends before its first directory does: cut short rather than damaged.
+bool directoryPastEnd(QByteArrayView data)
+{
+    const bool little = data.startsWith("II");
+    const bool big = data.size() >= 4 && (little ? data[2] : data[3]) == '+';
+    const qsizetype headerBytes = big ? 16 : 8;
+    if (data.size() < headerBytes)
+        return true;
+    const quint64 offset =
+        big ? (little ? qFromLittleEndian<quint64>(data.data() + 8) : qFromBigEndian<quint64>(data.data() + 8))
+            : (little ? readLe32(data, 4) : readBe32(data, 4));
+    // The directory's entry count, at least, must be there.
+    return offset > quint64(data.size()) - (big ? 8 : 2);
+}
+
 enum class PageResult { Decoded, Failed, Cancelled };
 
-// Decodes the current directory in bands, so that a cancel does not wait for a whole page.
-// `done` and `pages` place the page's progress within the file's.
-PageResult readPage(TIFF* tiff, const DecodeContext& context, int done, int pages, QImage& image)
+// Whether every strip or tile of the current page lies inside the file's `size` bytes.
+bool dataInside(TIFF* tiff, qint64 size)
 {
+    const uint32_t count = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    for (uint32_t strile = 0; strile < count; ++strile) {
+        int error = 0;
+        const uint64_t offset = TIFFGetStrileOffsetWithErr(tiff, strile, &error);
+        const uint64_t bytes = TIFFGetStrileByteCountWithErr(tiff, strile, &error);
+        if (error || offset > uint64_t(size) || bytes > uint64_t(size) - offset)
+            return false;
+    }
+    return true;
+}
+
+// Why the current page is not decoded apart from its size and data: a compression this libtiff
+// lacks, or a layout its RGBA interface cannot turn into colour (its message names it); none when
+// it is decoded.
+Failure refusalOf(TIFF* tiff)
+{
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFIsCODECConfigured(compression))
+        return Failure::unsupported(QStringLiteral("TIFF compression %1").arg(compression));
     char message[1024] = {};
-    if (!TIFFRGBAImageOK(tiff, message))
+    if (TIFFRGBAImageOK(tiff, message))
+        return {};
+    static constexpr QLatin1String kCannotHandle("Sorry, can not handle ");
+    const QString text = QString::fromLatin1(message);
+    if (text.startsWith(kCannotHandle))
+        return Failure::unsupported(QStringLiteral("TIFF ") + text.mid(kCannotHandle.size()));
+    return Failure::damaged();
+}
+
+// Whether the size the current page states is within the limits; otherwise "too large" is recorded.
+bool pageSizeAllowed(TIFF* tiff, const DecodeContext& context)
+{
+    uint32_t width = 0;
+    uint32_t height = 0;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    return context.allowSize(width, height);
+}
+
+// Decodes the current directory in bands, so that a cancel does not wait for a whole page.
+// `done` and `pages` place the page's progress within the file's. `size` is the file's: a page
+// whose data lies past its end is refused before its pixels are made.
+PageResult readPage(TIFF* tiff, qint64 size, const DecodeContext& context, int done, int pages, QImage& image)
+{
+    if (const Failure refusal = refusalOf(tiff); refusal.failed()) {
+        context.fail(refusal);
         return PageResult::Failed;
+    }
+    if (!pageSizeAllowed(tiff, context))
+        return PageResult::Failed;
+    if (!dataInside(tiff, size)) {
+        context.fail(Failure::truncated());
+        return PageResult::Failed;
+    }
     RgbaImage rgba(tiff);
-    if (!rgba.begun())
+    if (!rgba.begun()) {
+        context.fail(Failure::damaged());
         return PageResult::Failed;
+    }
     TIFFRGBAImage& source = rgba.get();
     source.req_orientation = ORIENTATION_TOPLEFT;
     // The RGBA interface hands out associated alpha whatever the file stores.
-    image = allocateImage(source.width, source.height,
-                          source.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    image = context.allocate(source.width, source.height,
+                             source.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull())
         return PageResult::Failed;
     const uint32_t height = source.height;
@@ -198,8 +268,10 @@ PageResult readPage(TIFF* tiff, const DecodeContext& context, int done, int page
         const int target = int(flipped ? height - row - rows : row);
         source.row_offset = int(row);
         // 32-bit rows are never padded, so the band's rows form one raster.
-        if (!TIFFRGBAImageGet(&source, reinterpret_cast<uint32_t*>(image.scanLine(target)), source.width, rows))
+        if (!TIFFRGBAImageGet(&source, reinterpret_cast<uint32_t*>(image.scanLine(target)), source.width, rows)) {
+            context.fail(Failure::damaged());
             return PageResult::Failed;
+        }
         toArgb(image, target, int(rows));
     }
     return PageResult::Decoded;
@@ -396,12 +468,12 @@ public:
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
         const QByteArray* data = file.all();
-        if (!data || !sniff(*data))
+        if (!data)
             return false;
         MemoryStream stream{data->constData(), data->size()};
         const TiffPointer tiff = openTiff(stream);
         if (!tiff)
-            return false;
+            return context.fail(directoryPastEnd(*data) ? Failure::truncated() : Failure::damaged());
         picture.format = kFlmTiff;
         picture.bitsPerPixel = bitsPerPixel(tiff.get());
         picture.slides.clear();
@@ -411,14 +483,19 @@ public:
         do {
             QImage image;
             const int done = int(picture.slides.size());
-            const PageResult result = readPage(tiff.get(), context, std::min(done, pages - 1), pages, image);
+            const PageResult result =
+                readPage(tiff.get(), data->size(), context, std::min(done, pages - 1), pages, image);
             if (result == PageResult::Cancelled)
                 return false;
-            if (result == PageResult::Failed || !budget.take(image))
+            if (result == PageResult::Failed)
                 break;
+            if (!budget.take(image)) {
+                context.fail(budget.refusal());
+                break;
+            }
             picture.slides.push_back({image, 0});
         } while (TIFFReadDirectory(tiff.get()));
-        return !picture.slides.empty();
+        return !picture.slides.empty() || context.fail(Failure::damaged());
     }
 
     bool write(const SaveRequest& request, QIODevice& out) const override

@@ -43,11 +43,27 @@ const uint8_t* bytesOf(QByteArrayView data)
     return reinterpret_cast<const uint8_t*>(data.data());
 }
 
-// For an animation the size is its canvas's, from the extended header.
-bool readFeatures(QByteArrayView data, WebPBitstreamFeatures& features)
+// libwebp's status as the reason of a failed read.
+Failure failureOf(VP8StatusCode status)
 {
-    return WebPGetFeatures(bytesOf(data), size_t(data.size()), &features) == VP8_STATUS_OK && features.width > 0 &&
-           features.height > 0;
+    switch (status) {
+    case VP8_STATUS_NOT_ENOUGH_DATA:
+    case VP8_STATUS_SUSPENDED:
+        return Failure::truncated();
+    case VP8_STATUS_OUT_OF_MEMORY:
+        return Failure::outOfMemory();
+    case VP8_STATUS_UNSUPPORTED_FEATURE:
+        return Failure::unsupported(QStringLiteral("WebP feature"));
+    default:
+        return Failure::damaged();
+    }
+}
+
+// For an animation the size is its canvas's, from the extended header.
+VP8StatusCode readFeatures(QByteArrayView data, WebPBitstreamFeatures& features)
+{
+    const VP8StatusCode status = WebPGetFeatures(bytesOf(data), size_t(data.size()), &features);
+    return status != VP8_STATUS_OK || (features.width > 0 && features.height > 0) ? status : VP8_STATUS_BITSTREAM_ERROR;
 }
 
 int bitsPerPixelOf(const WebPBitstreamFeatures& features)
@@ -66,11 +82,13 @@ struct AnimationDeleter {
 bool decodeStill(QByteArrayView data, const WebPBitstreamFeatures& features, const DecodeContext& context,
                  Picture& picture)
 {
-    QImage slide = allocateImage(features.width, features.height,
-                                 features.has_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    QImage slide = context.allocate(features.width, features.height,
+                                    features.has_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     WebPDecoderConfig config;
-    if (slide.isNull() || !WebPInitDecoderConfig(&config))
+    if (slide.isNull())
         return false;
+    if (!WebPInitDecoderConfig(&config))
+        return context.fail(Failure::damaged());
     config.output.colorspace = features.has_alpha ? kAlphaMode : kOpaqueMode;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = slide.bits();
@@ -79,7 +97,7 @@ bool decodeStill(QByteArrayView data, const WebPBitstreamFeatures& features, con
     // The decoder writes into `config.output`, which therefore outlives it.
     const std::unique_ptr<WebPIDecoder, IncrementalDeleter> decoder(WebPIDecode(nullptr, 0, &config));
     if (!decoder)
-        return false;
+        return context.fail(Failure::outOfMemory());
     const size_t total = size_t(data.size());
     const size_t step = std::max(kMinFeedBytes, total / kFeedSteps);
     for (size_t fed = 0; fed < total;) {
@@ -92,9 +110,9 @@ bool decodeStill(QByteArrayView data, const WebPBitstreamFeatures& features, con
             return true;
         }
         if (status != VP8_STATUS_SUSPENDED)
-            return false;
+            return context.fail(failureOf(status));
     }
-    return false; // still waiting for data when the file ended
+    return context.fail(Failure::truncated()); // still waiting for data when the file ended
 }
 
 bool decodeAnimation(QByteArrayView data, const WebPBitstreamFeatures& features, const DecodeContext& context,
@@ -103,11 +121,13 @@ bool decodeAnimation(QByteArrayView data, const WebPBitstreamFeatures& features,
     // The decoder allocates its canvases as soon as it is made: the header's size is checked first.
     const int width = features.width;
     const int height = features.height;
-    if (!sizeAllowed(width, height) || kAnimationCanvases * width * height * 4 > kMaxDecodedBytes)
+    if (!context.allowSize(width, height))
         return false;
+    if (kAnimationCanvases * width * height * 4 > kMaxDecodedBytes)
+        return context.fail(Failure::tooLarge(width, height));
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options))
-        return false;
+        return context.fail(Failure::damaged());
     options.color_mode = kAnimationMode;
     options.use_threads = 0; // callers already decode several pictures at once
     const WebPData whole{bytesOf(data), size_t(data.size())};
@@ -115,7 +135,7 @@ bool decodeAnimation(QByteArrayView data, const WebPBitstreamFeatures& features,
     WebPAnimInfo info;
     if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info) || info.canvas_width != uint32_t(width) ||
         info.canvas_height != uint32_t(height))
-        return false;
+        return context.fail(Failure::damaged());
 
     DecodeBudget budget;
     int shownUntil = 0;
@@ -124,22 +144,26 @@ bool decodeAnimation(QByteArrayView data, const WebPBitstreamFeatures& features,
     while (WebPAnimDecoderHasMoreFrames(decoder.get())) {
         uint8_t* canvas = nullptr;
         int timestamp = 0;
-        if (!WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp))
+        if (!WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp)) {
+            context.fail(Failure::damaged());
             break;
+        }
         // The canvas belongs to the decoder and changes with the next frame: the slide is a copy.
         const QImage frame(canvas, width, height, width * 4, kAnimationLayout);
-        if (!budget.take(frame))
+        if (!budget.take(frame)) {
+            context.fail(budget.refusal());
             break;
+        }
         QImage slide = frame.copy();
         if (slide.isNull())
-            return false;
+            return context.fail(Failure::outOfMemory());
         slide.convertTo(QImage::Format_ARGB32_Premultiplied);
         picture.slides.push_back({std::move(slide), timestamp - shownUntil});
         shownUntil = timestamp;
         if (!context.progress(int(qsizetype(picture.slides.size()) * 100 / frames)))
             return false;
     }
-    return !picture.slides.empty();
+    return !picture.slides.empty() || context.fail(Failure::damaged());
 }
 
 class WebPCodec final : public Codec {
@@ -157,7 +181,7 @@ public:
     {
         const QByteArrayView head = file.head(kHeaderBytes);
         WebPBitstreamFeatures features;
-        if (!sniff(head) || !readFeatures(head, features))
+        if (!sniff(head) || readFeatures(head, features) != VP8_STATUS_OK)
             return false;
         info.format = kFlmWebP;
         info.width = features.width;
@@ -169,9 +193,11 @@ public:
     bool decode(SourceFile& file, const DecodeContext& context, Picture& picture) const override
     {
         const QByteArray* data = file.all();
-        WebPBitstreamFeatures features;
-        if (!data || !sniff(*data) || !readFeatures(*data, features))
+        if (!data)
             return false;
+        WebPBitstreamFeatures features;
+        if (const VP8StatusCode status = readFeatures(*data, features); status != VP8_STATUS_OK)
+            return context.fail(failureOf(status));
         picture.format = kFlmWebP;
         picture.bitsPerPixel = bitsPerPixelOf(features);
         picture.slides.clear();

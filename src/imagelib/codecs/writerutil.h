@@ -1,10 +1,13 @@
 #pragma once
-// What the hand-written writers share: words in either byte order, and the rows of a 24-bit
-// picture in the blue-green-red order of Windows bitmaps and Targa files.
+// What the hand-written writers share: words in either byte order, the rows of a 24-bit picture
+// in the blue-green-red order of Windows bitmaps and Targa files, and the reasons a picture
+// cannot be written in a format.
 
 #include <QByteArray>
 #include <QImage>
 #include <QtEndian>
+
+#include "imagelib/codecs/codec.h"
 
 namespace imagelib::writerutil {
 
@@ -34,6 +37,30 @@ inline void toBgr(const QImage& image, int y, bool withAlpha, char* target)
         if (withAlpha)
             *target++ = char(qAlpha(source[x]));
     }
+}
+
+// "too large: over 65,535 pixels a side for Targa"
+inline Failure tooLargeFor(const char* format, const QString& limit)
+{
+    return Failure::tooLarge(QStringLiteral("over %1 for %2").arg(limit, QLatin1String(format)));
+}
+
+// Whether `image`, the picture converted for a format, was made: a conversion gives a null image
+// when memory runs out, which is then the reason of the failure.
+inline bool converted(const SaveRequest& request, const QImage& image)
+{
+    return !image.isNull() || request.fail(Failure::outOfMemory());
+}
+
+// Whether `image`, the picture converted for a format whose sides stop at `maxSide`, can be
+// written; if not, the reason goes to the request.
+inline bool writable(const SaveRequest& request, const QImage& image, qint64 maxSide, const char* format)
+{
+    if (!converted(request, image))
+        return false;
+    if (image.width() > maxSide || image.height() > maxSide)
+        return request.fail(tooLargeFor(format, QStringLiteral("%1 pixels a side").arg(countText(maxSide))));
+    return true;
 }
 
 } // namespace imagelib::writerutil
