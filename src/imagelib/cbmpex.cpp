@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
@@ -22,7 +23,7 @@ CBmpEx::FatalHandler g_fatal = defaultFatal;
 constexpr int kCellMargin = 5;
 constexpr int kCellFrame = 76;
 
-}  // namespace
+} // namespace
 
 void CBmpEx::setFatalHandler(FatalHandler handler)
 {
@@ -74,8 +75,31 @@ int CBmpEx::progressCallback(const FlmCallbackRecord* record)
     return 1;
 }
 
+QString CBmpEx::Error::failureText() const
+{
+    if (!failed())
+        return {};
+    const QString name = file.isEmpty() ? QStringLiteral("the picture") : QFileInfo(file).fileName();
+    switch (action) {
+    case kFlmActionWrite:
+        return QStringLiteral("Cannot write %1: %2").arg(name, text);
+    case kFlmActionEdit:
+        return QStringLiteral("Cannot change %1: %2").arg(name, text);
+    default:
+        return QStringLiteral("Cannot read %1: %2").arg(name, text);
+    }
+}
+
+CBmpEx::Error CBmpEx::lastError() const
+{
+    FlmError error;
+    flmGetLastError(m_handle, &error);
+    return {FlmErrorCode(error.code), FlmAction(error.action), error.text, m_lastFile};
+}
+
 bool CBmpEx::Load(const QString& path)
 {
+    m_lastFile = path;
     int format = -1;
     if (flmCanOpen(m_handle, path, &format) != 0 && flmLoadFromFile(m_handle, path) == 0) {
         m_loaded = true;
@@ -163,18 +187,18 @@ bool CBmpEx::saveWithPlainOptions(const QString& target, FlmSaveOptions* options
 
 bool CBmpEx::LoadAndSave(const QString& source, const QString& target, FlmSaveOptions* options)
 {
-    if (!options || flmLoadFromFile(m_handle, source) != 0)
+    m_lastFile = source;
+    if (options && flmLoadFromFile(m_handle, source) != 0)
         return false;
-    int empty = 1;
-    if (flmIsEmpty(m_handle, &empty) != 0 || empty)
-        return false;
-    return saveWithPlainOptions(target, options);
+    return Save(target, options);
 }
 
 bool CBmpEx::Save(const QString& target, FlmSaveOptions* options)
 {
+    m_lastFile = target;
     int empty = 1;
+    // Without a picture or options the library refuses, and names which is missing.
     if (!options || flmIsEmpty(m_handle, &empty) != 0 || empty)
-        return false;
+        return flmSaveToFile(m_handle, options, target) == 0;
     return saveWithPlainOptions(target, options);
 }

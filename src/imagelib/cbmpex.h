@@ -24,6 +24,18 @@ struct ThumbnailColours {
 
 class CBmpEx {
 public:
+    // Why the last load, save or change failed.
+    struct Error {
+        FlmErrorCode code = kFlmErrorNone;
+        FlmAction action = kFlmActionRead;
+        QString text; // the reason in a few words: "truncated file", "disk full"
+        QString file; // the file read or written, or the picture's own for a change
+
+        bool failed() const { return code != kFlmErrorNone; }
+        // The sentence for the user, "Cannot read a.jpg: truncated file"; empty without a failure.
+        QString failureText() const;
+    };
+
     // Called when no library handle can be had; it must not return. The default writes
     // "GP Error" to the standard error and ends the process with exit code -1; the application
     // installs one that shows the message box.
@@ -62,6 +74,11 @@ public:
     // Writes the picture held now, with any in-memory transforms.
     bool Save(const QString& target, FlmSaveOptions* options);
 
+    // The reason of the last failed Load, Save or LoadAndSave (code kFlmErrorNone after a
+    // success), and the sentence that tells it to the user.
+    Error lastError() const;
+    QString failureText() const { return lastError().failureText(); }
+
     FLMHANDLE handle() const { return m_handle; }
     bool loaded() const { return m_loaded; }
     bool busy() const { return m_busy; }
@@ -83,6 +100,7 @@ private:
 
     bool m_loaded = false;
     FLMHANDLE m_handle = nullptr;
+    QString m_lastFile; // the file of the last operation, which lastError() names
     std::atomic<bool> m_busy{false};
     QString m_path;
     const std::atomic<bool>* m_cancel = nullptr;

@@ -27,6 +27,8 @@ private Q_SLOTS:
     void swapPictureLeavesFlagsWithTheirObjects();
     void secondLoadOfTheSameSizeShowsOnlyItself_data();
     void secondLoadOfTheSameSizeShowsOnlyItself();
+    void failureTextNamesFileAndReason_data();
+    void failureTextNamesFileAndReason();
 
 private:
     QString picture(QSize size, QColor colour);
@@ -49,7 +51,7 @@ QString TestCBmpEx::picture(QSize size, QColor colour)
 void TestCBmpEx::drawThumbnailGeometry_data()
 {
     QTest::addColumn<QSize>("picture");
-    QTest::addColumn<QRect>("drawn");  // where the picture lands in the 76 x 76 cell
+    QTest::addColumn<QRect>("drawn"); // where the picture lands in the 76 x 76 cell
 
     QTest::newRow("exactly the area: scaled by 1") << QSize(66, 66) << QRect(5, 5, 66, 66);
     QTest::newRow("one pixel smaller: unscaled") << QSize(65, 65) << QRect(5, 5, 65, 65);
@@ -174,7 +176,7 @@ void TestCBmpEx::saveWritesZeroedRecordAsBitmap()
     QVERIFY(bmp.LoadAndSave(source, target, &options));
     QCOMPARE(options.field[FlmSaveOptions::kBitsPerPixel], 24);
     QCOMPARE(options.field[FlmSaveOptions::kSlides], 1);
-    QVERIFY(bmp.path().isEmpty());  // LoadAndSave leaves the path field alone
+    QVERIFY(bmp.path().isEmpty()); // LoadAndSave leaves the path field alone
     QCOMPARE(imagetest::readFile(target).left(2), QByteArray("BM"));
     QImage written(target, "BMP");
     QCOMPARE(written.size(), QSize(7, 3));
@@ -310,6 +312,50 @@ void TestCBmpEx::secondLoadOfTheSameSizeShowsOnlyItself()
     } else {
         QVERIFY(redPixels == 0 || redPixels == size.width() * size.height());
     }
+}
+
+void TestCBmpEx::failureTextNamesFileAndReason_data()
+{
+    QTest::addColumn<QString>("source"); // read by Load, or by LoadAndSave when there is a target
+    QTest::addColumn<QString>("target"); // empty: Load alone
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("loaded") << "8x8.png"
+                            << ""
+                            << "";
+    QTest::newRow("missing file") << "missing.png"
+                                  << ""
+                                  << "Cannot read missing.png: file not found";
+    QTest::newRow("truncated file") << "cut.png"
+                                    << ""
+                                    << "Cannot read cut.png: truncated file";
+    QTest::newRow("saved") << "8x8.png"
+                           << "copy.bmp"
+                           << "";
+    QTest::newRow("source of a save missing") << "missing.png"
+                                              << "copy.bmp"
+                                              << "Cannot read missing.png: file not found";
+    QTest::newRow("target folder missing") << "8x8.png"
+                                           << "nowhere/copy.bmp"
+                                           << "Cannot write copy.bmp: folder not found";
+}
+
+void TestCBmpEx::failureTextNamesFileAndReason()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QFETCH(QString, text);
+    const QByteArray good = imagetest::readFile(picture(QSize(8, 8), Qt::red));
+    imagetest::writeFile(m_dir, QStringLiteral("cut.png"), good.left(good.size() - 20));
+
+    CBmpEx bmp;
+    QVERIFY(!bmp.Load(m_dir.filePath(QStringLiteral("missing.png")))); // a reason left from before
+    FlmSaveOptions options;
+    const bool done = target.isEmpty() ? bmp.Load(m_dir.filePath(source))
+                                       : bmp.LoadAndSave(m_dir.filePath(source), m_dir.filePath(target), &options);
+    QCOMPARE(done, text.isEmpty());
+    QCOMPARE(bmp.failureText(), text);
+    QCOMPARE(bmp.lastError().failed(), !text.isEmpty());
 }
 
 QTEST_MAIN(TestCBmpEx)
