@@ -97,7 +97,8 @@ int main(int argc, char* argv[])
     for (int run = 0; run < repeat; ++run) {
         for (const QString& path : pictures) {
             Clock::time_point start = Clock::now();
-            current.Load(path);
+            if (!current.Load(path))
+                std::fprintf(stderr, "lookahead: cannot read %s\n", qPrintable(path));
             loads.push_back(millisecondsSince(start));
 
             if (!djpegProgram.isEmpty()) {

@@ -60,7 +60,7 @@ class ThumbnailMaker {
 public:
     ThumbnailMaker() : m_cell(kCell, kCell, QImage::Format_RGB32)
     {
-        flmSetLoadSizeHint(m_picture.handle(), kPictureArea, kPictureArea);
+        m_picture.setLoadSizeHint(QSize(kPictureArea, kPictureArea));
     }
 
     // False when the library cannot read the file or draw it.

@@ -187,9 +187,9 @@ int main(int argc, char* argv[])
         for (const QString& path : pictures) {
             QImage target(fitted, QImage::Format_RGB32);
             QPainter painter(&target);
-            const FlmRect dest{0, 0, fitted.width(), fitted.height()};
             const Clock::time_point start = Clock::now();
-            flmStretchPlay(host.image.handle(), &painter, &dest, nullptr);
+            if (!host.image.drawScaled(&painter, QRect(QPoint(0, 0), fitted)))
+                std::fprintf(stderr, "viewernext: cannot draw %s\n", qPrintable(path));
             downscale.push_back(millisecondsSince(start));
             if (djpegProgram.isEmpty())
                 continue;

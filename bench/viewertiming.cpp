@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,10 +46,10 @@ QStringList twelveMegapixelJpegs(const QString& folder, int count)
     QStringList pictures;
     CBmpEx probe;
     for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) {
-        FlmFileInfo info;
-        if (flmGetFileInfo(probe.handle(), entry.filePath(), &info) != 0 || info.format != kFlmJpeg)
+        const std::optional<CBmpEx::FileInfo> info = probe.fileInfo(entry.filePath());
+        if (!info || info->format != kFlmJpeg)
             continue;
-        const qint64 pixels = qint64(info.width) * info.height;
+        const qint64 pixels = qint64(info->size.width()) * info->size.height();
         if (pixels >= kLeastPixels && pixels <= kMostPixels)
             pictures.append(entry.filePath());
         if (count > 0 && pictures.size() == count)

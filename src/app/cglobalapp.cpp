@@ -42,8 +42,6 @@ bool installFatalHandlers()
     return true;
 }
 
-constexpr int kOpenFilterSize = 2048;
-
 }  // namespace
 
 
@@ -215,10 +213,8 @@ QWidget* CGlobalApp::dialogParent() const
 
 void CGlobalApp::OnFileOpen()
 {
-    char filter[kOpenFilterSize] = {};
-    flmGetOpenDialogString(m_currentImage.handle(), filter, kOpenFilterSize, 0);
-    const QString path = QFileDialog::getOpenFileName(dialogParent(), tr("Open"), QString(),
-                                                      flmFilterToQt(filter, kOpenFilterSize));
+    const QString path =
+        QFileDialog::getOpenFileName(dialogParent(), tr("Open"), QString(), CBmpEx::openDialogFilter());
     openFile(path);
 }
 

@@ -22,6 +22,13 @@ CBmpEx::FatalHandler g_fatal = defaultFatal;
 
 constexpr int kCellMargin = 5;
 constexpr int kCellFrame = 76;
+// Room for the open dialog's filter strings: every reader's name and patterns.
+constexpr int kFilterBytes = 8192;
+
+FlmRect toFlmRect(const QRect& rect)
+{
+    return {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+}
 
 } // namespace
 
@@ -40,7 +47,9 @@ FLMHANDLE CBmpEx::openHandle(FatalHandler fatal)
     return handle;
 }
 
-CBmpEx::CBmpEx() : m_handle(openHandle(g_fatal))
+CBmpEx::CBmpEx() : CBmpEx(g_fatal) {}
+
+CBmpEx::CBmpEx(FatalHandler fatal) : m_handle(openHandle(fatal))
 {
     flmSetCallback(m_handle, &CBmpEx::progressCallback, this);
 }
@@ -113,8 +122,7 @@ bool CBmpEx::Load(const QString& path)
 
 void CBmpEx::Clear()
 {
-    int empty = 1;
-    if (flmIsEmpty(m_handle, &empty) == 0 && !empty)
+    if (!isEmpty())
         flmClear(m_handle);
 }
 
@@ -128,16 +136,11 @@ QSize CBmpEx::GetSize() const
 
 bool CBmpEx::DrawThumbnail(QPainter* painter, const QRect& rect) const
 {
-    int empty = 1;
-    if (!painter || flmIsEmpty(m_handle, &empty) != 0 || empty)
+    if (!painter || isEmpty())
         return false;
     const QRect place = thumbnailPlace(GetSize(), rect.size());
     drawThumbnailFrame(painter, rect, place, colours);
-    if (place.isEmpty())
-        return true;
-    const QRect target = place.translated(rect.topLeft());
-    const FlmRect dest{target.left(), target.top(), target.left() + target.width(), target.top() + target.height()};
-    return flmStretchPlay(m_handle, painter, &dest, nullptr) == 0;
+    return place.isEmpty() || drawScaled(painter, place.translated(rect.topLeft()));
 }
 
 QRect CBmpEx::thumbnailPlace(QSize picture, QSize cell)
@@ -196,9 +199,128 @@ bool CBmpEx::LoadAndSave(const QString& source, const QString& target, FlmSaveOp
 bool CBmpEx::Save(const QString& target, FlmSaveOptions* options)
 {
     m_lastFile = target;
-    int empty = 1;
     // Without a picture or options the library refuses, and names which is missing.
-    if (!options || flmIsEmpty(m_handle, &empty) != 0 || empty)
+    if (!options || isEmpty())
         return flmSaveToFile(m_handle, options, target) == 0;
     return saveWithPlainOptions(target, options);
+}
+
+std::optional<int> CBmpEx::canOpen(const QString& path)
+{
+    m_lastFile = path;
+    int format = -1;
+    if (flmCanOpen(m_handle, path, &format) == 0)
+        return std::nullopt;
+    return format;
+}
+
+std::optional<CBmpEx::FileInfo> CBmpEx::fileInfo(const QString& path)
+{
+    m_lastFile = path;
+    FlmFileInfo info;
+    if (flmGetFileInfo(m_handle, path, &info) != 0)
+        return std::nullopt;
+    return FileInfo{info.format, QSize(info.width, info.height), info.bitsPerPixel};
+}
+
+void CBmpEx::setLoadSizeHint(QSize size)
+{
+    flmSetLoadSizeHint(m_handle, qMax(size.width(), 0), qMax(size.height(), 0));
+}
+
+QString CBmpEx::openDialogFilter()
+{
+    CBmpEx picture;
+    std::vector<char> buffer(kFilterBytes);
+    flmGetOpenDialogString(picture.m_handle, buffer.data(), kFilterBytes, 0);
+    return flmFilterToQt(buffer.data(), kFilterBytes);
+}
+
+bool CBmpEx::isEmpty() const
+{
+    int empty = 1;
+    return flmIsEmpty(m_handle, &empty) != 0 || empty != 0;
+}
+
+int CBmpEx::sourceFormat() const
+{
+    int format = kFlmUnknown;
+    int bits = 0;
+    return flmGetSourceFormat(m_handle, &format, &bits) == 0 ? format : int(kFlmUnknown);
+}
+
+int CBmpEx::slideCount() const
+{
+    int slides = 0;
+    return flmGetSlidesNumber(m_handle, &slides) == 0 ? slides : 0;
+}
+
+int CBmpEx::currentSlide() const
+{
+    int slide = -1;
+    return flmGetCurrentSlide(m_handle, &slide) == 0 ? slide : -1;
+}
+
+bool CBmpEx::firstSlide()
+{
+    return flmFirst(m_handle) == 0;
+}
+
+bool CBmpEx::nextSlide()
+{
+    return flmNext(m_handle) == 0;
+}
+
+int CBmpEx::slideDelay(int slide) const
+{
+    int delay = -1;
+    return flmGetDelay(m_handle, slide, &delay) == 0 ? delay : -1;
+}
+
+QSize CBmpEx::slideSize(int slide) const
+{
+    int size[2] = {-1, -1};
+    return slide >= 0 && flmGetSize(m_handle, slide, size) == 0 ? QSize(size[0], size[1]) : QSize();
+}
+
+QImage CBmpEx::slideImage() const
+{
+    QImage image;
+    flmGetImage(m_handle, -1, &image);
+    return image;
+}
+
+bool CBmpEx::draw(QPainter* painter, QPoint at) const
+{
+    const FlmRect place{at.x(), at.y(), at.x(), at.y()};
+    return flmPlay(m_handle, painter, &place, 0) == 0;
+}
+
+bool CBmpEx::drawScaled(QPainter* painter, const QRect& target, const QRect& source) const
+{
+    const FlmRect dest = toFlmRect(target);
+    const FlmRect from = toFlmRect(source);
+    return flmStretchPlay(m_handle, painter, &dest, source.isValid() ? &from : nullptr) == 0;
+}
+
+bool CBmpEx::rotate(int degrees)
+{
+    return change(flmRotate(m_handle, degrees, 0, 0, 0));
+}
+
+bool CBmpEx::mirror(Qt::Orientations axes)
+{
+    return change(
+        flmMirror(m_handle, axes.testFlag(Qt::Vertical) ? 1 : 0, axes.testFlag(Qt::Horizontal) ? 1 : 0, 0, 0));
+}
+
+bool CBmpEx::crop(const QRect& rect)
+{
+    return change(flmCrop(m_handle, rect.x(), rect.y(), rect.width(), rect.height(), 0, slideCount()));
+}
+
+bool CBmpEx::change(int result)
+{
+    m_lastFile = m_path;
+    return result == 0;
 }

@@ -1,11 +1,16 @@
 #pragma once
-// CBmpEx: one picture, owning one image-library handle, with the path it was loaded from.
-// The application owns one (the current image the viewer shows); the file list, the preview
-// and dialogs make their own. Used by one thread at a time; not copyable.
+// CBmpEx: one picture, owning one image-library handle, with the path it was loaded from; the
+// only way to pictures from outside the image library. The application owns one (the current
+// image the viewer shows); the file list, the preview and dialogs make their own. Used by one
+// thread at a time; not copyable. Operations that can fail return false (or nothing) and leave
+// the reason in lastError().
 
 #include <atomic>
+#include <optional>
 
 #include <QColor>
+#include <QImage>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -36,6 +41,13 @@ public:
         QString failureText() const;
     };
 
+    // What a file's header tells without decoding it.
+    struct FileInfo {
+        int format = kFlmUnknown; // FlmFormat
+        QSize size;
+        int bitsPerPixel = 0;
+    };
+
     // Called when no library handle can be had; it must not return. The default writes
     // "GP Error" to the standard error and ends the process with exit code -1; the application
     // installs one that shows the message box.
@@ -46,18 +58,20 @@ public:
     static FLMHANDLE openHandle(FatalHandler fatal);
 
     CBmpEx();
+    // With its own handler for a refused handle instead of the one setFatalHandler installed.
+    explicit CBmpEx(FatalHandler fatal);
     virtual ~CBmpEx();
     CBmpEx(const CBmpEx&) = delete;
     CBmpEx& operator=(const CBmpEx&) = delete;
 
     // True when the library read the file; the path is then kept, otherwise emptied.
-    bool Load(const QString& path);
+    [[nodiscard]] bool Load(const QString& path);
     // Empties the handle; the loaded flag and the path stay as they are.
     void Clear();
     // Size of the current slide; (-1, -1) when there is no picture.
     QSize GetSize() const;
     // Draws the picture centred in a thumbnail cell (the file list passes 76 x 76).
-    bool DrawThumbnail(QPainter* painter, const QRect& rect) const;
+    [[nodiscard]] bool DrawThumbnail(QPainter* painter, const QRect& rect) const;
 
     // Where DrawThumbnail puts a picture of `picture` size in a cell of `cell` size, relative to
     // the cell's corner: within a margin of 5, unscaled when strictly smaller than that area,
@@ -70,15 +84,63 @@ public:
                                    const ThumbnailColours& colours);
 
     // Loads the source into this handle (the path field is kept) and writes it to the target.
-    bool LoadAndSave(const QString& source, const QString& target, FlmSaveOptions* options);
+    [[nodiscard]] bool LoadAndSave(const QString& source, const QString& target, FlmSaveOptions* options);
     // Writes the picture held now, with any in-memory transforms.
-    bool Save(const QString& target, FlmSaveOptions* options);
+    [[nodiscard]] bool Save(const QString& target, FlmSaveOptions* options);
+
+    // The format code of a file the library reads, decided by its content; none when it reads no
+    // such file.
+    [[nodiscard]] std::optional<int> canOpen(const QString& path);
+    // Format, size and depth from a file's header, without decoding pixels or touching the
+    // picture; none when the library reads no such file.
+    [[nodiscard]] std::optional<FileInfo> fileInfo(const QString& path);
+    // Asks the following loads for a picture no larger than needed to draw it within `size`
+    // (thumbnails, previews); an empty size asks for full size again.
+    void setLoadSizeHint(QSize size);
+    // Every format the library reads, as a Qt file-dialog filter ("Description (*.a *.b);;...").
+    static QString openDialogFilter();
+
+    // The picture held: a handle may be empty (a failed load, Clear).
+    bool isEmpty() const;
+    // The format code of the file the picture came from; kFlmUnknown without a picture.
+    int sourceFormat() const;
+    // Animations and multi-page files hold several slides, one of them current; 0 and -1 without
+    // a picture.
+    int slideCount() const;
+    int currentSlide() const;
+    // Makes the first slide current; false without a picture.
+    [[nodiscard]] bool firstSlide();
+    // Makes the next slide current; false when the current one is the last (the caller then
+    // goes back to the first).
+    [[nodiscard]] bool nextSlide();
+    // Display time of a slide in milliseconds; -1 when there is no such slide.
+    int slideDelay(int slide) const;
+    // Size of a slide; invalid when there is no such slide.
+    QSize slideSize(int slide) const;
+    // The current slide's pixels, shared until either side changes them; null without a picture.
+    QImage slideImage() const;
+
+    // Draws the current slide unscaled with its top left corner at `at`.
+    [[nodiscard]] bool draw(QPainter* painter, QPoint at) const;
+    // Draws the current slide scaled into `target`; a valid `source` (in picture pixels) draws
+    // only that part. Shrinking is smooth, magnifying keeps pixels sharp.
+    [[nodiscard]] bool drawScaled(QPainter* painter, const QRect& target, const QRect& source = QRect()) const;
+
+    // Turns every slide by 90 (clockwise), -90 or 180 degrees; other angles fail.
+    [[nodiscard]] bool rotate(int degrees);
+    // Mirrors every slide: Qt::Horizontal left-right, Qt::Vertical top-bottom, both turn it around.
+    [[nodiscard]] bool mirror(Qt::Orientations axes);
+    // Cuts every slide to `rect` (picture pixels); fails, leaving the picture whole, when the
+    // rectangle is empty or leaves a slide.
+    [[nodiscard]] bool crop(const QRect& rect);
 
     // The reason of the last failed Load, Save or LoadAndSave (code kFlmErrorNone after a
     // success), and the sentence that tells it to the user.
     Error lastError() const;
     QString failureText() const { return lastError().failureText(); }
 
+    // The library handle itself, for the image library's own tests only: everything else goes
+    // through the members above. Callers that still use it are moving off it.
     FLMHANDLE handle() const { return m_handle; }
     bool loaded() const { return m_loaded; }
     bool busy() const { return m_busy; }
@@ -97,6 +159,8 @@ public:
 private:
     static int progressCallback(const FlmCallbackRecord* record);
     bool saveWithPlainOptions(const QString& target, FlmSaveOptions* options);
+    // A change of the picture in memory, whose failure names the picture's file.
+    bool change(int result);
 
     bool m_loaded = false;
     FLMHANDLE m_handle = nullptr;

@@ -62,6 +62,14 @@ bool isEmpty(const FLMHANDLE handle)
     return handle->picture.slides.empty();
 }
 
+// A slide of the picture (-1: the current one); nullptr when there is no such slide.
+const Slide* slideAt(const FLMHANDLE handle, int slide)
+{
+    const int index = slide < 0 ? handle->current : slide;
+    const std::vector<Slide>& slides = handle->picture.slides;
+    return index < int(slides.size()) ? &slides[size_t(index)] : nullptr;
+}
+
 const QImage& currentImage(const FLMHANDLE handle)
 {
     return handle->picture.slides[size_t(handle->current)].image;
@@ -311,14 +319,11 @@ int flmClear(FLMHANDLE handle)
 
 int flmGetSize(FLMHANDLE handle, int slide, int size[2])
 {
-    if (!handle || !size || isEmpty(handle))
+    const Slide* found = handle ? slideAt(handle, slide) : nullptr;
+    if (!found || !size)
         return kFailed;
-    const int index = slide < 0 ? handle->current : slide;
-    if (index >= int(handle->picture.slides.size()))
-        return kFailed;
-    const QImage& image = handle->picture.slides[size_t(index)].image;
-    size[0] = image.width();
-    size[1] = image.height();
+    size[0] = found->image.width();
+    size[1] = found->image.height();
     return kOk;
 }
 
@@ -359,6 +364,24 @@ int flmGetDelay(FLMHANDLE handle, int slide, int* delay)
     if (!handle || !delay || slide < 0 || slide >= int(handle->picture.slides.size()))
         return kFailed;
     *delay = handle->picture.slides[size_t(slide)].delayMs;
+    return kOk;
+}
+
+int flmGetImage(FLMHANDLE handle, int slide, QImage* image)
+{
+    const Slide* found = handle ? slideAt(handle, slide) : nullptr;
+    if (!found || !image)
+        return kFailed;
+    *image = found->image;
+    return kOk;
+}
+
+int flmGetSourceFormat(FLMHANDLE handle, int* format, int* bitsPerPixel)
+{
+    if (!handle || !format || !bitsPerPixel || isEmpty(handle))
+        return kFailed;
+    *format = handle->picture.format;
+    *bitsPerPixel = handle->picture.bitsPerPixel;
     return kOk;
 }
 

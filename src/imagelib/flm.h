@@ -12,6 +12,7 @@
 
 #include <QString>
 
+class QImage;
 class QPainter;
 
 struct FlmHandleData;
@@ -155,6 +156,10 @@ int flmNext(FLMHANDLE handle);
 int flmGetCurrentSlide(FLMHANDLE handle, int* slide);
 // Display time of a slide in milliseconds.
 int flmGetDelay(FLMHANDLE handle, int slide, int* delay);
+// The pixels of a slide (-1: the current one), shared with the handle until either changes them.
+int flmGetImage(FLMHANDLE handle, int slide, QImage* image);
+// The format code and bits per pixel of the file the picture was read from.
+int flmGetSourceFormat(FLMHANDLE handle, int* format, int* bitsPerPixel);
 
 // Draws the current slide unscaled at the rectangle's origin.
 int flmPlay(FLMHANDLE handle, QPainter* painter, const FlmRect* rect, int reserved);

@@ -43,8 +43,7 @@ void CPreviewTexture::SetFile(const QString& path)
 
 void CPreviewTexture::Draw(QPainter* dc, int x, int y, int width, int height)
 {
-    int empty = 1;
-    if (flmIsEmpty(m_image.handle(), &empty) != 0 || empty)
+    if (m_image.isEmpty())
         return;
     const QSize picture = m_image.GetSize();
     if (picture.isEmpty() || width <= 0 || height <= 0)
@@ -53,8 +52,7 @@ void CPreviewTexture::Draw(QPainter* dc, int x, int y, int width, int height)
         QImage tile(picture, QImage::Format_ARGB32_Premultiplied);
         tile.fill(Qt::transparent);
         QPainter tilePainter(&tile);
-        const FlmRect place{0, 0, picture.width(), picture.height()};
-        const bool drawn = flmPlay(m_image.handle(), &tilePainter, &place, 0) == 0;
+        const bool drawn = m_image.draw(&tilePainter, QPoint(0, 0));
         tilePainter.end();
         if (!drawn)
             return;
@@ -70,8 +68,8 @@ void CPreviewTexture::Draw(QPainter* dc, int x, int y, int width, int height)
     const int drawnHeight = int(picture.height() * scale);
     const int left = x + (width - drawnWidth) / 2;
     const int top = y + (height - drawnHeight) / 2;
-    const FlmRect dest{left, top, left + drawnWidth, top + drawnHeight};
-    flmStretchPlay(m_image.handle(), dc, &dest, nullptr);
+    // A picture that cannot be drawn leaves the box empty, as a failed load does.
+    [[maybe_unused]] const bool drawn = m_image.drawScaled(dc, QRect(left, top, drawnWidth, drawnHeight));
 }
 
 CPreviewFileDialog::CPreviewFileDialog(CAbstractPreview& preview, QWidget* parent, const QString& caption,

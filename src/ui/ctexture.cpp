@@ -103,8 +103,7 @@ bool CTexture::Prepare(QPainter* dc, const QRect& target)
     if (drawn) {
         tile.fill(Qt::black);
         QPainter painter(&tile);
-        const FlmRect place{0, 0, picture.width(), picture.height()};
-        drawn = flmPlay(handle(), &painter, &place, 0) == 0;
+        drawn = draw(&painter, QPoint(0, 0));
     }
     // The tile holds what it needs; the decoded picture is not kept.
     Clear();

@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -9,6 +10,39 @@
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
 #include "imagelib/imagetest.h"
+
+namespace {
+
+const QRgb kMarker = qRgb(255, 255, 0);
+
+// A slide of one colour with a marked top-left pixel, so that where that corner went shows.
+QImage markedSlide(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    image.setPixel(0, 0, kMarker);
+    return image;
+}
+
+// An icon whose entries are these pictures as PNG files: every entry a slide of its own size.
+QByteArray iconOf(const QList<QImage>& slides)
+{
+    QByteArray directory("\0\0\1\0", 4);
+    imagetest::append16(directory, quint16(slides.size()));
+    QByteArray data;
+    for (const QImage& slide : slides) {
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        slide.save(&png, "PNG");
+        directory += QByteArray(1, char(slide.width())) + char(slide.height()) + QByteArray("\0\0\1\0\x20\0", 6);
+        imagetest::append32(directory, quint32(png.data().size()));
+        imagetest::append32(directory, quint32(6 + 16 * slides.size() + data.size()));
+        data += png.data();
+    }
+    return directory + data;
+}
+
+} // namespace
 
 class TestCBmpEx : public QObject {
     Q_OBJECT
@@ -29,9 +63,16 @@ private Q_SLOTS:
     void secondLoadOfTheSameSizeShowsOnlyItself();
     void failureTextNamesFileAndReason_data();
     void failureTextNamesFileAndReason();
+    void changesTurnEverySlide_data();
+    void changesTurnEverySlide();
+    void failedCropLeavesPictureWhole_data();
+    void failedCropLeavesPictureWhole();
+    void drawScaledTakesSourceInPicturePixels_data();
+    void drawScaledTakesSourceInPicturePixels();
 
 private:
     QString picture(QSize size, QColor colour);
+    QString twoSlides();
     QTemporaryDir m_dir;
 };
 
@@ -46,6 +87,14 @@ QString TestCBmpEx::picture(QSize size, QColor colour)
     image.fill(colour);
     const QString path = m_dir.filePath(QStringLiteral("%1x%2.png").arg(size.width()).arg(size.height()));
     return image.save(path, "PNG") ? path : QString();
+}
+
+// An icon of a 4 x 2 red and a 6 x 3 green slide, each with a marked top-left pixel.
+QString TestCBmpEx::twoSlides()
+{
+    return imagetest::writeFile(
+        m_dir, QStringLiteral("two.ico"),
+        iconOf({markedSlide(QSize(4, 2), qRgb(255, 0, 0)), markedSlide(QSize(6, 3), qRgb(0, 255, 0))}));
 }
 
 void TestCBmpEx::drawThumbnailGeometry_data()
@@ -356,6 +405,114 @@ void TestCBmpEx::failureTextNamesFileAndReason()
     QCOMPARE(done, text.isEmpty());
     QCOMPARE(bmp.failureText(), text);
     QCOMPARE(bmp.lastError().failed(), !text.isEmpty());
+}
+
+void TestCBmpEx::changesTurnEverySlide_data()
+{
+    QTest::addColumn<int>("degrees");   // 0: a mirror instead
+    QTest::addColumn<int>("axes");      // of the mirror
+    QTest::addColumn<bool>("turned");   // width and height swap
+    QTest::addColumn<QPoint>("corner"); // where the top-left pixel went: 0 left or top, 1 right or bottom
+
+    QTest::newRow("rotate right") << 90 << 0 << true << QPoint(1, 0);
+    QTest::newRow("rotate left") << -90 << 0 << true << QPoint(0, 1);
+    QTest::newRow("turn around") << 180 << 0 << false << QPoint(1, 1);
+    QTest::newRow("mirror") << 0 << int(Qt::Horizontal) << false << QPoint(1, 0);
+    QTest::newRow("flip") << 0 << int(Qt::Vertical) << false << QPoint(0, 1);
+    QTest::newRow("mirror and flip") << 0 << int(Qt::Horizontal | Qt::Vertical) << false << QPoint(1, 1);
+}
+
+void TestCBmpEx::changesTurnEverySlide()
+{
+    QFETCH(int, degrees);
+    QFETCH(int, axes);
+    QFETCH(bool, turned);
+    QFETCH(QPoint, corner);
+    CBmpEx bmp;
+    QVERIFY(bmp.Load(twoSlides()));
+    QVERIFY(bmp.nextSlide()); // a change keeps the slide shown
+    QVERIFY(degrees ? bmp.rotate(degrees) : bmp.mirror(Qt::Orientations(axes)));
+    QCOMPARE(bmp.currentSlide(), 1);
+
+    QVERIFY(bmp.firstSlide());
+    const QList<QSize> sizes = {QSize(4, 2), QSize(6, 3)};
+    for (int slide = 0; slide < 2; ++slide) {
+        const QSize size = turned ? sizes[slide].transposed() : sizes[slide];
+        QCOMPARE(bmp.currentSlide(), slide);
+        QCOMPARE(bmp.slideSize(slide), size);
+        const QImage image = bmp.slideImage();
+        QCOMPARE(image.size(), size);
+        QCOMPARE(image.pixel(corner.x() * (size.width() - 1), corner.y() * (size.height() - 1)), kMarker);
+        QCOMPARE(bmp.nextSlide(), slide == 0);
+    }
+    QCOMPARE(bmp.currentSlide(), 1);
+}
+
+void TestCBmpEx::failedCropLeavesPictureWhole_data()
+{
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<bool>("cropped");
+
+    QTest::newRow("inside every slide") << QRect(1, 0, 3, 2) << true;
+    QTest::newRow("inside the larger slide only") << QRect(0, 0, 6, 3) << false;
+    QTest::newRow("empty") << QRect(1, 1, 0, 1) << false;
+    QTest::newRow("left of the picture") << QRect(-1, 0, 2, 2) << false;
+}
+
+void TestCBmpEx::failedCropLeavesPictureWhole()
+{
+    QFETCH(QRect, rect);
+    QFETCH(bool, cropped);
+    const QString path = twoSlides();
+    CBmpEx bmp;
+    QVERIFY(bmp.Load(path));
+    QCOMPARE(bmp.crop(rect), cropped);
+    QCOMPARE(bmp.slideCount(), 2);
+    QCOMPARE(bmp.slideSize(0), cropped ? rect.size() : QSize(4, 2));
+    QCOMPARE(bmp.slideSize(1), cropped ? rect.size() : QSize(6, 3));
+    QCOMPARE(bmp.failureText(),
+             cropped ? QString() : QStringLiteral("Cannot change two.ico: rectangle outside the picture"));
+}
+
+void TestCBmpEx::drawScaledTakesSourceInPicturePixels_data()
+{
+    QTest::addColumn<QRect>("target");
+    QTest::addColumn<QRect>("source"); // invalid: the whole picture
+    QTest::addColumn<QPoint>("probe"); // a pixel of the drawing
+    QTest::addColumn<QPoint>("from");  // the picture's pixel that must be there
+
+    QTest::newRow("one pixel over the whole target")
+        << QRect(0, 0, 8, 8) << QRect(2, 1, 1, 1) << QPoint(7, 7) << QPoint(2, 1);
+    QTest::newRow("the right column, doubled")
+        << QRect(0, 0, 2, 4) << QRect(2, 0, 1, 2) << QPoint(1, 3) << QPoint(2, 1);
+    QTest::newRow("whole picture, doubled, moved") << QRect(2, 2, 6, 4) << QRect() << QPoint(7, 5) << QPoint(2, 1);
+    QTest::newRow("whole picture at its size") << QRect(1, 1, 3, 2) << QRect() << QPoint(1, 1) << QPoint(0, 0);
+}
+
+void TestCBmpEx::drawScaledTakesSourceInPicturePixels()
+{
+    QFETCH(QRect, target);
+    QFETCH(QRect, source);
+    QFETCH(QPoint, probe);
+    QFETCH(QPoint, from);
+    // Every pixel of the 3 x 2 picture its own colour.
+    QImage pattern(3, 2, QImage::Format_RGB32);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            pattern.setPixel(x, y, qRgb(40 + 80 * x, 60 + 120 * y, 90));
+    const QString path = m_dir.filePath(QStringLiteral("pattern.png"));
+    QVERIFY(pattern.save(path, "PNG"));
+    CBmpEx bmp;
+    QVERIFY(bmp.Load(path));
+
+    QImage drawn(8, 8, QImage::Format_RGB32);
+    drawn.fill(Qt::black);
+    QPainter painter(&drawn);
+    QVERIFY(bmp.drawScaled(&painter, target, source));
+    QVERIFY(bmp.draw(&painter, QPoint(0, 6))); // unscaled, below
+    painter.end();
+    QCOMPARE(drawn.pixel(probe), pattern.pixel(from));
+    QCOMPARE(drawn.pixel(2, 7), pattern.pixel(2, 1));
 }
 
 QTEST_MAIN(TestCBmpEx)
