@@ -1,17 +1,16 @@
 #pragma once
-// CFileInfo: what a file is, found without decoding it as a picture. Two ways: the complete one
-// through the image library (GetInfo, every format the library reads) and a quick one that reads
-// the first bytes itself and knows seven formats (ReadHeaderInfo). The signature and extension
-// tests answer "is this a picture" more cheaply still.
+// CFileInfo: what a file is, found without decoding it as a picture. Two ways, both through the
+// image library's header readers: the complete one (GetInfo, every format the library reads) and
+// the file list's quick one (ReadHeaderInfo, seven formats, the first bytes only). The signature
+// and extension tests answer "is this a picture" more cheaply still.
 //
-// An object owns one image-library handle for GetInfo and is used by one thread at a time; the
-// static tests touch nothing shared and may run on any thread. A file that cannot be opened or
-// read gives false; nothing is reported. Only a refused library handle is fatal (see
-// setFatalHandler).
+// An object owns one picture object for GetInfo and is used by one thread at a time; the static
+// tests touch nothing shared and may run on any thread. A file that cannot be opened or read
+// gives false; nothing is reported. Only a refused library handle is fatal (see setFatalHandler).
 
 #include <QString>
 
-#include "imagelib/flm.h"
+#include "imagelib/cbmpex.h"
 
 class QIODevice;
 
@@ -34,7 +33,6 @@ public:
     };
 
     CFileInfo();
-    ~CFileInfo();
     CFileInfo(const CFileInfo&) = delete;
     CFileInfo& operator=(const CFileInfo&) = delete;
 
@@ -56,5 +54,6 @@ public:
     static bool IsHeaderExtension(const QString& path);
 
 private:
-    FLMHANDLE m_handle = nullptr;
+    // A header read keeps its reason in the picture object, which the caller never sees.
+    mutable CBmpEx m_picture;
 };

@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QIODevice>
 #include <QPainter>
 #include <QPalette>
+
+#include "imagelib/codecs/codec.h"
 
 namespace {
 
@@ -226,6 +230,16 @@ std::optional<CBmpEx::FileInfo> CBmpEx::fileInfo(const QString& path)
 void CBmpEx::setLoadSizeHint(QSize size)
 {
     flmSetLoadSizeHint(m_handle, qMax(size.width(), 0), qMax(size.height(), 0));
+}
+
+CBmpEx::FileInfo CBmpEx::readQuickHeader(QIODevice& device)
+{
+    if (!device.isReadable() || device.isSequential())
+        return {};
+    imagelib::SourceFile file(device);
+    imagelib::HeaderInfo header;
+    const bool sized = imagelib::readQuickHeader(file, header);
+    return {header.format, sized ? QSize(header.width, header.height) : QSize(), header.bitsPerPixel};
 }
 
 QString CBmpEx::openDialogFilter()

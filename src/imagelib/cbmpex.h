@@ -17,6 +17,7 @@
 
 #include "imagelib/flm.h"
 
+class QIODevice;
 class QPainter;
 
 // The colours of a thumbnail cell: the light and dark edges of its frame and the border drawn
@@ -99,6 +100,13 @@ public:
     void setLoadSizeHint(QSize size);
     // Every format the library reads, as a Qt file-dialog filter ("Description (*.a *.b);;...").
     static QString openDialogFilter();
+    // The file list's quick header scan: the format of a BMP, Windows or enhanced metafile, GIF,
+    // cursor, icon or JPEG by the file's first bytes (kFlmUnknown for any other), and the size
+    // (invalid when the header gives none; always for metafiles) with the depth where the list
+    // shows one. Reads a random-access device from its start and no further than the header
+    // (a JPEG's frame header at most 1 MiB in); allocates no handle, so any thread may call it
+    // for every file of a folder.
+    static FileInfo readQuickHeader(QIODevice& device);
 
     // The picture held: a handle may be empty (a failed load, Clear).
     bool isEmpty() const;

@@ -203,6 +203,11 @@ void TestFileInfo::readHeaderInfo_data()
                 kScanAndEnd,
             {5000, 4000});
     jpegRow("JPEG fill bytes", kSoi + kJfif + "\xFF\xFF\xFF" + frame(0xC0, 9, 8) + kScanAndEnd, {9, 8});
+    // The list shows the stored size, as the classic list did, where the viewer turns the picture.
+    const QByteArray turned = segment(0xE1, QByteArray("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06"
+                                                       "\0\0\0\0\0\0",
+                                                       32));
+    jpegRow("JPEG turned by its EXIF orientation", kSoi + turned + frame(0xC0, 640, 480) + kScanAndEnd, {640, 480});
     jpegRow("JPEG 40 comments", kSoi + segment(0xFE, "hi").repeated(40) + frame(0xC0, 9, 8) + kScanAndEnd, {9, 8});
     jpegRow("JPEG 100 comments", kSoi + segment(0xFE, "hi").repeated(100) + frame(0xC0, 9, 8) + kScanAndEnd);
     const QByteArray big = segment(0xE3, QByteArray(65533, '\0'));

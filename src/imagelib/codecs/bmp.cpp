@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <iterator>
+#include <limits>
 #include <vector>
 
 #include <QIODevice>
@@ -123,6 +125,34 @@ bool validDepth(const BmpHeader& header)
     }
 }
 
+// The size and depth fields of an info header of header.infoSize bytes, which `info` holds as far
+// as the depth (the 12 bytes of the OS/2 core header, 16 of the others), and the compression where
+// the header has one.
+void readSizeAndDepth(QByteArrayView info, BmpHeader& header)
+{
+    qint64 height = 0;
+    if (header.infoSize == kCoreHeaderSize) {
+        header.width = readLe16(info, 4);
+        height = readLe16(info, 6);
+        header.bits = readLe16(info, 10);
+        header.paletteEntrySize = 3;
+    } else {
+        header.width = qint32(readLe32(info, 4));
+        height = qint32(readLe32(info, 8));
+        header.bits = readLe16(info, 14);
+        if (header.infoSize >= 20 && info.size() >= 20)
+            header.compression = readLe32(info, 16);
+    }
+    header.topDown = height < 0;
+    header.height = height < 0 ? -height : height;
+}
+
+// A height of -2^31 has no positive twin in 32 bits.
+bool hasArea(const BmpHeader& header)
+{
+    return header.width > 0 && header.height > 0 && header.height <= std::numeric_limits<qint32>::max();
+}
+
 // Reads an info header and its colour masks: everything the pixels need but the palette itself.
 // `info` starts at the header and may end anywhere after the masks. The size is not checked
 // against the limits: decodePixels does that.
@@ -138,27 +168,14 @@ bool parseInfo(QByteArrayView info, DibKind kind, BmpHeader& header, Failure& fa
         failure = Failure::truncated();
         return false;
     }
-    qint64 height = 0;
-    if (header.infoSize == kCoreHeaderSize) {
-        header.width = readLe16(info, 4);
-        height = readLe16(info, 6);
-        header.bits = readLe16(info, 10);
-        header.paletteEntrySize = 3;
-    } else {
-        header.width = qint32(readLe32(info, 4));
-        height = qint32(readLe32(info, 8));
-        header.bits = readLe16(info, 14);
-        header.compression = readLe32(info, 16);
-    }
-    header.topDown = height < 0;
-    header.height = height < 0 ? -height : height;
+    readSizeAndDepth(info, header);
     if (kind == DibKind::Icon) {
         // The AND mask follows the colour rows, so both must be whole uncompressed bottom-up rows.
         if (header.topDown || header.compression == kRle8 || header.compression == kRle4)
             return false;
         header.height /= 2;
     }
-    if (header.width <= 0 || header.height <= 0)
+    if (!hasArea(header))
         return false;
     if (!validDepth(header)) {
         const QString variant = unsupportedVariant(header);
@@ -545,6 +562,31 @@ bool decodeDib(QByteArrayView info, QByteArrayView pixels, DibKind kind, const D
     if (!parseInfo(info, kind, header, failure))
         return context.fail(failure);
     return decodePixels(info, pixels, header, context, out);
+}
+
+// The file list's quick scan shows what the header says: it takes every info header from the
+// OS/2 core header's 12 bytes to the largest Windows one and every depth a bitmap may have,
+// whatever the compression.
+bool bmpQuickHeader(QByteArrayView head, HeaderInfo& info)
+{
+    constexpr qsizetype kLongestInfoHeader = 124;
+    constexpr qsizetype kShortestLaterHeader = 16;
+    constexpr int kDepths[] = {1, 2, 4, 8, 16, 24, 32};
+    if (head.size() < kFileHeaderSize + kCoreHeaderSize)
+        return false;
+    BmpHeader header;
+    header.infoSize = readLe32(head, kFileHeaderSize);
+    if (header.infoSize != kCoreHeaderSize &&
+        (header.infoSize < kShortestLaterHeader || header.infoSize > kLongestInfoHeader ||
+         head.size() < kFileHeaderSize + kShortestLaterHeader))
+        return false;
+    readSizeAndDepth(head.sliced(kFileHeaderSize), header);
+    if (!hasArea(header) || std::find(std::begin(kDepths), std::end(kDepths), header.bits) == std::end(kDepths))
+        return false;
+    info.width = int(header.width);
+    info.height = int(header.height);
+    info.bitsPerPixel = header.bits;
+    return true;
 }
 
 const Codec* bmpCodec()

@@ -30,28 +30,39 @@ SourceFile::SourceFile(QByteArray data, QString path)
         m_failure = fileTooLarge();
 }
 
+SourceFile::SourceFile(QIODevice& device) : m_device(&device) {}
+
 QByteArrayView SourceFile::head(qsizetype n)
 {
     if (m_failure.failed())
         return {};
     if (!m_complete && m_data.size() < n) {
-        QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            m_failure = Failure::ofFile(file);
-            return {};
+        if (m_device) {
+            readHead(*m_device, n);
+        } else {
+            QFile file(m_path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                m_failure = Failure::ofFile(file);
+                return {};
+            }
+            readHead(file, n);
+            if (file.error() != QFileDevice::NoError) {
+                m_failure = Failure::ofFile(file);
+                return {};
+            }
         }
-        // A regular file is never asked for more than it holds, so nothing is reserved in vain;
-        // special files report size 0 and are read as asked.
-        const qint64 size = file.size();
-        m_data = file.read(size > 0 ? qMin<qint64>(n, size) : n);
-        if (file.error() != QFileDevice::NoError) {
-            m_failure = Failure::ofFile(file);
-            return {};
-        }
-        if (m_data.size() < n)
-            m_complete = true; // the whole file is shorter than asked
     }
     return QByteArrayView(m_data).first(qMin(n, m_data.size()));
+}
+
+void SourceFile::readHead(QIODevice& device, qsizetype n)
+{
+    // A regular file is never asked for more than it holds, so nothing is reserved in vain;
+    // special files report size 0 and are read as asked.
+    const qint64 size = device.size();
+    m_data = device.seek(0) ? device.read(size > 0 ? qMin<qint64>(n, size) : n) : QByteArray();
+    if (m_data.size() < n)
+        m_complete = true; // the whole file is shorter than asked
 }
 
 const QByteArray* SourceFile::all()

@@ -43,6 +43,9 @@ public:
     explicit SourceFile(QString path);
     // A file already in memory (fuzzing, embedded pictures); `path` only names it.
     SourceFile(QByteArray data, QString path);
+    // A file already open (the file list's header scan): a random-access device read from its
+    // start, for head() only.
+    explicit SourceFile(QIODevice& device);
     const QString& path() const { return m_path; }
     // The first n bytes, fewer when the file is shorter, empty when it cannot be read.
     QByteArrayView head(qsizetype n);
@@ -52,7 +55,10 @@ public:
     const Failure& failure() const { return m_failure; }
 
 private:
+    void readHead(QIODevice& device, qsizetype n);
+
     QString m_path;
+    QIODevice* m_device = nullptr;
     QByteArray m_data;
     bool m_complete = false;
     Failure m_failure;
@@ -211,6 +217,17 @@ const Writer* apmWriter();
 const Writer* emfWriter();
 const Writer* tgaWriter();
 const Writer* wbmpWriter();
+
+// The file list's quick header scan (CBmpEx::readQuickHeader): the format of a BMP, metafile,
+// GIF, cursor, icon or JPEG by its first bytes alone into info.format (kFlmUnknown for any other
+// file), and true when the header gives the size, which goes into `info` with the depth where the
+// list shows one. Each format's part reads the header with its reader's own code and the list's
+// rules, reading no more than the first bytes it needs.
+bool readQuickHeader(SourceFile& file, HeaderInfo& info);
+bool bmpQuickHeader(QByteArrayView head, HeaderInfo& info);
+bool gifQuickHeader(QByteArrayView head, HeaderInfo& info);
+bool iconQuickHeader(QByteArrayView head, HeaderInfo& info); // icons and cursors
+bool jpegQuickHeader(SourceFile& file, HeaderInfo& info);
 
 // Stand-ins that read and write nothing, for formats whose code has not landed.
 const Codec* absentCodec();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,7 @@ namespace imagelib {
 namespace {
 
 constexpr qsizetype kScreenHeaderBytes = 13; // signature and logical screen descriptor
+constexpr qsizetype kPackedAt = 10;          // the descriptor's byte of flags and table size
 constexpr int kProgressRows = 64;
 // LZW expands up to about 2700:1, so frames drawn mostly off the screen could keep a small
 // file decoding for hours; no real animation decodes more than its slides hold.
@@ -92,14 +94,20 @@ Failure failureOf(int error)
 // Bytes of the signature, the screen descriptor and the global colour table.
 qsizetype screenBytes(QByteArrayView head)
 {
-    const auto packed = uchar(head[10]);
+    const auto packed = uchar(head[kPackedAt]);
     return kScreenHeaderBytes + ((packed & 0x80) ? 3 << ((packed & 7) + 1) : 0);
+}
+
+// The width and height of the logical screen descriptor, which `head` holds as far as them.
+QSize screenSize(QByteArrayView head)
+{
+    return QSize(qFromLittleEndian<quint16>(head.data() + 6), qFromLittleEndian<quint16>(head.data() + 8));
 }
 
 // Size of the global colour table when there is one, else the colour resolution.
 int screenBitsPerPixel(QByteArrayView head)
 {
-    const auto packed = uchar(head[10]);
+    const auto packed = uchar(head[kPackedAt]);
     return (packed & 0x80) ? (packed & 7) + 1 : ((packed >> 4) & 7) + 1;
 }
 
@@ -542,13 +550,12 @@ public:
         const QByteArrayView head = file.head(kScreenHeaderBytes);
         if (head.size() < kScreenHeaderBytes || !sniff(head))
             return false;
-        const int width = qFromLittleEndian<quint16>(head.data() + 6);
-        const int height = qFromLittleEndian<quint16>(head.data() + 8);
-        if (width == 0 || height == 0)
+        const QSize size = screenSize(head);
+        if (size.isEmpty())
             return false;
         info.format = kFlmGif;
-        info.width = width;
-        info.height = height;
+        info.width = size.width();
+        info.height = size.height();
         info.bitsPerPixel = screenBitsPerPixel(head);
         return true;
     }
@@ -656,6 +663,27 @@ const GifCodec& theGifCodec()
 }
 
 } // namespace
+
+// The file list counts a screen's colours as the classic list did: by the descriptor's packed
+// byte as the usual writers set it, any other counting as a full palette.
+bool gifQuickHeader(QByteArrayView head, HeaderInfo& info)
+{
+    struct Depth {
+        uchar packed;
+        int bits;
+    };
+    constexpr Depth kDepths[] = {{0x80, 1}, {0xA1, 2}, {0xA2, 3}, {0xB3, 4}, {0xC4, 5}, {0xD5, 6}, {0xE6, 7}};
+    if (head.size() <= kPackedAt)
+        return false;
+    const QSize size = screenSize(head);
+    const auto packed = uchar(head[kPackedAt]);
+    const auto depth = std::find_if(std::begin(kDepths), std::end(kDepths),
+                                    [packed](const Depth& candidate) { return candidate.packed == packed; });
+    info.width = size.width();
+    info.height = size.height();
+    info.bitsPerPixel = depth == std::end(kDepths) ? 8 : depth->bits;
+    return true;
+}
 
 const Codec* gifCodec()
 {

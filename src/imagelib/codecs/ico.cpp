@@ -56,6 +56,13 @@ bool plausible(QByteArrayView head, ResourceType type)
     return true;
 }
 
+// The size a directory entry at `at` gives, where a byte of 0 stands for 256 pixels.
+QSize entrySize(QByteArrayView data, qsizetype at)
+{
+    const auto side = [&](qsizetype offset) { return uchar(data[offset]) ? int(uchar(data[offset])) : 256; };
+    return QSize(side(at), side(at + 1));
+}
+
 // The whole directory; false when `data` is shorter than it.
 bool readDirectory(QByteArrayView data, ResourceType type, std::vector<Entry>& entries)
 {
@@ -67,11 +74,10 @@ bool readDirectory(QByteArrayView data, ResourceType type, std::vector<Entry>& e
     entries.resize(size_t(count));
     for (int i = 0; i < count; ++i) {
         const qsizetype at = kDirectoryStart + i * kEntrySize;
-        const int width = uchar(data[at]) ? uchar(data[at]) : 256;
-        const int height = uchar(data[at + 1]) ? uchar(data[at + 1]) : 256;
+        const QSize size = entrySize(data, at);
         const int colours = uchar(data[at + 2]);
         Entry& entry = entries[size_t(i)];
-        entry.area = qint64(width) * height;
+        entry.area = qint64(size.width()) * size.height();
         // A cursor keeps its hot spot where an icon keeps planes and depth.
         if (type == kIcon)
             entry.bits = readLe16(data, at + 6) ? readLe16(data, at + 6)
@@ -277,6 +283,19 @@ private:
 };
 
 } // namespace
+
+// The file list's quick scan takes the first entry's size from the directory alone. A directory
+// without entries is no icon: an uncompressed Targa file starts with the same four bytes as a
+// cursor, and its next two are zero.
+bool iconQuickHeader(QByteArrayView head, HeaderInfo& info)
+{
+    if (head.size() < kDirectoryStart + 2 || readLe16(head, 4) == 0)
+        return false;
+    const QSize size = entrySize(head, kDirectoryStart);
+    info.width = size.width();
+    info.height = size.height();
+    return true;
+}
 
 const Codec* icoCodec()
 {

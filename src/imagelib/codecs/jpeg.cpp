@@ -5,6 +5,7 @@
 #include <array>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
+#include <limits>
 
 #include <QIODevice>
 #include <QStringList>
@@ -21,8 +22,6 @@
 namespace imagelib {
 namespace {
 
-// Camera thumbnails and the frame header sit well inside this; the head grows when they do not.
-constexpr qsizetype kHeadBytes = 64 * 1024;
 // Each progressive scan is a pass over the whole picture: a file with thousands only burns time.
 constexpr int kMaxScans = 100;
 constexpr int kRowsPerCall = 16;
@@ -60,6 +59,26 @@ struct JpegLayout {
 
 enum class Scan { Complete, NeedMore, Invalid };
 
+// Marker, length, precision, height and width: the frame header as far as its size.
+constexpr qsizetype kFrameSizeBytes = 9;
+
+// How far a walk of the markers goes and what it forgives. The decoder's walk reads every segment
+// up to the first scan, skipping stray bytes between them as libjpeg does. The file list's quick
+// walk stops at the frame header's size, refuses stray bytes, and gives up after as many markers
+// or beyond an offset as no real file's frame header lies, so that a hostile file is never read
+// through.
+struct Walk {
+    bool toFirstScan;
+    bool skipStrayBytes;
+    int maxMarkers;
+    qsizetype maxOffset;
+    qsizetype firstRead; // bytes of the file read before the walk asks for more
+};
+// Camera thumbnails and the frame header sit well inside the decoder's first read.
+constexpr Walk kDecoderWalk{true, true, std::numeric_limits<int>::max(), std::numeric_limits<qsizetype>::max() / 2,
+                            64 * 1024};
+constexpr Walk kQuickWalk{false, false, 64, qsizetype(1) << 20, 16 * 1024};
+
 // The coding processes libjpeg-turbo does not decode, as the user knows them; empty for those it
 // does.
 QString unsupportedVariant(const JpegLayout& layout)
@@ -87,9 +106,25 @@ bool isStartOfFrame(uchar marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-// Walks the markers up to the first scan. On NeedMore, `needed` is how many bytes the walk
-// needs to go on.
-Scan scanMarkers(QByteArrayView data, JpegLayout& layout, qsizetype& needed)
+// The size fields of the frame header at `pos`: all the file list's quick walk reads of it.
+Scan readFrameSize(QByteArrayView data, qsizetype pos, qsizetype length, JpegLayout& layout, qsizetype& needed)
+{
+    if (length < 8)
+        return Scan::Invalid;
+    if (pos + kFrameSizeBytes > data.size()) {
+        needed = pos + kFrameSizeBytes;
+        return Scan::NeedMore;
+    }
+    const auto* bytes = reinterpret_cast<const uchar*>(data.data()) + pos;
+    layout.height = bytes[5] << 8 | bytes[6];
+    layout.width = bytes[7] << 8 | bytes[8];
+    // A height of 0 defers it to a DNL marker, which neither walk follows.
+    return layout.width == 0 || layout.height == 0 ? Scan::Invalid : Scan::Complete;
+}
+
+// Walks the markers, up to the first scan or the frame header's size as `walk` says. On NeedMore,
+// `needed` is how many bytes the walk needs to go on.
+Scan scanMarkers(QByteArrayView data, const Walk& walk, JpegLayout& layout, qsizetype& needed)
 {
     const auto* bytes = reinterpret_cast<const uchar*>(data.data());
     const qsizetype size = data.size();
@@ -97,45 +132,47 @@ Scan scanMarkers(QByteArrayView data, JpegLayout& layout, qsizetype& needed)
         return Scan::Invalid;
     bool exifSeen = false;
     qsizetype pos = 2;
-    for (;;) {
-        // Stray bytes and fill bytes between segments are skipped, as the decoder skips them.
-        while (pos < size && bytes[pos] != 0xFF)
+    for (int markers = 1;; ++markers) {
+        while (walk.skipStrayBytes && pos < size && bytes[pos] != 0xFF)
             ++pos;
-        while (pos + 1 < size && bytes[pos + 1] == 0xFF)
-            ++pos;
+        while (pos + 1 < size && bytes[pos] == 0xFF && bytes[pos + 1] == 0xFF)
+            ++pos; // a fill byte before the marker
+        if (markers > walk.maxMarkers || pos > walk.maxOffset)
+            return Scan::Invalid;
         if (pos + 4 > size) {
             needed = pos + 4;
             return Scan::NeedMore;
         }
         const uchar marker = bytes[pos + 1];
-        if (marker == kMarkerTem || (marker >= kMarkerRst0 && marker <= kMarkerRst7)) {
+        if (bytes[pos] != 0xFF || marker == kMarkerEoi || marker == 0x00)
+            return Scan::Invalid;
+        // Markers without a length; a second start of image among them is a writer's slip.
+        if (marker == kMarkerTem || marker == kMarkerSoi || (marker >= kMarkerRst0 && marker <= kMarkerRst7)) {
             pos += 2;
             continue;
         }
         if (marker == kMarkerSos)
-            return layout.components > 0 ? Scan::Complete : Scan::Invalid;
-        if (marker == kMarkerSoi || marker == kMarkerEoi || marker == 0x00)
-            return Scan::Invalid;
+            return walk.toFirstScan && layout.components > 0 ? Scan::Complete : Scan::Invalid;
         const qsizetype length = bytes[pos + 2] << 8 | bytes[pos + 3];
         if (length < 2)
             return Scan::Invalid;
         const qsizetype end = pos + 2 + length;
         const bool frame = isStartOfFrame(marker);
+        if (frame && !walk.toFirstScan)
+            return readFrameSize(data, pos, length, layout, needed);
         const bool exif = marker == kMarkerApp1 && !exifSeen;
         if ((frame || exif) && end > size) {
             needed = end;
             return Scan::NeedMore;
         }
         if (frame) {
-            if (length < 8 || layout.components > 0)
+            // The whole segment is there, so the byte after the size fields is too.
+            if (layout.components > 0 || readFrameSize(data, pos, length, layout, needed) != Scan::Complete)
                 return Scan::Invalid;
             layout.frameMarker = marker;
             layout.precision = bytes[pos + 4];
-            layout.height = bytes[pos + 5] << 8 | bytes[pos + 6];
-            layout.width = bytes[pos + 7] << 8 | bytes[pos + 8];
-            layout.components = bytes[pos + 9];
-            // A height of 0 defers it to a DNL marker, which the decoder does not support.
-            if (layout.width == 0 || layout.height == 0 || layout.components == 0)
+            layout.components = bytes[pos + kFrameSizeBytes];
+            if (layout.components == 0)
                 return Scan::Invalid;
         } else if (exif) {
             exifSeen = readExif(data.sliced(pos + 4, length - 2), layout.exif);
@@ -146,14 +183,14 @@ Scan scanMarkers(QByteArrayView data, JpegLayout& layout, qsizetype& needed)
 
 // Scans the head of the file, reading more of it while a segment it needs lies further on.
 // False with the reason when the markers are broken or the file ends inside them.
-bool scanFile(SourceFile& file, JpegLayout& layout, Failure& failure)
+bool scanFile(SourceFile& file, const Walk& walk, JpegLayout& layout, Failure& failure)
 {
-    qsizetype wanted = kHeadBytes;
+    qsizetype wanted = walk.firstRead;
     for (;;) {
         const QByteArrayView head = file.head(wanted);
         layout = JpegLayout();
         qsizetype needed = 0;
-        switch (scanMarkers(head, layout, needed)) {
+        switch (scanMarkers(head, walk, layout, needed)) {
         case Scan::Complete:
             return true;
         case Scan::Invalid:
@@ -164,7 +201,7 @@ bool scanFile(SourceFile& file, JpegLayout& layout, Failure& failure)
                 failure = Failure::truncated(); // the file ends inside its header
                 return false;
             }
-            wanted = qMax(needed, 2 * wanted);
+            wanted = qMin(qMax(needed, 2 * wanted), walk.maxOffset + kFrameSizeBytes);
             break;
         }
     }
@@ -189,7 +226,7 @@ bool thumbnailServes(const JpegLayout& layout, QSize target)
         return false;
     JpegLayout thumbnail;
     qsizetype needed = 0;
-    if (scanMarkers(layout.exif.thumbnail, thumbnail, needed) != Scan::Complete)
+    if (scanMarkers(layout.exif.thumbnail, kDecoderWalk, thumbnail, needed) != Scan::Complete)
         return false;
     if (qMax(thumbnail.width, thumbnail.height) < qMax(target.width(), target.height()))
         return false;
@@ -533,7 +570,7 @@ public:
     {
         JpegLayout layout;
         Failure failure;
-        if (!scanFile(file, layout, failure))
+        if (!scanFile(file, kDecoderWalk, layout, failure))
             return false;
         const bool swapped = orientationSwapsSides(layout.exif.orientation);
         info.format = kFlmJpeg;
@@ -547,7 +584,7 @@ public:
     {
         JpegLayout layout;
         Failure failure;
-        if (!scanFile(file, layout, failure))
+        if (!scanFile(file, kDecoderWalk, layout, failure))
             return context.fail(failure);
         if (const QString variant = unsupportedVariant(layout); !variant.isEmpty())
             return context.fail(Failure::unsupported(variant));
@@ -610,6 +647,17 @@ const Codec* jpegCodec()
 const Writer* jpegWriter()
 {
     return &theJpegCodec();
+}
+
+bool jpegQuickHeader(SourceFile& file, HeaderInfo& info)
+{
+    JpegLayout layout;
+    Failure failure;
+    if (!scanFile(file, kQuickWalk, layout, failure))
+        return false;
+    info.width = layout.width;
+    info.height = layout.height;
+    return true;
 }
 
 } // namespace imagelib
