@@ -24,7 +24,6 @@
 #include <QTimer>
 
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 #include "viewer/cpicturelookahead.h"
 #include "viewertiming.h"
 

@@ -25,9 +25,9 @@
 #include <QPainter>
 #include <QStringList>
 
+#include "browser/thumbnailcell.h"
 #include "corpus.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ public:
         if (!m_picture.Load(path))
             return false;
         QPainter painter(&m_cell);
-        return m_picture.DrawThumbnail(&painter, QRect(0, 0, kCell, kCell));
+        return thumbnailcell::DrawThumbnail(&painter, QRect(0, 0, kCell, kCell), m_picture);
     }
 
     const QImage& cell() const { return m_cell; }

@@ -29,7 +29,6 @@
 #include "core/commands.h"
 #include "core/messages.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 #include "recordinghost.h"
 #include "viewer/cimageview.h"
 #include "viewertiming.h"

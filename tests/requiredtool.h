@@ -10,8 +10,8 @@
 // The message for a tool that is not there.
 inline QByteArray missingTool(const char* program, const char* package)
 {
-    return QByteArray(program) + " is not installed: scripts/install-deps.sh installs it (Debian package " +
-           package + ")";
+    return QByteArray(program) + " is not installed: scripts/install-deps.sh installs it (Debian package " + package +
+           ")";
 }
 
 // Whether `program` is on the PATH.

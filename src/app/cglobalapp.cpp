@@ -129,7 +129,8 @@ void CGlobalApp::shellCommand(const CMyCmdLineInfo& info)
     }
     m_openedFromFile = true;
     m_browser->hide();
-    m_pendingImagePath = m_currentImage.Load(info.path) ? info.path : QString();
+    // Without a path there is nothing to read (and no failure to tell).
+    m_pendingImagePath = !info.path.isEmpty() && m_currentImage.Load(info.path) ? info.path : QString();
     m_mainWindow = m_viewer;
     appmsg::post(m_viewer->imageView(), appmsg::kLoadViewerBeforeBrowser);
 }

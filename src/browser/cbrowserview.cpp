@@ -22,7 +22,6 @@
 #include "fileops/cshellfileop.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 #include "imagelib/limits.h"
 #include "platform/desktopservices.h"
 #include "settings/cappsettings.h"
@@ -216,8 +215,7 @@ bool CBrowserView::openRow(int row, bool slideShow)
 bool CBrowserView::openFile(int row, bool slideShow)
 {
     const QString path = m_list->rows().pathOf(row);
-    int format = -1;
-    if (m_host && flmCanOpen(m_picture->handle(), path, &format)) {
+    if (m_host && m_picture->canOpen(path)) {
         Q_EMIT previewRequested(QString(), kPreviewNone);
         if (!m_host->currentImage().Load(path))
             return false;
@@ -293,8 +291,7 @@ void CBrowserView::previewRow(int row)
     if (m_options.DontScanHeaders)
         m_list->scanEntry(row);
     const QString path = rows.pathOf(row);
-    int format = -1;
-    if (!item->isFolder && flmCanOpen(m_picture->handle(), path, &format))
+    if (!item->isFolder && m_picture->canOpen(path))
         Q_EMIT previewRequested(path, kPreviewPicture);
     else if (!item->isFolder && isMediaExtension(extensionOf(item->name)))
         Q_EMIT previewRequested(path, kPreviewMedia);
@@ -342,13 +339,12 @@ void CBrowserView::copyImage()
     if (image.isNull())
         return;
     image.fill(Qt::black);
-    {
-        QPainter painter(&image);
-        const FlmRect rect{0, 0, size.width(), size.height()};
-        flmPlay(m_picture->handle(), &painter, &rect, 0);
-    }
+    QPainter painter(&image);
+    const bool drawn = m_picture->draw(&painter, QPoint(0, 0));
+    painter.end();
     m_picture->Clear();
-    QApplication::clipboard()->setImage(image);
+    if (drawn)
+        QApplication::clipboard()->setImage(image);
 }
 
 bool CBrowserView::event(QEvent* event)

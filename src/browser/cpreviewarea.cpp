@@ -29,9 +29,6 @@ constexpr std::array<const char*, CPreviewArea::kZoomModeCount> kModeTexts{
     QT_TRANSLATE_NOOP("CPreviewArea", "1/2 Size"), QT_TRANSLATE_NOOP("CPreviewArea", "1/4 Size"),
     QT_TRANSLATE_NOOP("CPreviewArea", "1/8 Size")};
 
-// Multi-image icons hold the same picture at several sizes, not an animation.
-const QString kIconFormat = QStringLiteral("Windows Icon");
-
 } // namespace
 
 CPreviewArea::CPreviewArea(AppHost& host, QWidget* parent)
@@ -75,13 +72,9 @@ void CPreviewArea::Refresh(bool scrollHome)
 {
     stopFrameTimer();
     CBmpEx& image = m_host.currentImage();
-    CFileInfo::Info info;
-    m_fileInfo.GetInfo(image.path(), info);
-    int slides = 0;
-    if (flmGetSlidesNumber(image.handle(), &slides) == 0 && slides > 1 && info.format != kIconFormat) {
+    // The images of an icon are its sizes, not the frames of an animation.
+    if (image.slideCount() > 1 && image.sourceFormat() != kFlmIcon && image.firstSlide())
         m_animated = true;
-        flmFirst(image.handle());
-    }
     m_targetSize = targetSizeFor(image.GetSize(), m_zoomMode);
 
     setUpdatesEnabled(false);
@@ -176,9 +169,9 @@ void CPreviewArea::timerEvent(QTimerEvent* event)
         CImageScrollView::timerEvent(event);
         return;
     }
-    const FLMHANDLE handle = m_host.currentImage().handle();
-    if (flmNext(handle) != 0)
-        flmFirst(handle);
+    CBmpEx& image = m_host.currentImage();
+    if (!image.nextSlide() && !image.firstSlide())
+        return;
     drawFrame();
     // The next paint sets the timer again with the new frame's delay.
     m_frameTimer.stop();
@@ -226,19 +219,18 @@ void CPreviewArea::drawFrame()
         return;
     m_render.fill(palette().color(QPalette::Window));
     QPainter painter(&m_render);
-    const FlmRect dest{0, 0, m_render.width(), m_render.height()};
-    flmStretchPlay(m_host.currentImage().handle(), &painter, &dest, nullptr);
+    // A picture that cannot be drawn leaves the background.
+    if (!m_host.currentImage().drawScaled(&painter, m_render.rect()))
+        return;
 }
 
 void CPreviewArea::startFrameTimer()
 {
     if (m_frameTimer.isActive())
         return;
-    const FLMHANDLE handle = m_host.currentImage().handle();
-    int slide = 1;
-    flmGetCurrentSlide(handle, &slide);
-    int delay = kDefaultFrameDelay;
-    if (flmGetDelay(handle, slide, &delay) != 0 || delay <= 0)
+    const CBmpEx& image = m_host.currentImage();
+    int delay = image.slideDelay(image.currentSlide());
+    if (delay <= 0)
         delay = kDefaultFrameDelay;
     m_frameDelay = delay;
     m_frameTimer.start(delay, this);

@@ -12,7 +12,6 @@
 #include <QRect>
 #include <QSize>
 
-#include "fileops/cfileinfo.h"
 #include "ui/cimagescrollview.h"
 
 class QMenu;
@@ -73,7 +72,6 @@ private:
     void stopFrameTimer();
 
     AppHost& m_host;
-    CFileInfo m_fileInfo;
     QMenu* m_menu;
     QImage m_render;
     QSize m_targetSize{0, 0};

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
@@ -27,10 +28,14 @@ constexpr int kQuietResizeMs = 200;
 
 CPreviewBar::CPreviewBar(QMainWindow* frame, AppHost& host, const CAppSettings& options)
     : CSizingControlBar(tr("Preview"), frame, kDefaultSize, settingskeys::kPreviewBarId), m_host(host), m_options(options),
-      m_client(new QWidget(this)), m_area(new CPreviewArea(host, m_client))
+      m_client(new QWidget(this)), m_failure(new QLabel(m_client)), m_area(new CPreviewArea(host, m_client))
 {
     setWidget(m_client);
     m_area->hide();
+    m_failure->setAlignment(Qt::AlignCenter);
+    m_failure->setWordWrap(true);
+    m_failure->setMargin(8);
+    m_failure->hide();
     m_client->installEventFilter(this);
     m_quietTimer.setSingleShot(true);
     m_quietTimer.setInterval(kQuietResizeMs);
@@ -56,9 +61,13 @@ void CPreviewBar::PreviewFile(const QString& path, int kind)
         m_area->setReady(false);
         if (!m_host.currentImage().Load(path)) {
             ClearPreview();
+            m_failure->setText(m_host.currentImage().failureText());
+            m_failure->setGeometry(m_client->rect());
+            m_failure->show();
             return;
         }
         closeMedia();
+        m_failure->hide();
         m_showingImage = true;
         m_area->show();
         m_area->Refresh(true);
@@ -82,8 +91,14 @@ void CPreviewBar::PreviewFile(const QString& path, int kind)
         mediaFailed();
 }
 
+QString CPreviewBar::failureText() const
+{
+    return m_failure->isHidden() ? QString() : m_failure->text();
+}
+
 void CPreviewBar::ClearPreview()
 {
+    m_failure->hide();
     m_area->release();
     m_area->hide();
     // Nothing is left to paint, so the next picture is not held back.
@@ -120,6 +135,7 @@ bool CPreviewBar::eventFilter(QObject* watched, QEvent* event)
 
 void CPreviewBar::clientResized()
 {
+    m_failure->setGeometry(m_client->rect());
     if (m_showingImage) {
         m_area->markStale();
         // The frame's dock separators and the window manager's frame are not ours: watch for

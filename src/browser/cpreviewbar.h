@@ -17,6 +17,7 @@ class CMediaWnd;
 class CPreviewArea;
 class QMainWindow;
 class AppHost;
+class QLabel;
 class CAppSettings;
 
 class CPreviewBar : public CSizingControlBar {
@@ -29,12 +30,14 @@ public:
     ~CPreviewBar() override;
 
     // Kind 1: a picture, dropped while the previous one is not painted yet; one that does not
-    // load clears the preview. Kind 2: a clip, only when "ShowVideo" is set (otherwise what is
+    // load clears the preview and says why ("Cannot read a.jpg: truncated file"). Kind 2: a clip, only when "ShowVideo" is set (otherwise what is
     // shown stays); one that cannot be played leaves the bar empty.
     void PreviewFile(const QString& path, int kind);
     // Stops the animation, frees the render, hides the area and closes the clip.
     void ClearPreview();
     bool showingImage() const { return m_showingImage; }
+    // Why the last picture asked for is not shown; empty while none failed since the last clear.
+    QString failureText() const;
     // True while a resize made without our mouse waits for its quiet spell before the sharp
     // render; a resize with the button held renders on the release instead.
     bool quietRenderPending() const { return m_quietTimer.isActive(); }
@@ -58,6 +61,7 @@ private:
     AppHost& m_host;
     const CAppSettings& m_options;
     QWidget* m_client;
+    QLabel* m_failure; // in place of a picture that does not load
     CPreviewArea* m_area;
     QPointer<CMediaWnd> m_media;
     bool m_showingImage = false;

@@ -6,7 +6,6 @@
 #include "fileops/cfileinfo.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 
 namespace fileentry {
 
@@ -29,9 +28,8 @@ std::optional<QString> headerProperties(const QString& path)
 
 bool libraryReads(const QString& path)
 {
-    const CBmpEx picture;
-    int format = -1;
-    return flmCanOpen(picture.handle(), path, &format) != 0;
+    CBmpEx picture;
+    return picture.canOpen(path).has_value();
 }
 
 std::optional<FileItem> readRecord(const QString& folder, const QString& name)

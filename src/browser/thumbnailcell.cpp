@@ -1,13 +1,21 @@
 #include "browser/thumbnailcell.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPalette>
+
+#include "imagelib/cbmpex.h"
 
 namespace thumbnailcell {
 
 namespace {
 
 constexpr int kMargin = 2;
+// Between a thumbnail's edge and its picture.
+constexpr int kThumbnailMargin = 5;
 constexpr int kLabelPadding = 4;
 // Room left and right of the thumbnail, so that neighbouring labels do not touch.
 constexpr int kSideRoom = 20;
@@ -84,6 +92,47 @@ void draw(QPainter* painter, const Cells& cells, const Row& row)
         painter->drawRect(rect.adjusted(0, 0, -1, -1));
         painter->restore();
     }
+}
+
+QRect thumbnailPlace(QSize picture, QSize cell)
+{
+    const int areaWidth = cell.width() - 2 * kThumbnailMargin;
+    const int areaHeight = cell.height() - 2 * kThumbnailMargin;
+    int drawnWidth = picture.width();
+    int drawnHeight = picture.height();
+    if (!(picture.width() < areaWidth && picture.height() < areaHeight)) {
+        const double scale = std::min(double(areaWidth) / picture.width(), double(areaHeight) / picture.height());
+        drawnWidth = int(picture.width() * scale);
+        drawnHeight = int(picture.height() * scale);
+    }
+    return {(areaWidth - drawnWidth) / 2 + kThumbnailMargin, (areaHeight - drawnHeight) / 2 + kThumbnailMargin,
+            drawnWidth, drawnHeight};
+}
+
+void drawThumbnailFrame(QPainter* painter, const QRect& cell, const QRect& place, const ThumbnailColours& colours)
+{
+    const int x = place.x(), y = place.y(), drawnWidth = place.width(), drawnHeight = place.height();
+    painter->save();
+    painter->translate(cell.topLeft());
+    painter->fillRect(QRect(0, 0, cell.width(), cell.height()), QGuiApplication::palette().color(QPalette::Button));
+    painter->fillRect(0, 0, kThumbnailSize, 1, colours.light);
+    painter->fillRect(0, 0, 1, kThumbnailSize, colours.light);
+    painter->fillRect(kThumbnailSize - 1, 0, 1, kThumbnailSize, colours.dark);
+    painter->fillRect(0, kThumbnailSize - 1, kThumbnailSize, 1, colours.dark);
+    painter->fillRect(x, y - 1, drawnWidth, 1, colours.border);
+    painter->fillRect(x - 1, y - 1, 1, drawnHeight + 1, colours.border);
+    painter->fillRect(x + drawnWidth, y - 1, 1, drawnHeight + 1, colours.light);
+    painter->fillRect(x - 1, y + drawnHeight, drawnWidth + 2, 1, colours.light);
+    painter->restore();
+}
+
+bool DrawThumbnail(QPainter* painter, const QRect& cell, const CBmpEx& picture, const ThumbnailColours& colours)
+{
+    if (!painter || picture.isEmpty())
+        return false;
+    const QRect place = thumbnailPlace(picture.GetSize(), cell.size());
+    drawThumbnailFrame(painter, cell, place, colours);
+    return place.isEmpty() || picture.drawScaled(painter, place.translated(cell.topLeft()));
 }
 
 } // namespace thumbnailcell

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QString>
 
+class CBmpEx;
 class QFontMetrics;
 class QPainter;
 
@@ -51,5 +52,25 @@ void draw(QPainter* painter, const Cells& cells, const Row& row);
 
 // Where a square picture of `side` pixels goes in a cell: centred, rounding down.
 QPoint centred(const QRect& cell, int side);
+
+// The colours of a thumbnail: the light and dark edges of its 76 x 76 frame and the border drawn
+// around the picture (grey top and left; the light colour right and bottom).
+struct ThumbnailColours {
+    QColor light{255, 255, 255};
+    QColor dark{0, 0, 0};
+    QColor border{128, 128, 128};
+};
+
+// Where a picture of `picture` size goes in a thumbnail of `cell` size, relative to the cell's
+// corner: within a margin of 5, unscaled when strictly smaller than that area, else shrunk to fit
+// (sizes truncated), centred. Shrinking a picture to this size first and asking again gives the
+// same rectangle.
+QRect thumbnailPlace(QSize picture, QSize cell);
+// Everything of a thumbnail but the picture: the button face over `cell`, the 76 x 76 frame at
+// its corner and the border around `place` (relative to the cell's corner).
+void drawThumbnailFrame(QPainter* painter, const QRect& cell, const QRect& place, const ThumbnailColours& colours);
+// The picture centred in a thumbnail with its frame and border (the file list's cell is
+// 76 x 76). False, drawing nothing, when `picture` is empty.
+bool DrawThumbnail(QPainter* painter, const QRect& cell, const CBmpEx& picture, const ThumbnailColours& colours = {});
 
 } // namespace thumbnailcell

@@ -19,8 +19,8 @@ bool CThumbnailStore::draw(QPainter* painter, const QPoint& topLeft, int index) 
     const QImage& picture = m_pictures[std::size_t(index)];
     const QRect cell(topLeft, QSize(kCellSize, kCellSize));
     // A picture the worker shrank already sits where DrawThumbnail would put its original.
-    const QRect place = CBmpEx::thumbnailPlace(picture.size(), cell.size());
-    CBmpEx::drawThumbnailFrame(painter, cell, place, colours);
+    const QRect place = thumbnailcell::thumbnailPlace(picture.size(), cell.size());
+    thumbnailcell::drawThumbnailFrame(painter, cell, place, colours);
     painter->drawImage(place.topLeft() + topLeft, picture);
     return true;
 }

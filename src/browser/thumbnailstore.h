@@ -1,6 +1,6 @@
 #pragma once
 // CThumbnailStore: the file list's thumbnail image list. A cell keeps only its picture, already
-// shrunk by the thumbnail worker to the size CBmpEx::DrawThumbnail gives it in a 76 x 76 cell
+// shrunk by the thumbnail worker to the size thumbnailcell::DrawThumbnail gives it in a 76 x 76 cell
 // (at most 66 x 66, 3 bytes a pixel when opaque); the frame, the button face and the picture's
 // border are drawn at paint time: 10,000 camera pictures take about 100 MB, whole 24-bit cells
 // would take 175.
@@ -11,7 +11,7 @@
 #include <QImage>
 #include <QPoint>
 
-#include "imagelib/cbmpex.h"
+#include "browser/thumbnailcell.h"
 
 class QPainter;
 
@@ -33,7 +33,7 @@ public:
     // Bytes the kept pixels take.
     qint64 byteSize() const { return m_bytes; }
 
-    ThumbnailColours colours;
+    thumbnailcell::ThumbnailColours colours;
 
 private:
     std::vector<QImage> m_pictures;

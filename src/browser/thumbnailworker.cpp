@@ -7,10 +7,10 @@
 
 #include <QPainter>
 
+#include "browser/thumbnailcell.h"
 #include "browser/thumbnailstore.h"
 #include "core/executor.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 
 namespace {
 
@@ -127,17 +127,16 @@ void CThumbnailWorker::setPriority(const std::vector<quint64>& ids)
 
 QImage CThumbnailWorker::makeThumbnail(CBmpEx& picture, const QString& path)
 {
-    flmSetLoadSizeHint(picture.handle(), CThumbnailStore::kPictureArea, CThumbnailStore::kPictureArea);
+    picture.setLoadSizeHint(QSize(CThumbnailStore::kPictureArea, CThumbnailStore::kPictureArea));
     if (!picture.Load(path))
         return {};
     const QRect place =
-        CBmpEx::thumbnailPlace(picture.GetSize(), QSize(CThumbnailStore::kCellSize, CThumbnailStore::kCellSize));
+        thumbnailcell::thumbnailPlace(picture.GetSize(), QSize(CThumbnailStore::kCellSize, CThumbnailStore::kCellSize));
     // A sliver too thin to survive the shrinking keeps one pixel, so that the cell holds a picture.
     QImage shrunk(place.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     shrunk.fill(Qt::transparent);
     QPainter painter(&shrunk);
-    const FlmRect dest{0, 0, shrunk.width(), shrunk.height()};
-    const bool drawn = flmStretchPlay(picture.handle(), &painter, &dest, nullptr) == 0;
+    const bool drawn = picture.drawScaled(&painter, shrunk.rect());
     painter.end();
     // The decoded picture may be large; it is of no further use.
     picture.Clear();

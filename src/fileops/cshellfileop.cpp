@@ -86,8 +86,9 @@ bool CShellFileOp::RenameItem(const QString& oldPath, const QString& newName, CB
     if (holdsImage)
         currentImage->Clear();
     const bool renamed = renameEntry(folder, oldName, newName);
-    if (holdsImage)
-        currentImage->Load(renamed ? newPath : oldPath);
+    // A picture that does not load again leaves the viewer with nothing shown, as any vanished file.
+    if (holdsImage && !currentImage->Load(renamed ? newPath : oldPath))
+        qCDebug(lcFileOps) << currentImage->failureText();
     if (!renamed)
         return fail(tr("Cannot rename \"%1\" to \"%2\": the file system refused it.").arg(oldName, newName));
     return true;

@@ -7,10 +7,8 @@
 #include <vector>
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QIODevice>
 #include <QPainter>
-#include <QPalette>
 
 #include "imagelib/codecs/codec.h"
 
@@ -24,8 +22,6 @@ void defaultFatal()
 
 CBmpEx::FatalHandler g_fatal = defaultFatal;
 
-constexpr int kCellMargin = 5;
-constexpr int kCellFrame = 76;
 // Room for the open dialog's filter strings: every reader's name and patterns.
 constexpr int kFilterBytes = 8192;
 
@@ -138,57 +134,15 @@ QSize CBmpEx::GetSize() const
     return {size[0], size[1]};
 }
 
-bool CBmpEx::DrawThumbnail(QPainter* painter, const QRect& rect) const
-{
-    if (!painter || isEmpty())
-        return false;
-    const QRect place = thumbnailPlace(GetSize(), rect.size());
-    drawThumbnailFrame(painter, rect, place, colours);
-    return place.isEmpty() || drawScaled(painter, place.translated(rect.topLeft()));
-}
-
-QRect CBmpEx::thumbnailPlace(QSize picture, QSize cell)
-{
-    const int areaWidth = cell.width() - 2 * kCellMargin;
-    const int areaHeight = cell.height() - 2 * kCellMargin;
-    int drawnWidth = picture.width();
-    int drawnHeight = picture.height();
-    if (!(picture.width() < areaWidth && picture.height() < areaHeight)) {
-        const double scale = std::min(double(areaWidth) / picture.width(), double(areaHeight) / picture.height());
-        drawnWidth = int(picture.width() * scale);
-        drawnHeight = int(picture.height() * scale);
-    }
-    return {(areaWidth - drawnWidth) / 2 + kCellMargin, (areaHeight - drawnHeight) / 2 + kCellMargin, drawnWidth,
-            drawnHeight};
-}
-
-void CBmpEx::drawThumbnailFrame(QPainter* painter, const QRect& cell, const QRect& place,
-                                const ThumbnailColours& colours)
-{
-    const int x = place.x(), y = place.y(), drawnWidth = place.width(), drawnHeight = place.height();
-    painter->save();
-    painter->translate(cell.topLeft());
-    painter->fillRect(QRect(0, 0, cell.width(), cell.height()), QGuiApplication::palette().color(QPalette::Button));
-    painter->fillRect(0, 0, kCellFrame, 1, colours.light);
-    painter->fillRect(0, 0, 1, kCellFrame, colours.light);
-    painter->fillRect(kCellFrame - 1, 0, 1, kCellFrame, colours.dark);
-    painter->fillRect(0, kCellFrame - 1, kCellFrame, 1, colours.dark);
-    painter->fillRect(x, y - 1, drawnWidth, 1, colours.border);
-    painter->fillRect(x - 1, y - 1, 1, drawnHeight + 1, colours.border);
-    painter->fillRect(x + drawnWidth, y - 1, 1, drawnHeight + 1, colours.light);
-    painter->fillRect(x - 1, y + drawnHeight, drawnWidth + 2, 1, colours.light);
-    painter->restore();
-}
-
 bool CBmpEx::saveWithPlainOptions(const QString& target, FlmSaveOptions* options)
 {
     int slides = 1;
     flmGetSlidesNumber(m_handle, &slides);
     options->field[FlmSaveOptions::kBitsPerPixel] = 24;
-    options->field[2] = 0;
+    options->field[FlmSaveOptions::kPlainSaveZero] = 0;
     options->field[FlmSaveOptions::kSlides] = slides;
-    options->field[4] = 1;
-    options->field[6] = 0;
+    options->field[FlmSaveOptions::kPlainSaveMark] = 1;
+    options->field[FlmSaveOptions::kPlainSaveZeroToo] = 0;
     return flmSaveToFile(m_handle, options, target) == 0;
 }
 

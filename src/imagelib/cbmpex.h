@@ -8,7 +8,6 @@
 #include <atomic>
 #include <optional>
 
-#include <QColor>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -19,14 +18,6 @@
 
 class QIODevice;
 class QPainter;
-
-// The colours of a thumbnail cell: the light and dark edges of its frame and the border drawn
-// around the picture (grey top and left; the light colour right and bottom).
-struct ThumbnailColours {
-    QColor light{255, 255, 255};
-    QColor dark{0, 0, 0};
-    QColor border{128, 128, 128};
-};
 
 class CBmpEx {
 public:
@@ -71,19 +62,6 @@ public:
     void Clear();
     // Size of the current slide; (-1, -1) when there is no picture.
     QSize GetSize() const;
-    // Draws the picture centred in a thumbnail cell (the file list passes 76 x 76).
-    [[nodiscard]] bool DrawThumbnail(QPainter* painter, const QRect& rect) const;
-
-    // Where DrawThumbnail puts a picture of `picture` size in a cell of `cell` size, relative to
-    // the cell's corner: within a margin of 5, unscaled when strictly smaller than that area,
-    // else shrunk to fit (sizes truncated), centred. Shrinking a picture to this size first and
-    // asking again gives the same rectangle.
-    static QRect thumbnailPlace(QSize picture, QSize cell);
-    // Everything of a thumbnail cell but the picture: the button face over `cell`, the 76 x 76
-    // frame at its corner and the border around `place` (relative to the cell's corner).
-    static void drawThumbnailFrame(QPainter* painter, const QRect& cell, const QRect& place,
-                                   const ThumbnailColours& colours);
-
     // Loads the source into this handle (the path field is kept) and writes it to the target.
     [[nodiscard]] bool LoadAndSave(const QString& source, const QString& target, FlmSaveOptions* options);
     // Writes the picture held now, with any in-memory transforms.
@@ -155,14 +133,12 @@ public:
     const QString& path() const { return m_path; }
 
     // Hands the decoded picture over without copying pixels: the two objects exchange their
-    // library handles with the loaded flags and paths. Colours, cancel flags and the busy flag
-    // stay with their objects. Neither object may be in a library call meanwhile.
+    // library handles with the loaded flags and paths. Cancel flags and the busy flag stay with
+    // their objects. Neither object may be in a library call meanwhile.
     void swapPicture(CBmpEx& other);
 
     // A flag that cancels a running load or save when it becomes true (a worker's stop flag).
     void setCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
-
-    ThumbnailColours colours;
 
 private:
     static int progressCallback(const FlmCallbackRecord* record);

@@ -70,7 +70,11 @@ struct FlmSaveOptions {
     enum Index : int {
         kFormat = 0,
         kBitsPerPixel = 1,
+        // Set by the image object's plain save and read by no writer: 0, 1 and 0.
+        kPlainSaveZero = 2,
         kSlides = 3,
+        kPlainSaveMark = 4,
+        kPlainSaveZeroToo = 6,
         kColours = 8,
         kInterlaced = 9,
         kOptimise = 10,

@@ -13,7 +13,6 @@
 #include "core/messages.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/limits.h"
-#include "viewer/pictureops.h"
 
 namespace {
 
@@ -141,10 +140,8 @@ void CImageView::layoutPicture(ScrollRule rule, QPoint scroll, bool sizeFrame)
         setScrollPosition(scroll);
         break;
     }
-    if (m_controller.slides() > 1) {
-        pictureops::firstSlide(m_controller.picture());
+    if (m_controller.slides() > 1 && m_controller.picture().firstSlide())
         stopAnimation();
-    }
     setUpdatesEnabled(true);
     updatePanCursor();
     viewport()->update();
@@ -180,7 +177,9 @@ void CImageView::renderOffscreen()
         return;
     m_rendered.fill(Qt::black);
     QPainter painter(&m_rendered);
-    pictureops::draw(m_controller.picture(), painter, QRect(QPoint(0, 0), display));
+    // A picture that cannot be drawn leaves the black.
+    if (!m_controller.picture().drawScaled(&painter, QRect(QPoint(0, 0), display)))
+        m_rendered = QImage();
 }
 
 // ---- Measuring the window --------------------------------------------------------------------------
@@ -252,8 +251,9 @@ void CImageView::paintEvent(QPaintEvent* event)
     const viewgeometry::Zoom& zoom = m_controller.zoom();
     if (zoom.zoom >= 1.0) {
         const auto rects = viewgeometry::magnifiedRects(repaint, clientSize(), zoom, picture, scrollPosition());
-        if (rects)
-            pictureops::draw(m_controller.picture(), painter, rects->dest, &rects->source);
+        // A picture that cannot be drawn leaves the black.
+        if (rects && !m_controller.picture().drawScaled(&painter, rects->dest, rects->source))
+            return;
     } else if (!m_rendered.isNull()) {
         painter.drawImage(origin(), m_rendered);
     }
@@ -278,8 +278,9 @@ void CImageView::scheduleAnimation()
 {
     if (m_animationTimer.isActive() || panning() || m_bandShown)
         return;
-    if (const std::optional<int> delay = pictureops::currentSlideDelay(m_controller.picture()))
-        m_animationTimer.start(std::max(*delay, kLeastSlideDelayMs));
+    const CBmpEx& picture = m_controller.picture();
+    if (const int delay = picture.slideDelay(picture.currentSlide()); delay >= 0)
+        m_animationTimer.start(std::max(delay, kLeastSlideDelayMs));
 }
 
 void CImageView::stopAnimation()
@@ -289,7 +290,9 @@ void CImageView::stopAnimation()
 
 void CImageView::nextSlide()
 {
-    pictureops::nextSlide(m_controller.picture());
+    CBmpEx& picture = m_controller.picture();
+    if (!picture.nextSlide() && !picture.firstSlide())
+        return;
     if (m_controller.zoom().zoom < 1.0)
         renderOffscreen();
     viewport()->update();

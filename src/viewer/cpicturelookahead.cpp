@@ -8,7 +8,6 @@
 
 #include "core/executor.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 #include "imagelib/limits.h"
 
 namespace {
@@ -44,12 +43,10 @@ std::optional<FileStamp> stampOf(const QString& path)
 // The pixels of every slide together; -1 when a slide's size is unknown or absurd.
 qint64 decodedBytes(const CBmpEx& picture)
 {
-    int slides = 0;
-    flmGetSlidesNumber(picture.handle(), &slides);
     qint64 bytes = 0;
-    for (int slide = 0; slide < slides && bytes >= 0; ++slide) {
-        int size[2] = {0, 0};
-        const qint64 slideSize = flmGetSize(picture.handle(), slide, size) == 0 ? slideBytes(size[0], size[1]) : -1;
+    for (int slide = 0, slides = picture.slideCount(); slide < slides && bytes >= 0; ++slide) {
+        const QSize size = picture.slideSize(slide);
+        const qint64 slideSize = size.isValid() ? slideBytes(size.width(), size.height()) : -1;
         bytes = slideSize < 0 ? -1 : bytes + slideSize;
     }
     return bytes;
@@ -65,9 +62,8 @@ std::optional<Decoded> decode(const QString& path, qint64 budget, const RunToken
     auto picture = std::make_unique<CBmpEx>();
     // The header tells the size without decoding; formats whose header says nothing are
     // measured once decoded.
-    FlmFileInfo info;
-    if (flmGetFileInfo(picture->handle(), path, &info) == 0 &&
-        !withinBudget(slideBytes(info.width, info.height), budget))
+    const std::optional<CBmpEx::FileInfo> info = picture->fileInfo(path);
+    if (info && !withinBudget(slideBytes(info->size.width(), info->size.height()), budget))
         return std::nullopt;
     picture->setCancelFlag(token.stopFlag());
     const bool loaded = picture->Load(path);

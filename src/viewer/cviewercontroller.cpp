@@ -5,7 +5,7 @@
 #include "core/messages.h"
 #include "imagelib/cbmpex.h"
 #include "settings/cappsettings.h"
-#include "viewer/pictureops.h"
+#include "viewer/logging.h"
 #include "viewer/viewerhost.h"
 
 namespace {
@@ -201,6 +201,9 @@ void CViewerController::showBrowserPicture(bool fromBrowser)
 
 void CViewerController::enterNoImages()
 {
+    // The current image remembers why the last file asked for did not load.
+    const CBmpEx::Error error = picture().lastError();
+    m_failure = error.failed() && error.action == kFlmActionRead ? error.failureText() : QString();
     m_host.setOpenedFromFile(true);
     m_source.clearFileName();
     m_noImages = true;
@@ -345,7 +348,28 @@ void CViewerController::afterMove(bool moved, int direction)
 
 void CViewerController::transform(int command)
 {
-    if (pictureops::transform(picture(), command))
+    CBmpEx& shown = picture();
+    bool turned = false;
+    switch (command) {
+    case cmd::kRotateLeft:
+        turned = shown.rotate(-90);
+        break;
+    case cmd::kRotateRight:
+        turned = shown.rotate(90);
+        break;
+    case cmd::kTurnAround:
+        turned = shown.mirror(Qt::Horizontal | Qt::Vertical);
+        break;
+    case cmd::kMirror:
+        turned = shown.mirror(Qt::Horizontal);
+        break;
+    case cmd::kFlipVertical:
+        turned = shown.mirror(Qt::Vertical);
+        break;
+    default:
+        return;
+    }
+    if (turned)
         showPicture();
 }
 
@@ -362,10 +386,12 @@ bool CViewerController::SaveWithCrop(const QString& target, FlmSaveOptions* opti
     if (cut.top() == cut.bottom() || cut.left() == cut.right())
         return false;
     bool saved = false;
-    if (pictureops::crop(current, cut, m_info.slides()))
+    // The fractions of a pixel are dropped.
+    const QRect pixels(int(cut.left()), int(cut.top()), int(cut.right() - cut.left()), int(cut.bottom() - cut.top()));
+    if (current.crop(pixels))
         saved = current.Save(target, options);
-    else
-        current.Load(folder() + fileName());
+    else if (!current.Load(folder() + fileName()))
+        qCDebug(lcViewer) << current.failureText();
     m_selectionReady = false;
     // The picture in memory changed size either way.
     showPicture();
@@ -375,7 +401,8 @@ bool CViewerController::SaveWithCrop(const QString& target, FlmSaveOptions* opti
 void CViewerController::AfterSave(const QString& name, bool listed)
 {
     m_source.showSaved(name, listed);
-    picture().Load(folder() + name);
+    if (!picture().Load(folder() + name))
+        qCDebug(lcViewer) << picture().failureText();
     showPicture();
 }
 
@@ -384,7 +411,7 @@ void CViewerController::AfterSave(const QString& name, bool listed)
 QStringList CViewerController::statusTexts() const
 {
     if (m_noImages)
-        return {QStringLiteral("No images")};
+        return {m_failure.isEmpty() ? QStringLiteral("No images") : m_failure};
     if (loading())
         return {QStringLiteral("Loading")};
     if (pictureList().pictureCount() == 0)

@@ -96,7 +96,8 @@ public:
     bool selectionReady() const { return m_selectionReady; }
     void setSelectionReady() { m_selectionReady = true; }
 
-    // The status bar's texts: "No images" alone in that state; "Loading" alone while a move reads
+    // The status bar's texts: "No images" alone in that state, or why the picture asked for
+    // could not be shown ("Cannot read a.jpg: truncated file"); "Loading" alone while a move reads
     // a picture from its file; one empty text when the list holds no picture; otherwise
     // position, file name, file size, size with depth and format, zoom.
     QStringList statusTexts() const;
@@ -169,6 +170,7 @@ private:
     SlideShow m_slideShow;
     ShownPictureInfo m_info;
     bool m_noImages = false;
+    QString m_failure; // why "No images" came instead of the picture asked for
 
     viewgeometry::FitMode m_fitMode = viewgeometry::FitMode::FitWindowToImage;
     viewgeometry::Zoom m_zoom;

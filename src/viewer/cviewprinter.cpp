@@ -11,7 +11,6 @@
 #include <QWidget>
 
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 #include "imagelib/limits.h"
 
 namespace {
@@ -70,8 +69,7 @@ QImage CViewPrinter::renderPicture(const CBmpEx& picture)
     // Transparent parts print as the paper's white.
     image.fill(Qt::white);
     QPainter painter(&image);
-    const FlmRect rect{0, 0, size.width(), size.height()};
-    if (flmPlay(picture.handle(), &painter, &rect, 0) != 0)
+    if (!picture.draw(&painter, QPoint(0, 0)))
         return {};
     return image;
 }

@@ -3,7 +3,6 @@
 #include <QFileInfo>
 
 #include "imagelib/cbmpex.h"
-#include "viewer/pictureops.h"
 #include "viewer/viewgeometry.h"
 
 void ShownPictureInfo::read(const QString& path, const CBmpEx& picture)
@@ -14,9 +13,9 @@ void ShownPictureInfo::read(const QString& path, const CBmpEx& picture)
         m_info.height = size.height();
     }
     m_fileSizeText = viewgeometry::fileSizeText(QFileInfo(path).size());
-    const int slides = pictureops::slideCount(picture);
+    const int slides = picture.slideCount();
     // Icons hold sizes of one picture, not frames of an animation.
-    m_slides = slides <= 0 || m_info.format == QLatin1String("Windows Icon") ? 1 : slides;
+    m_slides = slides <= 0 || picture.sourceFormat() == kFlmIcon ? 1 : slides;
 }
 
 QString ShownPictureInfo::pictureText() const

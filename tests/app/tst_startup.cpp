@@ -123,11 +123,15 @@ void TestStartup::noPictureShowsNoImages_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("content");  // written to the path first unless empty
+    QTest::addColumn<QString>("status");
 
-    QTest::newRow("flag only") << QStringList{"-v"} << QByteArray();
-    QTest::newRow("missing file") << QStringList{"@/missing.png"} << QByteArray();
-    QTest::newRow("text named as picture") << QStringList{"@/notes.jpg"} << QByteArray("just some notes\n");
-    QTest::newRow("empty file") << QStringList{"@/empty.png"} << QByteArray("\0", 0);
+    QTest::newRow("flag only") << QStringList{"-v"} << QByteArray() << "No images";
+    QTest::newRow("missing file") << QStringList{"@/missing.png"} << QByteArray()
+                                  << "Cannot read missing.png: file not found";
+    QTest::newRow("text named as picture") << QStringList{"@/notes.jpg"} << QByteArray("just some notes\n")
+                                           << "Cannot read notes.jpg: not a picture";
+    QTest::newRow("empty file") << QStringList{"@/empty.png"} << QByteArray("\0", 0)
+                                << "Cannot read empty.png: not a picture";
 }
 
 void TestStartup::noPictureShowsNoImages()
@@ -150,7 +154,8 @@ void TestStartup::noPictureShowsNoImages()
     QVERIFY(app.browserFrame()->isHidden());
     QVERIFY(app.viewerFrame()->imageView()->noImages());
     QCOMPARE(app.viewerFrame()->windowTitle(), QStringLiteral("Zelt Pixoria"));
-    QCOMPARE(app.viewerFrame()->statusText(), QStringLiteral("No images"));
+    // Why there is nothing to show, when a file was named.
+    QTEST(app.viewerFrame()->statusText(), "status");
     QVERIFY(app.pendingImagePath().isEmpty());
 }
 

@@ -13,7 +13,6 @@
 
 #include "app/wallpapercommand.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 #include "platform/wallpaper.h"
 #include "settings/csettingsstore.h"
 #include "requiredtool.h"
@@ -175,7 +174,7 @@ void TestWallpaper::rotatedPictureKeepsFileOrientation()
     const QString path = writePicture(QStringLiteral("wide.png"), QSize(48, 16));
     CBmpEx shown;
     QVERIFY(shown.Load(path));
-    QCOMPARE(flmRotate(shown.handle(), 90, 0, 0, 0), 0);
+    QVERIFY(shown.rotate(90));
     QCOMPARE(shown.GetSize(), QSize(16, 48));
 
     wallpapercommand::setAsWallpaper(shown.path(), wallpaper::kCenter);

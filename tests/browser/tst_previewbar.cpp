@@ -17,7 +17,6 @@
 #include "browser/cpreviewarea.h"
 #include "browser/cpreviewbar.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 #include "postedevents.h"
 #include "recordinghost.h"
 #include "settings/csettingsstore.h"
@@ -119,9 +118,7 @@ QString writeWav(const QTemporaryDir& dir)
 
 int currentSlide(const RecordingHost& host)
 {
-    int slide = -1;
-    flmGetCurrentSlide(host.image.handle(), &slide);
-    return slide;
+    return host.image.currentSlide();
 }
 
 // A frame with the bar floating at a client size of exactly `client`.
@@ -280,9 +277,7 @@ void TestPreviewBar::multiImageIconIsNotAnimated()
 {
     Fixture fixture({300, 200});
     QVERIFY(fixture.showPicture(writeTwoImageIcon(m_dir)));
-    int slides = 0;
-    QCOMPARE(flmGetSlidesNumber(fixture.host.image.handle(), &slides), 0);
-    QCOMPARE(slides, 2);
+    QCOMPARE(fixture.host.image.slideCount(), 2);
     QVERIFY(!fixture.bar.area()->animated());
     QCOMPARE(fixture.bar.area()->frameDelay(), -1);
 }
@@ -313,8 +308,11 @@ void TestPreviewBar::pictureThatDoesNotLoadClears()
     QVERIFY(!fixture.bar.showingImage());
     QVERIFY(fixture.bar.area()->isHidden());
     QVERIFY(fixture.bar.area()->renderImage().isNull());
+    // Why, in place of the picture.
+    QCOMPARE(fixture.bar.failureText(), QStringLiteral("Cannot read broken.png: truncated file"));
     // The cleared bar takes the next picture at once.
     QVERIFY(fixture.showPicture(writePicture(m_dir, QStringLiteral("next.png"), {50, 50})));
+    QVERIFY(fixture.bar.failureText().isEmpty());
 }
 
 void TestPreviewBar::staleStretchThenSharpRenderAfterRelease()

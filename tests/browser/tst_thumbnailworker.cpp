@@ -10,10 +10,10 @@
 #include <QTest>
 #include <QThread>
 
+#include "browser/thumbnailcell.h"
 #include "browser/thumbnailstore.h"
 #include "browser/thumbnailworker.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 #include "postedevents.h"
 
 namespace {
@@ -237,14 +237,14 @@ void TestThumbnailWorker::storeDrawsWhatDrawThumbnailDraws()
     // The reference loads with the same size hint the worker's threads use, so that both draw
     // the very picture the library gives for thumbnails.
     CBmpEx reference;
-    QVERIFY(flmSetLoadSizeHint(reference.handle(), 66, 66) == 0);
+    reference.setLoadSizeHint(QSize(66, 66));
     QVERIFY(reference.Load(path));
     const QPoint corner(13, 7); // cells are rarely drawn at the origin
     QImage expected(120, 100, QImage::Format_RGB32);
     expected.fill(Qt::magenta);
     {
         QPainter painter(&expected);
-        QVERIFY(reference.DrawThumbnail(&painter, QRect(corner, kCell)));
+        QVERIFY(thumbnailcell::DrawThumbnail(&painter, QRect(corner, kCell), reference));
     }
 
     CBmpEx loader;

@@ -100,9 +100,7 @@ QString writeAnimation(const QTemporaryDir& dir, int frames)
 
 int currentSlide(CBmpEx& picture)
 {
-    int slide = -1;
-    flmGetCurrentSlide(picture.handle(), &slide);
-    return slide;
+    return picture.currentSlide();
 }
 
 int countPdfPages(const QString& pdf)

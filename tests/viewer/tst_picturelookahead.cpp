@@ -13,7 +13,6 @@
 #include <QThread>
 
 #include "imagelib/cbmpex.h"
-#include "imagelib/flm.h"
 #include "postedevents.h"
 #include "viewer/cpicturelookahead.h"
 
@@ -32,8 +31,7 @@ QColor shownColour(const CBmpEx& bmp)
     QImage drawn(1, 1, QImage::Format_RGB32);
     drawn.fill(Qt::black);
     QPainter painter(&drawn);
-    const FlmRect origin{0, 0, 1, 1};
-    if (flmPlay(bmp.handle(), &painter, &origin, 0) != 0)
+    if (!bmp.draw(&painter, QPoint(0, 0)))
         return {};
     painter.end();
     return drawn.pixelColor(0, 0);
@@ -235,7 +233,7 @@ void TestPictureLookahead::handedOverHandleDecodesAtFullSize()
     const QString small = writeBmp(QStringLiteral("first.bmp"), QSize(6, 4), Qt::red);
     CBmpEx current;
     // A handle that drew thumbnails asks for small pictures; after take() it is the worker's.
-    QCOMPARE(flmSetLoadSizeHint(current.handle(), 16, 16), 0);
+    current.setLoadSizeHint(QSize(16, 16));
     CPictureLookahead lookahead;
     lookahead.prefetch(small);
     QVERIFY(lookahead.take(small, current));
