@@ -253,7 +253,7 @@ void CFileListModel::fillIcon(int row) const
 {
     FileItem& item = m_rows[size_t(row)];
     if (item.iconIndex == -1 && m_shellList)
-        item.iconIndex = m_shellList->iconIndexAndType(m_folder + item.name, item.typeText, item.isFolder);
+        item.iconIndex = m_shellList->iconIndexAndType(m_folder + item.name, item.typeText, item.isFolder, item.ownIcon);
 }
 
 void CFileListModel::emitRowChanged(int row)

@@ -67,7 +67,22 @@ QString desktopEntryIcon(const QString& filePath)
 
 }  // namespace
 
-int CShellList::iconIndexAndType(const QString& path, QString& typeText, bool isFolder)
+QString CShellList::ownIconName(const QString& path, bool isFolder)
+{
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    switch (entryKind(name, isFolder)) {
+    case EntryKind::Folder:
+        return desktopEntryIcon(QDir(path).filePath(QStringLiteral(".directory")));
+    case EntryKind::DesktopEntry:
+        return desktopEntryIcon(path);
+    case EntryKind::File:
+    case EntryKind::Parent:
+        break;
+    }
+    return {};
+}
+
+int CShellList::iconIndexAndType(const QString& path, QString& typeText, bool isFolder, const QString& ownIcon)
 {
     const QString name = path.mid(path.lastIndexOf(u'/') + 1);
     if (name.isEmpty() && !isFolder) {
@@ -86,7 +101,7 @@ int CShellList::iconIndexAndType(const QString& path, QString& typeText, bool is
             return cached->second.iconIndex;
         }
     }
-    const ShellAnswer answer = askShell(path, kind);
+    const ShellAnswer answer = askShell(path, kind, ownIcon);
     const int index = imageListIndex(answer.icon);
     if (cacheable)
         m_typeCache.emplace(key, TypeEntry{index, answer.typeName});
@@ -117,9 +132,9 @@ bool CShellList::drawIcon(QPainter* painter, int index, int x, int y, DrawStyle 
 QIcon CShellList::iconOfPath(const QString& path, bool small)
 {
     const QString name = path.mid(path.lastIndexOf(u'/') + 1);
-    const EntryKind kind = entryKind(name, name != kParentName && QFileInfo(path).isDir());
+    const bool isFolder = name != kParentName && QFileInfo(path).isDir();
     const int side = small ? kSmallIconSize : kLargeIconSize;
-    return QIcon(askShell(path, kind).icon.icon.pixmap(side, side));
+    return QIcon(askShell(path, entryKind(name, isFolder), ownIconName(path, isFolder)).icon.icon.pixmap(side, side));
 }
 
 QIcon CShellList::icon(int index) const
@@ -138,21 +153,20 @@ CShellList::EntryKind CShellList::entryKind(const QString& name, bool isFolder)
     return cacheKey(name, false) == kDesktopKey ? EntryKind::DesktopEntry : EntryKind::File;
 }
 
-CShellList::ShellAnswer CShellList::askShell(const QString& path, EntryKind kind)
+CShellList::ShellAnswer CShellList::askShell(const QString& path, EntryKind kind, const QString& ownIcon)
 {
     ++m_shellQueries;
     // The parent entry is answered from the folder type alone: its path may not be readable.
     if (kind == EntryKind::Parent || kind == EntryKind::Folder) {
         const QMimeType mime = m_mimeDatabase.mimeTypeForName(kFolderMimeType);
-        const QString ownIcon =
-            kind == EntryKind::Folder ? desktopEntryIcon(QDir(path).filePath(QStringLiteral(".directory"))) : QString();
-        return {resolveIcon(ownIcon, mime, QFileIconProvider::Folder), mime.comment()};
+        return {resolveIcon(kind == EntryKind::Folder ? ownIcon : QString(), mime, QFileIconProvider::Folder),
+                mime.comment()};
     }
     // By name only: the answer is cached by extension, so it must not depend on one file's bytes,
     // and a folder on a slow share is not read once per new extension.
     const QMimeType mime = m_mimeDatabase.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-    const QString ownIcon = kind == EntryKind::DesktopEntry ? desktopEntryIcon(path) : QString();
-    return {resolveIcon(ownIcon, mime, QFileIconProvider::File), mime.comment()};
+    return {resolveIcon(kind == EntryKind::DesktopEntry ? ownIcon : QString(), mime, QFileIconProvider::File),
+            mime.comment()};
 }
 
 CShellList::NamedIcon CShellList::resolveIcon(const QString& ownIcon, const QMimeType& mime,

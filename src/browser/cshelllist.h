@@ -24,9 +24,15 @@ public:
     enum class DrawStyle { Normal, Selected };
 
     // Icon index of a full path and its type name (the MIME comment, e.g. "JPEG image"), set into
-    // typeText. The parent entry ".." gets the folder icon without touching the disk. Returns -1,
-    // with typeText cleared, only for a file path without a name.
-    int iconIndexAndType(const QString& path, QString& typeText, bool isFolder);
+    // typeText. `ownIcon` is what ownIconName() found for the entry, read beforehand off this
+    // thread, so that nothing here touches the disk but an icon file named by its full path.
+    // Returns -1, with typeText cleared, only for a file path without a name.
+    int iconIndexAndType(const QString& path, QString& typeText, bool isFolder, const QString& ownIcon);
+
+    // The icon a folder (its ".directory" file) or a desktop entry names for itself: the Icon=
+    // value of its [Desktop Entry] group, a theme name or a full path; empty for other files and
+    // when the file is missing, no regular file, unreadable or too big. Reads the disk; any thread.
+    static QString ownIconName(const QString& path, bool isFolder);
 
     // Chooses the size that drawIcon paints at: 32 x 32 when large, else 16 x 16.
     void attachLargeIcons(bool large);
@@ -66,7 +72,7 @@ private:
     };
 
     static EntryKind entryKind(const QString& name, bool isFolder);
-    ShellAnswer askShell(const QString& path, EntryKind kind);
+    ShellAnswer askShell(const QString& path, EntryKind kind, const QString& ownIcon);
     NamedIcon resolveIcon(const QString& ownIcon, const QMimeType& mime, QFileIconProvider::IconType fallback) const;
     int imageListIndex(const NamedIcon& icon);
 

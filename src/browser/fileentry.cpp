@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include "browser/cshelllist.h"
 #include "fileops/cfileinfo.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
@@ -41,6 +42,7 @@ std::optional<FileItem> readRecord(const QString& folder, const QString& name)
     FileItem item;
     item.name = name;
     item.isFolder = info.isDir();
+    item.ownIcon = CShellList::ownIconName(path, item.isFolder);
     item.modified = lastWriteTime(info);
     if (item.isFolder) {
         item.typeText = QStringLiteral("File folder");

@@ -20,6 +20,7 @@ struct FileItem {
     std::optional<QString> imageProperties;  // "%dx%dx%s %s", once the header was read
     std::optional<QString> description;
     std::optional<QString> dateOverride;     // a date text set through the set-entry-field code 3
+    QString ownIcon;             // the icon a folder or desktop entry names for itself (CShellList)
     quint64 size = 0;            // bytes; 0 for folders
     qint64 modified = 0;         // last-write time, milliseconds since the epoch (UTC); 0 none
     bool isFolder = false;       // folders and the parent entry

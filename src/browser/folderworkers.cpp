@@ -7,6 +7,7 @@
 
 #include <QMetaObject>
 
+#include "browser/cshelllist.h"
 #include "core/executor.h"
 #include "fileops/cfileinfo.h"
 #include "fileops/descriptionfile.h"
@@ -39,7 +40,7 @@ FileItem parentEntry()
     return parent;
 }
 
-FileItem makeRecord(platform::DirectoryEntry&& entry, bool isImage)
+FileItem makeRecord(const QString& folder, platform::DirectoryEntry&& entry, bool isImage)
 {
     FileItem item;
     item.isFolder = entry.isFolder;
@@ -52,6 +53,8 @@ FileItem makeRecord(platform::DirectoryEntry&& entry, bool isImage)
         item.imageFlag = isImage ? 1 : 0;
     }
     item.name = std::move(entry.name);
+    // Read here, off the UI thread, which draws the row's icon.
+    item.ownIcon = CShellList::ownIconName(folder + item.name, item.isFolder);
     return item;
 }
 
@@ -106,7 +109,7 @@ FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, cons
                 const bool isImage = !entry.isFolder && imageTest(entry.name);
                 if (!fileitem::admits(entry.name, entry.isFolder, isImage, admission))
                     return;
-                (entry.isFolder ? folders : files).push_back(makeRecord(std::move(entry), isImage));
+                (entry.isFolder ? folders : files).push_back(makeRecord(request.folder, std::move(entry), isImage));
             },
             executor::fanOut);
     if (result == platform::DirectoryResult::Stopped)
