@@ -4,10 +4,13 @@
 // browser's frame, and the program's options (as stored when the host was made; tests set their
 // fields). No browser list: a viewer under test uses its own.
 
+#include <QEvent>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
+#include "core/messages.h"
 #include "imagelib/cbmpex.h"
 #include "settings/cappsettings.h"
 #include "viewer/viewerhost.h"
@@ -30,4 +33,20 @@ public:
     QList<int> switches;
     QObject* browser = nullptr;
     CAppSettings options;
+};
+
+// Stands for the browser's frame: records the pictures the viewer hands back ("SelectPicture").
+class BrowserStandIn : public QObject {
+public:
+    QStringList selected;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (const appmsg::Message* message = appmsg::as(event, appmsg::kSelectPicture)) {
+            selected << message->path;
+            return true;
+        }
+        return QObject::event(event);
+    }
 };

@@ -68,6 +68,7 @@ private Q_SLOTS:
     void endOfRun_data();
     void endOfRun();
     void stepsMakeWayAndEnd();
+    void addedTasksJoinTheCurrentRun();
     void fanOutNeverWaitsForAThread_data();
     void fanOutNeverWaitsForAThread();
 };
@@ -168,6 +169,29 @@ void TestWorkerRun::stepsMakeWayAndEnd()
     const int seen = afterStop.load();
     executor::pool().waitForDone();
     QCOMPARE(afterStop.load(), seen);
+}
+
+void TestWorkerRun::addedTasksJoinTheCurrentRun()
+{
+    QObject owner;
+    WorkerRun run(&owner);
+    std::vector<quint64> results;
+    const auto task = [&results](const RunToken& token) {
+        token.deliver([&results, generation = token.generation()] { results.push_back(generation); });
+    };
+    run.add(1, task);
+    run.add(2, task); // joins the run under way, whose generation it takes
+    QTRY_COMPARE(results.size(), std::size_t(2));
+    QCOMPARE(results, (std::vector<quint64>{1, 1}));
+    // Still current once its tasks ended: a later one joins it too.
+    run.add(5, task);
+    QTRY_COMPARE(results.size(), std::size_t(3));
+    QCOMPARE(results.back(), quint64(1));
+    // After a stop a new run begins.
+    run.stop();
+    run.add(3, task);
+    QTRY_COMPARE(results.size(), std::size_t(4));
+    QCOMPARE(results.back(), quint64(3));
 }
 
 void TestWorkerRun::fanOutNeverWaitsForAThread_data()

@@ -31,22 +31,6 @@
 
 namespace {
 
-// Stands for the browser's frame: records the pictures handed back.
-class BrowserStandIn : public QObject {
-public:
-    QStringList selected;
-
-protected:
-    bool event(QEvent* event) override
-    {
-        if (const appmsg::Message* message = appmsg::as(event, appmsg::kSelectPicture)) {
-            selected << message->path;
-            return true;
-        }
-        return QObject::event(event);
-    }
-};
-
 // A picture in four coloured quarters, so that a cut shows which part it took.
 QString writeQuarters(const QTemporaryDir& dir, const QString& name, QSize size, const char* format = "PNG")
 {

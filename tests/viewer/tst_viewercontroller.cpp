@@ -36,21 +36,6 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override { return appmsg::as(event, appmsg::kUpdateStatusBar); }
 };
 
-class BrowserStandIn : public QObject {
-public:
-    QStringList selected;
-
-protected:
-    bool event(QEvent* event) override
-    {
-        if (const appmsg::Message* message = appmsg::as(event, appmsg::kSelectPicture)) {
-            selected << message->path;
-            return true;
-        }
-        return QObject::event(event);
-    }
-};
-
 // A picture in four coloured quarters, so that a turn or a cut shows which part went where.
 QString writeQuarters(const QTemporaryDir& dir, const QString& name, QSize size = QSize(40, 30))
 {
