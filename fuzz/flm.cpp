@@ -75,6 +75,12 @@ int openAs(const QString& path, QByteArrayView input)
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::lowerLimits();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArrayView input = fuzz::bytesOf(data, size);

@@ -40,7 +40,7 @@ void decode(const Codec& codec, const QByteArray& input, QSize targetSize)
     if (!codec.decode(file, context, picture))
         return;
     fuzz::require(picture.format == kFormat, "decoded picture reports another format");
-    fuzz::require(picture.slides.size() <= size_t(kMaxSlides), "more slides than the limit");
+    fuzz::require(picture.slides.size() <= size_t(limits().maxSlides), "more slides than the limit");
     for (const Slide& slide : picture.slides) {
         if (slide.image.isNull())
             continue; // the caller refuses the picture; not a fault of the codec's own
@@ -54,6 +54,7 @@ void decode(const Codec& codec, const QByteArray& input, QSize targetSize)
 // scripts/fuzz.sh looks for this line and does not spend its time on such a target.
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
+    fuzz::lowerLimits();
     if (!codecForFormat(kFormat))
         std::fprintf(stderr, "pixoria-fuzz: no reader for format %d\n", kFormat);
     return 0;

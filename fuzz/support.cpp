@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "imagelib/limits.h"
+
 namespace fuzz {
 
 void require(bool condition, const char* what)
@@ -11,6 +13,17 @@ void require(bool condition, const char* what)
         return;
     std::fprintf(stderr, "contract broken: %s\n", what);
     std::abort();
+}
+
+void lowerLimits()
+{
+    imagelib::Limits limits;
+    limits.maxPixels = qint64(1) << 20;
+    limits.maxSide = 16384;
+    limits.maxDecodedBytes = qint64(1) << 26;
+    limits.maxSlides = 256;
+    limits.maxFileBytes = qint64(1) << 20;
+    imagelib::setLimits(limits);
 }
 
 ProgressRule::ProgressRule(QByteArrayView input)

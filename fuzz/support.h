@@ -12,6 +12,12 @@ namespace fuzz {
 // Stops the run (libFuzzer then keeps the input) when a codec breaks its contract.
 void require(bool condition, const char* what);
 
+// Puts the image library's fuzzing limits in force, as the codec libraries' own fuzzers lower
+// theirs: a few megapixels a slide, so that a hostile header within them costs milliseconds rather
+// than a gigabyte canvas and every target tries thousands of inputs a second. Called once, before
+// the first input.
+void lowerLimits();
+
 // Decides from the input alone whether a decode is cancelled, so that cancellation paths are
 // reached and a crash there reproduces from the saved input: one input in sixteen (low nibble of
 // the last byte all ones) cancels at the n-th progress report, n being its high nibble.

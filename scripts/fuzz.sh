@@ -2,7 +2,8 @@
 # Fuzzes every reader of the image library for SECONDS each (default 60): builds the libFuzzer
 # targets with clang in build/fuzz, runs each on a copy of its seeds in build/fuzz/corpus/<name>
 # (the corpus grows from run to run; fuzz/seeds is never written), two targets at a time, and
-# prints the executions per target. Exits non-zero when a target found a crash, leak, timeout
+# prints the executions and inputs per second of each target, naming the slowest at the end (each
+# should try at least 1,000 a second). Exits non-zero when a target found a crash, leak, timeout
 # or memory blow-up, naming the input that reproduces it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,7 +35,8 @@ mkdir -p "$build/logs" "$build/results"
 # One row per target: name, executable, longest input, dictionary or "-", seed folders.
 mapfile -t targets < "$build/fuzz-targets.tsv"
 
-# Runs one target and writes "status executions reproducer" to results/<name>.
+# Runs one target and writes "status executions rate reproducer" to results/<name>, the rate in
+# inputs per second over the time libFuzzer reports it ran.
 fuzz_one() {
   local name=$1 executable=$2 max_len=$3 dictionary=$4
   shift 4
@@ -43,7 +45,7 @@ fuzz_one() {
   local probe
   probe=$("$executable" -runs=0 2>&1 || true)
   if [[ $probe == *"pixoria-fuzz: no reader for format"* ]]; then
-    echo "absent - -" > "$result"
+    echo "absent - - -" > "$result"
     printf 'fuzz: %-5s no reader yet\n' "$name"
     return 0
   fi
@@ -66,11 +68,15 @@ fuzz_one() {
   fi
   local status=ok
   "$executable" "${options[@]}" "$corpus" > "$log" 2>&1 || status=FAULT
-  local executions reproducer
+  local executions ran rate=- reproducer
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  ran=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -n 1)
+  if [[ -n $executions ]]; then
+    rate=$((executions / (${ran:-$seconds} > 0 ? ${ran:-$seconds} : 1)))
+  fi
   reproducer=$(sed -n 's/.*Test unit written to //p' "$log" | tail -n 1)
-  echo "$status ${executions:--} ${reproducer:--}" > "$result"
-  printf 'fuzz: %-5s %-6s %10s executions\n' "$name" "$status" "${executions:--}"
+  echo "$status ${executions:--} $rate ${reproducer:--}" > "$result"
+  printf 'fuzz: %-5s %-6s %10s executions %8s/s\n' "$name" "$status" "${executions:--}" "$rate"
 }
 
 echo "== Fuzzing ${#targets[@]} targets for $seconds s each, $parallel at a time"
@@ -87,21 +93,32 @@ done
 wait
 
 echo
-printf '%-6s %-7s %12s  %s\n' target status executions reproducer
+printf '%-12s %-7s %12s %10s  %s\n' target status executions inputs/s reproducer
 faults=()
+rates=()
 for row in "${targets[@]}"; do
   name=${row%%$'\t'*}
-  status=MISSING executions=- reproducer=-
+  status=MISSING executions=- rate=- reproducer=-
   if [[ -f $build/results/$name ]]; then
-    read -r status executions reproducer < "$build/results/$name"
+    read -r status executions rate reproducer < "$build/results/$name"
   fi
-  printf '%-6s %-7s %12s  %s\n' "$name" "$status" "$executions" "${reproducer/#-/}"
+  printf '%-12s %-7s %12s %10s  %s\n' "$name" "$status" "$executions" "$rate" "${reproducer/#-/}"
   if [[ $status != ok && $status != absent ]]; then
     faults+=("$name")
+  fi
+  if [[ $rate != - ]]; then
+    rates+=("$rate $name")
   fi
 done
 finished=$(date +%s)
 echo "fuzz: build $((built - started)) s, fuzzing $((finished - built)) s"
+# The slowest targets, and any under the 1,000 inputs a second every target should reach.
+slowest=$(printf '%s\n' "${rates[@]}" | sort -n | head -n 3 | awk '{ printf "%s%s %d/s", sep, $2, $1; sep = ", " }')
+echo "fuzz: slowest: $slowest"
+slow=$(printf '%s\n' "${rates[@]}" | awk '$1 < 1000 { printf "%s%s", sep, $2; sep = " " }')
+if [[ -n $slow ]]; then
+  echo "fuzz: under 1,000 inputs/s: $slow"
+fi
 
 for name in "${faults[@]}"; do
   log=$build/logs/$name.log

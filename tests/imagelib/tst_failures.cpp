@@ -16,6 +16,7 @@
 
 #include "imagelib/flm.h"
 #include "imagelib/imagetest.h"
+#include "imagelib/limits.h"
 
 using imagetest::append16;
 using imagetest::append32;
@@ -173,6 +174,8 @@ private Q_SLOTS:
     void saveSaysWhy();
     void changeSaysWhy_data();
     void changeSaysWhy();
+    void lowerLimitsReachEveryReader_data();
+    void lowerLimitsReachEveryReader();
 
 private:
     QTemporaryDir m_dir;
@@ -466,6 +469,43 @@ void TestFailures::changeSaysWhy()
         QCOMPARE(flmRotate(handle, 90, 0, 0, 0), 0);
         QCOMPARE(lastError(handle).code, int(kFlmErrorNone));
     }
+}
+
+// Fuzz targets lower the limits to reach deep in little time: every reader must then refuse what
+// passes them, or a target would still spend its time on gigabyte canvases.
+void TestFailures::lowerLimitsReachEveryReader_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+
+    const char* const pixels = "too large: 64 x 48 pixels";
+    const struct {
+        int format;
+        const char* name;
+    } written[] = {{kFlmBmp, "a.bmp"}, {kFlmGif, "a.gif"}, {kFlmJpeg, "a.jpg"}, {kFlmPng, "a.png"}, {kFlmTiff, "a.tif"},
+                   {kFlmPsd, "a.psd"}, {kFlmEmf, "a.emf"}, {kFlmPcx, "a.pcx"},  {kFlmPpm, "a.ppm"}, {kFlmTga, "a.tga"}};
+    for (const auto& file : written)
+        QTest::newRow(file.name) << file.format << file.name << pixels;
+}
+
+void TestFailures::lowerLimitsReachEveryReader()
+{
+    QFETCH(int, format);
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("small-") + name, written(m_dir, format));
+
+    imagelib::Limits lower;
+    lower.maxPixels = 64 * 48 - 1;
+    imagelib::setLimits(lower);
+    imagetest::Handle handle;
+    const int loaded = flmLoadFromFile(handle, path);
+    const FlmError error = lastError(handle);
+    imagelib::setLimits(imagelib::Limits());
+    QVERIFY(loaded != 0);
+    QCOMPARE(error.text, text);
+    QCOMPARE(flmLoadFromFile(handle, path), 0);
 }
 
 QTEST_MAIN(TestFailures)

@@ -306,14 +306,19 @@ qint64 strideOf(const BmpHeader& header)
     return (header.width * header.bits + 31) / 32 * 4;
 }
 
+// Whether `data` holds every row of an uncompressed bitmap. Some writers leave out the padding of
+// the last row; its pixels must be there.
+bool rowsPresent(QByteArrayView data, const BmpHeader& header, const DecodeContext& context)
+{
+    const qint64 needed = strideOf(header) * (header.height - 1) + (header.width * header.bits + 7) / 8;
+    return needed <= data.size() || context.fail(Failure::truncated());
+}
+
+// The rows, which rowsPresent found in `data`.
 bool decodeUncompressed(QByteArrayView data, const BmpHeader& header, const RowDecoder& rows, QImage& image,
                         const DecodeContext& context)
 {
     const qint64 stride = strideOf(header);
-    // Some writers leave out the padding of the last row; its pixels must be there.
-    const qint64 needed = stride * (header.height - 1) + (header.width * header.bits + 7) / 8;
-    if (needed > data.size())
-        return context.fail(Failure::truncated());
     const auto* pixels = reinterpret_cast<const uchar*>(data.data());
     for (qint64 row = 0; row < header.height; ++row) {
         if (!reportRow(context, row, header.height))
@@ -420,14 +425,18 @@ bool decodePixels(QByteArrayView colours, QByteArrayView pixels, BmpHeader heade
         int(std::min<qint64>(header.paletteCount, (colours.size() - header.paletteOffset) / header.paletteEntrySize));
     if (!context.progress(0))
         return false;
+    // Stored rows must all be there before a picture is made for them, so that a header claiming
+    // a large picture over a few bytes costs nothing; run-length data has no such bound.
+    const bool runLength = header.compression == kRle8 || header.compression == kRle4;
+    if (!context.allowSize(header.width, header.height) || (!runLength && !rowsPresent(pixels, header, context)))
+        return false;
     const std::array<QRgb, 256> palette = readPalette(colours, header);
     const bool alpha = header.masks[3] != 0;
     QImage image = context.allocate(header.width, header.height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull())
         return false;
-    const bool decoded = header.compression == kRle8 || header.compression == kRle4
-                             ? decodeRunLength(pixels, header, palette, image, context)
-                             : decodeUncompressed(pixels, header, RowDecoder(header, palette), image, context);
+    const bool decoded = runLength ? decodeRunLength(pixels, header, palette, image, context)
+                                   : decodeUncompressed(pixels, header, RowDecoder(header, palette), image, context);
     if (!decoded)
         return false;
     if (alpha)

@@ -12,7 +12,7 @@ namespace {
 
 Failure fileTooLarge()
 {
-    return Failure::tooLarge(QStringLiteral("file over ") + bytesText(kMaxFileBytes));
+    return Failure::tooLarge(QStringLiteral("file over ") + bytesText(limits().maxFileBytes));
 }
 
 } // namespace
@@ -26,7 +26,7 @@ SourceFile::SourceFile(QString path) : m_path(std::move(path))
 SourceFile::SourceFile(QByteArray data, QString path)
     : m_path(std::move(path)), m_data(std::move(data)), m_complete(true)
 {
-    if (m_data.size() > kMaxFileBytes)
+    if (m_data.size() > limits().maxFileBytes)
         m_failure = fileTooLarge();
 }
 
@@ -75,26 +75,28 @@ const QByteArray* SourceFile::all()
             m_failure = Failure::ofFile(file);
             return nullptr;
         }
-        if (file.size() > kMaxFileBytes) {
+        if (file.size() > limits().maxFileBytes) {
             m_failure = fileTooLarge();
             return nullptr;
         }
-        // Read by size hint, but never trust it alone: special files report 0.
-        QByteArray data;
-        data.reserve(qsizetype(file.size()));
-        while (!file.atEnd()) {
-            const QByteArray chunk = file.read(1 << 20);
-            if (file.error() != QFileDevice::NoError) {
-                m_failure = Failure::ofFile(file);
-                return nullptr;
-            }
+        // A regular file in one read of its size, which is never trusted alone: special files
+        // report 0, and a file may grow while it is read. Reads ask for no more than they need,
+        // so that a small file never costs a large buffer.
+        constexpr qint64 kChunkBytes = 64 * 1024;
+        QByteArray data = file.read(file.size());
+        while (file.error() == QFileDevice::NoError && !file.atEnd()) {
+            const QByteArray chunk = file.read(kChunkBytes);
             if (chunk.isEmpty())
                 break;
-            if (data.size() + chunk.size() > kMaxFileBytes) {
+            if (data.size() + chunk.size() > limits().maxFileBytes) {
                 m_failure = fileTooLarge();
                 return nullptr;
             }
             data += chunk;
+        }
+        if (file.error() != QFileDevice::NoError) {
+            m_failure = Failure::ofFile(file);
+            return nullptr;
         }
         m_data = std::move(data);
         m_complete = true;
@@ -214,14 +216,14 @@ bool DecodeContext::allowSize(qint64 width, qint64 height) const
     return sizeAllowed(width, height) || fail(Failure::tooLarge(width, height));
 }
 
-QImage DecodeContext::allocate(qint64 width, qint64 height, QImage::Format format) const
+QImage DecodeContext::allocate(qint64 width, qint64 height, QImage::Format format, Contents contents) const
 {
     if (!allowSize(width, height))
         return {};
-    QImage image = allocateImage(width, height, format);
+    QImage image = allocateImage(width, height, format, contents);
     if (image.isNull()) {
         const qint64 bytes = width * height * QImage::toPixelFormat(format).bitsPerPixel() / 8;
-        fail(bytes > kMaxDecodedBytes ? Failure::tooLarge(width, height) : Failure::outOfMemory());
+        fail(bytes > limits().maxDecodedBytes ? Failure::tooLarge(width, height) : Failure::outOfMemory());
     }
     return image;
 }

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include "imagelib/codecs/failure.h"
+#include "imagelib/limits.h"
 
 class QIODevice;
 struct FlmSaveOptions;
@@ -87,7 +88,7 @@ public:
     // True when a slide of this size is allowed; otherwise "too large" is recorded.
     bool allowSize(qint64 width, qint64 height) const;
     // allocateImage, recording "too large" or "out of memory" when it gives a null image.
-    QImage allocate(qint64 width, qint64 height, QImage::Format format) const;
+    QImage allocate(qint64 width, qint64 height, QImage::Format format, Contents contents = Contents::Undefined) const;
 
     // A slide of the picture the handle held before, which the decoder may write over instead of
     // allocating (a viewer moving through a folder of camera pictures loads the same size again

@@ -26,9 +26,6 @@ constexpr qsizetype kHeaderBytes = 88;
 constexpr quint32 kSignature = 0x464D4520; // " EMF"
 constexpr int kMaxSavedStates = 256;
 constexpr double kDefaultPixelsPerMm = 96 / 25.4;
-// Bitmap pixels decoded plus canvas pixels drawn over, for the whole file: records that stretch
-// tiny (or run-length) bitmaps over a large canvas again and again must not keep us busy for hours.
-constexpr qint64 kMaxWork = kMaxPixels;
 // How far from the canvas a bitmap's corners and source rectangles may lie; beyond, the record is
 // broken rather than drawn.
 constexpr qint64 kMaxCoordinate = 1 << 20;
@@ -275,7 +272,10 @@ void drawBlit(QPainter& painter, const QRect& canvas, QByteArrayView record, con
     const QRectF covered = reach.intersected(QRectF(canvas));
     work += qint64(layout.width) * layout.height + qint64(covered.width() * covered.height());
     QImage bitmap;
-    if (work > kMaxWork ||
+    // Bitmap pixels decoded plus canvas pixels drawn over, for the whole file: records that
+    // stretch tiny (or run-length) bitmaps over a large canvas again and again must not keep us
+    // busy for hours.
+    if (work > limits().maxPixels ||
         !decodeDib(info, record.sliced(blit.bitsAt, blit.bitsBytes), DibKind::Bitmap, context, bitmap))
         return;
     // The device-independent calls count the source rows of a bottom-up bitmap from its bottom.

@@ -29,7 +29,10 @@ constexpr qsizetype kPackedAt = 10;          // the descriptor's byte of flags a
 constexpr int kProgressRows = 64;
 // LZW expands up to about 2700:1, so frames drawn mostly off the screen could keep a small
 // file decoding for hours; no real animation decodes more than its slides hold.
-constexpr qint64 kMaxFramePixels = 4 * kMaxPixels;
+qint64 maxFramePixels()
+{
+    return 4 * limits().maxPixels;
+}
 
 struct MemoryReader {
     const uchar* data = nullptr;
@@ -611,16 +614,18 @@ public:
             }
             const GifImageDesc& frame = gif->Image;
             framePixels += qint64(frame.Width) * frame.Height;
-            if (framePixels > kMaxFramePixels) {
-                context.fail(
-                    Failure::tooLarge(QStringLiteral("frames of more than %1 pixels").arg(countText(kMaxFramePixels))));
+            if (framePixels > maxFramePixels()) {
+                context.fail(Failure::tooLarge(
+                    QStringLiteral("frames of more than %1 pixels").arg(countText(maxFramePixels()))));
                 break;
             }
             if (canvas.isNull()) {
-                canvas = context.allocate(gif->SWidth, gif->SHeight, QImage::Format_ARGB32_Premultiplied);
+                // Transparent from the start, so that only the screen's rows the frames draw on
+                // are ever touched.
+                canvas =
+                    context.allocate(gif->SWidth, gif->SHeight, QImage::Format_ARGB32_Premultiplied, Contents::Clear);
                 if (canvas.isNull())
                     return false;
-                canvas.fill(Qt::transparent);
             }
             dispose(canvas, previousDisposal, previousArea, beforePrevious);
             if (control.disposal == DISPOSE_PREVIOUS)

@@ -281,7 +281,7 @@ bool parseSun(QByteArrayView head, Layout& layout)
     if (!oneOf(layout.bits, {1, 8, 24, 32}) || type > 3 || mapType > 2 || !sane(layout.width, layout.height))
         return false;
     if ((mapType == 0 && mapLength != 0) || (mapType == 1 && (mapLength > 3 * 256 || mapLength % 3 != 0)) ||
-        mapLength > kMaxFileBytes)
+        mapLength > limits().maxFileBytes)
         return false;
     const qint64 data = (layout.width * layout.bits + 15) / 16 * 2 * layout.height;
     // Three run-length bytes make at most 256.
@@ -410,8 +410,12 @@ constexpr qsizetype kPlaceableHeader = 22;
 constexpr qsizetype kMetaHeader = 18;
 constexpr int kMetafileDpi = 96;
 // A metafile is drawn, not decoded: a canvas of hundreds of megapixels takes GraphicsMagick many
-// seconds to fill from a file of a hundred bytes, and no drawing needs more than this.
-constexpr qint64 kMaxMetafilePixels = qint64(1) << 24;
+// seconds to fill from a file of a hundred bytes, and no drawing needs more than a sixteenth of
+// the largest slide (16 megapixels).
+qint64 maxMetafilePixels()
+{
+    return limits().maxPixels / 16;
+}
 
 bool metaHeader(QByteArrayView data, qsizetype at)
 {
@@ -454,10 +458,10 @@ bool parseMetafile(QByteArrayView head, Layout& layout)
     return layout.width > 0 && layout.height > 0;
 }
 
-// The size of a drawing within the limits and kMaxMetafilePixels; otherwise the reason.
+// The size of a drawing within the limits and maxMetafilePixels(); otherwise the reason.
 bool drawingAllowed(qint64 width, qint64 height, Failure& failure)
 {
-    if (sizeAllowed(width, height) && width * height <= kMaxMetafilePixels)
+    if (sizeAllowed(width, height) && width * height <= maxMetafilePixels())
         return true;
     failure = Failure::tooLarge(width, height);
     return false;
@@ -493,13 +497,24 @@ qsizetype bitmapAt(quint16 function, QByteArrayView record)
 }
 
 // GraphicsMagick hands a bitmap record's bytes to whichever coder their content suggests, so each
-// must be a whole bitmap of the kind the record promises.
+// must be a whole bitmap of the kind the record promises, and one within the limits. Its bitmap
+// reader also trusts two fields ours works out for itself: the pixel bytes and the colours used,
+// refusing more than a palette holds; a bitmap it refuses costs a leak inside its metafile coder.
 bool wholeBitmap(QByteArrayView record, qsizetype at)
 {
+    constexpr qsizetype kSizeImageAt = 20;
+    constexpr qsizetype kColoursUsedAt = 32;
+    constexpr quint32 kMostColours = 256;
     DibLayout layout;
     const qsizetype start = kMetaRecordHeader + at;
-    return start < record.size() && readDibLayout(record.sliced(start), DibKind::Bitmap, layout) &&
-           layout.colourBytes + layout.pixelBytes <= record.size() - start;
+    if (start >= record.size() || !readDibLayout(record.sliced(start), DibKind::Bitmap, layout) ||
+        !sizeAllowed(layout.width, layout.height))
+        return false;
+    const qsizetype room = record.size() - start;
+    const bool statesCounts = fits(record, start + kColoursUsedAt, 4) && readLe32(record, start) >= 40;
+    return layout.colourBytes + layout.pixelBytes <= room &&
+           (!statesCounts || (readLe32(record, start + kColoursUsedAt) <= kMostColours &&
+                              readLe32(record, start + kSizeImageAt) <= quint64(room - layout.colourBytes)));
 }
 
 // Walks the records up to the end record: false when one does not fit in the file or carries a
@@ -698,7 +713,7 @@ public:
             return context.fail(Failure::truncated());
         GmSource source = gmSource();
         QByteArray storage;
-        if (!prepare(*data, source, storage, failure))
+        if (!prepare(*data, layout, source, storage, failure))
             return context.fail(failure);
         std::vector<Slide> slides;
         if (!gmDecode(source, context, slides))
@@ -725,8 +740,10 @@ protected:
     // The bytes GraphicsMagick gets, in `source.data`: the file itself unless a reader must
     // check or change it first (`storage` then holds a changed copy). False with the reason when
     // the file is not to be decoded.
-    virtual bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage, Failure& failure) const
+    virtual bool prepare(QByteArrayView data, const Layout& layout, GmSource& source, QByteArray& storage,
+                         Failure& failure) const
     {
+        Q_UNUSED(layout);
         Q_UNUSED(storage);
         Q_UNUSED(failure);
         source.data = data;
@@ -846,7 +863,7 @@ public:
         QByteArray storage;
         QSize size;
         Failure failure;
-        if (!data || !prepareDrawing(*data, source, storage, size, failure))
+        if (!data || !prepareDrawing(*data, source, storage, failure) || !gmPing(source, size, failure))
             return false;
         info.width = size.width();
         info.height = size.height();
@@ -854,16 +871,19 @@ public:
     }
 
 protected:
-    bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage, Failure& failure) const override
+    // A placeable header states the drawing's size; the others tell it only by GraphicsMagick's
+    // scan of their records.
+    bool prepare(QByteArrayView data, const Layout& layout, GmSource& source, QByteArray& storage,
+                 Failure& failure) const override
     {
-        QSize size;
-        return prepareDrawing(data, source, storage, size, failure) &&
+        QSize size(int(layout.width), int(layout.height));
+        return prepareDrawing(data, source, storage, failure) && (layout.width > 0 || gmPing(source, size, failure)) &&
                drawingAllowed(size.width(), size.height(), failure);
     }
 
 private:
-    // The bytes to draw and the size of the drawing; false with the reason when there is none.
-    bool prepareDrawing(QByteArrayView data, GmSource& source, QByteArray& storage, QSize& size, Failure& failure) const
+    // The bytes to draw; false with the reason when the records are not to be drawn.
+    static bool prepareDrawing(QByteArrayView data, GmSource& source, QByteArray& storage, Failure& failure)
     {
         if (!readyForDrawing(data, storage)) {
             failure = Failure::damaged();
@@ -871,7 +891,7 @@ private:
         }
         source.data = storage.isEmpty() ? data : QByteArrayView(storage);
         source.dotsPerInch = placeable(data) ? kMetafileDpi : 0;
-        return gmPing(source, size, failure);
+        return true;
     }
 
     bool m_aldus;
@@ -898,14 +918,15 @@ protected:
         return scanned && layout.width > 0;
     }
 
-    bool prepare(QByteArrayView data, GmSource& source, QByteArray& storage, Failure& failure) const override
+    bool prepare(QByteArrayView data, const Layout& layout, GmSource& source, QByteArray& storage,
+                 Failure& failure) const override
     {
         WpgScan scan;
         if (!scanWpg(data, false, scan)) {
             failure = scan.failure;
             return false;
         }
-        return LegacyCodec::prepare(data, source, storage, failure);
+        return LegacyCodec::prepare(data, layout, source, storage, failure);
     }
 };
 

@@ -22,11 +22,6 @@ namespace {
 constexpr const char* kKeptCoders[] = {"PCX", "DCX", "PNM", "TGA", "PCD", "WBMP", "SUN",
                                        "SGI", "XBM", "XPM", "WMF", "WPG", "DIB"};
 
-// Room for one slide of the largest allowed size in GraphicsMagick's own pixels, plus its coders'
-// buffers; beyond it a decode fails rather than spilling to a cache file (the disk limit is 0).
-constexpr magick_int64_t kMemoryLimit =
-    magick_int64_t(kMaxPixels) * magick_int64_t(sizeof(PixelPacket)) + (magick_int64_t(256) << 20);
-
 // GraphicsMagick's part of a decode reports 0..kDecodeShare percent, copying the frames the rest.
 constexpr int kDecodeShare = 80;
 constexpr int kProgressRows = 64;
@@ -131,10 +126,16 @@ bool setUp()
     // The application owns the signal handlers.
     if (InitializeMagickEx(nullptr, MAGICK_OPT_NO_SIGNAL_HANDER, exception.get()) != MagickPass)
         return false;
+    // Room for one slide of the largest allowed size in GraphicsMagick's own pixels, plus its
+    // coders' buffers (a quarter of the decoded bytes, 256 MiB); beyond it a decode fails rather
+    // than spilling to a cache file (the disk limit is 0).
+    const Limits& limits = imagelib::limits();
+    const magick_int64_t memory = magick_int64_t(limits.maxPixels) * magick_int64_t(sizeof(PixelPacket)) +
+                                  magick_int64_t(limits.maxDecodedBytes / 4);
     const bool limited =
-        SetMagickResourceLimit(MemoryResource, kMemoryLimit) && SetMagickResourceLimit(MapResource, kMemoryLimit) &&
-        SetMagickResourceLimit(DiskResource, 0) && SetMagickResourceLimit(PixelsResource, kMaxPixels) &&
-        SetMagickResourceLimit(WidthResource, kMaxSide) && SetMagickResourceLimit(HeightResource, kMaxSide);
+        SetMagickResourceLimit(MemoryResource, memory) && SetMagickResourceLimit(MapResource, memory) &&
+        SetMagickResourceLimit(DiskResource, 0) && SetMagickResourceLimit(PixelsResource, limits.maxPixels) &&
+        SetMagickResourceLimit(WidthResource, limits.maxSide) && SetMagickResourceLimit(HeightResource, limits.maxSide);
     if (!limited)
         return false;
     MagickSetConfirmAccessHandler(refuseAccess);
@@ -257,7 +258,7 @@ bool gmDecode(const GmSource& source, const DecodeContext& context, std::vector<
     if (!images)
         return context.fail(failure);
     const auto frames = GetImageListLength(images.get());
-    if (frames > size_t(kMaxSlides))
+    if (frames > size_t(limits().maxSlides))
         return context.fail(tooManySlides());
     DecodeBudget budget;
     std::vector<Slide> decoded;

@@ -4,6 +4,7 @@
 #include "imagelib/codecs/codec.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include <QStringList>
@@ -90,14 +91,20 @@ template <auto release> struct Releaser {
 };
 using HandlePointer = std::unique_ptr<heif_image_handle, Releaser<heif_image_handle_release>>;
 
-constexpr int kMaxHeifSide = 16384; // 16384 x 16384 = kMaxPixels
-static_assert(qint64(kMaxHeifSide) * kMaxHeifSide == kMaxPixels);
+// libheif refuses stored sizes past this before it allocates anything for them. Its limit applies
+// to every coded image (grid tiles and hidden images too) and to each side alone, so it is the
+// side of the largest square picture we accept (16,384): a primary image within our limits can
+// then never hide a coded image that needs gigabytes of planes.
+int maxCodedSide()
+{
+    return int(std::sqrt(double(limits().maxPixels)));
+}
 
 // libheif's error as the reason of a failed read.
 Failure failureOf(const heif_error& error)
 {
     if (error.subcode == heif_suberror_Security_limit_exceeded)
-        return Failure::tooLarge(QStringLiteral("coded image over %1 pixels a side").arg(countText(kMaxHeifSide)));
+        return Failure::tooLarge(QStringLiteral("coded image over %1 pixels a side").arg(countText(maxCodedSide())));
     switch (error.code) {
     case heif_error_Ok:
         return {};
@@ -114,22 +121,21 @@ Failure failureOf(const heif_error& error)
 }
 
 // The primary image of the file in `data`, which must outlive the handle (the handle keeps the
-// parsed container alive); null with libheif's error when it refuses the container.
-HandlePointer openPrimary(const QByteArray& data, heif_error& error)
+// parsed container alive); null with the reason when libheif refuses the container. The reason is
+// taken while the context lives: libheif's message is the context's own.
+HandlePointer openPrimary(const QByteArray& data, Failure& failure)
 {
     const std::unique_ptr<heif_context, Releaser<heif_context_free>> context(heif_context_alloc());
-    error = {heif_error_Memory_allocation_error, heif_suberror_Unspecified, ""};
+    failure = Failure::outOfMemory();
     if (!context)
         return nullptr;
-    // libheif refuses stored sizes past this before it allocates anything for them. Its limit
-    // applies to every coded image (grid tiles and hidden images too) and to each side alone, so
-    // it is the side of the largest square picture we accept: a primary image within our limits
-    // can then never hide a coded image that needs gigabytes of planes.
-    heif_context_set_maximum_image_size_limit(context.get(), kMaxHeifSide);
+    heif_context_set_maximum_image_size_limit(context.get(), maxCodedSide());
     heif_image_handle* handle = nullptr;
-    error = heif_context_read_from_memory_without_copy(context.get(), data.constData(), size_t(data.size()), nullptr);
+    heif_error error =
+        heif_context_read_from_memory_without_copy(context.get(), data.constData(), size_t(data.size()), nullptr);
     if (error.code == heif_error_Ok)
         error = heif_context_get_primary_image_handle(context.get(), &handle);
+    failure = failureOf(error);
     return HandlePointer(error.code == heif_error_Ok ? handle : nullptr);
 }
 
@@ -187,8 +193,8 @@ public:
         const QByteArray* data = file.all();
         if (!data || !sniff(*data))
             return false;
-        heif_error error;
-        const HandlePointer handle = openPrimary(*data, error);
+        Failure failure;
+        const HandlePointer handle = openPrimary(*data, failure);
         if (!handle)
             return false;
         info.format = m_format;
@@ -206,10 +212,10 @@ public:
             return false;
         if (!sniff(*data))
             return context.fail(Failure::truncated());
-        heif_error error;
-        const HandlePointer handle = openPrimary(*data, error);
+        Failure failure;
+        const HandlePointer handle = openPrimary(*data, failure);
         if (!handle)
-            return context.fail(boxPastEnd(*data) ? Failure::truncated() : failureOf(error));
+            return context.fail(boxPastEnd(*data) ? Failure::truncated() : failure);
         if (!context.progress(0))
             return false;
         // The decoder sizes its planes by the stored size: that is what is checked before it runs.
@@ -224,8 +230,9 @@ public:
         options->convert_hdr_to_8bit = 1;
         const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
         heif_image* decoded = nullptr;
-        error = heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                                  alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+        const heif_error error =
+            heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
+                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
         if (error.code != heif_error_Ok)
             return context.fail(failureOf(error));
         const std::unique_ptr<heif_image, Releaser<heif_image_release>> image(decoded);

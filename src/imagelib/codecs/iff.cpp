@@ -169,6 +169,15 @@ private:
     QRgb m_colour = 0;
 };
 
+// Whether the body is long enough for rows of `rowBytes`, before a picture is made for them: a
+// ByteRun1 run of two bytes makes at most 128, and no run crosses a row.
+bool bodyCanHold(const Form& form, qint64 rowBytes, const DecodeContext& context)
+{
+    constexpr qint64 kLongestRun = 128;
+    const qint64 least = form.compression == kByteRun1 ? 2 * ((rowBytes + kLongestRun - 1) / kLongestRun) : rowBytes;
+    return least * form.height <= form.body.size() || context.fail(Failure::truncated());
+}
+
 bool isHam(const Form& form)
 {
     return !form.chunky && (form.viewModes & kHoldAndModify) && (form.planes == 6 || form.planes == 8);
@@ -212,16 +221,17 @@ public:
         const bool transparentColour =
             form.masking == kTransparentColour && form.planes <= 8 && !isHam(form) && form.transparent < 256;
         const bool alpha = maskPlane || transparentColour;
+        // Each row holds every plane in turn (then the mask), each padded to 16 bits; a PBM
+        // row is its pixels padded to an even count.
+        const qsizetype planeBytes = form.chunky ? (form.width + 1) / 2 * 2 : (form.width + 15) / 16 * 2;
+        const int storedPlanes = form.chunky ? 1 : form.planes + (maskPlane ? 1 : 0);
+        if (!context.allowSize(form.width, form.height) || !bodyCanHold(form, planeBytes * storedPlanes, context))
+            return false;
         QImage image = context.allocate(form.width, form.height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (image.isNull())
             return false;
         const std::array<QRgb, 256> palette = paletteOf(form);
         HoldAndModify ham(form.planes, palette);
-
-        // Each row holds every plane in turn (then the mask), each padded to 16 bits; a PBM
-        // row is its pixels padded to an even count.
-        const qsizetype planeBytes = form.chunky ? (form.width + 1) / 2 * 2 : (form.width + 15) / 16 * 2;
-        const int storedPlanes = form.chunky ? 1 : form.planes + (maskPlane ? 1 : 0);
         std::vector<uchar> row(size_t(planeBytes * storedPlanes));
         std::vector<quint32> values(size_t(form.width));
         qsizetype position = 0;

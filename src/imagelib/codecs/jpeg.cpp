@@ -197,7 +197,7 @@ bool scanFile(SourceFile& file, const Walk& walk, JpegLayout& layout, Failure& f
             failure = Failure::damaged();
             return false;
         case Scan::NeedMore:
-            if (head.size() < wanted || needed > kMaxFileBytes) {
+            if (head.size() < wanted || needed > limits().maxFileBytes) {
                 failure = Failure::truncated(); // the file ends inside its header
                 return false;
             }
@@ -391,7 +391,7 @@ void cmykToRgb32(uchar* row, JDIMENSION width, bool inverted)
 bool decodeSteps(Decoder& d, QByteArrayView data, QSize target, bool wholeOnly)
 {
     jpeg_create_decompress(&d.cinfo);
-    d.cinfo.mem->max_memory_to_use = long(kMaxDecodedBytes);
+    d.cinfo.mem->max_memory_to_use = long(limits().maxDecodedBytes);
     jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(data.data()),
                  static_cast<unsigned long>(data.size()));
     d.libraryFill = d.cinfo.src->fill_input_buffer;

@@ -113,7 +113,7 @@ void readBytes(png_structp png, png_bytep out, size_t count)
 
 bool readSteps(Reader& r)
 {
-    png_set_user_limits(r.png, kMaxSide, kMaxSide);
+    png_set_user_limits(r.png, png_uint_32(limits().maxSide), png_uint_32(limits().maxSide));
     png_set_chunk_cache_max(r.png, kMaxCachedChunks);
     png_set_chunk_malloc_max(r.png, kMaxChunkBytes);
     png_set_read_fn(r.png, &r, readBytes);

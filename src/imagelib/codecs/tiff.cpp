@@ -23,9 +23,13 @@ namespace {
 
 // Most files keep their first directory near the start; the whole file is read only when not.
 constexpr qsizetype kHeaderProbeBytes = 64 * 1024;
-// No single buffer libtiff makes may pass 256 MiB: a hostile strip size cannot make it reserve
-// gigabytes. A page kept whole in one compressed strip larger than that is refused.
-constexpr tmsize_t kMaxSingleAlloc = tmsize_t(256) * 1024 * 1024;
+// No single buffer libtiff makes may pass a quarter of the decoded bytes (256 MiB): a hostile
+// strip size cannot make it reserve gigabytes. A page kept whole in one compressed strip larger
+// than that is refused.
+tmsize_t largestBuffer()
+{
+    return tmsize_t(limits().maxDecodedBytes / 4);
+}
 // Rows decoded between two progress reports (rounded to whole strips or tiles).
 constexpr uint32_t kBandRows = 256;
 
@@ -51,7 +55,7 @@ tmsize_t readStream(thandle_t handle, void* buffer, tmsize_t length)
 tmsize_t writeStream(thandle_t handle, void* buffer, tmsize_t length)
 {
     auto* stream = static_cast<MemoryStream*>(handle);
-    if (!stream->written || length > kMaxFileBytes - stream->position)
+    if (!stream->written || length > limits().maxFileBytes - stream->position)
         return -1;
     const qsizetype end = stream->position + length;
     if (end > stream->written->size())
@@ -67,7 +71,7 @@ toff_t seekStream(thandle_t handle, toff_t offset, int whence)
 {
     auto* stream = static_cast<MemoryStream*>(handle);
     const qint64 base = whence == SEEK_CUR ? stream->position : whence == SEEK_END ? stream->size : 0;
-    if (offset > toff_t(kMaxFileBytes) || base + qint64(offset) > kMaxFileBytes)
+    if (offset > toff_t(limits().maxFileBytes) || base + qint64(offset) > limits().maxFileBytes)
         return toff_t(-1);
     stream->position = base + qint64(offset);
     return toff_t(stream->position);
@@ -113,7 +117,7 @@ TiffPointer openTiff(MemoryStream& stream, const char* mode = "r")
         return nullptr;
     TIFFOpenOptionsSetErrorHandlerExtR(options, silence, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, silence, nullptr);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAlloc);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, largestBuffer());
     TiffPointer tiff(TIFFClientOpenExt("memory", mode, &stream, readStream, writeStream, seekStream, closeStream,
                                        streamSize, mapStream, unmapStream, options));
     TIFFOpenOptionsFree(options);
@@ -159,16 +163,24 @@ bool storedBottomUp(uint16_t orientation)
            orientation == ORIENTATION_LEFTBOT || orientation == ORIENTATION_RIGHTBOT;
 }
 
-// libtiff packs red in the lowest byte; QImage wants 0xAARRGGBB.
-void toArgb(QImage& image, int firstRow, int rows)
+// libtiff's raster words hold red in their lowest byte, which is where QImage's RGBA8888 formats
+// keep it on little-endian machines; big-endian ones see the words as 32-bit ARGB with red and
+// blue swapped. The RGBA interface hands out associated alpha whatever the file stores.
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr QImage::Format kOpaqueRaster = QImage::Format_RGBX8888;
+constexpr QImage::Format kAlphaRaster = QImage::Format_RGBA8888_Premultiplied;
+#else
+constexpr QImage::Format kOpaqueRaster = QImage::Format_RGB32;
+constexpr QImage::Format kAlphaRaster = QImage::Format_ARGB32_Premultiplied;
+#endif
+
+// A decoded raster as a slide, converted where it lies.
+void toSlide(QImage& raster)
 {
-    for (int y = firstRow; y < firstRow + rows; ++y) {
-        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const uint32_t abgr = line[x];
-            line[x] = qRgba(int(TIFFGetR(abgr)), int(TIFFGetG(abgr)), int(TIFFGetB(abgr)), int(TIFFGetA(abgr)));
-        }
-    }
+#if Q_BYTE_ORDER == Q_BIG_ENDIAN
+    raster.rgbSwap();
+#endif
+    raster.convertTo(raster.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
 }
 
 // Whether the file ends before its first directory does: cut short rather than damaged.
@@ -253,9 +265,7 @@ PageResult readPage(TIFF* tiff, qint64 size, const DecodeContext& context, int d
     }
     TIFFRGBAImage& source = rgba.get();
     source.req_orientation = ORIENTATION_TOPLEFT;
-    // The RGBA interface hands out associated alpha whatever the file stores.
-    image = context.allocate(source.width, source.height,
-                             source.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    image = context.allocate(source.width, source.height, source.alpha ? kAlphaRaster : kOpaqueRaster);
     if (image.isNull())
         return PageResult::Failed;
     const uint32_t height = source.height;
@@ -272,8 +282,8 @@ PageResult readPage(TIFF* tiff, qint64 size, const DecodeContext& context, int d
             context.fail(Failure::damaged());
             return PageResult::Failed;
         }
-        toArgb(image, target, int(rows));
     }
+    toSlide(image);
     return PageResult::Decoded;
 }
 
@@ -477,7 +487,7 @@ public:
         picture.format = kFlmTiff;
         picture.bitsPerPixel = bitsPerPixel(tiff.get());
         picture.slides.clear();
-        const int pages = std::max<int>(1, std::min<int>(TIFFNumberOfDirectories(tiff.get()), kMaxSlides));
+        const int pages = std::max<int>(1, std::min<int>(TIFFNumberOfDirectories(tiff.get()), limits().maxSlides));
         DecodeBudget budget;
         // A damaged page ends the file; the pages before it are kept.
         do {

@@ -123,7 +123,7 @@ bool decodeAnimation(QByteArrayView data, const WebPBitstreamFeatures& features,
     const int height = features.height;
     if (!context.allowSize(width, height))
         return false;
-    if (kAnimationCanvases * width * height * 4 > kMaxDecodedBytes)
+    if (kAnimationCanvases * width * height * 4 > limits().maxDecodedBytes)
         return context.fail(Failure::tooLarge(width, height));
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options))
