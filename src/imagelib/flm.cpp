@@ -232,7 +232,7 @@ Failure writeFailure(const QSaveFile& file, const SaveRequest& request)
         return Failure::ofFile(file);
     if (request.failure.failed())
         return request.failure;
-    return {kFlmErrorIo, QStringLiteral("write failed")};
+    return Failure::ofUnknownCause(file);
 }
 
 int saveToFile(FLMHANDLE handle, const FlmSaveOptions& options, const QString& path)

@@ -25,18 +25,42 @@ namespace {
 
 constexpr auto kBig = QSysInfo::BigEndian;
 
-// Runs `work` with file access checked as an unprivileged user, which on Linux the file-system
-// user id alone decides; false when that cannot be arranged here.
-template <typename Work> bool asStranger(Work work)
+// What a file operation meets besides the file itself.
+enum Circumstance : int {
+    kOwnFiles,   // the test's own files, as their owner
+    kStranger,   // another user, whom the file or folder grants nothing (root passes every check)
+    kSmallFiles, // a system that lets no file grow past a few KiB, as a full disk does
+};
+
+// Runs `work` in these circumstances; false when they cannot be arranged here.
+template <typename Work> bool runIn(Circumstance circumstance, Work work)
 {
+    if (circumstance == kOwnFiles) {
+        work();
+        return true;
+    }
 #ifdef PIXORIA_POSIX_CREDENTIALS
-    constexpr uid_t kNobody = 65534;
-    const uid_t own = geteuid();
-    if (own == 0)
-        setfsuid(kNobody);
+    if (circumstance == kStranger) {
+        // On Linux the file-system user id alone decides access.
+        constexpr uid_t kNobody = 65534;
+        const uid_t own = geteuid();
+        if (own == 0)
+            setfsuid(kNobody);
+        work();
+        if (own == 0)
+            setfsuid(own);
+        return true;
+    }
+    constexpr rlim_t kLargestFile = 4096;
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit small{kLargestFile, old.rlim_max};
+    // A write past the limit then fails with its error instead of ending the process.
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
     work();
-    if (own == 0)
-        setfsuid(own);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
     return true;
 #else
     Q_UNUSED(work);
@@ -324,22 +348,24 @@ void TestFailures::loadSaysWhy()
 
 void TestFailures::unreadableFileSaysWhy_data()
 {
-    QTest::addColumn<QString>("path");  // relative to the test folder
-    QTest::addColumn<bool>("stranger"); // read as another user, whom the file grants nothing
+    QTest::addColumn<QString>("path"); // relative to the test folder
+    QTest::addColumn<int>("circumstance");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("missing file") << "missing.png" << false << int(kFlmErrorNotFound) << "file not found";
-    QTest::newRow("missing folder") << "nowhere/missing.png" << false << int(kFlmErrorNotFound) << "folder not found";
-    QTest::newRow("a folder") << "folder.png" << false << int(kFlmErrorNotPicture) << "not a picture: a folder";
+    QTest::newRow("missing file") << "missing.png" << int(kOwnFiles) << int(kFlmErrorNotFound) << "file not found";
+    QTest::newRow("missing folder") << "nowhere/missing.png" << int(kOwnFiles) << int(kFlmErrorNotFound)
+                                    << "folder not found";
+    QTest::newRow("a folder") << "folder.png" << int(kOwnFiles) << int(kFlmErrorNotPicture)
+                              << "not a picture: a folder";
     QTest::newRow("file only its owner reads")
-        << "private.png" << true << int(kFlmErrorPermission) << "permission denied";
+        << "private.png" << int(kStranger) << int(kFlmErrorPermission) << "permission denied";
 }
 
 void TestFailures::unreadableFileSaysWhy()
 {
     QFETCH(QString, path);
-    QFETCH(bool, stranger);
+    QFETCH(int, circumstance);
     QFETCH(int, code);
     QFETCH(QString, text);
     QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder.png")));
@@ -356,9 +382,7 @@ void TestFailures::unreadableFileSaysWhy()
         canOpen = flmCanOpen(handle, m_dir.filePath(path), nullptr);
         loaded = flmLoadFromFile(handle, m_dir.filePath(path));
     };
-    if (!stranger)
-        open();
-    else if (!asStranger(open))
+    if (!runIn(Circumstance(circumstance), open))
         QSKIP("this system cannot check a file's permissions as another user");
     QCOMPARE(canOpen, 0);
     QVERIFY(loaded != 0);
@@ -372,23 +396,25 @@ void TestFailures::saveSaysWhy_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("format");
     QTest::addColumn<QString>("target"); // relative to the test folder
-    QTest::addColumn<bool>("stranger");  // written as another user, whom the folder grants nothing
+    QTest::addColumn<int>("circumstance");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
 
     const QSize small(8, 6);
-    QTest::newRow("missing folder") << small << int(kFlmBmp) << "nowhere/a.bmp" << false << int(kFlmErrorNotFound)
-                                    << "folder not found";
+    QTest::newRow("missing folder") << small << int(kFlmBmp) << "nowhere/a.bmp" << int(kOwnFiles)
+                                    << int(kFlmErrorNotFound) << "folder not found";
     QTest::newRow("folder only its owner writes")
-        << small << int(kFlmBmp) << "locked/a.bmp" << true << int(kFlmErrorPermission) << "permission denied";
+        << small << int(kFlmBmp) << "locked/a.bmp" << int(kStranger) << int(kFlmErrorPermission) << "permission denied";
+    QTest::newRow("file larger than the system lets it grow")
+        << QSize(200, 200) << int(kFlmBmp) << "large.bmp" << int(kSmallFiles) << int(kFlmErrorIo) << "write failed";
     QTest::newRow("a format without a writer")
-        << small << int(kFlmPhotoCd) << "a.pcd" << false << int(kFlmErrorUnsupported)
+        << small << int(kFlmPhotoCd) << "a.pcd" << int(kOwnFiles) << int(kFlmErrorUnsupported)
         << "unsupported variant: no writer for format 14";
     QTest::newRow("Photoshop wider than 30,000 pixels")
-        << QSize(30001, 1) << int(kFlmPsd) << "wide.psd" << false << int(kFlmErrorTooLarge)
+        << QSize(30001, 1) << int(kFlmPsd) << "wide.psd" << int(kOwnFiles) << int(kFlmErrorTooLarge)
         << "too large: over 30,000 pixels a side for Photoshop";
     QTest::newRow("PCX wider than its rows hold")
-        << QSize(65535, 1) << int(kFlmPcx) << "wide.pcx" << false << int(kFlmErrorTooLarge)
+        << QSize(65535, 1) << int(kFlmPcx) << "wide.pcx" << int(kOwnFiles) << int(kFlmErrorTooLarge)
         << "too large: over 65,534 pixels a side for PCX";
 }
 
@@ -397,7 +423,7 @@ void TestFailures::saveSaysWhy()
     QFETCH(QSize, size);
     QFETCH(int, format);
     QFETCH(QString, target);
-    QFETCH(bool, stranger);
+    QFETCH(int, circumstance);
     QFETCH(int, code);
     QFETCH(QString, text);
     QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("locked")));
@@ -415,10 +441,8 @@ void TestFailures::saveSaysWhy()
     options.field[FlmSaveOptions::kFormat] = format;
     int saved = 0;
     const auto save = [&] { saved = flmSaveToFile(handle, &options, m_dir.filePath(target)); };
-    if (!stranger)
-        save();
-    else if (!asStranger(save))
-        QSKIP("this system cannot check a folder's permissions as another user");
+    if (!runIn(Circumstance(circumstance), save))
+        QSKIP("this system cannot arrange the circumstances of this save");
     QVERIFY(saved != 0);
     QVERIFY(!QFile::exists(m_dir.filePath(target)));
     const FlmError error = lastError(handle);

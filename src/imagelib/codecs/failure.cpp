@@ -5,9 +5,10 @@
 #include <system_error>
 
 #include <QDir>
-#include <QFileDevice>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStorageInfo>
 
 namespace imagelib {
 namespace {
@@ -107,7 +108,21 @@ Failure Failure::ofFile(const QFileDevice& file)
             return {kFlmErrorNotFound, QStringLiteral("folder not found")};
         return {known->code, QString::fromLatin1(known->text)};
     }
+    // Qt gives a write the system cut short no reason of its own, only its default words.
+    if (message == QFile().errorString())
+        return ofUnknownCause(file);
     return {kFlmErrorIo, lowerFirst(message)};
+}
+
+Failure Failure::ofUnknownCause(const QFileDevice& file)
+{
+    if (!file.isWritable())
+        return {kFlmErrorIo, QStringLiteral("read failed")};
+    // A full disk is what cuts a write short most often, and the one cause that shows afterwards.
+    const QStorageInfo disk(QFileInfo(file.fileName()).absolutePath());
+    if (disk.isValid() && disk.bytesAvailable() == 0)
+        return {kFlmErrorDiskFull, QStringLiteral("disk full")};
+    return {kFlmErrorIo, QStringLiteral("write failed")};
 }
 
 QString countText(qint64 count)

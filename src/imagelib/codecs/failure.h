@@ -32,6 +32,8 @@ struct Failure {
     // Why `file` could not be opened, read or written (the device's own error), or, when it
     // reports none, why its path cannot be.
     static Failure ofFile(const QFileDevice& file);
+    // Of a file whose read or write failed without the system's reason.
+    static Failure ofUnknownCause(const QFileDevice& file);
 };
 
 // 40000 as "40,000" and 1 << 30 bytes as "1 GiB", whatever the user's locale: the texts are
