@@ -12,6 +12,7 @@
 
 #include "imagelib/codecs/codec.h"
 #include "imagelib/limits.h"
+#include "imagelib/logging.h"
 
 using namespace imagelib;
 
@@ -38,6 +39,8 @@ int succeed(FLMHANDLE handle)
 
 int fail(FLMHANDLE handle, FlmAction action, const Failure& failure)
 {
+    qCDebug(lcImageLib) << (action == kFlmActionRead ? "read" : action == kFlmActionWrite ? "write" : "change")
+                        << "failed:" << failure.text;
     handle->lastError = FlmError{failure.code, action, failure.text};
     return kFailed;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "imagelib/codecs/failure.h"
+
 namespace imagelib {
 namespace {
 

@@ -4,9 +4,10 @@
 
 #include <QImage>
 
-#include "imagelib/codecs/failure.h"
-
 namespace imagelib {
+
+// The codecs' reason of a failure (codecs/failure.h, the library's own).
+struct Failure;
 
 // The program's limits, as the README's Limits section states them.
 constexpr qint64 kMaxPixels = qint64(1) << 28; // per slide

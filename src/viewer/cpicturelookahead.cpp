@@ -22,7 +22,8 @@ constexpr qint64 kBytesPerPixel = 4;
 // may claim.
 qint64 slideBytes(qint64 width, qint64 height)
 {
-    if (width <= 0 || height <= 0 || width > imagelib::kMaxSide || height > imagelib::kMaxSide)
+    const int maxSide = imagelib::limits().maxSide;
+    if (width <= 0 || height <= 0 || width > maxSide || height > maxSide)
         return -1;
     return width * height * kBytesPerPixel;
 }

@@ -1,0 +1,3 @@
+#include "imagelib/logging.h"
+
+Q_LOGGING_CATEGORY(lcImageLib, "pixoria.imagelib", QtWarningMsg)
