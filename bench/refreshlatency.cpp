@@ -131,6 +131,8 @@ int main(int argc, char* argv[])
     done.exec();
     const Clock::time_point end = Clock::now();
     ticks.stop();
+    // A hold at the very end is over before another tick could tell it.
+    lateness.push_back(std::max(0.0, millisecondsBetween(lastTick, end) - kTickMs));
     copier.join();
 
     const int thumbnails = thumbnailRows(list);

@@ -67,18 +67,14 @@ QString desktopEntryIcon(const QString& filePath)
 
 }  // namespace
 
-QString CShellList::ownIconName(const QString& path, bool isFolder)
+QString CShellList::ownIconName(const QString& folder, const QString& name, bool isFolder)
 {
-    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
-    switch (entryKind(name, isFolder)) {
-    case EntryKind::Folder:
-        return desktopEntryIcon(QDir(path).filePath(QStringLiteral(".directory")));
-    case EntryKind::DesktopEntry:
-        return desktopEntryIcon(path);
-    case EntryKind::File:
-    case EntryKind::Parent:
-        break;
-    }
+    if (name == kParentName)
+        return {};
+    if (isFolder)
+        return desktopEntryIcon(folder + name + QStringLiteral("/.directory"));
+    if (name.endsWith(QLatin1String(".desktop"), Qt::CaseInsensitive))
+        return desktopEntryIcon(folder + name);
     return {};
 }
 
@@ -134,7 +130,8 @@ QIcon CShellList::iconOfPath(const QString& path, bool small)
     const QString name = path.mid(path.lastIndexOf(u'/') + 1);
     const bool isFolder = name != kParentName && QFileInfo(path).isDir();
     const int side = small ? kSmallIconSize : kLargeIconSize;
-    return QIcon(askShell(path, entryKind(name, isFolder), ownIconName(path, isFolder)).icon.icon.pixmap(side, side));
+    const QString folder = path.left(path.size() - name.size());
+    return QIcon(askShell(path, entryKind(name, isFolder), ownIconName(folder, name, isFolder)).icon.icon.pixmap(side, side));
 }
 
 QIcon CShellList::icon(int index) const

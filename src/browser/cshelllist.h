@@ -30,9 +30,10 @@ public:
     int iconIndexAndType(const QString& path, QString& typeText, bool isFolder, const QString& ownIcon);
 
     // The icon a folder (its ".directory" file) or a desktop entry names for itself: the Icon=
-    // value of its [Desktop Entry] group, a theme name or a full path; empty for other files and
-    // when the file is missing, no regular file, unreadable or too big. Reads the disk; any thread.
-    static QString ownIconName(const QString& path, bool isFolder);
+    // value of its [Desktop Entry] group, a theme name or a full path; empty for other files
+    // (without touching the disk, so that reading a folder of files costs nothing more) and when
+    // the file is missing, no regular file, unreadable or too big. Any thread.
+    static QString ownIconName(const QString& folder, const QString& name, bool isFolder);
 
     // Chooses the size that drawIcon paints at: 32 x 32 when large, else 16 x 16.
     void attachLargeIcons(bool large);

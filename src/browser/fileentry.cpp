@@ -42,7 +42,7 @@ std::optional<FileItem> readRecord(const QString& folder, const QString& name)
     FileItem item;
     item.name = name;
     item.isFolder = info.isDir();
-    item.ownIcon = CShellList::ownIconName(path, item.isFolder);
+    item.ownIcon = CShellList::ownIconName(folder, name, item.isFolder);
     item.modified = lastWriteTime(info);
     if (item.isFolder) {
         item.typeText = QStringLiteral("File folder");

@@ -54,7 +54,7 @@ FileItem makeRecord(const QString& folder, platform::DirectoryEntry&& entry, boo
     }
     item.name = std::move(entry.name);
     // Read here, off the UI thread, which draws the row's icon.
-    item.ownIcon = CShellList::ownIconName(folder + item.name, item.isFolder);
+    item.ownIcon = CShellList::ownIconName(folder, item.name, item.isFolder);
     return item;
 }
 

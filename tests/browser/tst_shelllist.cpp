@@ -30,7 +30,9 @@ void writeFile(const QString& path, const QByteArray& bytes)
 // the list is asked.
 int lookUp(CShellList& list, const QString& path, QString& type, bool isFolder)
 {
-    return list.iconIndexAndType(path, type, isFolder, CShellList::ownIconName(path, isFolder));
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return list.iconIndexAndType(path, type, isFolder,
+                                 CShellList::ownIconName(path.left(slash + 1), path.mid(slash + 1), isFolder));
 }
 
 }  // namespace
