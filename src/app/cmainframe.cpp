@@ -385,6 +385,7 @@ void CMainFrame::changeBackground()
 
 void CMainFrame::saveBrowserState() const
 {
+    const CSettingsStore::Batch batch;
     CSizingControlBar::saveAll();
     CSettingsStore::WriteProfileBinary(settingskeys::kBarState, kBarStateValue, saveState(kBarStateVersion));
     if (m_options.SavePosition)
