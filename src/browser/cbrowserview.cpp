@@ -271,6 +271,9 @@ bool CBrowserView::renameRow(int row, const QString& newName)
     rows.setEntryField(row, CFileListModel::kFieldName, newName);
     if (isFolder && window() != this)
         appmsg::send(window(), appmsg::kRefreshTree, rows.folder());
+    // The preview showed the file under its old name, which is gone.
+    if (row == m_list->focusedIndex(true))
+        previewRow(row);
     return true;
 }
 
@@ -360,7 +363,7 @@ bool CBrowserView::eventFilter(QObject* watched, QEvent* event)
     const bool isView = watched == m_list->listView() || watched == m_list->reportView();
     switch (event->type()) {
     case QEvent::KeyPress:
-        if (isView)
+        if (m_list->isViewKeyPress(watched, event))
             return handleKeyPress(watched, static_cast<QKeyEvent*>(event));
         break;
     case QEvent::KeyRelease:

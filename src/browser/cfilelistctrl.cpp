@@ -795,8 +795,7 @@ bool CFileListCtrl::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Resize && watched == listView()->viewport())
         updateVisibleRows();
-    if (event->type() == QEvent::KeyPress && (watched == listView() || watched == reportView()) &&
-        handleViewKey(static_cast<QKeyEvent*>(event)))
+    if (isViewKeyPress(watched, event) && handleViewKey(static_cast<QKeyEvent*>(event)))
         return true;
     return CListCtrlEx::eventFilter(watched, event);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include <QApplication>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -53,6 +54,22 @@ protected:
     }
 };
 
+// A table's Home and End stay in the current row; in a list of files they go to the first and the
+// last row, as they do in the other styles (with Shift, extending the selection there).
+class ReportView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override
+    {
+        const int rows = model() ? model()->rowCount(rootIndex()) : 0;
+        if ((action != MoveHome && action != MoveEnd) || rows == 0)
+            return QTableView::moveCursor(action, modifiers);
+        return model()->index(action == MoveHome ? 0 : rows - 1, 0, rootIndex());
+    }
+};
+
 QStringList localFiles(const QMimeData* data)
 {
     QStringList paths;
@@ -77,7 +94,7 @@ void setUpView(QAbstractItemView* view)
 
 CListCtrlEx::CListCtrlEx(QWidget* parent)
     : CListCtrlWithCustomDraw(parent), m_stack(new QStackedLayout(this)), m_listView(new PagingListView(this)),
-      m_reportView(new QTableView(this)), m_header(new CODHeaderCtrl(m_reportView))
+      m_reportView(new ReportView(this)), m_header(new CODHeaderCtrl(m_reportView))
 {
     m_stack->setContentsMargins(0, 0, 0, 0);
     m_stack->addWidget(m_listView);
@@ -271,18 +288,26 @@ void CListCtrlEx::beginLabelEdit(QLineEdit* editor, int)
     editor->setMaxLength(kMaxLabelLength);
 }
 
+bool CListCtrlEx::isViewKeyPress(const QObject* watched, const QEvent* event) const
+{
+    if (event->type() != QEvent::KeyPress || (watched != m_listView && watched != m_reportView))
+        return false;
+    // The label editor commits or cancels on Return and Escape, then leaves the key to its
+    // parents: it must do nothing more there.
+    const QWidget* focus = QApplication::focusWidget();
+    return !focus || focus == watched || !static_cast<const QWidget*>(watched)->isAncestorOf(focus);
+}
+
 bool CListCtrlEx::eventFilter(QObject* watched, QEvent* event)
 {
+    if (isViewKeyPress(watched, event))
+        return handleKey(static_cast<QAbstractItemView*>(watched), static_cast<QKeyEvent*>(event));
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
         if (watched == m_listView->viewport() || watched == m_reportView->viewport())
             return handleDrop(static_cast<QWidget*>(watched), static_cast<QDropEvent*>(event));
-        break;
-    case QEvent::KeyPress:
-        if (watched == m_listView || watched == m_reportView)
-            return handleKey(static_cast<QAbstractItemView*>(watched), static_cast<QKeyEvent*>(event));
         break;
     default:
         break;

@@ -63,6 +63,9 @@ public:
     QListView* listView() const { return m_listView; }
     QTableView* reportView() const { return m_reportView; }
     QAbstractItemView* currentView() const;
+    // Whether `event` is a key pressed in one of the views for the view itself; a key the open
+    // label editor passes on is not.
+    bool isViewKeyPress(const QObject* watched, const QEvent* event) const;
 
 protected:
     // Whether local files in `data` may be dropped at (item, subItem); the answer decides the

@@ -468,16 +468,26 @@ void TestBrowserView::copyImagePutsPictureOnClipboard()
 void TestBrowserView::renameInPlace_data()
 {
     QTest::addColumn<QString>("oldName");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
     QTest::addColumn<QString>("newName");
     QTest::newRow("new name") << "p.png"
-                              << "harbour.png";
+                              << "harbour.png" << int(Qt::Key_Return) << "harbour.png";
+    QTest::newRow("keypad Enter") << "p.png"
+                                  << "harbour.png" << int(Qt::Key_Enter) << "harbour.png";
     QTest::newRow("letter case only") << "p.png"
-                                      << "P.PNG";
+                                      << "P.PNG" << int(Qt::Key_Return) << "P.PNG";
+    QTest::newRow("cancelled") << "p.png"
+                               << "harbour.png" << int(Qt::Key_Escape) << "p.png";
+    QTest::newRow("refused") << "p.png"
+                             << "bad/name.png" << int(Qt::Key_Return) << "p.png";
 }
 
 void TestBrowserView::renameInPlace()
 {
     QFETCH(QString, oldName);
+    QFETCH(QString, typed);
+    QFETCH(int, key);
     QFETCH(QString, newName);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -488,19 +498,37 @@ void TestBrowserView::renameInPlace()
     fixture.list->selectRow(1);
     // The viewer holds the picture: it follows the file to its new name.
     QVERIFY(fixture.host.image.Load(dir.filePath(oldName)));
+    QSignalSpy previews(fixture.view, &CBrowserView::previewRequested);
+    const bool refusal = typed.contains(u'/');
+    bool refused = false;
+    if (refusal) {
+        whenModal([&refused](QWidget* modal) {
+            refused = true;
+            modal->close();
+        });
+    }
 
     QVERIFY(fixture.view->chainHead().execute(cmd::kRename));
     auto* editor = fixture.list->currentView()->findChild<QLineEdit*>();
     QVERIFY(editor);
     QCOMPARE(editor->text(), oldName);
-    editor->setText(newName);
-    QTest::keyClick(editor, Qt::Key_Return);
+    editor->setText(typed);
+    QTest::keyClick(editor, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    // The editor closes once the edit was committed or cancelled (and any refusal answered).
+    QTRY_VERIFY(!fixture.list->currentView()->findChild<QLineEdit*>() ||
+                !fixture.list->currentView()->findChild<QLineEdit*>()->isVisible());
     QTRY_COMPARE(fixture.list->rows().entryAt(1)->name, newName);
+    if (refusal)
+        QTRY_VERIFY(refused);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{newName});
     QCOMPARE(contentOf(dir.filePath(newName)), content);
     QCOMPARE(fixture.host.image.path(), dir.filePath(newName));
     QVERIFY(fixture.host.image.loaded());
     QVERIFY(fixture.frame.treeRefreshes.isEmpty());
+    // The key that ended the edit opened nothing; a renamed file is previewed under its new name.
+    QCOMPARE(fixture.host.switches, QList<int>{});
+    if (newName != oldName)
+        QTRY_COMPARE(previews.value(previews.count() - 1).value(0).toString(), dir.filePath(newName));
 }
 
 void TestBrowserView::renameRefusesExistingName()

@@ -79,6 +79,8 @@ private Q_SLOTS:
     void styleSwitchKeepsSelection();
     void pageKeysMoveAPage_data();
     void pageKeysMoveAPage();
+    void homeAndEndReachTheEnds_data();
+    void homeAndEndReachTheEnds();
     void horizontalScrollFocusesList();
 
 private:
@@ -354,6 +356,30 @@ void TestListCtrl::pageKeysMoveAPage()
     QVERIFY(view->verticalScrollBar()->value() > 0 || view->horizontalScrollBar()->value() > 0);
     QTest::keyClick(view, Qt::Key_PageUp);
     QVERIFY(view->currentIndex().row() < second);
+}
+
+void TestListCtrl::homeAndEndReachTheEnds_data()
+{
+    QTest::addColumn<Style>("style");
+    QTest::newRow("report") << Style::Report;
+    QTest::newRow("icon") << Style::Icon;
+    QTest::newRow("list") << Style::List;
+}
+
+void TestListCtrl::homeAndEndReachTheEnds()
+{
+    QFETCH(Style, style);
+    show(style, 60);
+    QAbstractItemView* view = m_list->currentView();
+    view->setCurrentIndex(m_model->index(20, 0));
+    QTest::keyClick(view, Qt::Key_End);
+    QCOMPARE(view->currentIndex().row(), 59);
+    QTest::keyClick(view, Qt::Key_Home);
+    QCOMPARE(view->currentIndex().row(), 0);
+    // Shift extends the selection from the anchor to the far end.
+    QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(view->currentIndex().row(), 59);
+    QCOMPARE(m_list->selectionModel()->selectedRows().size(), 60);
 }
 
 void TestListCtrl::horizontalScrollFocusesList()
