@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
 
@@ -121,6 +122,15 @@ void CGlobalApp::createFrames()
 
 void CGlobalApp::shellCommand(const CMyCmdLineInfo& info)
 {
+    if (info.newWindow)
+        m_browser->cascade();
+    // A folder is browsed, whatever else the command line asked for.
+    if (const QFileInfo folder(info.path); !info.path.isEmpty() && folder.isDir()) {
+        m_viewer->hide();
+        m_browser->showOnFolder(folder.absoluteFilePath());
+        m_mainWindow = m_browser;
+        return;
+    }
     if (!info.viewerFirst()) {
         m_viewer->hide();
         m_browser->show();
@@ -214,8 +224,10 @@ QWidget* CGlobalApp::dialogParent() const
 
 void CGlobalApp::OnFileOpen()
 {
-    const QString path =
-        QFileDialog::getOpenFileName(dialogParent(), tr("Open"), QString(), CBmpEx::openDialogFilter());
+    // Where the user is: the folder of the picture the viewer shows, else the browser's folder.
+    const QString shown = m_viewer->isVisible() ? m_currentImage.path() : QString();
+    const QString folder = shown.isEmpty() ? m_browser->fileList()->currentFolder() : QFileInfo(shown).absolutePath();
+    const QString path = QFileDialog::getOpenFileName(dialogParent(), tr("Open"), folder, CBmpEx::openDialogFilter());
     openFile(path);
 }
 
@@ -234,7 +246,11 @@ void CGlobalApp::OnAppAbout()
 void CGlobalApp::openProgramDocument(const QString& name)
 {
     const QString path = platform::programFile(name);
-    if (!platform::openDocument(path))
+    const auto cannotOpen = [this, path] {
         QMessageBox::warning(dialogParent(), QStringLiteral("Zelt Pixoria"),
-                             tr("Cannot open %1.").arg(QDir::toNativeSeparators(path)));
+                             tr("No web browser could be started to show the help.\n\nThe help page is %1.")
+                                 .arg(QDir::toNativeSeparators(path)));
+    };
+    if (!platform::openDocument(path, this, cannotOpen))
+        cannotOpen();
 }

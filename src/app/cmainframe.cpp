@@ -1,20 +1,27 @@
 #include "app/cmainframe.h"
 
+#include <utility>
+
 #include <QAbstractItemView>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 
+#include "app/cmycmdlineinfo.h"
 #include "app/cstatustotals.h"
 #include "browser/cbrowserview.h"
 #include "browser/cdirtreebar.h"
@@ -141,7 +148,7 @@ CFileListCtrl* CMainFrame::fileList() const
 
 void CMainFrame::registerCommands()
 {
-    m_commands.on(cmd::kNewWindow, [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
+    m_commands.on(cmd::kNewWindow, [this] { openNewWindow(); });
     m_commands.on(cmd::kOpen, [this] { m_view->openFocusedRow(); });
     // The folder tree takes "Refresh tree" once it exists; until then the view re-reads.
     m_commands.on(cmd::kFrameRefresh, [this] { m_actions->execute(cmd::kRefresh); });
@@ -237,13 +244,29 @@ void CMainFrame::buildToolBars()
     m_addressBar->setObjectName(QStringLiteral("AddressBar"));
     m_addressBar->addWidget(new QLabel(tr("Address "), m_addressBar));
     m_addressBar->addWidget(m_address);
-    connect(m_address, &QLineEdit::returnPressed, this, [this] {
-        const QString path = m_address->text().trimmed();
-        if (!path.isEmpty())
-            appmsg::send(this, appmsg::kSelectFolder, path, appmsg::kFolderTyped);
-    });
+    connect(m_address, &QLineEdit::returnPressed, this, &CMainFrame::goToTypedFolder);
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, m_addressBar);
+}
+
+void CMainFrame::goToTypedFolder()
+{
+    QString path = m_address->text().trimmed();
+    if (path.isEmpty())
+        return;
+    // As a shell reads it: "~" is the home folder, and a relative path starts from the folder shown.
+    if (path == u'~' || path.startsWith(QLatin1String("~/")))
+        path.replace(0, 1, QDir::homePath());
+    const QFileInfo folder(QDir(fileList()->currentFolder()).absoluteFilePath(path));
+    if (!folder.isDir()) {
+        QMessageBox::warning(this, QStringLiteral("Zelt Pixoria"),
+                             folder.exists() ? tr("%1 is not a folder.").arg(QDir::toNativeSeparators(path))
+                                             : tr("The folder %1 does not exist.").arg(QDir::toNativeSeparators(path)));
+        // The list stays where it was, and so does the address it shows.
+        m_address->setText(fileList()->currentFolder());
+        return;
+    }
+    appmsg::send(this, appmsg::kSelectFolder, folder.absoluteFilePath(), appmsg::kFolderTyped);
 }
 
 void CMainFrame::buildStatusBar()
@@ -274,6 +297,44 @@ void CMainFrame::restorePlacement()
     const int icon = style()->pixelMetric(QStyle::PM_LargeIconSize);
     if (const std::optional<QRect> placement = storedstate::readFramePlacement(QSize(icon, icon)))
         setGeometry(*placement);
+    if (storedstate::readFrameMaximized())
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void CMainFrame::savePlacement() const
+{
+    if (!m_options.SavePosition)
+        return;
+    storedstate::writeFramePlacement(isMaximized() || isFullScreen() ? normalGeometry() : geometry());
+    storedstate::writeFrameMaximized(isMaximized());
+}
+
+void CMainFrame::cascade()
+{
+    // As window managers cascade: a title bar's height down and right, back to the corner of the
+    // screen when that would leave it.
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    QRect placed = geometry().translated(step, step);
+    if (const QScreen* shown = screen(); shown && !shown->availableGeometry().contains(placed))
+        placed.moveTopLeft(shown->availableGeometry().topLeft());
+    setGeometry(placed);
+}
+
+void CMainFrame::openNewWindow()
+{
+    // The new window starts from this one's placement.
+    {
+        const CSettingsStore::Batch batch;
+        savePlacement();
+    }
+    QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                            {QLatin1String("--") + CMyCmdLineInfo::kNewWindowFlag});
+}
+
+void CMainFrame::showOnFolder(const QString& folder)
+{
+    m_startFolder = folder;
+    show();
 }
 
 void CMainFrame::showEvent(QShowEvent* event)
@@ -281,8 +342,11 @@ void CMainFrame::showEvent(QShowEvent* event)
     CFrameWindow::showEvent(event);
     if (m_view->firstUpdateDone())
         return;
-    // The viewer handing a picture back names the folder to show: the last one is not read.
-    m_view->firstUpdate(m_host.openedFromFile() || !m_host.pendingImagePath().isEmpty());
+    // The viewer handing a picture back, or the command line, names the folder to show: the last
+    // one is not read.
+    m_view->firstUpdate(m_host.openedFromFile() || !m_host.pendingImagePath().isEmpty() || !m_startFolder.isEmpty());
+    if (!m_startFolder.isEmpty())
+        appmsg::send(this, appmsg::kSelectFolder, std::exchange(m_startFolder, {}), appmsg::kFolderTyped);
     updateStatusTotals();
     m_actions->update();
 }
@@ -372,9 +436,9 @@ void CMainFrame::newFolder()
 
 void CMainFrame::changeBackground()
 {
-    const QString chosen = CPreviewFileDialog::getTextureFile(this);
+    const std::optional<QString> chosen = CPreviewFileDialog::getTextureFile(this);
     // Cancel, or a copy that failed and left the old texture, changes nothing on screen.
-    if (chosen.isEmpty() || !installTexture(chosen))
+    if (!chosen || !(chosen->isEmpty() ? removeTexture() : installTexture(*chosen)))
         return;
     // Both frames (the viewer's passes it to its toolbar) and, through this one, the preview bar.
     for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -388,8 +452,7 @@ void CMainFrame::saveBrowserState() const
     const CSettingsStore::Batch batch;
     CSizingControlBar::saveAll();
     CSettingsStore::WriteProfileBinary(settingskeys::kBarState, kBarStateValue, saveState(kBarStateVersion));
-    if (m_options.SavePosition)
-        storedstate::writeFramePlacement(isMaximized() || isFullScreen() ? normalGeometry() : geometry());
+    savePlacement();
     if (!m_view->firstUpdateDone())
         return;
     const CFileListCtrl* list = fileList();

@@ -35,6 +35,10 @@ public:
 
     // What the frame owns goes to the store (the program ends).
     void saveBrowserState() const;
+    // Shows the frame on `folder` instead of the last folder (a folder named on the command line).
+    void showOnFolder(const QString& folder);
+    // Moves the frame a step down and right of where it was placed (a New Window).
+    void cascade();
 
     // The window that receives the browser's messages ("SelectFolder" from the viewer).
     QWidget* activeView() const;
@@ -54,7 +58,11 @@ private:
     void buildToolBars();
     void buildSizingBars();
     void buildStatusBar();
+    // The address box's Return: the folder typed there, or a message when there is none.
+    void goToTypedFolder();
     void restorePlacement();
+    void savePlacement() const;
+    void openNewWindow();
     void updateStatusTotals();
     void sendMail();
     void newFolder();
@@ -64,6 +72,7 @@ private:
     CAppSettings& m_options;
     CCommandTarget m_commands;
     CBrowserView* m_view;
+    QString m_startFolder;
     CCommandActions* m_actions;
     CTexturedToolBar* m_toolBar = nullptr;
     CTexturedToolBar* m_addressBar = nullptr;

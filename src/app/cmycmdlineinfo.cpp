@@ -2,6 +2,10 @@
 
 void CMyCmdLineInfo::ParseParam(const QString& param, bool flag)
 {
+    if (flag && param == kNewWindowFlag) {
+        newWindow = true;
+        return;
+    }
     lastParam = param;
     if (flag && param.compare(QLatin1String("v"), Qt::CaseInsensitive) == 0)
         mode = kViewerMode;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QItemSelection>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "browser/cfilelistctrl.h"
+#include "browser/logging.h"
 #include "core/apphost.h"
 #include "core/messages.h"
 #include "fileops/cdescribedlg.h"
@@ -215,20 +217,27 @@ bool CBrowserView::openRow(int row, bool slideShow)
 bool CBrowserView::openFile(int row, bool slideShow)
 {
     const QString path = m_list->rows().pathOf(row);
-    if (m_host && m_picture->canOpen(path)) {
+    const FileItem* item = m_list->rows().entryAt(row);
+    if (m_host && (item->imageFlag != 0 || m_picture->canOpen(path))) {
         Q_EMIT previewRequested(QString(), kPreviewNone);
+        // A picture the library cannot read goes to the viewer all the same: the current image
+        // keeps the reason, which the viewer tells.
         if (!m_host->currentImage().Load(path))
-            return false;
+            qCDebug(lcBrowser) << "the viewer shows a picture it cannot read:" << path;
         // The viewer reads the request when it comes to the front.
         m_slideShowRequest = slideShow;
         m_host->requestSwitch(appmsg::kSwitchShow);
         return true;
     }
-    const QString extension = lowerExtension(m_list->rows().entryAt(row)->name);
+    const QString extension = lowerExtension(item->name);
     // Encrypted files wait for their decryption.
     if (extension == QLatin1String("pxf") || extension == QLatin1String("mpxf"))
         return false;
-    return platform::openDocument(path);
+    const auto noProgram = [this, path] {
+        QMessageBox::information(this, QStringLiteral("Zelt Pixoria"),
+                                 tr("No program is set to open %1.").arg(QDir::toNativeSeparators(path)));
+    };
+    return platform::openDocument(path, this, noProgram);
 }
 
 void CBrowserView::selectAll()

@@ -1,11 +1,17 @@
 #include "core/cframewindow.h"
 
 #include <QCloseEvent>
+#include <QStatusBar>
 
 void CFrameWindow::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        // A dialog opened from a toolbar button or a menu took the pointer away before it could
+        // leave the button: the button's prompt would stay over the panes until the pointer moves.
+        if (auto* bar = findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly))
+            bar->clearMessage();
         Q_EMIT activated();
+    }
     QMainWindow::changeEvent(event);
 }
 

@@ -22,15 +22,39 @@ QString programFile(const QString& name)
     return QFileInfo::exists(shared) ? shared : beside;
 }
 
-bool openDocument(const QString& path)
+bool openDocument(const QString& path, QObject* owner, std::function<void()> noProgram)
 {
     if (!QFileInfo::exists(path)) {
         qCDebug(lcPlatform) << "nothing to open at" << path;
         return false;
     }
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+            return true;
+        qCWarning(lcPlatform) << "no program opened" << path;
+        return false;
+    }
+    // Started detached, the opener could not say that it found no program for the file: it says
+    // so with its exit status, at once when there is none, and it may wait for the program it
+    // started (whose life does not hang on this process: a kill of the opener leaves it running).
+    auto* process = new QProcess(owner);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, path, noProgram = std::move(noProgram)](int code, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         if (status == QProcess::NormalExit && code == 0)
+                             return;
+                         qCWarning(lcPlatform) << "no program opened" << path << "exit status" << code;
+                         if (noProgram)
+                             noProgram();
+                     });
+    process->start(opener, {path});
+    if (process->waitForStarted())
         return true;
-    qCWarning(lcPlatform) << "no program opened" << path;
+    qCWarning(lcPlatform) << "the opener did not start for" << path;
+    delete process;
     return false;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 // Opening documents and addresses, and mailing files, with the desktop's own programs.
 
+#include <functional>
+
 #include <QString>
 #include <QStringList>
+
+class QObject;
 
 namespace platform {
 
@@ -10,9 +14,10 @@ namespace platform {
 // share/zelt-pixoria for an installed one. The path beside the program when neither exists.
 QString programFile(const QString& name);
 
-// Opens a local file with the program the desktop associates with it; false when none could be
-// started.
-bool openDocument(const QString& path);
+// Opens a local file with the program the desktop associates with it; false when the file is not
+// there or nothing could be started. The desktop's opener may find no program only later: then
+// `noProgram` runs on the calling thread, unless `owner` is gone by then.
+bool openDocument(const QString& path, QObject* owner, std::function<void()> noProgram);
 
 // The arguments of xdg-email for a message with these attachments (full paths) and this body.
 QStringList mailArguments(const QStringList& paths, const QString& note);

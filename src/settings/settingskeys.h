@@ -83,6 +83,7 @@ inline constexpr IntValue kFrameTop{kFrame, QLatin1StringView("Top"), -1};
 inline constexpr IntValue kFrameLeft{kFrame, QLatin1StringView("Left"), -1};
 inline constexpr IntValue kFrameBottom{kFrame, QLatin1StringView("Bottom"), -1};
 inline constexpr IntValue kFrameRight{kFrame, QLatin1StringView("Right"), -1};
+inline constexpr IntValue kFrameMaximized{kFrame, QLatin1StringView("Maximized"), 0};
 
 // "History": the address box's drop-down list.
 inline constexpr IndexedStringValue kAddressHistory{kHistory, QLatin1StringView("URL"), 260, QLatin1StringView("")};

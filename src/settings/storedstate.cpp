@@ -191,6 +191,16 @@ void writeFramePlacement(const QRect& normalGeometry)
                                     clampToInt(qint64(normalGeometry.left()) + normalGeometry.width()));
 }
 
+bool readFrameMaximized()
+{
+    return CSettingsStore::GetProfileInt(settingskeys::kFrameMaximized) != 0;
+}
+
+void writeFrameMaximized(bool maximized)
+{
+    CSettingsStore::WriteProfileInt(settingskeys::kFrameMaximized, maximized ? 1 : 0);
+}
+
 QStringList readDestinationHistory()
 {
     QStringList destinations = readRun(settingskeys::kDestinationHistory, settingskeys::kDestinationHistoryReadCount);

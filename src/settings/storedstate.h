@@ -44,6 +44,9 @@ std::optional<QRect> readFramePlacement(const QSize& iconSize);
 // Writes Top, Left, Bottom, Right; Right and Bottom lie just past the rectangle, so that a read
 // gives its size back.
 void writeFramePlacement(const QRect& normalGeometry);
+// Whether the main window was maximised; its normal rectangle is the placement above.
+bool readFrameMaximized();
+void writeFrameMaximized(bool maximized);
 
 // Copy/move destinations, most recent first: up to 15, without duplicates. The first entry is
 // the proposed destination.

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 
 #include "ui/ctexture.h"
 
@@ -94,15 +95,28 @@ CPreviewFileDialog::CPreviewFileDialog(CAbstractPreview& preview, QWidget* paren
     });
 }
 
-QString CPreviewFileDialog::getTextureFile(QWidget* parent)
+std::optional<QString> CPreviewFileDialog::getTextureFile(QWidget* parent)
 {
+    constexpr int kNoTexture = QDialog::Accepted + 1;
     CPreviewTexture preview;
     CPreviewFileDialog dialog(preview, parent, tr("Select texture"), textureFolder(),
                               QStringLiteral("All Images (*.bmp *.jpg *.jpe *.jpeg);;All Files (*)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return dialog.selectedFiles().value(0);
+    // The way back to the plain background.
+    auto* none = new QPushButton(tr("&No texture"), &dialog);
+    none->setObjectName(QStringLiteral("noTexture"));
+    none->setAutoDefault(false);
+    connect(none, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(kNoTexture); });
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(none, grid->rowCount() - 2, grid->columnCount() - 1, Qt::AlignRight);
+    switch (dialog.exec()) {
+    case QDialog::Accepted:
+        return dialog.selectedFiles().value(0);
+    case kNoTexture:
+        return QString();
+    default:
+        return std::nullopt;
+    }
 }
 
 void CPreviewFileDialog::selectionChanged(const QString& path)

@@ -4,6 +4,8 @@
 // file list. The box shows the selected file through a previewer; a folder change empties it.
 // CPreviewTexture is the previewer of the texture selection. UI thread only.
 
+#include <optional>
+
 #include <QFileDialog>
 
 #include "imagelib/cbmpex.h"
@@ -41,8 +43,9 @@ public:
     CPreviewFileDialog(CAbstractPreview& preview, QWidget* parent = nullptr, const QString& caption = {},
                        const QString& directory = {}, const QString& filter = {});
 
-    // The texture selection: "Select texture" in the texture folder, one existing image file.
-    static QString getTextureFile(QWidget* parent);
+    // The texture selection: "Select texture" in the texture folder, one existing image file, or
+    // "No texture" (an empty path). Nothing on Cancel.
+    static std::optional<QString> getTextureFile(QWidget* parent);
 
     bool previewOn() const { return m_previewOn; }
     QWidget* previewBox() const { return m_box; }

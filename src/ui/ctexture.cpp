@@ -75,6 +75,12 @@ bool installTexture(const QString& source)
     return out.commit();
 }
 
+bool removeTexture()
+{
+    QFile texture(textureFilePath());
+    return !texture.exists() || texture.remove();
+}
+
 QSize CTexture::tileSize(QSize picture, QSize target, int dpiX, int dpiY)
 {
     if (dpiX <= 0 || dpiY <= 0 || picture.isEmpty() || target.isEmpty())

@@ -24,6 +24,8 @@ QString textureFolder();
 // Copies `source` over the texture file through a temporary file that replaces it only when the
 // whole copy was written: a failed copy leaves the old texture. False when it failed.
 bool installTexture(const QString& source);
+// Removes the texture file; false when it is still there.
+bool removeTexture();
 
 class CTexture : public CBmpEx {
 public:

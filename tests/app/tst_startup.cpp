@@ -44,6 +44,8 @@ class TestStartup : public QObject {
 private Q_SLOTS:
     void init();
     void noArgumentsShowsBrowser();
+    void folderShowsBrowserOnIt_data();
+    void folderShowsBrowserOnIt();
     void startUpLoadsTheOptions();
     void pictureShowsViewer();
     void noPictureShowsNoImages_data();
@@ -87,6 +89,37 @@ void TestStartup::noArgumentsShowsBrowser()
     QCOMPARE(app.mainWindow(), app.browserFrame());
     QCOMPARE(app.browserFrame()->windowTitle(), QStringLiteral("Zelt Pixoria"));
     QCOMPARE(CSettingsStore::GetProfileString("Settings", "AppPath"), QCoreApplication::applicationFilePath());
+}
+
+void TestStartup::folderShowsBrowserOnIt_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // "%1" stands for the temporary folder
+    QTest::newRow("absolute") << QStringList{"%1/Holiday"};
+    QTest::newRow("with a slash") << QStringList{"%1/Holiday/"};
+    QTest::newRow("relative") << QStringList{"Holiday"};
+    QTest::newRow("asking for the viewer") << QStringList{"-v", "%1/Holiday"};
+    QTest::newRow("blanks in its name") << QStringList{"%1/My", "Photos"};
+}
+
+void TestStartup::folderShowsBrowserOnIt()
+{
+    QFETCH(QStringList, arguments);
+    QVERIFY(CSettingsStore::WriteProfileString("Settings", "LastFolder", m_dir.path() + '/'));
+    const QString folder = m_dir.filePath(arguments.join(' ').contains("My") ? "My Photos" : "Holiday");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(!writePicture(QDir(folder).dirName() + "/beach.png").isEmpty());
+    arguments.replaceInStrings("%1", m_dir.path());
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    CGlobalApp app;
+    QVERIFY(app.InitInstance(arguments));
+    QVERIFY(QDir::setCurrent(before));
+    QVERIFY(app.browserFrame()->isVisible());
+    QVERIFY(app.viewerFrame()->isHidden());
+    QCOMPARE(app.mainWindow(), app.browserFrame());
+    QCOMPARE(app.browserFrame()->fileList()->currentFolder(), folder + '/');
+    QTRY_COMPARE(app.browserFrame()->fileList()->rows().entryCount(), 2);
+    QCOMPARE(app.browserFrame()->fileList()->rows().entryAt(1)->name, QStringLiteral("beach.png"));
 }
 
 void TestStartup::startUpLoadsTheOptions()

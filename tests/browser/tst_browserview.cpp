@@ -1,6 +1,7 @@
 #include <functional>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -140,6 +141,8 @@ private Q_SLOTS:
     void firstUpdate();
     void enterOnParent_data();
     void enterOnParent();
+    void enterOpensUnreadablePicturesInTheViewer_data();
+    void enterOpensUnreadablePicturesInTheViewer();
     void selectAllLeavesParentOut();
     void doubleClickOpens_data();
     void doubleClickOpens();
@@ -238,6 +241,46 @@ void TestBrowserView::enterOnParent()
     QVERIFY(over.wait(kWait));
     QCOMPARE(fixture.list->currentFolder(), expected);
     QVERIFY(fixture.host.switches.isEmpty());
+}
+
+void TestBrowserView::enterOpensUnreadablePicturesInTheViewer_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // empty: a whole picture
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage picture(200, 150, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        picture.save(&buffer, "PNG");
+    }
+    QTest::newRow("whole picture") << "a.png" << QByteArray();
+    QTest::newRow("truncated PNG") << "a.png" << png.left(png.size() / 3);
+    QTest::newRow("random bytes under .jpg") << "a.jpg" << QByteArray("\x13\x99\xfe\x01random bytes", 16).repeated(40);
+    QTest::newRow("text under .png") << "a.png" << QByteArray("not a picture at all\n");
+}
+
+void TestBrowserView::enterOpensUnreadablePicturesInTheViewer()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (content.isEmpty())
+        writePicture(dir.filePath(name));
+    else
+        writeFile(dir.filePath(name), content);
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    fixture.list->selectRow(1);
+    // Whether the library reads it or not, the viewer takes it (and tells what went wrong).
+    QTest::keyClick(fixture.list->currentView(), Qt::Key_Return);
+    QCOMPARE(fixture.host.switches, QList<int>{appmsg::kSwitchShow});
+    QCOMPARE(fixture.host.image.loaded(), content.isEmpty());
+    QCOMPARE(fixture.host.image.lastError().failed(), !content.isEmpty());
+    if (!content.isEmpty())
+        QCOMPARE(fixture.host.image.lastError().file, dir.filePath(name));
 }
 
 void TestBrowserView::selectAllLeavesParentOut()

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QApplication>
 #include <QPainter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -121,6 +123,8 @@ private slots:
     void previewTexture_data();
     void previewTexture();
     void dialogFollowsSelectionAndFolder();
+    void textureSelectionAnswers_data();
+    void textureSelectionAnswers();
 
 private:
     void installPicture(const QImage& picture);
@@ -412,6 +416,47 @@ void TestTexture::dialogFollowsSelectionAndFolder()
     dialog.previewCheck()->setChecked(true);
     emit dialog.currentChanged(file);
     QCOMPARE(preview.files.size(), heard + 1);
+}
+
+void TestTexture::textureSelectionAnswers_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("textureAfter");
+    QTest::newRow("a picture") << "a picture" << true;
+    QTest::newRow("No texture") << "No texture" << false;
+    QTest::newRow("Cancel keeps it") << "Cancel" << true;
+}
+
+void TestTexture::textureSelectionAnswers()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, textureAfter);
+    installPicture(gradient(16, 16));
+    const QString file = m_dir.filePath(QStringLiteral("b.png"));
+    QVERIFY(gradient(8, 8).save(file, "PNG"));
+    // The dialog is answered once it runs.
+    QMetaObject::invokeMethod(
+        qApp,
+        [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            if (answer == QLatin1String("a picture")) {
+                dialog->selectFile(file);
+                static_cast<QDialog*>(dialog)->accept();
+            } else if (answer == QLatin1String("No texture")) {
+                dialog->findChild<QPushButton*>(QStringLiteral("noTexture"))->click();
+            } else {
+                dialog->reject();
+            }
+        },
+        Qt::QueuedConnection);
+    const std::optional<QString> chosen = CPreviewFileDialog::getTextureFile(nullptr);
+    QCOMPARE(chosen.has_value(), answer != QLatin1String("Cancel"));
+    if (answer == QLatin1String("a picture"))
+        QCOMPARE(*chosen, file);
+    if (chosen)
+        QVERIFY(chosen->isEmpty() ? removeTexture() : installTexture(*chosen));
+    QCOMPARE(QFileInfo::exists(textureFilePath()), textureAfter);
 }
 
 QTEST_MAIN(TestTexture)
