@@ -271,23 +271,29 @@ void CMainFrame::goToTypedFolder()
 
 void CMainFrame::buildStatusBar()
 {
+    // The panes are one item of the bar: the bar hides that item while it shows a prompt, and
+    // the panes showing or hiding with the selection cannot come up over the prompt.
     QStatusBar* bar = statusBar();
+    auto* panes = new QWidget(bar);
+    auto* row = new QHBoxLayout(panes);
+    row->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < 5; ++i) {
-        auto* label = new QLabel(bar);
+        auto* label = new QLabel(panes);
         label->setObjectName(QStringLiteral("statusPane%1").arg(i));
         m_panes << label;
     }
-    m_namePane = new QWidget(bar);
-    auto* layout = new QHBoxLayout(m_namePane);
-    layout->setContentsMargins(0, 0, 0, 0);
+    m_namePane = new QWidget(panes);
+    auto* name = new QHBoxLayout(m_namePane);
+    name->setContentsMargins(0, 0, 0, 0);
     m_nameIcon = new QLabel(m_namePane);
-    layout->addWidget(m_nameIcon);
-    layout->addWidget(m_panes[2], 1);
-    bar->addWidget(m_panes[0]);
-    bar->addWidget(m_panes[1], 1);
-    bar->addWidget(m_namePane, 1);
-    bar->addWidget(m_panes[3], 1);
-    bar->addWidget(m_panes[4], 1);
+    name->addWidget(m_nameIcon);
+    name->addWidget(m_panes[2], 1);
+    row->addWidget(m_panes[0]);
+    row->addWidget(m_panes[1], 1);
+    row->addWidget(m_namePane, 1);
+    row->addWidget(m_panes[3], 1);
+    row->addWidget(m_panes[4], 1);
+    bar->addWidget(panes, 1);
 }
 
 void CMainFrame::restorePlacement()

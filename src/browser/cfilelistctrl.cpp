@@ -441,7 +441,7 @@ void CFileListCtrl::onRefreshListed(const FolderListingPtr& listing)
     if (!listing || listing->generation != m_generation)
         return;
     const CFileListModel::RefreshOutcome outcome = m_model.applyRefresh(*listing, m_viewMode == kThumbnails);
-    m_summaryId = 0;
+    forgetSummary();
     makeMissingThumbnails();
     if (outcome.rowRemoved && m_model.entryCount() > 0) {
         selectionModel()->clearSelection();
@@ -741,6 +741,14 @@ bool CFileListCtrl::fileSummary(QString* text, QString* detail)
     return true;
 }
 
+void CFileListCtrl::forgetSummary()
+{
+    // A read still under way is for the summary forgotten here: whoever shows the summary asks
+    // again, or the panes would wait for a result that is dropped.
+    m_summaryId = 0;
+    Q_EMIT summaryChanged();
+}
+
 void CFileListCtrl::scanEntry(int row)
 {
     const FileItem* item = m_model.entryAt(row);
@@ -752,7 +760,7 @@ void CFileListCtrl::scanEntry(int row)
         },
         [this](fileentry::RowScan scan) {
             if (m_model.applyRowScan(scan))
-                m_summaryId = 0;
+                forgetSummary();
         });
 }
 

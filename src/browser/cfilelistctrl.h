@@ -137,6 +137,8 @@ protected:
     bool onDrawItem(QPainter* painter, int item, const QRect& rect, QStyle::State state) override;
 
 private:
+    // The file changed: the summary is read again when it is next asked for.
+    void forgetSummary();
     void registerCommands();
     void forward(int id, int target);
     void addCommands(QMenu* menu, std::initializer_list<int> ids);
