@@ -136,6 +136,9 @@ bool CTexture::Reload(QWidget* window)
 {
     setWindow(window);
     reset();
+    // No file is the setting "No texture"; only a file that fails to load leaves the old tile.
+    if (!QFileInfo::exists(textureFilePath()))
+        m_tile = QImage();
     const bool prepared = Prepare(nullptr, window->rect());
     window->update();
     return prepared;

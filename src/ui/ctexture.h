@@ -42,7 +42,8 @@ public:
     // when there is no texture: the caller paints its default background.
     bool Fill(QPainter* dc, const QRect& rect);
     // The reaction to "Set background texture": binds `window`, prepares again for its client
-    // rectangle and repaints it and its first child. Returns what Prepare returned.
+    // rectangle and repaints it and its first child. Returns what Prepare returned. Without a
+    // texture file the tile goes (the user chose no texture).
     bool Reload(QWidget* window);
 
     // The tile of a picture in a target, both in pixels, at the given dots per inch: the target's

@@ -118,7 +118,8 @@ private slots:
     void tileAtResolution();
     void noUsableTexture_data();
     void noUsableTexture();
-    void failedReloadKeepsTheTile();
+    void reloadAfterTheFileWentBad_data();
+    void reloadAfterTheFileWentBad();
     void failedCopyKeepsTheTexture();
     void previewTexture_data();
     void previewTexture();
@@ -295,21 +296,34 @@ void TestTexture::noUsableTexture()
     QVERIFY(!unbound.Prepare(nullptr, QRect(0, 0, 80, 40)));
 }
 
-void TestTexture::failedReloadKeepsTheTile()
+void TestTexture::reloadAfterTheFileWentBad_data()
 {
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("unreadable: the old texture stays on screen") << false;
+    QTest::newRow("removed: no texture") << true;
+}
+
+void TestTexture::reloadAfterTheFileWentBad()
+{
+    QFETCH(bool, removed);
     const QImage picture = gradient(64, 64);
     installPicture(picture);
     TexturedWidget window;
     window.resize(200, 100);
     QVERIFY(window.texture.Reload(&window));
     const QSize tile = window.texture.tile();
-    // Deleted behind the program's back: the old texture stays on screen until the next start.
-    QVERIFY(QFile::remove(textureFilePath()));
+    if (removed)
+        QVERIFY(removeTexture());
+    else
+        QVERIFY(writeFile(textureFilePath(), "no picture in here"));
     QVERIFY(!window.texture.Reload(&window));
     const QImage shot = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QVERIFY(window.filled);
-    const QString wrong = compareTiling(shot, QPoint(0, 0), window.size(), picture, tile);
-    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    QCOMPARE(window.filled, !removed);
+    QCOMPARE(window.texture.tile().isEmpty(), removed);
+    if (!removed) {
+        const QString wrong = compareTiling(shot, QPoint(0, 0), window.size(), picture, tile);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
 }
 
 void TestTexture::failedCopyKeepsTheTexture()
