@@ -114,7 +114,7 @@ void CViewerController::registerCommands()
             else
                 m_slideShow.start();
         },
-        shown, [this] { return m_slideShow.isRunning(); });
+        placed, [this] { return m_slideShow.isRunning(); });
 
     for (int id : {cmd::kRotateLeft, cmd::kRotateRight, cmd::kTurnAround, cmd::kMirror, cmd::kFlipVertical})
         m_commands.on(
