@@ -81,10 +81,12 @@ std::vector<double> timeMoves(CImageView& view, int moves, bool lookahead)
             break;
         }
         const Clock::time_point start = Clock::now();
+        // The picture is read on the executor and shown from the event loop.
         view.commandTarget().execute(cmd::kNextImage);
+        const bool shown = waitUntil([&] { return !view.controller().loading(); });
         view.viewport()->repaint();
         times.push_back(millisecondsSince(start));
-        if (view.controller().folder() + view.controller().fileName() != next) {
+        if (!shown || view.controller().folder() + view.controller().fileName() != next) {
             std::printf("Next did not show %s\n", qPrintable(next));
             times.clear();
             break;
@@ -172,6 +174,8 @@ int main(int argc, char* argv[])
         view.controller().lookahead().setBudgetBytes(way.lookahead ? CPictureLookahead::kDefaultBudgetBytes : 0);
         // A move first, so that the look-ahead starts from a picture shown under these rules.
         view.commandTarget().execute(cmd::kNextImage);
+        if (!waitUntil([&] { return !view.controller().loading(); }))
+            return 1;
         way.times = timeMoves(view, moves, way.lookahead);
         if (way.times.empty())
             return 1;

@@ -37,11 +37,6 @@ bool BrowserPictureList::isKnownPicture(int row) const
     return m_list.rows().isImage(row);
 }
 
-void BrowserPictureList::setKnownPicture(int row)
-{
-    m_list.rows().markImage(row);
-}
-
 int BrowserPictureList::pictureCount() const
 {
     return m_list.rows().imageCount();

@@ -21,7 +21,6 @@ public:
     void selectRow(int row) override;
     void clearRowSelection(int row) override;
     bool isKnownPicture(int row) const override;
-    void setKnownPicture(int row) override;
     int pictureCount() const override;
     QString folder() const override;
     int addRow(const QString& name) override;

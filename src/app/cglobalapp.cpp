@@ -139,8 +139,11 @@ void CGlobalApp::shellCommand(const CMyCmdLineInfo& info)
     }
     m_openedFromFile = true;
     m_browser->hide();
-    // Without a path there is nothing to read (and no failure to tell).
-    m_pendingImagePath = !info.path.isEmpty() && m_currentImage.Load(info.path) ? info.path : QString();
+    // A file that does not load is still the viewer's to show: it tells why. Without a path
+    // there is nothing to read (and no failure to tell).
+    if (!info.path.isEmpty() && !m_currentImage.Load(info.path))
+        qCDebug(lcApp) << "cannot read" << info.path;
+    m_pendingImagePath = info.path;
     m_mainWindow = m_viewer;
     appmsg::post(m_viewer->imageView(), appmsg::kLoadViewerBeforeBrowser);
 }
@@ -205,16 +208,19 @@ bool CGlobalApp::openFile(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    if (!m_currentImage.Load(path)) {
+    const bool loaded = m_currentImage.Load(path);
+    if (!loaded)
         qCDebug(lcApp) << "File Open: cannot read" << path;
+    // The viewer shows a file that does not load too, saying why, in place of the picture
+    // before it.
+    if (!loaded && !m_viewer->isVisible())
         return false;
-    }
     m_pendingImagePath = path;
     if (m_viewer->isVisible()) {
         m_openedFromFile = true;
         appmsg::post(m_viewer->imageView(), appmsg::kLoadViewerBeforeBrowser);
     }
-    return true;
+    return loaded;
 }
 
 QWidget* CGlobalApp::dialogParent() const

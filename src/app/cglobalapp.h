@@ -39,7 +39,8 @@ public:
     CAppSettings& settings() { return m_settings; }
 
     // File Open after the dialog: loads the file into the current image and, with the viewer in
-    // front, shows it there. A file that does not load is ignored.
+    // front, shows it there; a file that does not load the viewer shows too, saying why. True
+    // when the file loaded.
     bool openFile(const QString& path);
 
     // ViewerHost

@@ -232,15 +232,6 @@ bool CFileListModel::isFolder(int row) const
     return item && item->isFolder;
 }
 
-void CFileListModel::markImage(int row)
-{
-    if (row < 0 || row >= entryCount() || m_rows[size_t(row)].imageFlag != 0)
-        return;
-    m_rows[size_t(row)].imageFlag = 1;
-    ++m_imageCount;
-    Q_EMIT totalsChanged();
-}
-
 int CFileListModel::iconIndex(int row) const
 {
     if (!entryAt(row))

@@ -82,9 +82,6 @@ public:
     int iconIndex(int row) const;
     bool isImage(int row) const;
     bool isFolder(int row) const;
-    // Raises the image flag of a row whose file the viewer has read as a picture, counting it
-    // once; does nothing for a row out of range.
-    void markImage(int row);
 
     int entryCount() const { return int(m_rows.size()); }
     int folderCount() const { return m_folderCount; }
@@ -106,9 +103,9 @@ public:
     void clearRows();
 
     // Adds the record of an entry an operation made (copy, paste, save, new folder; read by
-    // fileentry::readRecord, its image flag the library's verdict): a folder as the last folder,
-    // a file at the end. The new row's index, or -1 when the entry is listed already or not
-    // admitted.
+    // fileentry::readRecord, its image flag by its extension as every row's): a folder as the
+    // last folder, a file at the end. The new row's index, or -1 when the entry is listed
+    // already or not admitted.
     int insertEntry(FileItem item, const fileitem::Admission& admission);
     void removeEntry(int row);
     // The fields of a record that can be set by name.

@@ -52,15 +52,15 @@ std::optional<FileItem> readRecord(const QString& folder, const QString& name)
         // Unlike rows read with the folder, added rows got no key; with one they sort by
         // extension where they belong instead of all before the others.
         item.extensionKey = fileitem::extensionKey(name);
-        item.imageFlag = libraryReads(path) ? 1 : 0;
+        // The one test of what is a picture, as for the rows read with the folder: a row added
+        // later must count as the same file counted at the folder's first reading.
+        item.imageFlag = CFileInfo::IsImageByExtension(name) ? 1 : 0;
         if (item.imageFlag != 0)
             item.imageProperties = headerProperties(path);
     }
     // A row without image properties is scanned at once, as the header scan would.
     if (!item.imageProperties) {
         const RowScan scan = scanRow(folder, name, 0, item.isFolder);
-        if (scan.header.imageFlag != 0)
-            item.imageFlag = 1;
         item.imageProperties = scan.header.imageProperties;
         if (scan.header.description && !scan.header.description->isEmpty())
             item.description = scan.header.description;

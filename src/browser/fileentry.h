@@ -13,10 +13,10 @@
 namespace fileentry {
 
 // The record of the entry `name` of `folder` (ending with "/"): name, is-folder, size (shown
-// compact) and extension key, last-write time, the image flag as the image library's verdict on
-// the content, and for a picture the quick header reader's image properties. An entry that got
-// no properties so is scanned as the header scan would (a header read of a picture extension
-// raises the flag; the description). Nothing when the entry is missing. The id is the model's.
+// compact) and extension key, last-write time, the image flag by CFileInfo::IsImageByExtension
+// (as every row of the list), and for a picture the quick header reader's image properties. An
+// entry that got no properties so is scanned as the header scan would (the description).
+// Nothing when the entry is missing. The id is the model's.
 std::optional<FileItem> readRecord(const QString& folder, const QString& name);
 
 // A row scanned again at once (the header scan is off, or the row was added): its size and time

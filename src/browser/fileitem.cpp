@@ -2,40 +2,18 @@
 
 #include <algorithm>
 
+#include "core/textorder.h"
 #include "fileops/descriptiontext.h"
 
 namespace fileitem {
 
 namespace {
 
+using textorder::compareText;
+
 constexpr quint64 kKb = quint64(1) << 10;
 constexpr quint64 kMb = quint64(1) << 20;
 constexpr quint64 kGb = quint64(1) << 30;
-
-char16_t foldAscii(char16_t c)
-{
-    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
-}
-
-// QString::compare's order, with the case-insensitive walk over plain ASCII done here: names are
-// mostly ASCII, and sorting 100,000 of them is most of the cost of reading a big folder.
-int compareText(const QString& a, const QString& b, Qt::CaseSensitivity cs = Qt::CaseInsensitive)
-{
-    if (cs == Qt::CaseSensitive)
-        return QString::compare(a, b, cs);
-    const qsizetype common = std::min(a.size(), b.size());
-    const char16_t* left = reinterpret_cast<const char16_t*>(a.constData());
-    const char16_t* right = reinterpret_cast<const char16_t*>(b.constData());
-    for (qsizetype i = 0; i < common; ++i) {
-        if (left[i] >= 0x80 || right[i] >= 0x80)
-            return QStringView(a).sliced(i).compare(QStringView(b).sliced(i), Qt::CaseInsensitive);
-        const char16_t x = foldAscii(left[i]);
-        const char16_t y = foldAscii(right[i]);
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 // Rows without the optional text come first going forward and last going back; between two rows
 // that have it, forward compares it without case and back with `reverseCase`.

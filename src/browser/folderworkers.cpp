@@ -97,8 +97,6 @@ FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, cons
     std::vector<FileItem> folders;
     std::vector<FileItem> files;
     const fileitem::Admission admission{request.showHidden, request.showNonImages};
-    const auto imageTest =
-        kind == ListingKind::Population ? &CFileInfo::IsImageByExtension : &CFileInfo::IsHeaderExtension;
     const platform::DirectoryResult result =
         platform::readDirectory(
             request.folder, stop,
@@ -106,7 +104,7 @@ FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, cons
                 // The name test covers dot names; this covers a platform's own hidden mark as well.
                 if (entry.isHidden && !request.showHidden)
                     return;
-                const bool isImage = !entry.isFolder && imageTest(entry.name);
+                const bool isImage = !entry.isFolder && CFileInfo::IsImageByExtension(entry.name);
                 if (!fileitem::admits(entry.name, entry.isFolder, isImage, admission))
                     return;
                 (entry.isFolder ? folders : files).push_back(makeRecord(request.folder, std::move(entry), isImage));

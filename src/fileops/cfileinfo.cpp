@@ -100,14 +100,11 @@ QString colourText(int bitsPerPixel)
 // ---- Extensions -------------------------------------------------------------------------------
 
 constexpr const char* kImageExtensions[] = {
-    "ani", "bmp", "cur", "dcx", "dib", "xpm", "emf", "gif", "ico", "iff", "img", "jfif", "jif", "jpe", "jpeg", "jpg",
-    "pbm", "pcd", "pcx", "pgm", "png", "ppm", "psd", "ras", "sgi", "tga", "tif", "tiff", "wbm", "wmf", "wpg", "xbm",
+    "ani", "apm", "bmp", "cur", "dcx", "dib", "xpm", "emf", "gif", "ico", "iff", "img", "jfif", "jif", "jpe", "jpeg",
+    "jpg", "pbm", "pcd", "pcx", "pgm", "png", "ppm", "psd", "ras", "sgi", "tga", "tif", "tiff", "wbm", "wmf", "wpg",
+    "xbm",
     // Formats of today the library reads.
     "webp", "heic", "heif", "avif"};
-
-constexpr const char* kHeaderExtensions[] = {"jpeg", "jfif", "jpg", "bmp", "jpe", "gif", "cur", "ico",
-                                             "dib",  "emf",  "wmf", "pcx", "dcx", "pbm", "pgm", "ppm",
-                                             "tif",  "png",  "psd", "apm", "tga", "wbm"};
 
 // Names typed by hand often end in blanks; a name without a dot has no extension at all.
 template <std::size_t N> bool hasExtension(const QString& path, const char* const (&list)[N])
@@ -218,7 +215,3 @@ bool CFileInfo::IsImageByExtension(const QString& path)
     return hasExtension(path, kImageExtensions);
 }
 
-bool CFileInfo::IsHeaderExtension(const QString& path)
-{
-    return hasExtension(path, kHeaderExtensions);
-}

@@ -48,10 +48,10 @@ public:
 
     // True when the first bytes are those of one of the seven formats of the quick way.
     static bool IsImageBySignature(const QString& path);
-    // True when the extension names a picture format the program shows.
+    // True when the extension names a picture format the program shows. This one test decides
+    // what is a picture everywhere: a row of the file list (its count, its thumbnail), the
+    // viewer's own list of a folder, and so the pictures the viewer walks and counts.
     static bool IsImageByExtension(const QString& path);
-    // True when the extension names a format whose header the file list reads.
-    static bool IsHeaderExtension(const QString& path);
 
 private:
     // A header read keeps its reason in the picture object, which the caller never sees.

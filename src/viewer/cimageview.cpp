@@ -23,20 +23,37 @@ constexpr int kLeastSlideDelayMs = 20;
 using ScrollRule = CViewerController::ScrollRule;
 
 // The keys of the view: each runs a command, so that keys, menus and toolbar share one path.
-constexpr std::pair<int, int> kKeyCommands[] = {
-    {Qt::Key_Return, cmd::kBrowser},
-    {Qt::Key_Enter, cmd::kBrowser},
-    {Qt::Key_Escape, cmd::kBrowser},
-    {Qt::Key_Space, cmd::kNextImage},
-    {Qt::Key_Backspace, cmd::kPreviousImage},
-    {Qt::Key_PageDown, cmd::kNextImageNoWrap},
-    {Qt::Key_PageUp, cmd::kPreviousImageNoWrap},
-    {Qt::Key_Home, cmd::kFirstImage},
-    {Qt::Key_End, cmd::kLastImage},
-    {Qt::Key_Left, cmd::kPushLeft},
-    {Qt::Key_Right, cmd::kPushRight},
-    {Qt::Key_Up, cmd::kPushUp},
-    {Qt::Key_Down, cmd::kPushDown},
+// Shift and the keypad do not matter ("+" is Shift+= on many keyboards, and the keypad's
+// keys must work as the menus show them: the window system's key map drops the keypad from
+// the keys a shortcut is looked up by, so those shortcuts never fire); Ctrl does.
+struct KeyCommand {
+    int key;
+    bool control;
+    int command;
+};
+constexpr KeyCommand kKeyCommands[] = {
+    {Qt::Key_Return, false, cmd::kBrowser},
+    {Qt::Key_Enter, false, cmd::kBrowser},
+    {Qt::Key_Escape, false, cmd::kBrowser},
+    {Qt::Key_Space, false, cmd::kNextImage},
+    {Qt::Key_Backspace, false, cmd::kPreviousImage},
+    {Qt::Key_PageDown, false, cmd::kNextImageNoWrap},
+    {Qt::Key_PageUp, false, cmd::kPreviousImageNoWrap},
+    {Qt::Key_Home, false, cmd::kFirstImage},
+    {Qt::Key_End, false, cmd::kLastImage},
+    {Qt::Key_Left, false, cmd::kPushLeft},
+    {Qt::Key_Right, false, cmd::kPushRight},
+    {Qt::Key_Up, false, cmd::kPushUp},
+    {Qt::Key_Down, false, cmd::kPushDown},
+    {Qt::Key_Plus, false, cmd::kZoomIn},
+    {Qt::Key_Plus, true, cmd::kZoomIn},
+    {Qt::Key_Equal, true, cmd::kZoomIn},
+    {Qt::Key_Minus, false, cmd::kZoomOut},
+    {Qt::Key_Minus, true, cmd::kZoomOut},
+    {Qt::Key_Slash, false, cmd::kFitWindowToImage},
+    {Qt::Key_Slash, true, cmd::kZoomLock},
+    {Qt::Key_Asterisk, false, cmd::kBestFit},
+    {Qt::Key_Asterisk, true, cmd::kFitImageToWindow},
 };
 
 // The magnifier shown over an active selection, which a click zooms to.
@@ -111,7 +128,7 @@ bool CImageView::event(QEvent* event)
 void CImageView::pictureChanged()
 {
     stopAnimation();
-    if (!m_controller.noImages())
+    if (!m_controller.noImages() && m_controller.failure().isEmpty())
         return;
     m_rendered = QImage();
     setContentSize(QSize(0, 0));
@@ -244,6 +261,13 @@ void CImageView::paintEvent(QPaintEvent* event)
     QPainter painter(viewport());
     const QRect repaint = event->rect();
     painter.fillRect(repaint, Qt::black);
+    if (!m_controller.failure().isEmpty()) {
+        // In place of the picture, where the user looks for it.
+        painter.setPen(Qt::white);
+        painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                         m_controller.failure());
+        return;
+    }
     const QSize display = displaySize();
     const QSize picture = m_controller.pictureSize();
     if (m_controller.noImages() || picture.isEmpty() || display.isEmpty())
@@ -430,9 +454,10 @@ void CImageView::keyPressEvent(QKeyEvent* event)
         viewport()->setCursor(Qt::CrossCursor);
         return;
     }
-    for (const auto& [key, id] : kKeyCommands) {
-        if (key == event->key()) {
-            event->setAccepted(m_commands.execute(id));
+    const Qt::KeyboardModifiers others = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    for (const KeyCommand& entry : kKeyCommands) {
+        if (entry.key == event->key() && others == (entry.control ? Qt::ControlModifier : Qt::NoModifier)) {
+            event->setAccepted(m_commands.execute(entry.command));
             return;
         }
     }

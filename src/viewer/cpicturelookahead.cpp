@@ -88,7 +88,7 @@ void CPictureLookahead::prefetch(const QString& path)
 {
     // Being decoded, or decoded and not handed over yet: take() checks the file anyway, so
     // decoding it again now would only cost time.
-    if ((m_outcome && m_outcome->path == path && !m_outcome->collected) || (m_held && m_held->path == path))
+    if (isDecoding(path) || (m_held && m_held->path == path))
         return;
     m_run.stop();
     dropHeld();
@@ -106,7 +106,7 @@ void CPictureLookahead::prefetch(const QString& path)
 
 bool CPictureLookahead::take(const QString& path, CBmpEx& current)
 {
-    if (m_outcome && m_outcome->path == path && !m_outcome->collected) {
+    if (isDecoding(path)) {
         // The run never waits for this thread, so the decode under way ends by itself, done or
         // failed, and this wait with it.
         m_run.finish();

@@ -40,6 +40,12 @@ public:
     bool take(const QString& path, CBmpEx& current);
     // Cancels the running decode and drops the held picture (the viewer leaves).
     void clear();
+    // True while `path` is being decoded: prefetched() tells when it ended, and take() then
+    // takes it without waiting.
+    bool isDecoding(const QString& path) const
+    {
+        return m_outcome && m_outcome->path == path && !m_outcome->collected;
+    }
 
     // Pictures whose decoded pixels (width x height x 4 for every slide) pass this many bytes are
     // not prefetched. Applies to the following prefetches.

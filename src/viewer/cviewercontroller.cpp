@@ -1,5 +1,7 @@
 #include "viewer/cviewercontroller.h"
 
+#include <utility>
+
 #include <QFileInfo>
 
 #include "core/messages.h"
@@ -23,14 +25,14 @@ FitMode fitModeOf(int value)
 
 CViewerController::CViewerController(ViewerHost& host, CAppSettings& options, CCommandTarget* next, QObject* parent)
     : QObject(parent), m_host(host), m_options(options), m_commands(next), m_source(this),
-      m_navigator([this](const QString& path) { return m_loader.load(path, picture()); }),
       m_slideShow(m_navigator, options)
 {
     m_navigator.setList(&m_source.list());
     // The position "n/m" is known only once the scan is over.
     connect(&m_source, &PictureSource::listChanged, this, &CViewerController::stateChanged);
-    // The file is read before the event loop runs again: "Loading" is to be shown now.
+    // "Loading" is to be shown, and what needs the picture waits for it.
     connect(&m_loader, &PictureLoader::readingFile, this, &CViewerController::stateChanged);
+    connect(&m_loader, &PictureLoader::loaded, this, &CViewerController::pictureLoaded);
     connect(&m_slideShow, &SlideShow::shown, this,
             [this] { afterMove(true, m_slideShow.order() == SlideShow::kReverse ? -1 : 1); });
     connect(&m_slideShow, &SlideShow::runningChanged, this, &CViewerController::stateChanged);
@@ -62,6 +64,8 @@ bool CViewerController::event(QEvent* event)
 void CViewerController::registerCommands()
 {
     const auto shown = [this] { return hasPicture(); };
+    // Moving goes on from a picture that could not be read, and while one is read.
+    const auto placed = [this] { return !m_noImages; };
     m_commands.on(cmd::kBrowser, [this] { OnBrowser(); });
     m_commands.on(
         cmd::kZoomIn, [this] { zoomStep(true); }, shown);
@@ -88,20 +92,20 @@ void CViewerController::registerCommands()
         },
         selected);
 
-    m_commands.on(
-        cmd::kNextImage, [this] { afterMove(m_navigator.Next(true), 1); }, shown);
-    m_commands.on(
-        cmd::kPreviousImage, [this] { afterMove(m_navigator.Previous(true), -1); }, shown);
-    m_commands.on(
-        cmd::kNextImageNoWrap, [this] { afterMove(m_navigator.Next(false), 1); }, shown);
-    m_commands.on(
-        cmd::kPreviousImageNoWrap, [this] { afterMove(m_navigator.Previous(false), -1); }, shown);
-    m_commands.on(
-        cmd::kFirstImage, [this] { afterMove(m_navigator.First(), 1); }, shown);
-    m_commands.on(
-        cmd::kLastImage, [this] { afterMove(m_navigator.Last(), -1); }, shown);
-    m_commands.on(
-        cmd::kRandomImage, [this] { afterMove(m_navigator.Random(), 1); }, shown);
+    const std::pair<int, std::function<bool()>> moves[] = {
+        {cmd::kNextImage, [this] { return m_navigator.Next(true); }},
+        {cmd::kPreviousImage, [this] { return m_navigator.Previous(true); }},
+        {cmd::kNextImageNoWrap, [this] { return m_navigator.Next(false); }},
+        {cmd::kPreviousImageNoWrap, [this] { return m_navigator.Previous(false); }},
+        {cmd::kFirstImage, [this] { return m_navigator.First(); }},
+        {cmd::kLastImage, [this] { return m_navigator.Last(); }},
+        {cmd::kRandomImage, [this] { return m_navigator.Random(); }},
+    };
+    for (const auto& [id, move] : moves) {
+        const int direction = id == cmd::kPreviousImage || id == cmd::kPreviousImageNoWrap || id == cmd::kLastImage ? -1 : 1;
+        m_commands.on(
+            id, [this, id, move, direction] { requestMove(id, move, direction); }, placed);
+    }
     m_commands.on(
         cmd::kSlideShow,
         [this] {
@@ -110,7 +114,7 @@ void CViewerController::registerCommands()
             else
                 m_slideShow.start();
         },
-        shown, [this] { return m_slideShow.isRunning(); });
+        placed, [this] { return m_slideShow.isRunning(); });
 
     for (int id : {cmd::kRotateLeft, cmd::kRotateRight, cmd::kTurnAround, cmd::kMirror, cmd::kFlipVertical})
         m_commands.on(
@@ -155,6 +159,11 @@ void CViewerController::showPendingPath()
     const QString name = file.fileName();
     m_host.setPendingImagePath({});
     m_noImages = false;
+    cancelLoad();
+    // The application read the file into the current image, or tried to: a file that did not
+    // load still takes its place in the folder, and says why.
+    const bool read = picture().loaded() && picture().path() == pending;
+    m_failure = read ? QString() : PictureLoader::failureText(pending, picture());
     if (m_source.isShownFolder(folder)) {
         // The same folder: its list is there already.
         m_host.setOpenedFromFile(!m_source.walksBrowser());
@@ -181,6 +190,8 @@ void CViewerController::showBrowserPicture(bool fromBrowser)
         enterNoImages();
         return;
     }
+    cancelLoad();
+    m_failure.clear();
     if (fromBrowser)
         m_source.setBrowserList(m_host.browserList());
     if (m_host.openedFromFile())
@@ -201,9 +212,8 @@ void CViewerController::showBrowserPicture(bool fromBrowser)
 
 void CViewerController::enterNoImages()
 {
-    // The current image remembers why the last file asked for did not load.
-    const CBmpEx::Error error = picture().lastError();
-    m_failure = error.failed() && error.action == kFlmActionRead ? error.failureText() : QString();
+    cancelLoad();
+    m_failure.clear();
     m_host.setOpenedFromFile(true);
     m_source.clearFileName();
     m_noImages = true;
@@ -217,7 +227,8 @@ void CViewerController::enterNoImages()
 
 void CViewerController::OnBrowser()
 {
-    m_loader.clear();
+    cancelLoad();
+    m_failure.clear();
     const bool hadPicture = !m_noImages;
     const QString shown = fileName().isEmpty() ? QString() : folder() + fileName();
     m_noImages = false;
@@ -241,6 +252,16 @@ void CViewerController::showPicture()
 {
     if (m_noImages) {
         enterNoImages();
+        return;
+    }
+    // A file that could not be read has no picture of its own to show: the view tells why.
+    if (!m_failure.isEmpty()) {
+        m_picture = QSize(0, 0);
+        m_zoom = viewgeometry::actualSize(m_picture);
+        clearSelection();
+        Q_EMIT pictureChanged();
+        Q_EMIT showWanted(true);
+        layout(ScrollRule::Origin);
         return;
     }
     m_info.read(folder() + fileName(), picture());
@@ -335,13 +356,42 @@ void CViewerController::clearSelection()
 
 // ---- Moving between pictures --------------------------------------------------------------------
 
+// Keys repeat faster than camera pictures decode: a move asked for while a picture is read waits
+// for it, and of all the moves asked for meanwhile only the last is made. So the viewer is at
+// most one picture behind the keys, and stops within one picture of the last one.
+void CViewerController::requestMove(int id, const std::function<bool()>& move, int direction)
+{
+    if (m_loader.loading()) {
+        m_pendingMove = id;
+        return;
+    }
+    afterMove(move(), direction);
+}
+
 void CViewerController::afterMove(bool moved, int direction)
 {
     if (!moved)
         return;
     m_source.followSelection();
+    m_direction = direction;
+    m_loader.load(folder() + fileName(), picture());
+    if (m_loader.loading())
+        Q_EMIT stateChanged();
+}
+
+void CViewerController::pictureLoaded(const QString&, const QString& failure)
+{
+    m_failure = failure;
     showPicture();
-    m_loader.prefetchFrom(m_source.list(), direction);
+    m_loader.prefetchFrom(m_source.list(), m_direction);
+    if (const std::optional<int> next = std::exchange(m_pendingMove, std::nullopt))
+        m_commands.execute(*next);
+}
+
+void CViewerController::cancelLoad()
+{
+    m_loader.clear();
+    m_pendingMove.reset();
 }
 
 // ---- Transforms, crop and save ---------------------------------------------------------------------
@@ -401,8 +451,8 @@ bool CViewerController::SaveWithCrop(const QString& target, FlmSaveOptions* opti
 void CViewerController::AfterSave(const QString& name, bool listed)
 {
     m_source.showSaved(name, listed);
-    if (!picture().Load(folder() + name))
-        qCDebug(lcViewer) << picture().failureText();
+    const QString path = folder() + name;
+    m_failure = picture().Load(path) ? QString() : PictureLoader::failureText(path, picture());
     showPicture();
 }
 
@@ -411,9 +461,11 @@ void CViewerController::AfterSave(const QString& name, bool listed)
 QStringList CViewerController::statusTexts() const
 {
     if (m_noImages)
-        return {m_failure.isEmpty() ? QStringLiteral("No images") : m_failure};
+        return {QStringLiteral("No images")};
     if (loading())
         return {QStringLiteral("Loading")};
+    if (!m_failure.isEmpty())
+        return {m_navigator.positionText(), m_failure};
     if (pictureList().pictureCount() == 0)
         return {QString()};
     return {m_navigator.positionText(), fileName(), m_info.fileSizeText(), m_info.pictureText(),

@@ -69,7 +69,12 @@ public:
 
     CBmpEx& picture();
     bool noImages() const { return m_noImages; }
-    bool hasPicture() const { return !m_noImages; }
+    // Why the file shown could not be read ("Cannot read a.jpg: truncated file"); empty when it
+    // was. The view tells it in place of the picture.
+    const QString& failure() const { return m_failure; }
+    // A picture is shown and may be acted on: not "No images", not a file that could not be read,
+    // and not while the next one is read.
+    bool hasPicture() const { return !m_noImages && m_failure.isEmpty() && !loading(); }
     QString folder() const { return m_source.folder(); }
     QString fileName() const { return m_source.fileName(); }
     // The list the viewer walks: the browser's, or its own list of the shown folder.
@@ -96,12 +101,12 @@ public:
     bool selectionReady() const { return m_selectionReady; }
     void setSelectionReady() { m_selectionReady = true; }
 
-    // The status bar's texts: "No images" alone in that state, or why the picture asked for
-    // could not be shown ("Cannot read a.jpg: truncated file"); "Loading" alone while a move reads
-    // a picture from its file; one empty text when the list holds no picture; otherwise
+    // The status bar's texts: "No images" alone in that state; "Loading" alone while a move
+    // reads a picture; the position and why the file shown could not be read ("Cannot read
+    // a.jpg: truncated file"); one empty text when the list holds no picture; otherwise
     // position, file name, file size, size with depth and format, zoom.
     QStringList statusTexts() const;
-    // True while a move reads a picture from its file (the look-ahead did not have it).
+    // True while a move reads a picture (the look-ahead did not have it ready).
     bool loading() const { return m_loader.loading(); }
     // The frame's title: "name - Zelt Pixoria", or "Zelt Pixoria" without a picture.
     QString title() const;
@@ -156,7 +161,11 @@ private:
     void actualSize();
     void zoomToSelection();
 
+    void requestMove(int id, const std::function<bool()>& move, int direction);
     void afterMove(bool moved, int direction);
+    void pictureLoaded(const QString& path, const QString& failure);
+    // Drops the load in flight and the moves waiting for it.
+    void cancelLoad();
     void transform(int command);
 
     ViewerHost& m_host;
@@ -170,7 +179,9 @@ private:
     SlideShow m_slideShow;
     ShownPictureInfo m_info;
     bool m_noImages = false;
-    QString m_failure; // why "No images" came instead of the picture asked for
+    QString m_failure;               // why the file shown could not be read
+    std::optional<int> m_pendingMove; // the last move asked for while a picture is read
+    int m_direction = 1;              // of the last move, for the look-ahead
 
     viewgeometry::FitMode m_fitMode = viewgeometry::FitMode::FitWindowToImage;
     viewgeometry::Zoom m_zoom;

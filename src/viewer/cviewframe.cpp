@@ -312,6 +312,10 @@ void CViewFrame::showForPicture(bool maximised)
     if (const QScreen* screen = this->screen())
         setGeometry(screen->availableGeometry());
     showMaximized();
+    // The picture was fitted to the work area; a window manager takes its borders off that
+    // only once the frame is mapped, and the fit must follow or the picture overflows the view.
+    m_refitTarget = QRect();
+    refitOnReports();
 }
 
 // ---- Full screen ---------------------------------------------------------------------------------
@@ -352,10 +356,15 @@ void CViewFrame::setFullScreen(bool on)
         }
     }
     m_actions->update();
-    // The fit needs the new client size and the frame's borders, which the window system
-    // reports after the change (even where the size itself is taken at once): the fit is made
-    // at each report until the frame has the geometry asked for (or at the first one when the
-    // window system chooses it).
+    refitOnReports();
+}
+
+// The fit needs the new client size and the frame's borders, which the window system reports
+// after a change of state (even where the size itself is taken at once), maybe in several steps:
+// the fit is made at each report until the frame has the geometry asked for (or, where the window
+// system chooses it, until the window of a second closes).
+void CViewFrame::refitOnReports()
+{
     m_refitWindow.stop();
     if (QWindow* window = windowHandle(); window && isVisible()) {
         m_refitWindow.start();
@@ -368,7 +377,7 @@ void CViewFrame::windowGeometryReported()
 {
     if (!m_refitWindow.isActive())
         return;
-    if (m_refitTarget.isNull() || geometry() == m_refitTarget)
+    if (!m_refitTarget.isNull() && geometry() == m_refitTarget)
         m_refitWindow.stop();
     refitPicture();
 }

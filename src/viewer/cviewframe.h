@@ -48,8 +48,9 @@ public:
     // Both re-apply the view's fit mode once the window system reports the new geometry.
     // Entering needs a visible frame; hiding the frame (the return to the browser) leaves it.
     void setFullScreen(bool on);
-    // True from a change in or out of full screen until the picture was fitted to the geometry
-    // the window system reported (or a second passed): a geometry change meanwhile fits it again.
+    // True from a change in or out of full screen, or from showing itself maximised, until the
+    // picture was fitted to the geometry the window system reported (or a second passed): a
+    // geometry change meanwhile fits it again.
     bool refitPending() const { return m_refitWindow.isActive(); }
 
 protected:
@@ -78,6 +79,7 @@ private:
     void showForPicture(bool maximised);
     void relay(int id, int target);
     void keepPointerOnToolBar(int id);
+    void refitOnReports();
     void windowGeometryReported();
     void refitPicture();
     void showPictureAgain();

@@ -1,8 +1,11 @@
 #include "viewer/folderscanworker.h"
 
+#include <algorithm>
+
 #include <QMetaObject>
 
 #include "core/messages.h"
+#include "core/textorder.h"
 #include "fileops/cfileinfo.h"
 #include "platform/directoryreader.h"
 
@@ -32,7 +35,9 @@ QStringList FolderScanWorker::scanFolder(const QString& folder, const QString& s
     QStringList names;
     // The viewer shows this file whatever the folder holds, so navigation must find it; the
     // enumeration below leaves such a name out by itself.
-    if (!shownName.isEmpty() && (!CFileInfo::IsImageByExtension(shownName) || isHiddenName(shownName)))
+    const bool shownFirst =
+        !shownName.isEmpty() && (!CFileInfo::IsImageByExtension(shownName) || isHiddenName(shownName));
+    if (shownFirst)
         names.append(shownName);
     const platform::DirectoryResult result =
         platform::readDirectory(folder, stop, [&](platform::DirectoryEntry&& entry) {
@@ -42,6 +47,9 @@ QStringList FolderScanWorker::scanFolder(const QString& folder, const QString& s
     // A folder that fails half-way has no trustworthy order left: keep only the shown file.
     if (result == platform::DirectoryResult::Failed && !shownName.isEmpty())
         return {shownName};
+    // In the browser's order of names, so that both lists walk the folder alike.
+    std::sort(names.begin() + (shownFirst ? 1 : 0), names.end(),
+              [](const QString& a, const QString& b) { return textorder::compareText(a, b) < 0; });
     return names;
 }
 

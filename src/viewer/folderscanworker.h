@@ -1,9 +1,9 @@
 #pragma once
 // FolderScanWorker: builds the viewer's own list of a folder in the background. The list holds
-// the names of the folder's files that have a picture extension, in the order the file system
-// gives them (no sorting); hidden entries and folders are left out. The shown file is always in
-// it: first when its name lacks a picture extension (a picture with a wrong extension that the
-// library still reads) or when it is hidden, else where the folder lists it. A folder that cannot
+// the names of the folder's files that have a picture extension, sorted by name as the browser's
+// list sorts them (textorder::compareText); hidden entries and folders are left out. The shown
+// file is always in it: first when its name lacks a picture extension (a picture with a wrong
+// extension that the library still reads) or when it is hidden, else in its place by name. A folder that cannot
 // be read gives the shown file alone.
 //
 // The object lives on the UI thread. start() copies its inputs and reads the folder on the

@@ -31,7 +31,6 @@ public:
     void selectRow(int row) override;
     void clearRowSelection(int row) override;
     bool isKnownPicture(int row) const override { return row >= 0 && row < rowCount(); }
-    void setKnownPicture(int) override {}
     int pictureCount() const override { return rowCount(); }
     QString folder() const override { return m_folder; }
     int addRow(const QString& name) override;

@@ -23,10 +23,10 @@ public:
     // Takes the selected state from `row` alone.
     virtual void clearRowSelection(int row) = 0;
 
-    // Whether the row is known to hold a picture; the number of such rows is pictureCount().
+    // Whether the row counts as a picture, as the list itself decides it (the browser's list by
+    // CFileInfo::IsImageByExtension, as for its thumbnails); the number of such rows is
+    // pictureCount(). The viewer walks exactly these rows and never changes the count.
     virtual bool isKnownPicture(int row) const = 0;
-    // Marks the row as a known picture; a row that was not one adds 1 to pictureCount().
-    virtual void setKnownPicture(int row) = 0;
     virtual int pictureCount() const = 0;
 
     // The folder the rows belong to, ending with "/".

@@ -1,15 +1,20 @@
 #pragma once
-// PictureLoader: reads the picture a move of the viewer shows into the current image, as fast as
-// it can: from the look-ahead when it decoded that very picture already, else from the file into
-// a spare picture that is swapped in only once it was read, so that a failed load leaves the
-// shown picture whole. After each move it starts the look-ahead on the picture the user is
-// likely to ask for next.
+// PictureLoader: reads the picture a move of the viewer shows into the current image without
+// holding up the UI thread: at once when the look-ahead decoded that very picture already, else
+// on the executor, into a spare picture that is swapped in only once it was read, so that a
+// failed load leaves the shown picture whole. After each move the owner starts the look-ahead on
+// the picture the user is likely to ask for next.
 //
-// UI thread only; the look-ahead decodes on a thread of its own (see CPictureLookahead).
+// UI thread API. One load at a time: a new load() drops the one in flight, whose result never
+// arrives. The result comes as loaded(), on the UI thread, before load() returns when the
+// look-ahead held the picture, else later from the event loop; the owner merges the moves asked
+// for meanwhile (see CViewerController). clear() and the destructor cancel the load in flight
+// and wait for its thread.
 
 #include <QObject>
 #include <QString>
 
+#include "core/workerrun.h"
 #include "imagelib/cbmpex.h"
 #include "viewer/cpicturelookahead.h"
 
@@ -19,27 +24,46 @@ class PictureLoader : public QObject {
     Q_OBJECT
 public:
     explicit PictureLoader(QObject* parent = nullptr);
+    ~PictureLoader() override;
+    PictureLoader(const PictureLoader&) = delete;
+    PictureLoader& operator=(const PictureLoader&) = delete;
 
-    // Puts the picture of `path` into `current`; false, and `current` unchanged, when it cannot
-    // be read. Emits readingFile() first when the file itself has to be read.
-    bool load(const QString& path, CBmpEx& current);
-    // True while load() reads a file.
-    bool loading() const { return m_loading; }
+    // Puts the picture of `path` into `current` (which must outlive the load), or tells why it
+    // cannot: loaded() follows either way.
+    void load(const QString& path, CBmpEx& current);
+    // True from a load() that did not end at once until its loaded().
+    bool loading() const { return m_current != nullptr; }
 
     // Prefetches the first row after the selected one of `list` in `direction` (1 or -1, going
-    // round) that is a known picture or has a picture extension; nothing without a selected row
-    // or with fewer than two rows.
+    // round) that the list counts as a picture; nothing without a selected row or with fewer
+    // than two rows.
     void prefetchFrom(const PictureList& list, int direction);
-    // Cancels the look-ahead and drops what it holds (the viewer leaves).
-    void clear() { m_lookahead.clear(); }
+    // Cancels the load in flight and the look-ahead, and drops what it holds (the viewer leaves).
+    void clear();
     CPictureLookahead& lookahead() { return m_lookahead; }
 
+    // Why the picture of `path` could not be read into `picture`, in the user's words: "Cannot
+    // read a.jpg: truncated file", or that the file does not exist.
+    static QString failureText(const QString& path, const CBmpEx& picture);
+
 Q_SIGNALS:
-    // A load found nothing prefetched and reads the file now, before the event loop runs again.
+    // A load found nothing decoded and reads the file now: "Loading" is to be shown.
     void readingFile();
+    // The load of `path` ended: the picture is in the current image, or `failure` says why not
+    // (the current image then is as it was).
+    void loaded(const QString& path, const QString& failure);
 
 private:
+    // Reads the file on the executor.
+    void read(const QString& path);
+    // The look-ahead's decode of the path asked for ended.
+    void prefetched(const QString& path);
+    void finish(const QString& failure);
+
     CBmpEx m_spare; // the picture shown before a move, its pixels reused by the next load
-    bool m_loading = false;
     CPictureLookahead m_lookahead;
+    WorkerRun m_run;
+    QString m_path;              // the load in flight
+    CBmpEx* m_current = nullptr; // where it goes; null without a load in flight
+    bool m_awaitingLookahead = false;
 };

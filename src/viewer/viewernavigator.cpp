@@ -1,15 +1,9 @@
 #include "viewer/viewernavigator.h"
 
-#include <limits>
-#include <vector>
-
 #include <QRandomGenerator>
 
-#include "fileops/cfileinfo.h"
 #include "settings/cappsettings.h"
 #include "viewer/picturelist.h"
-
-ViewerNavigator::ViewerNavigator(LoadFunction load, QObject* parent) : QObject(parent), m_load(std::move(load)) {}
 
 bool ViewerNavigator::Next(bool wrap, Trigger trigger)
 {
@@ -26,75 +20,46 @@ bool ViewerNavigator::step(int direction, bool wrap, Trigger trigger)
     if (!m_list)
         return false;
     const int start = m_list->firstSelectedRow();
-    const int last = m_list->rowCount() - 1;
-    if (start < 0 || start > last)
+    const int count = m_list->rowCount();
+    if (start < 0 || start >= count)
         return false;
-    if (trigger == Trigger::Command && m_list->pictureCount() == 1)
+    // The keys leave a lone picture alone; the slide show ends on it.
+    if (trigger == Trigger::Command && m_list->pictureCount() == 1 && m_list->isKnownPicture(start))
         return false;
-    const int position = knownBefore(start);
-    const bool atEnd = direction > 0 ? position + 1 == m_list->pictureCount() : position == 0;
-    if ((atEnd && !wrap) || last == 0) {
+    int row = knownFrom(start + direction, direction);
+    if (row < 0 && wrap)
+        row = knownFrom(direction > 0 ? 0 : count - 1, direction);
+    if (row < 0 || row == start) {
         Q_EMIT endReached();
         return false;
     }
-    // Every row is tried at most once: the walk ends on the starting row whether it wraps or
-    // turns back, so a list where nothing loads cannot keep it going.
-    int row = start;
-    do {
-        m_list->clearRowSelection(row);
-        row += direction;
-        if (row < 0 || row > last)
-            row = wrap ? (direction > 0 ? 0 : last) : start;
-        m_list->selectRow(row);
-        if (load(row))
-            return true;
-    } while (row != start);
-    Q_EMIT endReached();
-    return false;
+    return moveTo(row);
 }
 
 bool ViewerNavigator::First()
 {
-    return m_list && firstLoading(0, 1);
+    return m_list && moveTo(knownFrom(0, 1));
 }
 
 bool ViewerNavigator::Last()
 {
-    return m_list && firstLoading(m_list->rowCount() - 1, -1);
-}
-
-bool ViewerNavigator::firstLoading(int from, int direction)
-{
-    const int count = m_list->rowCount();
-    for (int row = from; row >= 0 && row < count; row += direction) {
-        // The browser's rows are known pictures once read; an extension tells of the rest.
-        if (!m_list->isKnownPicture(row) && !CFileInfo::IsImageByExtension(m_list->rowName(row)))
-            continue;
-        if (load(row)) {
-            moveSelection(m_list->firstSelectedRow(), row);
-            return true;
-        }
-    }
-    return false;
+    return m_list && moveTo(knownFrom(m_list->rowCount() - 1, -1));
 }
 
 bool ViewerNavigator::Random()
 {
     if (!m_list)
         return false;
-    std::vector<int> known;
-    known.reserve(size_t(std::max(m_list->pictureCount(), 0)));
-    for (int row = 0, count = m_list->rowCount(); row < count; ++row) {
-        if (m_list->isKnownPicture(row))
-            known.push_back(row);
+    const int count = m_list->pictureCount();
+    if (count <= 0)
+        return false;
+    // The n-th known row, n drawn uniformly: no list of rows is made for one draw.
+    int left = QRandomGenerator::global()->bounded(count);
+    for (int row = 0, rows = m_list->rowCount(); row < rows; ++row) {
+        if (m_list->isKnownPicture(row) && left-- == 0)
+            return moveTo(row);
     }
-    if (known.empty())
-        return false;
-    const int row = known[size_t(QRandomGenerator::global()->bounded(int(known.size())))];
-    if (!load(row))
-        return false;
-    moveSelection(m_list->firstSelectedRow(), row);
-    return true;
+    return false;
 }
 
 QString ViewerNavigator::currentPath() const
@@ -106,35 +71,32 @@ QString ViewerNavigator::currentPath() const
 QString ViewerNavigator::positionText() const
 {
     const int row = m_list ? m_list->firstSelectedRow() : -1;
-    if (row < 0)
+    if (row < 0 || !m_list->isKnownPicture(row))
         return {};
-    return QStringLiteral("%1/%2").arg(knownBefore(row) + 1).arg(m_list->pictureCount());
-}
-
-int ViewerNavigator::knownBefore(int row) const
-{
     int known = 0;
-    for (int before = 0; before < row; ++before) {
-        if (m_list->isKnownPicture(before))
-            ++known;
+    for (int before = 0; before <= row; ++before)
+        known += m_list->isKnownPicture(before) ? 1 : 0;
+    return QStringLiteral("%1/%2").arg(known).arg(m_list->pictureCount());
+}
+
+int ViewerNavigator::knownFrom(int from, int direction) const
+{
+    for (int row = from, count = m_list->rowCount(); row >= 0 && row < count; row += direction) {
+        if (m_list->isKnownPicture(row))
+            return row;
     }
-    return known;
+    return -1;
 }
 
-bool ViewerNavigator::load(int row)
+bool ViewerNavigator::moveTo(int to)
 {
-    if (!m_load(m_list->folder() + m_list->rowName(row)))
+    if (to < 0)
         return false;
-    if (!m_list->isKnownPicture(row))
-        m_list->setKnownPicture(row);
-    return true;
-}
-
-void ViewerNavigator::moveSelection(int from, int to)
-{
+    const int from = m_list->firstSelectedRow();
     if (from >= 0 && from != to)
         m_list->clearRowSelection(from);
     m_list->selectRow(to);
+    return true;
 }
 
 // ---- SlideShow --------------------------------------------------------------------------------

@@ -2,14 +2,12 @@
 // Moving through the pictures of a PictureList: next, previous, first, last and random, and the
 // slide show that steps through them on a timer.
 //
-// ViewerNavigator walks the list it is given (not owned; it must outlive its use here) and loads
-// each chosen row with the load function, which gets the row's full path and answers whether the
-// picture was read; it must leave the shown picture as it was when it fails, because rows that
-// do not load (the parent entry, folders, unreadable files) are passed over. A row that loads is
-// marked as a known picture and becomes the selected one. Each move returns true when a new
-// picture was loaded and the view must show it. UI thread only.
-
-#include <functional>
+// ViewerNavigator walks the list it is given (not owned; it must outlive its use here) over
+// exactly the rows the list counts as pictures (isKnownPicture), so that the position "n/N" and
+// the walk agree: every row walked is counted and every row counted is walked. A move makes the
+// row it reaches the selected one and reads nothing: the viewer shows that row, or why it cannot
+// be read, and moves on from it like from any other. Each move returns true when the selection
+// moved (Random and First/Last also when they chose the row already selected). UI thread only.
 
 #include <QObject>
 #include <QString>
@@ -21,33 +19,31 @@ class PictureList;
 class ViewerNavigator : public QObject {
     Q_OBJECT
 public:
-    using LoadFunction = std::function<bool(const QString& path)>;
     // Who asks for Next or Previous: the commands and keys do nothing while the list holds
     // exactly one known picture; the slide show walks on.
     enum class Trigger { Command, SlideShow };
 
-    explicit ViewerNavigator(LoadFunction load, QObject* parent = nullptr);
+    explicit ViewerNavigator(QObject* parent = nullptr) : QObject(parent) {}
 
     void setList(PictureList* list) { m_list = list; }
     PictureList* list() const { return m_list; }
 
-    // From the selected row on, forwards or backwards, to the first row that loads. Past the end
-    // the walk goes on from the other end with `wrap`, else back to the starting row. At the last
-    // (first) known picture without `wrap`, or with a single row, nothing moves and endReached()
-    // is emitted; so it is when not one row loads in a whole round.
+    // From the selected row to the next (previous) known picture. Past the last (first) one the
+    // walk comes round to the first (last) with `wrap`; without, or when no other known picture
+    // is there to go to, nothing moves and endReached() is emitted.
     bool Next(bool wrap, Trigger trigger = Trigger::Command);
     bool Previous(bool wrap, Trigger trigger = Trigger::Command);
-    // The first (last) row that is a known picture or has a picture extension and loads.
+    // The first (last) known picture; false when there is none.
     bool First();
     bool Last();
-    // A known picture chosen uniformly at random, the shown one included; nothing moves when
-    // there is none or its load fails.
+    // A known picture chosen uniformly at random, the shown one included; false when there is
+    // none.
     bool Random();
 
     // The selected row's path (the list's folder + its name); empty without one.
     QString currentPath() const;
-    // "%d/%d": the known pictures before the selected row plus 1, over the list's picture count;
-    // empty without a selected row.
+    // "%d/%d": the known pictures up to the selected row, over the list's picture count; empty
+    // without a selected row or when that row is no known picture (it has no place among them).
     QString positionText() const;
 
 Q_SIGNALS:
@@ -55,12 +51,11 @@ Q_SIGNALS:
 
 private:
     bool step(int direction, bool wrap, Trigger trigger);
-    bool firstLoading(int from, int direction);
-    int knownBefore(int row) const;
-    bool load(int row);
-    void moveSelection(int from, int to);
+    // The first known picture from `from` on (itself included) in `direction`; -1 without one.
+    int knownFrom(int from, int direction) const;
+    // Selects `to`, known to be a picture, as the only selected row.
+    bool moveTo(int to);
 
-    LoadFunction m_load;
     PictureList* m_list = nullptr;
 };
 

@@ -16,6 +16,7 @@
 #include "viewer/cviewframe.h"
 
 #include "parkpointer.h"
+#include "pictureshown.h"
 
 namespace {
 
@@ -48,8 +49,8 @@ private Q_SLOTS:
     void folderShowsBrowserOnIt();
     void startUpLoadsTheOptions();
     void pictureShowsViewer();
-    void noPictureShowsNoImages_data();
-    void noPictureShowsNoImages();
+    void startWithoutAPicture_data();
+    void startWithoutAPicture();
     void returnToBrowserHandsOverTheFolder();
     void flagOnlyReturnOpensTheLastFolder();
     void viewerOnlyRunKeepsTheBrowserState();
@@ -152,30 +153,41 @@ void TestStartup::pictureShowsViewer()
     QCOMPARE(app.currentImage().path(), path);
 }
 
-void TestStartup::noPictureShowsNoImages_data()
+void TestStartup::startWithoutAPicture_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("content");  // written to the path first unless empty
+    QTest::addColumn<QStringList>("arguments"); // "@" stands for a folder of its own
+    QTest::addColumn<QByteArray>("content");    // written to the path first unless null
     QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("afterNext");     // the file shown after Next; empty: no move
 
-    QTest::newRow("flag only") << QStringList{"-v"} << QByteArray() << "No images";
+    QTest::newRow("flag only") << QStringList{"-v"} << QByteArray() << "No images" << "";
     QTest::newRow("missing file") << QStringList{"@/missing.png"} << QByteArray()
-                                  << "Cannot read missing.png: file not found";
+                                  << "Cannot read missing.png: file does not exist" << "";
+    // A file that does not load keeps its place among the folder's pictures.
     QTest::newRow("text named as picture") << QStringList{"@/notes.jpg"} << QByteArray("just some notes\n")
-                                           << "Cannot read notes.jpg: not a picture";
-    QTest::newRow("empty file") << QStringList{"@/empty.png"} << QByteArray("\0", 0)
-                                << "Cannot read empty.png: not a picture";
+                                           << "2/2  Cannot read notes.jpg: not a picture" << "good.png";
+    QTest::newRow("empty file") << QStringList{"@/empty.png"} << QByteArray("")
+                                << "1/2  Cannot read empty.png: not a picture" << "good.png";
+    QTest::newRow("truncated PNG") << QStringList{"@/cut.png"} << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0")
+                                   << "1/2  Cannot read cut.png: truncated file" << "good.png";
 }
 
-void TestStartup::noPictureShowsNoImages()
+void TestStartup::startWithoutAPicture()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, content);
+    QFETCH(QString, status);
+    QFETCH(QString, afterNext);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QImage good(8, 8, QImage::Format_RGB32);
+    good.fill(Qt::green);
+    QVERIFY(good.save(dir.filePath("good.png")));
     for (QString& argument : arguments) {
         if (!argument.startsWith('@'))
             continue;
-        argument = m_dir.path() + argument.mid(1);
-        if (!content.isEmpty() || QTest::currentDataTag() == QByteArray("empty file")) {
+        argument = dir.path() + argument.mid(1);
+        if (!content.isNull()) {
             QFile file(argument);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(content);
@@ -185,11 +197,20 @@ void TestStartup::noPictureShowsNoImages()
     QVERIFY(app.InitInstance(arguments));
     QTRY_VERIFY(app.viewerFrame()->isVisible());
     QVERIFY(app.browserFrame()->isHidden());
-    QVERIFY(app.viewerFrame()->imageView()->noImages());
-    QCOMPARE(app.viewerFrame()->windowTitle(), QStringLiteral("Zelt Pixoria"));
-    // Why there is nothing to show, when a file was named.
-    QTEST(app.viewerFrame()->statusText(), "status");
+    CImageView* view = app.viewerFrame()->imageView();
+    QCOMPARE(view->noImages(), arguments == QStringList{"-v"});
+    QVERIFY(!view->controller().hasPicture());
+    // Why there is nothing to show, and where in the folder, once the folder was read.
+    QTRY_COMPARE(app.viewerFrame()->statusText(), status);
     QVERIFY(app.pendingImagePath().isEmpty());
+    QCOMPARE(view->commandTarget().isEnabled(cmd::kNextImage), !view->noImages());
+    if (afterNext.isEmpty())
+        return;
+    QVERIFY(view->commandTarget().execute(cmd::kNextImage));
+    QVERIFY(pictureShown(view->controller()));
+    QCOMPARE(view->fileName(), afterNext);
+    QVERIFY(view->controller().hasPicture());
+    QCOMPARE(app.viewerFrame()->windowTitle(), afterNext + QStringLiteral(" - Zelt Pixoria"));
 }
 
 void TestStartup::returnToBrowserHandsOverTheFolder()
@@ -281,8 +302,10 @@ void TestStartup::fileOpenShowsPictureInViewer()
     QVERIFY(app.InitInstance({first}));
     QTRY_VERIFY(app.viewerFrame()->isVisible());
 
-    QVERIFY(!app.openFile(bogus));  // ignored without a message
-    QCOMPARE(app.currentImage().GetSize(), QSize(64, 48));
+    // Not read, and the viewer says so in place of the picture before.
+    QVERIFY(!app.openFile(bogus));
+    QTRY_VERIFY(app.viewerFrame()->statusText().contains(QStringLiteral("Cannot read bogus.png: ")));
+    QVERIFY(!app.viewerFrame()->imageView()->controller().hasPicture());
 
     QVERIFY(app.openFile(second));
     QTRY_COMPARE(app.viewerFrame()->windowTitle(), QStringLiteral("second.png - Zelt Pixoria"));

@@ -25,6 +25,7 @@
 #include "browser/cpreviewbar.h"
 #include "core/commands.h"
 #include "core/messages.h"
+#include "pictureshown.h"
 #include "settings/csettingsstore.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
@@ -144,7 +145,7 @@ void TestViewerRoundTrip::moves_data()
     QTest::addColumn<int>("to");
 
     // Whatever the sort, the list holds "..", "sub" and notes.txt besides the three pictures.
-    QTest::newRow("Next on the last wraps past the rows that do not load") << 2 << 0 << 0;
+    QTest::newRow("Next on the last wraps past the rows that are no pictures") << 2 << 0 << 0;
     QTest::newRow("Space on the last wraps") << 2 << int(Qt::Key_Space) << 0;
     QTest::newRow("Page Down on the last stays") << 2 << int(Qt::Key_PageDown) << 2;
     QTest::newRow("Page Down in the middle") << 1 << int(Qt::Key_PageDown) << 2;
@@ -172,6 +173,7 @@ void TestViewerRoundTrip::moves()
         QVERIFY(view()->commandTarget().execute(cmd::kNextImage));
     else
         QTest::keyClick(view(), Qt::Key(key));
+    QVERIFY(pictureShown(view()->controller()));
     QCOMPARE(view()->fileName(), pictures.at(to));
     QCOMPARE(m_app->currentImage().path(), m_dir->filePath(pictures.at(to)));
     // The browser's selection follows, alone.
@@ -187,12 +189,15 @@ void TestViewerRoundTrip::firstWhenTheOnlyPictureIsLast()
     writePicture(m_dir->filePath(QStringLiteral("zz.png")), Qt::red);
     openInViewer(QStringLiteral("zz.png"), 1);
     QVERIFY(view()->commandTarget().execute(cmd::kFirstImage));
+    QVERIFY(pictureShown(view()->controller()));
     QCOMPARE(view()->fileName(), QStringLiteral("zz.png"));
     QCOMPARE(m_app->browserFrame()->fileList()->focusedIndex(false), rowOf(QStringLiteral("zz.png")));
     // With one picture Random shows it again, and Next has nowhere to go.
     QVERIFY(view()->commandTarget().execute(cmd::kRandomImage));
+    QVERIFY(pictureShown(view()->controller()));
     QCOMPARE(view()->fileName(), QStringLiteral("zz.png"));
     QTest::keyClick(view(), Qt::Key_Space);
+    QVERIFY(pictureShown(view()->controller()));
     QCOMPARE(view()->fileName(), QStringLiteral("zz.png"));
 }
 
@@ -242,6 +247,7 @@ void TestViewerRoundTrip::theTypicalRequest()
     QCOMPARE(m_app->mainWindow(), m_app->viewerFrame());
 
     QTest::keyClick(view(), Qt::Key_PageDown);
+    QVERIFY(pictureShown(view()->controller()));
     QCOMPARE(view()->fileName(), pictures.at(1));
     QTest::keyClick(view(), Qt::Key_Return);
     verifyBrowserShows(m_dir->path(), pictures.at(1));
@@ -273,6 +279,7 @@ void TestViewerRoundTrip::standaloneStartReturnsToItsFolder()
     QTRY_VERIFY(view()->controller().statusTexts().value(0).endsWith(QStringLiteral("/2")));
     for (int i = 0; i < pageDowns; ++i)
         QTest::keyClick(view(), Qt::Key_PageDown);
+    QVERIFY(pictureShown(view()->controller()));
     QCOMPARE(view()->fileName(), expected);
 
     QTest::keyClick(view(), Qt::Key_Return);

@@ -94,6 +94,22 @@ QByteArray exif(const QByteArray& thumbnail, int size)
     return segment(0xE1, payload + QByteArray(size - payload.size(), '\0'));
 }
 
+QString gmPath()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("gm"));
+}
+
+// Writes `picture` with Qt's writer of the format, or with GraphicsMagick's for "gm:" + format.
+void writePicture(const QImage& picture, const QByteArray& writer, const QString& path)
+{
+    if (!writer.startsWith("gm:")) {
+        QVERIFY(picture.save(path, writer.constData()));
+        return;
+    }
+    QVERIFY(picture.save(path + ".png", "PNG"));
+    QCOMPARE(QProcess::execute(gmPath(), {QStringLiteral("convert"), path + ".png", writer.mid(3) + ':' + path}), 0);
+}
+
 } // namespace
 
 class TestFileInfo : public QObject {
@@ -110,6 +126,8 @@ private Q_SLOTS:
     void extension();
     void getInfo_data();
     void getInfo();
+    void depthsAgree_data();
+    void depthsAgree();
     void jpegThumbnailFromExiftool_data();
     void jpegThumbnailFromExiftool();
 
@@ -166,7 +184,8 @@ void TestFileInfo::readHeaderInfo_data()
         const char* colours;
         int bits;
     } gifDepths[] = {{0x80, "2", 1},  {0xA1, "4", 2},   {0xA2, "8", 3},   {0xB3, "16", 4},  {0xC4, "32", 5},
-                     {0xD5, "64", 6}, {0xE6, "128", 7}, {0xF7, "256", 8}, {0x00, "256", 8}, {0x91, "256", 8}};
+                     {0xD5, "64", 6}, {0xE6, "128", 7}, {0xF7, "256", 8}, {0x00, "256", 8}, {0x91, "4", 2},
+                     {0xF0, "2", 1},  {0x70, "256", 8}};
     for (const auto& depth : gifDepths) {
         const QByteArray tag = "GIF descriptor " + QByteArray::number(depth.packed, 16);
         row(tag.constData(), gif(320, 240, depth.packed), "GIF", {320, 240}, depth.colours, depth.bits);
@@ -306,28 +325,26 @@ void TestFileInfo::extension_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("image");
-    QTest::addColumn<bool>("header");
 
-    QTest::newRow("capitals and a trailing blank") << "/pics/a.JPEG " << true << true;
-    QTest::newRow("trailing tab and newline") << "a.png\t\n" << true << true;
-    QTest::newRow("no dot") << "/pics/README" << false << false;
-    QTest::newRow("dot only in the folder") << "/pics.jpg/README" << false << false;
-    QTest::newRow("empty extension") << "a." << false << false;
-    QTest::newRow("two extensions") << "a.jpg.txt" << false << false;
-    QTest::newRow("a letter more") << "a.jpegx" << false << false;
-    QTest::newRow("tiff: picture, no header") << "a.Tiff" << true << false;
-    QTest::newRow("Aldus metafile: header only") << "a.apm" << false << true;
+    QTest::newRow("capitals and a trailing blank") << "/pics/a.JPEG " << true;
+    QTest::newRow("trailing tab and newline") << "a.png\t\n" << true;
+    QTest::newRow("no dot") << "/pics/README" << false;
+    QTest::newRow("dot only in the folder") << "/pics.jpg/README" << false;
+    QTest::newRow("empty extension") << "a." << false;
+    QTest::newRow("two extensions") << "a.jpg.txt" << false;
+    QTest::newRow("a letter more") << "a.jpegx" << false;
+    QTest::newRow("tiff") << "a.Tiff" << true;
+    // The library reads it, so the list, its thumbnails and the viewer count it alike.
+    QTest::newRow("Aldus metafile") << "a.apm" << true;
     for (const char* today : {"a.webp", "a.HEIC", "a.heif", "a.avif"})
-        QTest::newRow(today) << today << true << false;
+        QTest::newRow(today) << today << true;
 }
 
 void TestFileInfo::extension()
 {
     QFETCH(QString, path);
     QFETCH(bool, image);
-    QFETCH(bool, header);
     QCOMPARE(CFileInfo::IsImageByExtension(path), image);
-    QCOMPARE(CFileInfo::IsHeaderExtension(path), header);
 }
 
 void TestFileInfo::getInfo_data()
@@ -389,14 +406,10 @@ void TestFileInfo::getInfo()
     const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
     if (writer == "text") {
         imagetest::writeFile(m_dir, QFileInfo(path).fileName(), "Just some words.\n");
-    } else if (writer.startsWith("gm:")) {
-        const QString gm = QStandardPaths::findExecutable(QStringLiteral("gm"));
-        if (gm.isEmpty())
-            QSKIP("GraphicsMagick (gm) is not installed");
-        QVERIFY(picture.save(path + ".png", "PNG"));
-        QCOMPARE(QProcess::execute(gm, {QStringLiteral("convert"), path + ".png", writer.mid(3) + ':' + path}), 0);
     } else {
-        QVERIFY(picture.save(path, writer.constData()));
+        if (writer.startsWith("gm:") && gmPath().isEmpty())
+            QSKIP("GraphicsMagick (gm) is not installed");
+        writePicture(picture, writer, path);
     }
 
     CFileInfo reader;
@@ -414,6 +427,49 @@ void TestFileInfo::getInfo()
 
     QVERIFY(!reader.GetInfo(m_dir.filePath(QStringLiteral("missing")), info));
     QCOMPARE(info.format, QStringLiteral("No Image"));
+}
+
+// The file list's quick reader and the complete one (the viewer's status bar) read one depth
+// from the same file, as the usual writers set their headers.
+void TestFileInfo::depthsAgree_data()
+{
+    QTest::addColumn<QByteArray>("writer"); // "gm:" + the format, or Qt's format
+    QTest::addColumn<int>("colours");       // distinct colours in the picture
+    QTest::addColumn<QImage::Format>("layout");
+    QTest::addColumn<int>("bits");
+
+    QTest::newRow("GIF of 2 colours") << QByteArray("gm:gif") << 2 << QImage::Format_RGB32 << 1;
+    QTest::newRow("GIF of 4 colours") << QByteArray("gm:gif") << 4 << QImage::Format_RGB32 << 2;
+    QTest::newRow("GIF of 16 colours") << QByteArray("gm:gif") << 16 << QImage::Format_RGB32 << 4;
+    QTest::newRow("GIF of 200 colours") << QByteArray("gm:gif") << 200 << QImage::Format_RGB32 << 8;
+    QTest::newRow("BMP 1-bit") << QByteArray("BMP") << 2 << QImage::Format_Mono << 1;
+    QTest::newRow("BMP 8-bit") << QByteArray("BMP") << 30 << QImage::Format_Indexed8 << 8;
+    QTest::newRow("BMP 24-bit") << QByteArray("BMP") << 200 << QImage::Format_RGB32 << 24;
+}
+
+void TestFileInfo::depthsAgree()
+{
+    QFETCH(QByteArray, writer);
+    QFETCH(int, colours);
+    QFETCH(QImage::Format, layout);
+    QFETCH(int, bits);
+
+    // One colour a row, so that the picture has exactly that many.
+    QImage picture(40, colours, QImage::Format_RGB32);
+    for (int y = 0; y < colours; ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(picture.scanLine(y)), 40, qRgb(y, 255 - y, (y * 7) % 256));
+    picture = picture.convertToFormat(layout, Qt::ThresholdDither);
+    const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+    if (writer.startsWith("gm:") && gmPath().isEmpty())
+        QSKIP("GraphicsMagick (gm) is not installed");
+    writePicture(picture, writer, path);
+
+    CFileInfo::Info quick;
+    QVERIFY(CFileInfo::ReadHeaderInfo(path, quick));
+    CFileInfo::Info complete;
+    QVERIFY(CFileInfo().GetInfo(path, complete));
+    QCOMPARE(complete.bitsPerPixel, bits);
+    QCOMPARE(quick.bitsPerPixel, bits);
 }
 
 void TestFileInfo::jpegThumbnailFromExiftool_data()

@@ -23,6 +23,7 @@
 #include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
 #include "parkpointer.h"
+#include "pictureshown.h"
 #include "recordinghost.h"
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
@@ -129,6 +130,8 @@ private Q_SLOTS:
     void enterHandsBack();
     void keypadShortcuts_data();
     void keypadShortcuts();
+    void zoomKeys_data();
+    void zoomKeys();
     void animationRestartsAfterZoom();
     void dragPansALargePicture();
     void clickInsideTheSelectionZoomsToIt();
@@ -138,7 +141,7 @@ private:
     void open(const QString& path, QSize frameSize = QSize(900, 700));
     void waitForList(int rows);
     CImageView* view() const { return m_frame->imageView(); }
-    bool run(int command) { return view()->commandTarget().execute(command); }
+    bool run(int command) { return view()->commandTarget().execute(command) && pictureShown(view()->controller()); }
 
     QTemporaryDir* m_dir = nullptr;
     BrowserStandIn m_browser;
@@ -355,6 +358,7 @@ void TestImageView::moving()
             {QStringLiteral("home"), Qt::Key_Home},     {QStringLiteral("end"), Qt::Key_End}};
         QTest::keyClick(view(), keys.value(how));
     }
+    QVERIFY(pictureShown(view()->controller()));
     QCOMPARE(list.firstSelectedRow(), to);
     QCOMPARE(view()->fileName(), list.rowName(to));
     QCOMPARE(m_host->image.path(), m_dir->filePath(list.rowName(to)));
@@ -412,6 +416,7 @@ void TestImageView::slideShowStopsOnTheLast()
     QTRY_VERIFY(view()->controller().slideShowRunning());
     QVERIFY(view()->commandTarget().isChecked(cmd::kSlideShow));
     QTRY_VERIFY_WITH_TIMEOUT(!view()->controller().slideShowRunning(), 10000);
+    QVERIFY(pictureShown(view()->controller()));
     QCOMPARE(view()->fileName(), list.rowName(3));
     QCOMPARE(m_host->image.path(), m_dir->filePath(list.rowName(3)));
 }
@@ -596,6 +601,49 @@ void TestImageView::keypadShortcuts()
     QFETCH(int, command);
     QFETCH(QKeySequence, keys);
     QCOMPARE(m_frame->commands().action(command)->shortcuts(), QList<QKeySequence>{keys});
+}
+
+// The keys the menus show, on the keypad and on the main keyboard, reach the commands whether or
+// not the window system hands them to the shortcuts.
+void TestImageView::zoomKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<double>("zoom"); // from 1.0; 0: a fit mode instead
+    QTest::addColumn<int>("mode");    // the fit mode the key chooses; -1: none
+
+    using FitMode = viewgeometry::FitMode;
+    const Qt::KeyboardModifiers keypad = Qt::KeypadModifier;
+    const Qt::KeyboardModifiers control = Qt::ControlModifier;
+    QTest::newRow("keypad +") << int(Qt::Key_Plus) << keypad << 1.5 << -1;
+    QTest::newRow("keypad -") << int(Qt::Key_Minus) << keypad << 0.7 << -1;
+    QTest::newRow("+ as Shift+=") << int(Qt::Key_Plus) << Qt::KeyboardModifiers(Qt::ShiftModifier) << 1.5 << -1;
+    QTest::newRow("-") << int(Qt::Key_Minus) << Qt::KeyboardModifiers() << 0.7 << -1;
+    QTest::newRow("Ctrl++") << int(Qt::Key_Plus) << (control | Qt::ShiftModifier) << 1.5 << -1;
+    QTest::newRow("Ctrl+=") << int(Qt::Key_Equal) << control << 1.5 << -1;
+    QTest::newRow("Ctrl+-") << int(Qt::Key_Minus) << control << 0.7 << -1;
+    QTest::newRow("keypad *") << int(Qt::Key_Asterisk) << keypad << 0.0 << int(FitMode::BestFit);
+    QTest::newRow("Ctrl+keypad *") << int(Qt::Key_Asterisk) << (control | keypad) << 0.0
+                                   << int(FitMode::FitImageToWindow);
+    QTest::newRow("Ctrl+keypad /") << int(Qt::Key_Slash) << (control | keypad) << 0.0 << int(FitMode::ZoomLock);
+    // Alt is no key of the view's.
+    QTest::newRow("Alt+-") << int(Qt::Key_Minus) << Qt::KeyboardModifiers(Qt::AltModifier) << 1.0 << -1;
+}
+
+void TestImageView::zoomKeys()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(double, zoom);
+    QFETCH(int, mode);
+
+    open(writeQuarters(*m_dir, QStringLiteral("keys.png"), QSize(200, 100)));
+    QCOMPARE(view()->controller().zoom().zoom, 1.0);
+    QTest::keyClick(view(), Qt::Key(key), modifiers);
+    if (mode >= 0)
+        QCOMPARE(int(view()->controller().fitMode()), mode);
+    else
+        QCOMPARE(view()->controller().zoom().zoom, zoom);
 }
 
 void TestImageView::animationRestartsAfterZoom()

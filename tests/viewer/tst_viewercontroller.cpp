@@ -4,6 +4,7 @@
 // their wrapping, the transforms, the crop written by Save As, the status texts, the requests to
 // the frame and the hand-back to the browser.
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -13,6 +14,7 @@
 
 #include "core/messages.h"
 #include "imagelib/flm.h"
+#include "pictureshown.h"
 #include "recordinghost.h"
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
@@ -76,6 +78,10 @@ private Q_SLOTS:
     void fromTheBrowser();
     void moves_data();
     void moves();
+    void unreadableFilesKeepTheirPlace_data();
+    void unreadableFilesKeepTheirPlace();
+    void movesWhileReadingMerge_data();
+    void movesWhileReadingMerge();
     void transforms_data();
     void transforms();
     void cropSave_data();
@@ -93,7 +99,7 @@ private:
     void open(const QString& path);
     // Opens the first of `names`, written into the folder, once its own list holds them all.
     void openFolder(const QStringList& names);
-    bool run(int command) { return m_controller->commandTarget().execute(command); }
+    bool run(int command) { return m_controller->commandTarget().execute(command) && pictureShown(*m_controller); }
     QString rowPath(int row) const { return m_dir->filePath(m_controller->pictureList().rowName(row)); }
 
     QTemporaryDir* m_dir = nullptr;
@@ -251,6 +257,106 @@ void TestViewerController::moves()
     QCOMPARE(m_controller->statusTexts().value(0), QStringLiteral("%1/3").arg(to + 1));
     // A new picture is laid out anew; staying put asks for nothing.
     QCOMPARE(layouts.size(), from == to ? 0 : 1);
+}
+
+// Files named as pictures that do not load are walked and counted like the others: the viewer
+// stops on each, says why, and moves on from there.
+void TestViewerController::unreadableFilesKeepTheirPlace_data()
+{
+    QTest::addColumn<QList<int>>("moves"); // from a.png
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("position");
+    QTest::addColumn<QString>("failure");
+
+    const int next = cmd::kNextImage;
+    const int previous = cmd::kPreviousImage;
+    QTest::newRow("onto text named as a picture") << QList<int>{next} << "b.jpg"
+                                                  << "2/4" << "Cannot read b.jpg: not a picture";
+    QTest::newRow("on from it to a cut picture") << QList<int>{next, next} << "c.png"
+                                                 << "3/4" << "Cannot read c.png: truncated file";
+    QTest::newRow("past both to a picture") << QList<int>{next, next, next} << "d.png" << "4/4" << "";
+    QTest::newRow("back from a broken file") << QList<int>{next, next, previous} << "b.jpg"
+                                             << "2/4" << "Cannot read b.jpg: not a picture";
+    QTest::newRow("Last, then back onto a broken file") << QList<int>{int(cmd::kLastImage), previous} << "c.png"
+                                                        << "3/4" << "Cannot read c.png: truncated file";
+}
+
+void TestViewerController::unreadableFilesKeepTheirPlace()
+{
+    QFETCH(QList<int>, moves);
+    QFETCH(QString, shown);
+    QFETCH(QString, position);
+    QFETCH(QString, failure);
+
+    for (const char* picture : {"a.png", "d.png"})
+        QVERIFY(!writeQuarters(*m_dir, QString::fromLatin1(picture)).isEmpty());
+    for (const auto& [name, bytes] : {std::pair{"b.jpg", QByteArray("just some notes\n")},
+                                      std::pair{"c.png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18)}}) {
+        QFile file(m_dir->filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    open(m_dir->filePath(QStringLiteral("a.png")));
+    QTRY_COMPARE(m_controller->pictureList().pictureCount(), 4);
+    for (int move : moves)
+        QVERIFY(run(move));
+
+    QCOMPARE(m_controller->fileName(), shown);
+    QCOMPARE(m_controller->failure(), failure);
+    QCOMPARE(m_controller->hasPicture(), failure.isEmpty());
+    if (!failure.isEmpty())
+        QCOMPARE(m_controller->statusTexts(), (QStringList{position, failure}));
+    QCOMPARE(m_controller->statusTexts().value(0), position);
+    QCOMPARE(m_controller->pictureList().pictureCount(), 4);
+    // Nothing to zoom on a file that could not be read; moving goes on from it.
+    QCOMPARE(m_controller->commandTarget().isEnabled(cmd::kZoomIn), failure.isEmpty());
+    QVERIFY(m_controller->commandTarget().isEnabled(cmd::kNextImage));
+}
+
+// Key repeats come faster than pictures are read: every move asked for before the picture in
+// reading is shown is merged into one, the last, made once it is shown.
+void TestViewerController::movesWhileReadingMerge_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QList<int>>("commands"); // all fired before the first picture is shown
+    QTest::addColumn<int>("to");
+    QTest::addColumn<int>("shown");           // pictures shown meanwhile
+
+    const int next = cmd::kNextImage;
+    QTest::newRow("one move") << 0 << QList<int>{next} << 1 << 1;
+    QTest::newRow("ten Nexts: one picture more, not nine")
+        << 0 << QList<int>(10, next) << 2 << 2;
+    QTest::newRow("the last move asked for wins")
+        << 1 << QList<int>{next, next, next, int(cmd::kPreviousImage)} << 1 << 2;
+    QTest::newRow("Page Downs at the end: nothing more")
+        << 3 << QList<int>(5, int(cmd::kNextImageNoWrap)) << 4 << 1;
+}
+
+void TestViewerController::movesWhileReadingMerge()
+{
+    QFETCH(int, from);
+    QFETCH(QList<int>, commands);
+    QFETCH(int, to);
+    QFETCH(int, shown);
+
+    openFolder({QStringLiteral("p1.png"), QStringLiteral("p2.png"), QStringLiteral("p3.png"), QStringLiteral("p4.png"),
+                QStringLiteral("p5.png")});
+    // Nothing decoded ahead: every move reads its picture on the executor.
+    m_controller->lookahead().setBudgetBytes(0);
+    if (from > 0) {
+        open(rowPath(from));
+        QCOMPARE(m_controller->pictureList().firstSelectedRow(), from);
+    }
+    QSignalSpy pictures(m_controller, &CViewerController::pictureChanged);
+    // The result of a read arrives through the event loop, which does not run before the last
+    // command: all of them come while the first picture is read.
+    for (int command : commands)
+        QVERIFY(m_controller->commandTarget().execute(command));
+    QVERIFY(m_controller->loading());
+    QVERIFY(pictureShown(*m_controller));
+    QCOMPARE(pictures.size(), shown);
+    QCOMPARE(m_controller->pictureList().firstSelectedRow(), to);
+    QCOMPARE(m_host->image.path(), rowPath(to));
+    QCOMPARE(m_controller->statusTexts().value(0), QStringLiteral("%1/5").arg(to + 1));
 }
 
 void TestViewerController::transforms_data()

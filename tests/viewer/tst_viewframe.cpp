@@ -29,6 +29,7 @@
 #include "core/messages.h"
 #include "fileops/cfileinfodlg.h"
 #include "parkpointer.h"
+#include "pictureshown.h"
 #include "postedevents.h"
 #include "recordinghost.h"
 #include "settings/csettingsstore.h"
@@ -90,6 +91,7 @@ private Q_SLOTS:
     void middleButtonAndDoubleClick();
     void fullScreenSurvivesMovesAndEndsWithTheHandBack();
     void frameMovedAfterLeavingStaysWhereItIs();
+    void firstPictureFitsTheClientItFinallyHas();
     void viewMenuShowsFullScreenAndTheRelays();
     void relays_data();
     void relays();
@@ -105,7 +107,7 @@ private:
     void open(const QString& path, QRect geometry = QRect(60, 50, 640, 480));
     CImageView* view() const { return m_frame->imageView(); }
     QAction* action(int id) const { return m_frame->commands().action(id); }
-    bool run(int id) { return m_frame->commands().execute(id); }
+    bool run(int id) { return m_frame->commands().execute(id) && pictureShown(view()->controller()); }
     QToolBar* toolBar() const { return m_frame->findChild<QToolBar*>(QStringLiteral("ViewerToolBar")); }
     QWidget* button(int id) const { return toolBar()->widgetForAction(action(id)); }
 
@@ -480,6 +482,39 @@ void TestViewFrame::frameMovedAfterLeavingStaysWhereItIs()
     deliverPostedEvents();
     QVERIFY(!m_frame->refitPending());
     QCOMPARE(m_frame->pos(), moved);
+}
+
+// The frame comes maximised with its first picture, fitted to the work area; a window manager
+// takes its borders off that only once the frame is mapped. The picture follows, fitted as the
+// next ones are: whole in the client, with no scroll bar.
+void TestViewFrame::firstPictureFitsTheClientItFinallyHas()
+{
+    delete m_frame;
+    m_host->options.ViewMode = int(viewgeometry::FitMode::FitImageToWindow);
+    m_frame = new CViewFrame(*m_host, m_host->options, m_app);
+    const QString path = writePicture(*m_dir, QStringLiteral("camera.png"), QSize(1600, 1200));
+    QVERIFY(m_host->image.Load(path));
+    m_host->pending = path;
+    appmsg::send(view(), appmsg::kLoadViewerBeforeBrowser);
+    QVERIFY(m_frame->isVisible());
+    // What the window manager does with its borders and caption.
+    const QRect work = m_frame->screen()->availableGeometry();
+    m_frame->setGeometry(work.adjusted(4, 24, -4, -4));
+    QTRY_COMPARE(m_frame->geometry(), work.adjusted(4, 24, -4, -4));
+    QTRY_VERIFY(!m_frame->refitPending());
+    deliverPostedEvents();
+
+    const QSize client = view()->viewport()->size();
+    QCOMPARE(client, view()->size());
+    const QSize display = view()->contentSize();
+    QVERIFY2(display.width() <= client.width() && display.height() <= client.height(),
+             qPrintable(QStringLiteral("%1x%2 in %3x%4")
+                            .arg(display.width())
+                            .arg(display.height())
+                            .arg(client.width())
+                            .arg(client.height())));
+    QVERIFY(display.width() >= client.width() - 1 || display.height() >= client.height() - 1);
+    QCOMPARE(view()->scrollPosition(), QPoint(0, 0));
 }
 
 void TestViewFrame::viewMenuShowsFullScreenAndTheRelays()

@@ -107,11 +107,13 @@ QSize screenSize(QByteArrayView head)
     return QSize(qFromLittleEndian<quint16>(head.data() + 6), qFromLittleEndian<quint16>(head.data() + 8));
 }
 
-// Size of the global colour table when there is one, else the colour resolution.
+// The depth of the global colour table when there is one. Without one each frame brings a table
+// of up to 256 colours. The colour resolution is no count of colours (most writers put 8 bits
+// there over a table of two), so it is never read. Every reader of a GIF's depth asks here.
 int screenBitsPerPixel(QByteArrayView head)
 {
     const auto packed = uchar(head[kPackedAt]);
-    return (packed & 0x80) ? (packed & 7) + 1 : ((packed >> 4) & 7) + 1;
+    return (packed & 0x80) ? (packed & 7) + 1 : 8;
 }
 
 // A frame without any colour map is read as grey levels rather than refused.
@@ -669,24 +671,16 @@ const GifCodec& theGifCodec()
 
 } // namespace
 
-// The file list counts a screen's colours as the classic list did: by the descriptor's packed
-// byte as the usual writers set it, any other counting as a full palette.
+// The file list reads the same depth as the library's own header: a 2-colour picture must not
+// be "256" in the list and "Monochrome" in the viewer.
 bool gifQuickHeader(QByteArrayView head, HeaderInfo& info)
 {
-    struct Depth {
-        uchar packed;
-        int bits;
-    };
-    constexpr Depth kDepths[] = {{0x80, 1}, {0xA1, 2}, {0xA2, 3}, {0xB3, 4}, {0xC4, 5}, {0xD5, 6}, {0xE6, 7}};
     if (head.size() <= kPackedAt)
         return false;
     const QSize size = screenSize(head);
-    const auto packed = uchar(head[kPackedAt]);
-    const auto depth = std::find_if(std::begin(kDepths), std::end(kDepths),
-                                    [packed](const Depth& candidate) { return candidate.packed == packed; });
     info.width = size.width();
     info.height = size.height();
-    info.bitsPerPixel = depth == std::end(kDepths) ? 8 : depth->bits;
+    info.bitsPerPixel = screenBitsPerPixel(head);
     return true;
 }
 
