@@ -191,12 +191,16 @@ void CViewerController::showBrowserPicture(bool fromBrowser)
         return;
     }
     cancelLoad();
-    m_failure.clear();
+    // A picture the browser could not read comes all the same: the image names the file it
+    // failed on, and the view tells why in its place.
+    const bool read = picture().loaded();
+    const QString path = read ? picture().path() : picture().lastError().file;
+    m_failure = read || path.isEmpty() ? QString() : PictureLoader::failureText(path, picture());
     if (fromBrowser)
         m_source.setBrowserList(m_host.browserList());
     if (m_host.openedFromFile())
         m_source.setBrowserList(nullptr);
-    const QFileInfo file(picture().path());
+    const QFileInfo file(path);
     if (m_source.walksBrowser()) {
         m_navigator.setList(&m_source.list());
         m_source.takeBrowserSelection(file.fileName());

@@ -191,31 +191,45 @@ void TestViewerController::fromTheBrowser_data()
 {
     QTest::addColumn<bool>("openedFromFile");
     QTest::addColumn<bool>("walksBrowser");
+    QTest::addColumn<bool>("readable");
 
-    QTest::newRow("from the browser: its list") << false << true;
+    QTest::newRow("from the browser: its list") << false << true << true;
     // The browser's list is not there to be walked: the picture's own folder is scanned.
-    QTest::newRow("opened from a file: an own list") << true << false;
+    QTest::newRow("opened from a file: an own list") << true << false << true;
+    // The browser hands over a picture it could not read: the viewer names it and says why.
+    QTest::newRow("unreadable, from the browser") << false << true << false;
+    QTest::newRow("unreadable, opened from a file") << true << false << false;
 }
 
 void TestViewerController::fromTheBrowser()
 {
     QFETCH(bool, openedFromFile);
     QFETCH(bool, walksBrowser);
+    QFETCH(bool, readable);
 
     const QStringList names{QStringLiteral("one.png"), QStringLiteral("two.png"), QStringLiteral("three.png")};
     for (const QString& name : names)
         QVERIFY(!writeQuarters(*m_dir, name).isEmpty());
+    // The viewer showed a picture before.
+    QVERIFY(m_host->image.Load(m_dir->filePath(QStringLiteral("one.png"))));
+    if (!readable) {
+        QFile two(m_dir->filePath(QStringLiteral("two.png")));
+        QVERIFY(two.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(two.write("no picture here") > 0);
+    }
     OwnPictureList browser;
     browser.setFolder(m_dir->path());
     browser.setNames(names);
     browser.setCurrentName(QStringLiteral("two.png"));
     m_host->list = &browser;
     m_host->opened = openedFromFile;
-    QVERIFY(m_host->image.Load(m_dir->filePath(QStringLiteral("two.png"))));
+    QCOMPARE(m_host->image.Load(m_dir->filePath(QStringLiteral("two.png"))), readable);
 
     appmsg::send(m_controller, appmsg::kLoadPictureToMemory, {}, 0, &m_browser);
     QCOMPARE(&m_controller->pictureList() == &browser, walksBrowser);
     QCOMPARE(m_controller->fileName(), QStringLiteral("two.png"));
+    if (!readable)
+        QCOMPARE(m_controller->statusTexts().value(1), QStringLiteral("Cannot read two.png: not a picture"));
     QCOMPARE(m_controller->folder(), m_dir->path() + QLatin1Char('/'));
     QTRY_COMPARE(m_controller->pictureList().rowCount(), 3);
     // The move goes through the list walked: the browser's selection follows only when it is.
