@@ -204,6 +204,14 @@ QString CBmpEx::openDialogFilter()
     return flmFilterToQt(buffer.data(), kFilterBytes);
 }
 
+QStringList CBmpEx::saveDialogFilter()
+{
+    CBmpEx picture;
+    std::vector<char> buffer(kFilterBytes);
+    flmGetSaveDialogString(picture.m_handle, buffer.data(), kFilterBytes);
+    return flmFilterToQt(buffer.data(), kFilterBytes).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+}
+
 bool CBmpEx::isEmpty() const
 {
     int empty = 1;

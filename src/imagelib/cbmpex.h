@@ -13,6 +13,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include "imagelib/flm.h"
 
@@ -78,6 +79,8 @@ public:
     void setLoadSizeHint(QSize size);
     // Every format the library reads, as a Qt file-dialog filter ("Description (*.a *.b);;...").
     static QString openDialogFilter();
+    // The save formats' filters, in the library's order (a format's position is its number).
+    static QStringList saveDialogFilter();
     // The file list's quick header scan: the format of a BMP, Windows or enhanced metafile, GIF,
     // cursor, icon or JPEG by the file's first bytes (kFlmUnknown for any other), and the size
     // (invalid when the header gives none; always for metafiles) with the depth where the list
