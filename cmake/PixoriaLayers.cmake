@@ -1,12 +1,16 @@
 # The layers of src/, bottom to top: a folder may use the folders of lower layers only, never one
 # of its own layer or above. Both the link check of pixoria_add_library and the include check
-# (cmake/CheckLayers.cmake, run by CTest as "layers") read this one table.
+# (cmake/CheckLayers.cmake, run by CTest as "layers") read this one table. The reusable widgets
+# (ui) lie below the subsystems whose dialogs are built of them (the folder choosers of the copy
+# and move destination, say).
 #
-#   platform, imagelib  ->  core, settings  ->  ui, fileops  ->  browser, viewer  ->  app  ->  main
+#   platform, imagelib  ->  core, settings  ->  ui  ->  fileops, security, export  ->  browser,
+#   viewer  ->  app  ->  main
 set(PIXORIA_LAYERS
   "platform imagelib"
   "core settings"
-  "ui fileops security export"
+  "ui"
+  "fileops security export"
   "browser viewer"
   "app"
   "main")

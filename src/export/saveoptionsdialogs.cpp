@@ -1,4 +1,4 @@
-#include "fileops/saveoptionsdialogs.h"
+#include "export/saveoptionsdialogs.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "fileops/cexportdialog.h"
+#include "export/cexportdialog.h"
 
 #include <algorithm>
 #include <utility>
@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "fileops/saveoptionsdialogs.h"
+#include "export/saveoptionsdialogs.h"
 #include "imagelib/cbmpex.h"
 
 namespace {

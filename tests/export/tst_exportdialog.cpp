@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "fileops/cexportdialog.h"
-#include "fileops/saveoptionsdialogs.h"
+#include "export/cexportdialog.h"
+#include "export/saveoptionsdialogs.h"
 
 namespace {
 
