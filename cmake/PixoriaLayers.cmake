@@ -1,16 +1,17 @@
 # The layers of src/, bottom to top: a folder may use the folders of lower layers only, never one
 # of its own layer or above. Both the link check of pixoria_add_library and the include check
 # (cmake/CheckLayers.cmake, run by CTest as "layers") read this one table. The reusable widgets
-# (ui) lie below the subsystems whose dialogs are built of them (the folder choosers of the copy
-# and move destination, say).
+# (ui) and the Save As dialogs (export) lie below the subsystems that open them: the operation
+# engine saves through the Save As dialog, and the copy and move destination is chosen with the
+# folder choosers.
 #
-#   platform, imagelib  ->  core, settings  ->  ui  ->  fileops, security, export  ->  browser,
+#   platform, imagelib  ->  core, settings  ->  ui, export  ->  fileops, security  ->  browser,
 #   viewer  ->  app  ->  main
 set(PIXORIA_LAYERS
   "platform imagelib"
   "core settings"
-  "ui"
-  "fileops security export"
+  "ui export"
+  "fileops security"
   "browser viewer"
   "app"
   "main")
