@@ -18,6 +18,8 @@ packages=(
   gstreamer1.0-alsa
   # look at the program without a display
   xvfb xauth x11-utils imagemagick
+  # the freedesktop trash as another program sees it (gio trash --list needs gvfs on a session bus)
+  gvfs dbus-daemon
   # independent readers used by tests
   graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm poppler-utils
   # fuzzing

@@ -6,10 +6,16 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QWidget>
 #include <QUuid>
 
+#include "fileops/cprogressdialog.h"
+#include "fileops/fileopquestions.h"
 #include "fileops/logging.h"
 #include "imagelib/cbmpex.h"
+#include "platform/desktopservices.h"
+#include "platform/trash.h"
 
 namespace {
 
@@ -53,7 +59,160 @@ bool renameEntry(QDir folder, const QString& oldName, const QString& newName)
     return false;
 }
 
+// Whether `path` is `item` or lies within it.
+bool isAmong(const QString& path, const QStringList& items)
+{
+    for (const QString& item : items) {
+        const QString cleaned = QDir::cleanPath(item);
+        if (path == cleaned || path.startsWith(cleaned + u'/'))
+            return true;
+    }
+    return false;
+}
+
+// Where the first placeholder of a command line begins, a quoted one first: its opening quote.
+qsizetype placeholderCut(const QString& commandLine)
+{
+    static const QStringList placeholders{QStringLiteral("%1"), QStringLiteral("%f"), QStringLiteral("%F"),
+                                          QStringLiteral("%u"), QStringLiteral("%U")};
+    qsizetype quoted = -1;
+    qsizetype plain = -1;
+    for (const QString& placeholder : placeholders) {
+        const qsizetype inQuotes = commandLine.indexOf(u'"' + placeholder + u'"');
+        if (inQuotes >= 0 && (quoted < 0 || inQuotes < quoted))
+            quoted = inQuotes;
+        const qsizetype bare = commandLine.indexOf(placeholder);
+        if (bare >= 0 && (plain < 0 || bare < plain))
+            plain = bare;
+    }
+    return quoted >= 0 ? quoted : plain;
+}
+
 } // namespace
+
+CShellFileOp::CShellFileOp(QWidget* owner, std::shared_ptr<FileOpQuestions> questions, CBmpEx* currentImage)
+    : m_owner(owner), m_questions(questions ? std::move(questions) : std::make_shared<MessageBoxQuestions>(owner)),
+      m_currentImage(currentImage)
+{
+}
+
+void CShellFileOp::SetOwner(QWidget* owner)
+{
+    m_owner = owner;
+}
+
+FileTransfer* CShellFileOp::CopyItems(const QStringList& names, const QString& sourceFolder,
+                                      const QString& destinationFolder)
+{
+    return startTransfer(TransferRequest::Kind::Copy, names, sourceFolder, destinationFolder);
+}
+
+FileTransfer* CShellFileOp::MoveItems(const QStringList& names, const QString& sourceFolder,
+                                      const QString& destinationFolder)
+{
+    return startTransfer(TransferRequest::Kind::Move, names, sourceFolder, destinationFolder);
+}
+
+FileTransfer* CShellFileOp::startTransfer(TransferRequest::Kind kind, const QStringList& names,
+                                          const QString& sourceFolder, const QString& destinationFolder)
+{
+    const TransferRequest request{kind, names, sourceFolder, destinationFolder};
+    auto* transfer = new FileTransfer(m_questions, m_owner);
+    QObject::connect(transfer, &FileTransfer::finished, transfer, &QObject::deleteLater);
+    if (!request.movesOntoItself()) {
+        if (kind == TransferRequest::Kind::Move) {
+            QStringList paths;
+            for (const QString& name : names)
+                paths << sourceFolder + name;
+            releaseImageAmong(paths);
+        }
+        auto* window = new CProgressDialog(transfer, m_owner);
+        window->show();
+    }
+    transfer->start(request);
+    return transfer;
+}
+
+void CShellFileOp::releaseImageAmong(const QStringList& paths)
+{
+    if (m_currentImage && m_currentImage->loaded() && isAmong(m_currentImage->path(), paths))
+        m_currentImage->Clear();
+}
+
+int CShellFileOp::DeleteItems(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return -1;
+    if (!m_questions->confirmDelete(paths))
+        return 1;
+    const bool held = m_currentImage && m_currentImage->loaded() && isAmong(m_currentImage->path(), paths);
+    releaseImageAmong(paths);
+    QStringList failures;
+    for (const QString& path : paths) {
+        if (const platform::TrashOutcome outcome = platform::moveToTrash(path); !outcome.error.isEmpty())
+            failures << tr("Cannot move %1 to the Trash: %2.").arg(QDir::toNativeSeparators(path), outcome.error);
+    }
+    // A picture whose file stayed is shown again.
+    if (held && QFileInfo::exists(m_currentImage->path()) && !m_currentImage->Load(m_currentImage->path()))
+        qCDebug(lcFileOps) << m_currentImage->failureText();
+    if (failures.isEmpty())
+        return 0;
+    m_questions->reportFailures(failures);
+    return 2;
+}
+
+QStringList CShellFileOp::CommandForVerb(const QString& commandLine, const QString& path)
+{
+    const qsizetype cut = placeholderCut(commandLine);
+    QStringList command = QProcess::splitCommand(cut >= 0 ? commandLine.left(cut) : commandLine);
+    command << path;
+    return command;
+}
+
+int CShellFileOp::ExecuteVerb(const QString& path, bool open)
+{
+    constexpr int kStarted = 33;
+    if (open && platform::openDocument(path, m_owner, {}))
+        return kStarted;
+    const QString commandLine = platform::defaultCommandLine(path);
+    if (commandLine.isEmpty())
+        return 0;
+    QStringList command = CommandForVerb(commandLine, path);
+    const QString program = command.takeFirst();
+    return QProcess::startDetached(program, command) ? kStarted : 0;
+}
+
+int CShellFileOp::SaveImageAs(CBmpEx& image, const QString& target, FlmSaveOptions* options, bool fromViewer,
+                              QString* written, QString* error)
+{
+    const QString current = image.path();
+    if (current.isEmpty())
+        return 0;
+    QString path = target;
+    for (QFileInfo existing(path); existing.exists() || existing.isSymLink(); existing = QFileInfo(path)) {
+        const ReplaceAnswer answer = m_questions->askReplace(path, current);
+        if (answer.choice == ReplaceChoice::Replace || answer.choice == ReplaceChoice::ReplaceAll)
+            break;
+        if (answer.choice != ReplaceChoice::Rename)
+            return 0;
+        if (const QString problem = checkName(answer.newName); !problem.isEmpty()) {
+            if (error)
+                *error = problem;
+            return 0;
+        }
+        path = existing.dir().filePath(answer.newName);
+    }
+    // The library writes a temporary file beside the target and renames it over only when whole.
+    const bool saved = fromViewer ? image.Save(path, options) : image.LoadAndSave(current, path, options);
+    if (!saved) {
+        if (error)
+            *error = image.failureText();
+        return 0;
+    }
+    if (written)
+        *written = path;
+    return 1;
+}
 
 bool CShellFileOp::RenameItem(const QString& oldPath, const QString& newName, CBmpEx* currentImage, QString* error)
 {

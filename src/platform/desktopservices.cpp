@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -56,6 +58,31 @@ bool openDocument(const QString& path, QObject* owner, std::function<void()> noP
     qCWarning(lcPlatform) << "the opener did not start for" << path;
     delete process;
     return false;
+}
+
+QString defaultCommandLine(const QString& path)
+{
+    const QString mime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (mime.isEmpty())
+        return {};
+    QProcess query;
+    query.start(mime, {QStringLiteral("query"), QStringLiteral("default"), QMimeDatabase().mimeTypeForFile(path).name()});
+    if (!query.waitForFinished() || query.exitCode() != 0)
+        return {};
+    const QString entry = QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+    const QString file = entry.isEmpty() ? QString() : QStandardPaths::locate(QStandardPaths::ApplicationsLocation, entry);
+    QFile desktop(file);
+    if (file.isEmpty() || !desktop.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    bool inEntry = false;
+    while (!desktop.atEnd()) {
+        const QString line = QString::fromUtf8(desktop.readLine()).trimmed();
+        if (line.startsWith(u'['))
+            inEntry = line == QLatin1String("[Desktop Entry]");
+        else if (inEntry && line.startsWith(QLatin1String("Exec=")))
+            return line.mid(5);
+    }
+    return {};
 }
 
 QStringList mailArguments(const QStringList& paths, const QString& note)

@@ -19,6 +19,10 @@ QString programFile(const QString& name);
 // `noProgram` runs on the calling thread, unless `owner` is gone by then.
 bool openDocument(const QString& path, QObject* owner, std::function<void()> noProgram);
 
+// The command line (a desktop entry's Exec= line, field codes and all) of the program the desktop
+// opens this file's type with by default; empty when there is none.
+QString defaultCommandLine(const QString& path);
+
 // The arguments of xdg-email for a message with these attachments (full paths) and this body.
 QStringList mailArguments(const QStringList& paths, const QString& note);
 // Opens the desktop's mail program on a new message with the files attached and the program's

@@ -1,0 +1,330 @@
+#include "fileops/itemtransfer.h"
+
+#include <cstring>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include "fileops/transferprogress.h"
+#include "platform/filecopy.h"
+
+namespace {
+
+constexpr qint64 kCheckBlock = qint64(1) << 20;
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ItemTransfer", text);
+}
+
+bool isFolder(const QFileInfo& info)
+{
+    return info.isDir() && !info.isSymbolicLink();
+}
+
+bool isThere(const QFileInfo& info)
+{
+    return info.exists() || info.isSymbolicLink();
+}
+
+QString childPath(const QString& folder, const QString& name)
+{
+    return folder + u'/' + name;
+}
+
+// Hidden, and short whatever the target's name, so that it fits every file system.
+QString temporaryBeside(const QString& target)
+{
+    return QFileInfo(target).path() + QStringLiteral("/.pixoria-%1.part")
+                                          .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar(u'0'));
+}
+
+void removeTemporary(const QString& path)
+{
+    if (isFolder(QFileInfo(path)))
+        QDir(path).removeRecursively();
+    else
+        QFile::remove(path);
+}
+
+// Why `source` may not go to `target` at all, or nothing.
+QString refusal(const QString& source, const QString& target)
+{
+    if (isThere(QFileInfo(target)) && platform::sameFile(source, target))
+        return tr("it would replace itself");
+    const QFileInfo from(source);
+    if (!isFolder(from))
+        return {};
+    const QString inside = from.canonicalFilePath() + u'/';
+    const QString place = QFileInfo(QFileInfo(target).path()).canonicalFilePath() + u'/';
+    return place.startsWith(inside) ? tr("a folder cannot go into itself") : QString();
+}
+
+} // namespace
+
+bool ItemTransfer::measure(const QString& source, Tree* tree)
+{
+    m_error.clear();
+    return measureInto(source, tree);
+}
+
+bool ItemTransfer::measureInto(const QString& path, Tree* tree)
+{
+    const QFileInfo info(path);
+    tree->name = info.fileName();
+    if (info.isSymbolicLink()) {
+        tree->kind = Tree::Kind::Link;
+        return true;
+    }
+    if (!info.exists()) {
+        fail(path, tr("it is no longer there"));
+        return false;
+    }
+    if (info.isFile()) {
+        tree->kind = Tree::Kind::File;
+        tree->size = info.size();
+        m_progress.addTotal(tree->size);
+        return true;
+    }
+    if (!info.isDir())
+        return true;
+    tree->kind = Tree::Kind::Folder;
+    if (!info.isReadable() || !info.isExecutable()) {
+        fail(path, tr("the folder cannot be read"));
+        return false;
+    }
+    const QStringList names =
+        QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    tree->children.resize(size_t(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (!measureInto(childPath(path, names[i]), &tree->children[size_t(i)]))
+            return false;
+    }
+    return true;
+}
+
+ItemTransfer::Outcome ItemTransfer::copy(const QString& source, const Tree& tree, const QString& target, bool replace)
+{
+    start(false, target);
+    if (const QString reason = refusal(source, target); !reason.isEmpty())
+        return fail(source, reason);
+    return place(source, tree, target, replace, false);
+}
+
+ItemTransfer::Outcome ItemTransfer::move(const QString& source, const Tree* tree, const QString& target, bool replace)
+{
+    start(true, target);
+    if (const QString reason = refusal(source, target); !reason.isEmpty())
+        return fail(source, reason);
+    return moveEntry(source, tree, target, replace);
+}
+
+void ItemTransfer::start(bool moving, const QString& target)
+{
+    m_moving = moving;
+    m_target = target;
+    m_error.clear();
+}
+
+ItemTransfer::Outcome ItemTransfer::moveEntry(const QString& source, const Tree* tree, const QString& target,
+                                              bool replace)
+{
+    if (m_progress.cancelled())
+        return Outcome::Cancelled;
+    const QFileInfo from(source);
+    const QFileInfo to(target);
+    if (!isThere(from))
+        return fail(source, tr("it is no longer there"));
+    if (platform::onFileSystemOf(source, to.path())) {
+        if (isFolder(from) && isFolder(to)) {
+            // Merging into a folder of that name: each entry by a rename of its own.
+            const QStringList names = QDir(source).entryList(
+                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+            for (const QString& name : names) {
+                if (const Outcome outcome = moveEntry(childPath(source, name), nullptr, childPath(target, name), true);
+                    outcome != Outcome::Done)
+                    return outcome;
+            }
+            QDir().rmdir(source);
+            return Outcome::Done;
+        }
+        if (const Outcome outcome = checkWay(source, isFolder(from), target, replace); outcome != Outcome::Done)
+            return outcome;
+        const platform::RenameOutcome renamed = platform::renameEntry(source, target, isThere(to));
+        if (renamed.end == platform::RenameEnd::Done)
+            return Outcome::Done;
+        if (renamed.end == platform::RenameEnd::TargetExists)
+            return taken(target);
+        if (renamed.end == platform::RenameEnd::Failed)
+            return fail(source, renamed.error);
+        // A mount point under the source folder: copied like any other drive.
+    }
+    Tree measured;
+    if (!tree) {
+        if (!measureInto(source, &measured))
+            return Outcome::Failed;
+        tree = &measured;
+    }
+    return place(source, *tree, target, replace, true);
+}
+
+// Whether a new item may take the place `target`: an existing entry there is in the way unless
+// it is a file that `replace` lets go.
+ItemTransfer::Outcome ItemTransfer::checkWay(const QString& source, bool folder, const QString& target, bool replace)
+{
+    const QFileInfo existing(target);
+    if (!isThere(existing))
+        return Outcome::Done;
+    if (folder || isFolder(existing))
+        return fail(source, tr("%1 is in the way").arg(QDir::toNativeSeparators(target)));
+    return replace ? Outcome::Done : taken(target);
+}
+
+ItemTransfer::Outcome ItemTransfer::place(const QString& source, const Tree& tree, const QString& target,
+                                          bool replace, bool moving)
+{
+    if (m_progress.cancelled())
+        return Outcome::Cancelled;
+    const bool folder = tree.kind == Tree::Kind::Folder;
+    const QFileInfo existing(target);
+    if (folder && isFolder(existing))
+        return merge(source, tree, target, moving);
+    if (const Outcome outcome = checkWay(source, folder, target, replace); outcome != Outcome::Done)
+        return outcome;
+    const QString temporary = temporaryBeside(target);
+    Outcome outcome = build(source, tree, temporary);
+    if (outcome == Outcome::Done && moving)
+        outcome = check(source, tree, temporary);
+    if (outcome == Outcome::Done)
+        outcome = renameInto(temporary, target, isThere(existing));
+    if (outcome != Outcome::Done) {
+        removeTemporary(temporary);
+        return outcome;
+    }
+    if (moving) {
+        // The source goes only once its copy is on the disk.
+        if (!platform::flushFileSystem(QFileInfo(target).path()))
+            return fail(target, tr("the copy could not be written to the disk"));
+        removeMeasured(source, tree);
+    }
+    return Outcome::Done;
+}
+
+ItemTransfer::Outcome ItemTransfer::merge(const QString& source, const Tree& tree, const QString& target, bool moving)
+{
+    for (const Tree& child : tree.children) {
+        if (const Outcome outcome =
+                place(childPath(source, child.name), child, childPath(target, child.name), true, moving);
+            outcome != Outcome::Done)
+            return outcome;
+    }
+    if (moving)
+        QDir().rmdir(source);
+    return Outcome::Done;
+}
+
+ItemTransfer::Outcome ItemTransfer::build(const QString& source, const Tree& tree, const QString& target)
+{
+    if (m_progress.cancelled())
+        return Outcome::Cancelled;
+    platform::CopyOutcome outcome;
+    switch (tree.kind) {
+    case Tree::Kind::File:
+        m_progress.setItem(source);
+        outcome = platform::copyFile(source, target, [this](qint64 bytes) {
+            m_progress.addDone(bytes);
+            return !m_progress.cancelled();
+        });
+        break;
+    case Tree::Kind::Link:
+        outcome = platform::copyLink(source, target);
+        break;
+    case Tree::Kind::Folder:
+        if (outcome = platform::makeFolder(target); outcome.end != platform::CopyEnd::Done)
+            return fail(source, outcome.error);
+        for (const Tree& child : tree.children) {
+            if (const Outcome built = build(childPath(source, child.name), child, childPath(target, child.name));
+                built != Outcome::Done)
+                return built;
+        }
+        return Outcome::Done;
+    case Tree::Kind::Other:
+        return fail(source, tr("it is not a file, a folder or a link"));
+    }
+    if (outcome.end == platform::CopyEnd::Cancelled)
+        return Outcome::Cancelled;
+    if (outcome.end == platform::CopyEnd::Failed)
+        return fail(source, outcome.error);
+    return Outcome::Done;
+}
+
+// Reads the copy back against its source: what arrived must be the bytes that left.
+ItemTransfer::Outcome ItemTransfer::check(const QString& source, const Tree& tree, const QString& copy)
+{
+    if (tree.kind == Tree::Kind::Folder) {
+        for (const Tree& child : tree.children) {
+            if (const Outcome outcome = check(childPath(source, child.name), child, childPath(copy, child.name));
+                outcome != Outcome::Done)
+                return outcome;
+        }
+        return Outcome::Done;
+    }
+    if (tree.kind != Tree::Kind::File)
+        return Outcome::Done;
+    QFile original(source);
+    QFile copied(copy);
+    if (!original.open(QIODevice::ReadOnly) || !copied.open(QIODevice::ReadOnly) || original.size() != copied.size())
+        return fail(source, tr("the copy differs from the original"));
+    while (!original.atEnd()) {
+        if (m_progress.cancelled())
+            return Outcome::Cancelled;
+        const QByteArray block = original.read(kCheckBlock);
+        if (block.isEmpty() || copied.read(kCheckBlock) != block)
+            return fail(source, tr("the copy differs from the original"));
+    }
+    return Outcome::Done;
+}
+
+ItemTransfer::Outcome ItemTransfer::renameInto(const QString& source, const QString& target, bool replace)
+{
+    const platform::RenameOutcome renamed = platform::renameEntry(source, target, replace);
+    if (renamed.end == platform::RenameEnd::TargetExists)
+        return taken(target);
+    if (renamed.end != platform::RenameEnd::Done)
+        return fail(target, renamed.error);
+    return Outcome::Done;
+}
+
+// Removes what was measured and copied, nothing that came into a folder since.
+void ItemTransfer::removeMeasured(const QString& source, const Tree& tree)
+{
+    if (tree.kind == Tree::Kind::Folder) {
+        for (const Tree& child : tree.children)
+            removeMeasured(childPath(source, child.name), child);
+        QDir().rmdir(source);
+        return;
+    }
+    QFile file(source);
+    if (!file.remove())
+        m_error = tr("%1 was moved, but the original could not be removed: %2")
+                      .arg(QDir::toNativeSeparators(source), file.errorString());
+}
+
+ItemTransfer::Outcome ItemTransfer::taken(const QString& target)
+{
+    m_error = (m_moving ? tr("Cannot move to %1: an item of that name already exists.")
+                        : tr("Cannot copy to %1: an item of that name already exists."))
+                  .arg(QDir::toNativeSeparators(target));
+    return Outcome::Taken;
+}
+
+ItemTransfer::Outcome ItemTransfer::fail(const QString& path, const QString& reason)
+{
+    m_error = (m_moving ? tr("Cannot move %1 to %2: %3.") : tr("Cannot copy %1 to %2: %3."))
+                  .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(QFileInfo(m_target).path()), reason);
+    return Outcome::Failed;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// ItemTransfer: copies or moves one item of a transfer (a file, a symbolic link or a whole folder)
+// to a full target path, on the calling worker thread; TransferJob drives it item by item.
+//
+// Nothing is ever left half made: a file or a new folder is built under a temporary name beside
+// its target and renamed into place only when whole, so a failure or a Cancel removes the
+// temporary and leaves the target as it was. A folder that exists at the target is merged into,
+// each file arriving whole. Links are copied as links, never followed. A move is a rename on one
+// file system whatever the size; across file systems the copy is compared with its source and
+// flushed to the disk before the source goes, so a failure at any point leaves the source whole.
+
+#include <vector>
+
+#include <QString>
+
+class TransferProgress;
+
+class ItemTransfer {
+public:
+    // Taken: the target's name was taken and replacing was not allowed.
+    enum class Outcome { Done, Cancelled, Failed, Taken };
+
+    // What a copy will carry: an item and, for a folder, everything in it, as found when measured.
+    struct Tree {
+        enum class Kind { File, Link, Folder, Other };
+        QString name;
+        Kind kind = Kind::Other;
+        qint64 size = 0; // bytes of a file
+        std::vector<Tree> children;
+    };
+
+    explicit ItemTransfer(TransferProgress& progress) : m_progress(progress) {}
+
+    // Reads the item at `source` (not following a link) and adds its bytes to the progress total.
+    // False when it is not there, with the reason.
+    bool measure(const QString& source, Tree* tree);
+
+    // Copies the measured item to `target`. `replace` lets an existing file there be replaced.
+    Outcome copy(const QString& source, const Tree& tree, const QString& target, bool replace);
+    // Moves the item: a rename on one file system, else a copy checked against the source before
+    // the source is removed. `tree` is the item as measured, or null when it was not (it is then
+    // measured only when the move turns out to need a copy).
+    Outcome move(const QString& source, const Tree* tree, const QString& target, bool replace);
+
+    // The reason of the last failure: a sentence naming the file. Empty after a Cancel. After a
+    // move that arrived whole it may still say that the original could not be removed.
+    const QString& error() const { return m_error; }
+
+private:
+    void start(bool moving, const QString& target);
+    bool measureInto(const QString& path, Tree* tree);
+    Outcome moveEntry(const QString& source, const Tree* tree, const QString& target, bool replace);
+    Outcome checkWay(const QString& source, bool folder, const QString& target, bool replace);
+    Outcome place(const QString& source, const Tree& tree, const QString& target, bool replace, bool moving);
+    Outcome merge(const QString& source, const Tree& tree, const QString& target, bool moving);
+    Outcome build(const QString& source, const Tree& tree, const QString& target);
+    Outcome check(const QString& source, const Tree& tree, const QString& copy);
+    Outcome renameInto(const QString& source, const QString& target, bool replace);
+    void removeMeasured(const QString& source, const Tree& tree);
+    Outcome taken(const QString& target);
+    Outcome fail(const QString& path, const QString& reason);
+
+    TransferProgress& m_progress;
+    bool m_moving = false;
+    QString m_target; // the item's target, named by the messages
+    QString m_error;
+};
