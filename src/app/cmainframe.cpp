@@ -224,10 +224,12 @@ void CMainFrame::buildSizingBars()
         else
             m_previewBar->PreviewFile(path, kind);
     });
-    connect(m_treeBar, &CDirTreeBar::folderRenamed, this, [this](const QString& parentFolder) {
+    const auto folderChanged = [this](const QString& parentFolder) {
         if (fileList()->currentFolder() == parentFolder)
             fileList()->refresh();
-    });
+    };
+    connect(m_treeBar, &CDirTreeBar::folderRenamed, this, folderChanged);
+    connect(m_treeBar, &CDirTreeBar::folderDeleted, this, folderChanged);
     connect(m_treeBar, &CDirTreeBar::commandRequested, this, [this](int id) { m_actions->execute(id); });
     connect(fileList(), &CFileListCtrl::thumbnailsModeEntered, this, [this] {
         if (m_options.HidePreview)

@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "browser/browserfileops.h"
 #include "browser/cfilelistctrl.h"
 #include "browser/logging.h"
 #include "core/apphost.h"
@@ -82,7 +83,8 @@ int commandOfKey(const QKeyEvent* event)
 } // namespace
 
 CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent)
-    : QWidget(parent), m_host(host), m_options(options), m_picture(std::make_unique<CBmpEx>()), m_list(new CFileListCtrl(this))
+    : QWidget(parent), m_host(host), m_options(options), m_picture(std::make_unique<CBmpEx>()), m_list(new CFileListCtrl(this)),
+      m_fileOps(new BrowserFileOps(m_list, host, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -91,6 +93,7 @@ CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent
 
     m_list->commands().setNext(&m_commands);
     registerCommands();
+    m_fileOps->registerOn(m_commands);
 
     // Filters installed after the list's run first: keys and double clicks reach the view before
     // the list's own handling.

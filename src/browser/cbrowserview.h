@@ -16,6 +16,7 @@
 
 class CAppSettings;
 class CBmpEx;
+class BrowserFileOps;
 class CFileListCtrl;
 class QKeyEvent;
 class AppHost;
@@ -32,6 +33,7 @@ public:
     ~CBrowserView() override;
 
     CFileListCtrl* fileList() const { return m_list; }
+    BrowserFileOps* fileOps() const { return m_fileOps; }
     // The view's link of the chain. The frame sets its own target as next here and builds its
     // actions on chainHead(), the list's target, whose next is this one.
     CCommandTarget& commands() { return m_commands; }
@@ -84,6 +86,7 @@ private:
     CAppSettings& m_options;
     std::unique_ptr<CBmpEx> m_picture; // asks the library about files, loads Copy Image
     CFileListCtrl* m_list;
+    BrowserFileOps* m_fileOps;
     CCommandTarget m_commands;
     bool m_firstUpdateDone = false;
     bool m_slideShowRequest = false;

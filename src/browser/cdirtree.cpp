@@ -74,8 +74,11 @@ void CDirTree::registerCommands()
     m_commands.on(
         cmd::kTreeRename, [this] { editItem(target()); },
         [this] { return target() && (target()->flags() & Qt::ItemIsEditable); });
-    // Deleting, copying, cutting and pasting folders come with the file operations; disabled until then.
-    for (int id : {cmd::kTreeDelete, cmd::kTreeCopy, cmd::kTreeCut, cmd::kTreePaste})
+    m_commands.on(
+        cmd::kTreeDelete, [this] { deleteFolder(target()); },
+        [this] { return target() && (target()->flags() & Qt::ItemIsEditable); });
+    // Copying, cutting and pasting folders come with the clipboard; disabled until then.
+    for (int id : {cmd::kTreeCopy, cmd::kTreeCut, cmd::kTreePaste})
         m_commands.on(id, {}, [] { return false; });
 }
 
@@ -105,6 +108,24 @@ bool CDirTree::renameFolder(QTreeWidgetItem* item, const QString& newName)
     const QString parentFolder = QFileInfo(oldPath).path();
     followRename(oldPath, QDir::cleanPath(parentFolder + u'/' + newName));
     Q_EMIT folderRenamed(settingskeys::folderPath(parentFolder), oldName, newName);
+    return true;
+}
+
+bool CDirTree::deleteFolder(QTreeWidgetItem* item)
+{
+    if (!item || !item->parent() || !(item->flags() & Qt::ItemIsEditable))
+        return false;
+    const QString path = pathOfItem(item);
+    const QString shown = currentPath();
+    const bool wasShown = shown == path || shown.startsWith(path + u'/');
+    if (CShellFileOp(this).DeleteItems({path}) != 0)
+        return false;
+    const QString parentFolder = QFileInfo(path).path();
+    refresh(wasShown ? parentFolder : shown);
+    // The list showed the folder that went (or one inside it): it shows what took its place.
+    if (wasShown)
+        showItem(currentItem(), true);
+    Q_EMIT folderDeleted(settingskeys::folderPath(parentFolder));
     return true;
 }
 

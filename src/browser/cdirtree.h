@@ -27,6 +27,10 @@ public:
     // made item below or twin of it follow and folderRenamed() is emitted. A failure is told in
     // a message box and leaves the item as it was. True when the folder was renamed.
     bool renameFolder(QTreeWidgetItem* item, const QString& newName);
+    // Moves the folder of a made item to the trash once the user confirms; the tree is built
+    // again, and when the list showed that folder (or one inside it) it shows the parent now.
+    // True when the folder went.
+    bool deleteFolder(QTreeWidgetItem* item);
     // Builds the tree again with its drawing stopped and selects `path` (the selected folder when
     // empty), or its nearest parent that still exists.
     void refresh(const QString& path);
@@ -34,6 +38,8 @@ public:
 Q_SIGNALS:
     // `parentFolder` ends with "/".
     void folderRenamed(const QString& parentFolder, const QString& oldName, const QString& newName);
+    // A folder in `parentFolder` (ending with "/") went to the trash.
+    void folderDeleted(const QString& parentFolder);
     // A command for the frame to carry out (Slide Show).
     void commandRequested(int id);
 

@@ -16,6 +16,7 @@ CDirTreeBar::CDirTreeBar(QMainWindow* frame)
     CDirTree* folders = tree();
     folders->setFrame(frame);
     connect(folders, &CDirTree::folderRenamed, this, &CDirTreeBar::folderRenamed);
+    connect(folders, &CDirTree::folderDeleted, this, &CDirTreeBar::folderDeleted);
     connect(folders, &CDirTree::commandRequested, this, &CDirTreeBar::commandRequested);
     folders->buildTree();
     folders->selectPath(CSettingsStore::GetProfileString(settingskeys::kSettings, settingskeys::kLastFolder,

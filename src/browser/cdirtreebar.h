@@ -24,6 +24,8 @@ Q_SIGNALS:
     // A folder was renamed from the tree; `parentFolder` ends with "/". The frame updates the
     // list when it shows parentFolder.
     void folderRenamed(const QString& parentFolder, const QString& oldName, const QString& newName);
+    // A folder in `parentFolder` went to the trash from the tree.
+    void folderDeleted(const QString& parentFolder);
     // Shift+S in the tree: Slide Show for the frame to carry out.
     void commandRequested(int id);
 

@@ -292,11 +292,11 @@ bool CShellTree::selectPath(const QString& path)
     return true;
 }
 
-void CShellTree::showItem(QTreeWidgetItem* item)
+void CShellTree::showItem(QTreeWidgetItem* item, bool evenIfShown)
 {
     m_showTimer.stop();
     const QString path = pathOfItem(item);
-    if (path.isEmpty() || path == m_shownPath)
+    if (path.isEmpty() || (path == m_shownPath && !evenIfShown))
         return;
     m_shownPath = path;
     makeChildren(item);

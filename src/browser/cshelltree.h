@@ -35,9 +35,9 @@ public:
     // The folder of the selected item, empty without one.
     QString currentPath() const;
 
-    // Sends the item's folder to the frame unless it is the folder shown last; stops a pending
-    // keyboard delay.
-    void showItem(QTreeWidgetItem* item);
+    // Sends the item's folder to the frame unless it is the folder shown last (or `evenIfShown`);
+    // stops a pending keyboard delay.
+    void showItem(QTreeWidgetItem* item, bool evenIfShown = false);
     // Reads the item's subfolders when that was never done.
     void makeChildren(QTreeWidgetItem* item);
     // True while a keyboard move waits for its quiet spell; without it nothing is shown before

@@ -152,7 +152,9 @@ QString CConfirmDlg::proposedName(const QString& targetPath)
     const QDir folder = target.absoluteDir();
     for (int k = 1;; ++k) {
         const QString name = tr("Copy (%1) of %2").arg(k).arg(target.fileName());
-        if (!QFileInfo::exists(folder.filePath(name)))
+        // A dangling link takes the name as much as a file does.
+        const QFileInfo candidate(folder.filePath(name));
+        if (!candidate.exists() && !candidate.isSymLink())
             return name;
     }
 }

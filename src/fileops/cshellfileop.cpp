@@ -91,7 +91,7 @@ qsizetype placeholderCut(const QString& commandLine)
 } // namespace
 
 CShellFileOp::CShellFileOp(QWidget* owner, std::shared_ptr<FileOpQuestions> questions, CBmpEx* currentImage)
-    : m_owner(owner), m_questions(questions ? std::move(questions) : std::make_shared<MessageBoxQuestions>(owner)),
+    : m_owner(owner), m_questions(questions ? std::move(questions) : std::make_shared<DialogQuestions>(owner)),
       m_currentImage(currentImage)
 {
 }

@@ -1,10 +1,10 @@
 #include "fileops/fileopquestions.h"
 
+#include "fileops/cconfirmdlg.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPushButton>
 
 namespace {
 
@@ -15,50 +15,25 @@ QString tr(const char* text)
 
 } // namespace
 
-QString proposedRenameName(const QString& folder, const QString& name)
+ReplaceAnswer DialogQuestions::askReplace(const QString& existingTarget, const QString& incomingSource)
 {
-    const QDir dir(folder);
-    for (int k = 1;; ++k) {
-        const QString candidate = QStringLiteral("Copy (%1) of %2").arg(k).arg(name);
-        if (!QFileInfo(dir.filePath(candidate)).exists() && !QFileInfo(dir.filePath(candidate)).isSymLink())
-            return candidate;
-    }
-}
-
-ReplaceAnswer MessageBoxQuestions::askReplace(const QString& existingTarget, const QString& incomingSource)
-{
-    const QFileInfo target(existingTarget);
-    QMessageBox box(QMessageBox::Question, tr("Confirm replace"),
-                    tr("\"%1\" already exists in %2.\nReplace it with %3?")
-                        .arg(target.fileName(), QDir::toNativeSeparators(target.path()),
-                             QDir::toNativeSeparators(incomingSource)),
-                    QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll |
-                        QMessageBox::Cancel,
-                    m_parent);
-    box.button(QMessageBox::Yes)->setText(tr("Replace"));
-    box.button(QMessageBox::YesToAll)->setText(tr("Replace All"));
-    box.button(QMessageBox::No)->setText(tr("Skip"));
-    box.button(QMessageBox::NoToAll)->setText(tr("Skip All"));
-    const QString newName = proposedRenameName(target.path(), target.fileName());
-    QPushButton* rename = box.addButton(tr("Rename to \"%1\"").arg(newName), QMessageBox::ActionRole);
-    box.exec();
-    if (box.clickedButton() == rename)
-        return {ReplaceChoice::Rename, newName};
-    switch (box.standardButton(box.clickedButton())) {
-    case QMessageBox::Yes:
-        return {ReplaceChoice::Replace, {}};
-    case QMessageBox::YesToAll:
-        return {ReplaceChoice::ReplaceAll, {}};
-    case QMessageBox::No:
-        return {ReplaceChoice::Skip, {}};
-    case QMessageBox::NoToAll:
-        return {ReplaceChoice::SkipAll, {}};
+    CConfirmDlg dialog(existingTarget, incomingSource, m_parent);
+    const int answer = dialog.exec();
+    switch (answer) {
+    case CConfirmDlg::kSkip:
+    case CConfirmDlg::kSkipAll:
+    case CConfirmDlg::kReplace:
+    case CConfirmDlg::kReplaceAll:
+        return {ReplaceChoice(answer), {}};
+    case CConfirmDlg::kRename:
+        return {ReplaceChoice::Rename, QFileInfo(dialog.newTargetPath()).fileName()};
     default:
+        // Closing the window is Cancel too.
         return {ReplaceChoice::Cancel, {}};
     }
 }
 
-bool MessageBoxQuestions::confirmDelete(const QStringList& paths)
+bool DialogQuestions::confirmDelete(const QStringList& paths)
 {
     const QString text = paths.size() == 1
                              ? tr("Are you sure you want to move \"%1\" to the Trash?")
@@ -67,7 +42,7 @@ bool MessageBoxQuestions::confirmDelete(const QStringList& paths)
     return QMessageBox::question(m_parent, tr("Confirm Delete"), text) == QMessageBox::Yes;
 }
 
-void MessageBoxQuestions::reportFailures(const QStringList& messages)
+void DialogQuestions::reportFailures(const QStringList& messages)
 {
     QMessageBox::warning(m_parent, QCoreApplication::applicationName(), messages.join(u'\n'));
 }

@@ -35,14 +35,11 @@ public:
     virtual void reportFailures(const QStringList& messages) = 0;
 };
 
-// The name the rename answer proposes for `name` in `folder`: "Copy (k) of name" with the first k
-// from 1 that is free.
-QString proposedRenameName(const QString& folder, const QString& name);
-
-// The questions as plain message boxes over `parent`, until the program's own dialogs come.
-class MessageBoxQuestions : public FileOpQuestions {
+// The program's own questions over `parent`: "Confirm replace" side by side, a confirmation before
+// the trash, a message box naming what failed.
+class DialogQuestions : public FileOpQuestions {
 public:
-    explicit MessageBoxQuestions(QWidget* parent) : m_parent(parent) {}
+    explicit DialogQuestions(QWidget* parent) : m_parent(parent) {}
     ReplaceAnswer askReplace(const QString& existingTarget, const QString& incomingSource) override;
     bool confirmDelete(const QStringList& paths) override;
     void reportFailures(const QStringList& messages) override;

@@ -1,5 +1,6 @@
 #include <functional>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -10,20 +11,25 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include "browser/browserfileops.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
+#include "core/commands.h"
 #include "core/messages.h"
+#include "fileops/ccopymovedlg.h"
 #include "fileops/cdescribedlg.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
 #include "recordinghost.h"
 #include "settings/csettingsstore.h"
 #include "settings/storedstate.h"
+#include "whenopen.h"
 
 namespace {
 
@@ -63,18 +69,6 @@ QByteArray contentOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Answers the next modal dialog once it is open: `answer` gets it and closes it. Gives up after
-// a while, so that a dialog that never came cannot answer another test's.
-void whenModal(std::function<void(QWidget*)> answer, int triesLeft = 500)
-{
-    QTimer::singleShot(10, qApp, [answer = std::move(answer), triesLeft]() mutable {
-        if (QWidget* modal = QApplication::activeModalWidget())
-            answer(modal);
-        else if (triesLeft > 0)
-            whenModal(std::move(answer), triesLeft - 1);
-    });
 }
 
 struct Fixture {
@@ -156,6 +150,8 @@ private Q_SLOTS:
     void renameInPlace();
     void renameRefusesExistingName();
     void renameFolderRefreshesTree();
+    void fileCommandsFollowTheDisk_data();
+    void fileCommandsFollowTheDisk();
     void selectFolderKinds_data();
     void selectFolderKinds();
 };
@@ -611,6 +607,72 @@ void TestBrowserView::renameFolderRefreshesTree()
     QCOMPARE(fixture.frame.treeRefreshes, QStringList{dir.path() + '/'});
     // The parent entry has no name of its own.
     QVERIFY(!fixture.view->renameRow(0, QStringLiteral("x")));
+}
+
+void TestBrowserView::fileCommandsFollowTheDisk_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("destination"); // "here": the shown folder, "other": another one
+    QTest::addColumn<bool>("confirm");        // the answer to the trash's question
+    QTest::addColumn<QStringList>("rows");    // the list once the operation is over, ".." left out
+    QTest::addColumn<QStringList>("other");   // what the other folder holds then
+    QTest::addColumn<bool>("trashed");
+    // A transfer writes the destination's (hidden) description file, also when it is empty.
+    const QStringList both{"a.png", "b.txt"};
+    const QStringList arrived{"a.png", "descript.ion"};
+    QTest::newRow("copy here: a duplicate") << int(cmd::kCopyTo) << "here" << false
+                                            << QStringList{"Copy of a.png", "a.png", "b.txt", "descript.ion"}
+                                            << QStringList{} << false;
+    QTest::newRow("copy elsewhere") << int(cmd::kCopyTo) << "other" << false << both << arrived << false;
+    QTest::newRow("move elsewhere") << int(cmd::kMoveTo) << "other" << false << QStringList{"b.txt"} << arrived
+                                    << false;
+    QTest::newRow("move here: nothing") << int(cmd::kMoveTo) << "here" << false << both << QStringList{} << false;
+    QTest::newRow("delete") << int(cmd::kDelete) << "" << true << QStringList{"b.txt"} << QStringList{} << true;
+    QTest::newRow("delete declined") << int(cmd::kDelete) << "" << false << both << QStringList{} << false;
+}
+
+void TestBrowserView::fileCommandsFollowTheDisk()
+{
+    QFETCH(int, command);
+    QFETCH(QString, destination);
+    QFETCH(bool, confirm);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, other);
+    QFETCH(bool, trashed);
+    QTemporaryDir dir;
+    QTemporaryDir otherDir;
+    QVERIFY(dir.isValid() && otherDir.isValid());
+    writePicture(dir.filePath("a.png"));
+    writeFile(dir.filePath("b.txt"), "text");
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
+    QDir(trash).removeRecursively();
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    fixture.list->selectRow(int(rowNames(fixture.list).indexOf("a.png")));
+
+    whenModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            box->button(confirm ? QMessageBox::Yes : QMessageBox::No)->click();
+        } else if (auto* dialog = qobject_cast<CCopyMoveDlg*>(modal)) {
+            dialog->destinationEdit()->setText(destination == "here" ? dir.path() : otherDir.path());
+            dialog->accept();
+        }
+    });
+    // Everything that may change the shown folder ends with the list following the disk.
+    const bool changesList = rows != QStringList{"a.png", "b.txt"} || command == cmd::kMoveTo;
+    QSignalSpy over(fixture.view->fileOps(), &BrowserFileOps::operationOver);
+    QSignalSpy refreshed(fixture.list, &CFileListCtrl::refreshed);
+    QVERIFY(fixture.view->chainHead().isEnabled(command));
+    fixture.view->chainHead().execute(command);
+    QVERIFY(!over.isEmpty() || over.wait(kWait));
+    if (changesList)
+        QVERIFY(!refreshed.isEmpty() || refreshed.wait(kWait));
+    QStringList listed = rowNames(fixture.list).mid(1);
+    listed.sort();
+    QCOMPARE(listed, rows);
+    QCOMPARE(QDir(otherDir.path()).entryList(QDir::Files), other);
+    QCOMPARE(QFileInfo::exists(trash + "/files/a.png"), trashed);
+    QCOMPARE(QFileInfo::exists(dir.filePath("a.png")), rows.contains("a.png"));
 }
 
 void TestBrowserView::selectFolderKinds_data()

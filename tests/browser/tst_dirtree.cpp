@@ -1,6 +1,7 @@
 #include <functional>
 
 #include <QAction>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -25,6 +26,7 @@
 #include "postedevents.h"
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
+#include "whenopen.h"
 
 namespace {
 
@@ -95,18 +97,6 @@ QTreeWidgetItem* childNamed(QTreeWidgetItem* item, const QString& name)
     return nullptr;
 }
 
-// Answers the next window that `find` returns (a modal dialog, a popup menu) once it is open;
-// gives up after a while, so that one that never came cannot answer another test's.
-void whenOpen(QWidget* (*find)(), std::function<void(QWidget*)> answer, int triesLeft = 500)
-{
-    QTimer::singleShot(10, qApp, [find, answer = std::move(answer), triesLeft]() mutable {
-        if (QWidget* window = find())
-            answer(window);
-        else if (triesLeft > 0)
-            whenOpen(find, std::move(answer), triesLeft - 1);
-    });
-}
-
 } // namespace
 
 class TestDirTree : public QObject {
@@ -131,6 +121,8 @@ private Q_SLOTS:
     void renameInPlace_data();
     void renameInPlace();
     void rightClickMenuOpensItsItem();
+    void deleteFolder_data();
+    void deleteFolder();
     void keys_data();
     void keys();
 
@@ -540,9 +532,45 @@ void TestDirTree::rightClickMenuOpensItsItem()
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, fixture.tree->viewport()->mapToGlobal(at));
     QApplication::sendEvent(fixture.tree->viewport(), &event);
-    QCOMPARE(entries, (QStringList{"&Open", "&Rename", "&Delete (off)", "Cu&t (off)", "&Copy (off)", "&Paste (off)"}));
+    QCOMPARE(entries, (QStringList{"&Open", "&Rename", "&Delete", "Cu&t (off)", "&Copy (off)", "&Paste (off)"}));
     QCOMPARE(fixture.tree->currentPath(), base + QStringLiteral("/b"));
     QCOMPARE(fixture.frame.shown, QStringList{base + QStringLiteral("/b/")});
+}
+
+void TestDirTree::deleteFolder_data()
+{
+    QTest::addColumn<QString>("deleted");
+    QTest::addColumn<QString>("selectedAfter");
+    QTest::addColumn<QStringList>("shownAfter"); // folders the frame was asked to show
+    QTest::newRow("the shown folder") << "a" << "" << QStringList{""};
+    QTest::newRow("the parent of the shown folder") << "a" << "" << QStringList{""};
+    QTest::newRow("another folder") << "b" << "a/inner" << QStringList{};
+}
+
+void TestDirTree::deleteFolder()
+{
+    QFETCH(QString, deleted);
+    QFETCH(QString, selectedAfter);
+    QFETCH(QStringList, shownAfter);
+    const QString base = makeFolders(testFolder(), {"a/inner", "b"});
+    QVERIFY(!base.isEmpty());
+    const QString selected = QString::fromLatin1(QTest::currentDataTag()).startsWith("the shown") ? "/a" : "/a/inner";
+    Fixture fixture;
+    QVERIFY(fixture.tree->selectPath(base + selected));
+    fixture.frame.shown.clear();
+    QTreeWidgetItem* item = childNamed(ancestorOf(fixture.tree->currentItem(), base), deleted);
+    QVERIFY(item);
+    QSignalSpy deletions(fixture.bar, &CDirTreeBar::folderDeleted);
+    whenModal([](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click(); });
+    QVERIFY(fixture.tree->deleteFolder(item));
+    QVERIFY(!QFileInfo::exists(base + u'/' + deleted));
+    QCOMPARE(deletions.size(), 1);
+    QCOMPARE(deletions.at(0).at(0).toString(), base + u'/');
+    const auto under = [&base](QString relative) { return relative.isEmpty() ? base : base + u'/' + relative; };
+    QCOMPARE(fixture.tree->currentPath(), under(selectedAfter));
+    for (QString& folder : shownAfter)
+        folder = under(folder) + u'/';
+    QCOMPARE(fixture.frame.shown, shownAfter);
 }
 
 void TestDirTree::keys_data()
@@ -554,7 +582,7 @@ void TestDirTree::keys_data()
     QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << false;
     QTest::newRow("Ctrl+X") << int(Qt::Key_X) << int(Qt::ControlModifier) << false;
     QTest::newRow("Ctrl+V") << int(Qt::Key_V) << int(Qt::ControlModifier) << false;
-    QTest::newRow("Delete") << int(Qt::Key_Delete) << int(Qt::NoModifier) << false;
+    QTest::newRow("Delete, declined") << int(Qt::Key_Delete) << int(Qt::NoModifier) << false;
 }
 
 void TestDirTree::keys()
@@ -569,7 +597,14 @@ void TestDirTree::keys()
     QVERIFY(fixture.tree->selectPath(base + QStringLiteral("/a")));
     QApplication::clipboard()->setText(QStringLiteral("before"));
     QSignalSpy commands(fixture.bar, &CDirTreeBar::commandRequested);
+    bool asked = false;
+    if (key == Qt::Key_Delete)
+        whenModal([&asked](QWidget* modal) {
+            asked = true;
+            qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click();
+        });
     QTest::keyClick(fixture.tree, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(asked, key == Qt::Key_Delete);
     QCOMPARE(commands.size(), slideShow ? 1 : 0);
     if (slideShow)
         QCOMPARE(commands.at(0).at(0).toInt(), int(cmd::kSlideShow));

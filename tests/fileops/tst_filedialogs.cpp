@@ -16,8 +16,10 @@
 #include "fileops/cconfirmdlg.h"
 #include "fileops/ccopymovedlg.h"
 #include "fileops/crenamedlg.h"
+#include "fileops/fileopquestions.h"
 #include "settings/csettingsstore.h"
 #include "ui/cfolderdialog.h"
+#include "whenopen.h"
 
 namespace {
 
@@ -154,19 +156,25 @@ void TestFileDialogs::confirmAnswers()
     picture.fill(Qt::red);
     QVERIFY(picture.save(target.filePath("a.png")));
     writeFile(m_dir.filePath("a.png"), 100);
-    CConfirmDlg dialog(target.filePath("a.png"), m_dir.filePath("a.png"));
-    QCOMPARE(dialog.newNameEdit()->text(), QStringLiteral("Copy (1) of a.png"));
-    // Only the picture gets a dimension line.
+    // The engine's question opens the dialog; what the user does there is its answer.
+    QString proposed;
     QStringList texts;
-    for (const QLabel* label : dialog.findChildren<QLabel*>())
-        texts << label->text();
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<CConfirmDlg*>(modal);
+        proposed = dialog->newNameEdit()->text();
+        for (const QLabel* label : dialog->findChildren<QLabel*>())
+            texts << label->text();
+        if (!typed.isEmpty())
+            dialog->newNameEdit()->setText(typed);
+        dialog->button(CConfirmDlg::Answer(answer))->click();
+    });
+    const ReplaceAnswer replace = DialogQuestions(nullptr).askReplace(target.filePath("a.png"), m_dir.filePath("a.png"));
+    QCOMPARE(proposed, QStringLiteral("Copy (1) of a.png"));
+    // Only the picture gets a dimension line.
     QCOMPARE(texts.filter(QRegularExpression(QStringLiteral("^\\d+x\\d+x"))), QStringList{texts.filter("30x20x").value(0)});
     QVERIFY(!texts.filter("30x20x").isEmpty());
-    if (!typed.isEmpty())
-        dialog.newNameEdit()->setText(typed);
-    QTimer::singleShot(0, &dialog, [&dialog, answer] { dialog.button(CConfirmDlg::Answer(answer))->click(); });
-    QCOMPARE(dialog.exec(), answer);
-    QCOMPARE(dialog.newTargetPath(), newName.isEmpty() ? QString() : target.filePath(newName));
+    QCOMPARE(int(replace.choice), answer);
+    QCOMPARE(replace.newName, newName);
 }
 
 void TestFileDialogs::informationLine_data()

@@ -1,0 +1,70 @@
+#include "browser/browserfileops.h"
+
+#include <QDialog>
+#include <QWidget>
+
+#include "browser/cfilelistctrl.h"
+#include "core/apphost.h"
+#include "core/commands.h"
+#include "fileops/ccopymovedlg.h"
+#include "fileops/cshellfileop.h"
+#include "fileops/filetransfer.h"
+#include "imagelib/cbmpex.h"
+
+BrowserFileOps::BrowserFileOps(CFileListCtrl* list, AppHost* host, QWidget* owner)
+    : QObject(owner), m_list(list), m_host(host), m_owner(owner)
+{
+}
+
+void BrowserFileOps::registerOn(CCommandTarget& commands)
+{
+    const auto hasSelection = [this] {
+        QStringList names;
+        return m_list->selectedNames(names) > 0;
+    };
+    commands.on(
+        cmd::kCopyTo, [this] { transferSelection(false); }, hasSelection);
+    commands.on(
+        cmd::kMoveTo, [this] { transferSelection(true); }, hasSelection);
+    commands.on(
+        cmd::kDelete, [this] { deleteSelection(); }, hasSelection);
+}
+
+void BrowserFileOps::transferSelection(bool move)
+{
+    QStringList names;
+    if (m_list->selectedNames(names) == 0)
+        return;
+    const QString source = m_list->currentFolder();
+    CCopyMoveDlg dialog(move ? tr("Move") : tr("Copy"), source, m_owner);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    CShellFileOp engine(m_owner, {}, m_host ? &m_host->currentImage() : nullptr);
+    FileTransfer* run = move ? engine.MoveItems(names, source, dialog.destination())
+                             : engine.CopyItems(names, source, dialog.destination());
+    // Copies into the shown folder itself are new rows; moved items leave it. Either way the list
+    // follows the disk once the run is over, whatever the user did in the browser meanwhile.
+    connect(run, &FileTransfer::finished, this, [this, source] { updateListIfShowing(source); });
+}
+
+void BrowserFileOps::deleteSelection()
+{
+    QStringList paths;
+    if (m_list->selectedNames(paths) == 0)
+        return;
+    const QString folder = m_list->currentFolder();
+    for (QString& name : paths)
+        name.prepend(folder);
+    CShellFileOp engine(m_owner, {}, m_host ? &m_host->currentImage() : nullptr);
+    if (const int result = engine.DeleteItems(paths); result == 0 || result == 2)
+        updateListIfShowing(folder);
+    else
+        Q_EMIT operationOver();
+}
+
+void BrowserFileOps::updateListIfShowing(const QString& folder)
+{
+    if (m_list->currentFolder() == folder)
+        m_list->refresh();
+    Q_EMIT operationOver();
+}
