@@ -63,7 +63,11 @@ CProgressDialog::CProgressDialog(FileTransfer* transfer, QWidget* parent)
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &CProgressDialog::refresh);
     timer->start(kRefreshMs);
-    connect(transfer, &FileTransfer::finished, this, &QDialog::close);
+    // Not close(): a dialog's close is a reject, which here means Cancel and keeps the window.
+    connect(transfer, &FileTransfer::finished, this, [this] {
+        hide();
+        deleteLater();
+    });
     m_clock.start();
     refresh();
 }

@@ -673,6 +673,9 @@ void TestBrowserView::fileCommandsFollowTheDisk()
     QCOMPARE(QDir(otherDir.path()).entryList(QDir::Files), other);
     QCOMPARE(QFileInfo::exists(trash + "/files/a.png"), trashed);
     QCOMPARE(QFileInfo::exists(dir.filePath("a.png")), rows.contains("a.png"));
+    // The progress window went with the run.
+    for (const QWidget* window : QApplication::topLevelWidgets())
+        QVERIFY2(!window->isVisible() || window->windowTitle() != "Progress Indicator ", "the progress stayed");
 }
 
 void TestBrowserView::selectFolderKinds_data()
