@@ -20,9 +20,9 @@ constexpr int kRefreshMs = 200;
 constexpr qint64 kTimeLeftAfterMs = 1000;
 constexpr int kBarSteps = 100;
 
-QString tr(const char* text, int n = -1)
+QString tr(const char* text)
 {
-    return QCoreApplication::translate("CProgressDialog", text, nullptr, n);
+    return QCoreApplication::translate("CProgressDialog", text);
 }
 
 // "12.5 MB of 40.0 MB"
@@ -38,9 +38,11 @@ QString timeLeftText(qint64 elapsedMs, qint64 done, qint64 total)
     if (elapsedMs < kTimeLeftAfterMs || done <= 0 || done >= total)
         return {};
     const qint64 seconds = std::max<qint64>(1, (elapsedMs * (total - done) / done + 999) / 1000);
+    // Without a loaded translation "%n" chooses no plural form: the English forms are spelled out.
     if (seconds < 60)
-        return tr("About %n second(s) left", int(seconds));
-    return tr("About %n minute(s) left", int((seconds + 59) / 60));
+        return seconds == 1 ? tr("About 1 second left") : tr("About %1 seconds left").arg(seconds);
+    const qint64 minutes = (seconds + 59) / 60;
+    return minutes == 1 ? tr("About 1 minute left") : tr("About %1 minutes left").arg(minutes);
 }
 
 } // namespace
@@ -68,7 +70,6 @@ CProgressDialog::CProgressDialog(FileTransfer* transfer, QWidget* parent)
         hide();
         deleteLater();
     });
-    m_clock.start();
     refresh();
 }
 
@@ -91,5 +92,13 @@ void CProgressDialog::refresh()
                                                           m_item->width()));
     m_bar->setValue(now.total > 0 ? int(std::min(now.done, now.total) * kBarSteps / now.total) : 0);
     m_bytes->setText(bytesText(now.done, now.total));
-    m_timeLeft->setText(timeLeftText(m_clock.elapsed(), now.done, now.total));
+    // The clock starts with the first bytes: a question answered before them (a name collision)
+    // is no part of the copying speed.
+    if (!m_clock.isValid() && now.done > 0) {
+        m_clock.start();
+        m_doneAtStart = now.done;
+    }
+    m_timeLeft->setText(m_clock.isValid() ? timeLeftText(m_clock.elapsed(), now.done - m_doneAtStart,
+                                                         now.total - m_doneAtStart)
+                                          : QString());
 }

@@ -29,5 +29,6 @@ private:
     QLabel* m_bytes;
     QLabel* m_timeLeft;
     QElapsedTimer m_clock;
+    qint64 m_doneAtStart = 0;
     bool m_cancelling = false;
 };
