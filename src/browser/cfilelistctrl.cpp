@@ -450,7 +450,9 @@ void CFileListCtrl::onRefreshListed(const FolderListingPtr& listing)
     if ((outcome.folderAdded || outcome.folderRemoved) && window() != this)
         appmsg::send(window(), appmsg::kRefreshTree, m_model.folder());
     startHeaderScan();
-    setFocus(Qt::OtherFocusReason);
+    // A name being typed (the new folder's) keeps the keyboard.
+    if (!isEditingLabel())
+        setFocus(Qt::OtherFocusReason);
     Q_EMIT refreshed();
 }
 

@@ -137,6 +137,13 @@ QAbstractItemView* CListCtrlEx::currentView() const
     return m_listView;
 }
 
+bool CListCtrlEx::isEditingLabel() const
+{
+    const QWidget* focus = QApplication::focusWidget();
+    const QAbstractItemView* view = currentView();
+    return focus && focus != view && view->isAncestorOf(focus);
+}
+
 void CListCtrlEx::setModel(QAbstractItemModel* model)
 {
     if (!model || model == m_model)

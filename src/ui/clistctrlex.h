@@ -63,6 +63,8 @@ public:
     QListView* listView() const { return m_listView; }
     QTableView* reportView() const { return m_reportView; }
     QAbstractItemView* currentView() const;
+    // Whether the name editor of a row is open and has the keyboard.
+    bool isEditingLabel() const;
     // Whether `event` is a key pressed in one of the views for the view itself; a key the open
     // label editor passes on is not.
     bool isViewKeyPress(const QObject* watched, const QEvent* event) const;

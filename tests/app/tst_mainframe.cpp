@@ -298,6 +298,13 @@ void TestMainFrame::newFolderIsMadeOnDisk()
     // The name is taken, so the next free one is used.
     QVERIFY(QFileInfo(folder + QStringLiteral("New Folder(1)")).isDir());
     QVERIFY(frame.fileList()->rows().findByName(QStringLiteral("New Folder(1)")) > 0);
+    // Its name is open for typing, and a re-read of the folder (the new folder's own
+    // notification) leaves it so.
+    QVERIFY(frame.fileList()->isEditingLabel());
+    QSignalSpy refreshed(frame.fileList(), &CFileListCtrl::refreshed);
+    frame.fileList()->refresh();
+    QVERIFY(refreshed.wait(5000));
+    QVERIFY(frame.fileList()->isEditingLabel());
 }
 
 void TestMainFrame::f5ReadsTheFolderAgain()
