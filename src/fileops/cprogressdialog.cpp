@@ -63,7 +63,8 @@ CProgressDialog::CProgressDialog(FileTransfer* transfer, QWidget* parent)
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &CProgressDialog::refresh);
     timer->start(kRefreshMs);
-    connect(transfer, &FileTransfer::finished, this, &QDialog::close);
+    // Not close(): a close asks reject(), which only cancels and keeps the window.
+    connect(transfer, &FileTransfer::finished, this, &QDialog::accept);
     m_clock.start();
     refresh();
 }

@@ -18,6 +18,7 @@
 #include "dialoganswers.h"
 #include "exporttype.h"
 #include "fileops/ccopymovedlg.h"
+#include "fileops/cprogressdialog.h"
 #include "fileops/crenamedlg.h"
 #include "imagelib/imagetest.h"
 #include "parkpointer.h"
@@ -185,6 +186,8 @@ void TestViewerFileCommands::fileLeaves()
     QTRY_COMPARE(viewer().pictureList().rowCount(), count - 1);
     QVERIFY(!QFileInfo::exists(m_dir->filePath(name)));
     QVERIFY(QFileInfo::exists(move ? QDir(m_other->path()).filePath(name) : trashed(name)));
+    // The move's progress window went with it.
+    QTRY_VERIFY(m_frame->findChildren<CProgressDialog*>().isEmpty());
     QStringList left = listed;
     left.removeAt(row);
     QCOMPARE(namesOf(viewer().pictureList()), left);
