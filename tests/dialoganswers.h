@@ -1,19 +1,15 @@
 #pragma once
 // Answers the modal dialogs a test makes the program open, in the order they show, as a user
-// would: each answer gets its dialog from the event loop that dialog runs, once it is shown.
-// Windows that are not modal (a progress window) are left alone. What each dialog answered said
-// is kept: a message box's text, any other dialog's title.
+// would: each answer gets its dialog from the event loop that dialog runs. Windows that are not
+// modal (a progress window) are left alone. `shown` keeps a message box's text, another
+// dialog's title.
 
 #include <functional>
-#include <utility>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QEvent>
-#include <QList>
 #include <QMessageBox>
-#include <QStringList>
 #include <QTimer>
 
 class DialogAnswers : public QObject {
@@ -21,17 +17,11 @@ public:
     using Answer = std::function<void(QDialog*)>;
 
     explicit DialogAnswers(QList<Answer> answers) : m_answers(std::move(answers)) { qApp->installEventFilter(this); }
-    ~DialogAnswers() override { qApp->removeEventFilter(this); }
 
     // A message box answered with `button`.
     static Answer click(QMessageBox::StandardButton button)
     {
-        return [button](QDialog* dialog) {
-            if (auto* box = qobject_cast<QMessageBox*>(dialog))
-                box->button(button)->click();
-            else
-                dialog->reject();
-        };
+        return [button](QDialog* dialog) { qobject_cast<QMessageBox*>(dialog)->button(button)->click(); };
     }
 
     QStringList shown;
