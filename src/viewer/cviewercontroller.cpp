@@ -461,6 +461,9 @@ void CViewerController::ShowFile(const QString& path)
     if (!picture().Load(path))
         qCDebug(lcViewer) << picture().failureText();
     m_host.setPendingImagePath(path);
+    // As opened on the file: back in the browser, its folder is shown (the same folder keeps the
+    // list it has).
+    m_host.setOpenedFromFile(true);
     showPendingPath();
 }
 
