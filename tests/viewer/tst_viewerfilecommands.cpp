@@ -110,6 +110,7 @@ void TestViewerFileCommands::fileLeaves_data()
     QTest::newRow("move the last: round to the first") << int(cmd::kViewerMoveTo) << 3 << 2 << true;
     QTest::newRow("move the only one") << int(cmd::kViewerMoveTo) << 1 << 0 << true;
     QTest::newRow("move cancelled") << int(cmd::kViewerMoveTo) << 2 << 0 << false;
+    QTest::newRow("copy: nothing leaves") << int(cmd::kViewerCopyTo) << 2 << 1 << true;
     QTest::newRow("delete the second of three") << int(cmd::kViewerDelete) << 3 << 1 << true;
     QTest::newRow("delete the only one") << int(cmd::kViewerDelete) << 1 << 0 << true;
     QTest::newRow("delete declined") << int(cmd::kViewerDelete) << 2 << 1 << false;
@@ -126,7 +127,7 @@ void TestViewerFileCommands::fileLeaves()
     const QString name = listed.at(row);
     const bool move = command == cmd::kViewerMoveTo;
     const QString destination = m_f->other.path();
-    DialogAnswers answers({move ? DialogAnswers::Answer([destination, agreed](QDialog* dialog) {
+    DialogAnswers answers({command != cmd::kViewerDelete ? DialogAnswers::Answer([destination, agreed](QDialog* dialog) {
                                qobject_cast<CCopyMoveDlg*>(dialog)->destinationEdit()->setText(destination);
                                agreed ? dialog->accept() : dialog->reject();
                            })
@@ -134,7 +135,10 @@ void TestViewerFileCommands::fileLeaves()
     m_f->frame.commands().update();
     QVERIFY(m_f->frame.commands().execute(command));
     QVERIFY(answers.allGiven());
-    if (!agreed) {
+    if (command == cmd::kViewerCopyTo)
+        QTRY_VERIFY(QFileInfo::exists(QDir(destination).filePath(name)));
+    if (!agreed || command == cmd::kViewerCopyTo) {
+        QTRY_VERIFY(m_f->frame.findChildren<CProgressDialog*>().isEmpty());
         QCOMPARE(viewer().fileName(), name);
         QCOMPARE(namesOf(viewer().pictureList()), listed);
         QVERIFY(QFileInfo::exists(inDir(name)));
