@@ -65,11 +65,8 @@ CProgressDialog::CProgressDialog(FileTransfer* transfer, QWidget* parent)
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &CProgressDialog::refresh);
     timer->start(kRefreshMs);
-    // Not close(): a dialog's close is a reject, which here means Cancel and keeps the window.
-    connect(transfer, &FileTransfer::finished, this, [this] {
-        hide();
-        deleteLater();
-    });
+    // Not close(): a close asks reject(), which only cancels and keeps the window.
+    connect(transfer, &FileTransfer::finished, this, &QDialog::accept);
     refresh();
 }
 

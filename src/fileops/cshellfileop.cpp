@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <QUuid>
 
+#include "export/cexportdialog.h"
 #include "fileops/cprogressdialog.h"
 #include "fileops/fileopquestions.h"
 #include "fileops/logging.h"
@@ -212,6 +213,26 @@ int CShellFileOp::SaveImageAs(CBmpEx& image, const QString& target, FlmSaveOptio
     if (written)
         *written = path;
     return 1;
+}
+
+int CShellFileOp::SaveImageAs(CBmpEx& image, bool fromViewer, const std::function<bool()>& beforeWrite,
+                              QString* written)
+{
+    const QString current = image.path();
+    if (current.isEmpty())
+        return 0;
+    CExportDialog dialog(current, m_owner);
+    // The engine asks about an existing target itself, with the choice of another name.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return 0;
+    if (beforeWrite && !beforeWrite())
+        return 0;
+    QString error;
+    const int saved = SaveImageAs(image, dialog.selectedFiles().first(), dialog.saveOptions(), fromViewer, written, &error);
+    if (!saved && !error.isEmpty())
+        m_questions->reportFailures({error});
+    return saved;
 }
 
 bool CShellFileOp::RenameItem(const QString& oldPath, const QString& newName, CBmpEx* currentImage, QString* error)

@@ -8,6 +8,7 @@
 // for the result code and the new-names list (see filetransfer.h) and brings its rows up to date
 // then. The transfer deletes itself after finished(). Everything else is done when it returns.
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -59,6 +60,14 @@ public:
     // when the user chose not to).
     int SaveImageAs(CBmpEx& image, const QString& target, FlmSaveOptions* options, bool fromViewer,
                     QString* written = nullptr, QString* error = nullptr);
+    // The Save As command: proposes the name of `image`'s file, in its folder, in the Save As
+    // dialog, then writes as above to the target and with the format options chosen there (an
+    // existing target is put to the user by the engine, not by the dialog). `beforeWrite`, when
+    // given, runs once the target is chosen (the viewer cuts the picture to its selection then);
+    // false from it writes nothing. A failed write is told to the user. 1 when a file was
+    // written (its path in `written`), else 0.
+    int SaveImageAs(CBmpEx& image, bool fromViewer, const std::function<bool()>& beforeWrite = {},
+                    QString* written = nullptr);
 
     // Renames the file or folder `oldPath` to `newName` in the same folder. Refuses an empty
     // name, ".", "..", a name with "/", and a name taken by another entry: nothing is ever

@@ -14,9 +14,9 @@
 #include <QScrollBar>
 #include <QStackedLayout>
 #include <QTableView>
-#include <QUrl>
 
 #include "ui/codheaderctrl.h"
+#include "ui/localfiles.h"
 
 namespace {
 
@@ -69,18 +69,6 @@ protected:
         return model()->index(action == MoveHome ? 0 : rows - 1, 0, rootIndex());
     }
 };
-
-QStringList localFiles(const QMimeData* data)
-{
-    QStringList paths;
-    if (!data || !data->hasUrls())
-        return paths;
-    for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
-    }
-    return paths;
-}
 
 void setUpView(QAbstractItemView* view)
 {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include "core/messages.h"
 #include "imagelib/cbmpex.h"
 #include "imagelib/limits.h"
+#include "ui/localfiles.h"
 
 namespace {
 
@@ -82,6 +84,8 @@ CImageView::CImageView(ViewerHost& host, CAppSettings& options, CCommandTarget* 
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     m_animationTimer.setSingleShot(true);
     connect(&m_animationTimer, &QTimer::timeout, this, &CImageView::nextSlide);
     m_outlineTimer.setInterval(kOutlineIntervalMs);
@@ -436,6 +440,31 @@ void CImageView::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     m_commands.execute(window()->isFullScreen() ? cmd::kFullScreen : cmd::kBrowser);
+}
+
+// Files are always taken as a copy: a move would let the drag's source delete them before the
+// viewer copied them.
+void CImageView::dragEnterEvent(QDragEnterEvent* event)
+{
+    dragMoveEvent(event);
+}
+
+void CImageView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (localFiles(event->mimeData()).isEmpty())
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void CImageView::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = localFiles(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    Q_EMIT filesDropped(paths);
 }
 
 void CImageView::contextMenuEvent(QContextMenuEvent* event)

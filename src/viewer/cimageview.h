@@ -17,6 +17,7 @@
 #include <QRect>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include "core/commands.h"
@@ -51,6 +52,9 @@ Q_SIGNALS:
     void contextMenuRequested(const QPoint& globalPos, bool onSelection);
     // "Fit window to image": the frame is to give the view a client of this size.
     void frameSizeWanted(QSizeF client);
+    // Local files (full paths) were dropped on the view; they were taken as a copy, so that the
+    // drag's source keeps its files.
+    void filesDropped(const QStringList& paths);
 
 protected:
     bool event(QEvent* event) override;
@@ -63,6 +67,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
     bool panningAllowed() const override;
     QSize lineStep(QSize size) const override;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "core/messages.h"
+#include "fileops/cfileinfo.h"
 #include "imagelib/cbmpex.h"
 #include "settings/cappsettings.h"
 #include "viewer/logging.h"
@@ -155,7 +156,7 @@ void CViewerController::showPendingPath()
         return;
     }
     const QFileInfo file(pending);
-    const QString folder = file.path() + (file.path().endsWith(u'/') ? QString() : QStringLiteral("/"));
+    const QString folder = PictureSource::folderOf(pending);
     const QString name = file.fileName();
     m_host.setPendingImagePath({});
     m_noImages = false;
@@ -206,7 +207,7 @@ void CViewerController::showBrowserPicture(bool fromBrowser)
         m_source.takeBrowserSelection(file.fileName());
     } else if (fromBrowser) {
         // A browser that is not there to be walked: the picture's own folder serves.
-        startOwnList(file.path() + QStringLiteral("/"), file.fileName());
+        startOwnList(PictureSource::folderOf(path), file.fileName());
         m_source.scan();
     }
     showPicture();
@@ -427,29 +428,24 @@ void CViewerController::transform(int command)
         showPicture();
 }
 
-bool CViewerController::SaveWithCrop(const QString& target, FlmSaveOptions* options)
+bool CViewerController::CutToSelection()
 {
-    CBmpEx& current = picture();
-    if (!m_selection) {
-        const bool saved = current.Save(target, options);
-        if (!saved)
-            m_selectionReady = false;
-        return saved;
-    }
+    // The click that closed the dialog is no start of a band.
+    m_selectionReady = false;
+    if (!m_selection)
+        return true;
     const QRectF cut = *m_selection;
     if (cut.top() == cut.bottom() || cut.left() == cut.right())
         return false;
-    bool saved = false;
+    CBmpEx& current = picture();
     // The fractions of a pixel are dropped.
     const QRect pixels(int(cut.left()), int(cut.top()), int(cut.right() - cut.left()), int(cut.bottom() - cut.top()));
-    if (current.crop(pixels))
-        saved = current.Save(target, options);
-    else if (!current.Load(folder() + fileName()))
+    const bool cropped = current.crop(pixels);
+    if (!cropped && !current.Load(folder() + fileName()))
         qCDebug(lcViewer) << current.failureText();
-    m_selectionReady = false;
     // The picture in memory changed size either way.
     showPicture();
-    return saved;
+    return cropped;
 }
 
 void CViewerController::AfterSave(const QString& name, bool listed)
@@ -458,6 +454,79 @@ void CViewerController::AfterSave(const QString& name, bool listed)
     const QString path = folder() + name;
     m_failure = picture().Load(path) ? QString() : PictureLoader::failureText(path, picture());
     showPicture();
+}
+
+void CViewerController::ShowFile(const QString& path)
+{
+    if (!picture().Load(path))
+        qCDebug(lcViewer) << picture().failureText();
+    m_host.setPendingImagePath(path);
+    // As opened on the file: back in the browser, its folder is shown (the same folder keeps the
+    // list it has).
+    m_host.setOpenedFromFile(true);
+    showPendingPath();
+}
+
+void CViewerController::FilesAdded(const QString& folder, const QStringList& names, bool showFirst)
+{
+    if (names.isEmpty() || !m_source.isShownFolder(folder))
+        return;
+    // The own list holds what its scan would have found; the browser's list admits by itself.
+    const auto listed = [this](const QString& name) {
+        return m_source.walksBrowser() || CFileInfo::IsImageByExtension(name);
+    };
+    for (const QString& name : names) {
+        if (listed(name))
+            pictureList().addRow(name);
+    }
+    if (showFirst) {
+        cancelLoad();
+        m_noImages = false;
+        AfterSave(names.first(), listed(names.first()));
+    } else {
+        Q_EMIT stateChanged();
+    }
+}
+
+void CViewerController::FileRemoved(const QString& folder, const QString& name)
+{
+    if (!m_source.isShownFolder(folder))
+        return;
+    PictureList& list = pictureList();
+    const int row = m_source.rowOf(name);
+    if (m_noImages || name != fileName()) {
+        if (row >= 0)
+            list.removeRow(row);
+        Q_EMIT stateChanged();
+        return;
+    }
+    cancelLoad();
+    const bool known = row >= 0 && list.isKnownPicture(row);
+    if (list.pictureCount() - (known ? 1 : 0) <= 0) {
+        if (row >= 0)
+            list.removeRow(row);
+        enterNoImages();
+        return;
+    }
+    // On from the row that goes, then without it: the next picture, or the first after the last.
+    const bool moved = m_navigator.Next(true);
+    list.removeRow(m_source.rowOf(name));
+    if (moved)
+        afterMove(true, 1);
+    else
+        enterNoImages();
+}
+
+void CViewerController::FileRenamed(const QString& folder, const QString& oldName, const QString& newName)
+{
+    if (!m_source.isShownFolder(folder))
+        return;
+    const bool shown = !m_noImages && oldName == fileName();
+    m_source.renameFile(oldName, newName);
+    if (shown)
+        showPicture();
+    else
+        Q_EMIT stateChanged();
 }
 
 // ---- Status ------------------------------------------------------------------------------------------

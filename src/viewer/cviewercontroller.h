@@ -34,7 +34,6 @@
 #include "viewer/viewernavigator.h"
 #include "viewer/viewgeometry.h"
 
-struct FlmSaveOptions;
 class CAppSettings;
 class CBmpEx;
 class ViewerHost;
@@ -75,6 +74,8 @@ public:
     // A picture is shown and may be acted on: not "No images", not a file that could not be read,
     // and not while the next one is read.
     bool hasPicture() const { return !m_noImages && m_failure.isEmpty() && !loading(); }
+    // A file is shown, read or not: not "No images".
+    bool showsFile() const { return !m_noImages && !fileName().isEmpty(); }
     QString folder() const { return m_source.folder(); }
     QString fileName() const { return m_source.fileName(); }
     // The list the viewer walks: the browser's, or its own list of the shown folder.
@@ -111,14 +112,30 @@ public:
     // The frame's title: "name - Zelt Pixoria", or "Zelt Pixoria" without a picture.
     QString title() const;
 
-    // What Save As calls: writes the current image to `target`, cut to the active selection when
-    // there is one. A crop that fails restores the picture from its file; an empty selection
-    // writes nothing. True when the file was written.
-    bool SaveWithCrop(const QString& target, FlmSaveOptions* options);
+    // What Save As calls once the user chose the target, before it writes the current image:
+    // cuts the picture to the active selection, when there is one, and shows what is left. A
+    // crop that fails restores the picture from its file; an empty selection cuts nothing. False
+    // when nothing is to be written. A new band waits for the pointer to move after that.
+    bool CutToSelection();
     // What Save As calls once it wrote `name` into the shown folder: with `listed` the name joins
     // the own list, or its row of the browser's list is selected; then the file is shown as read
     // from disk.
     void AfterSave(const QString& name, bool listed);
+    // Shows the file `path`, of any folder, as when the viewer is opened on it.
+    void ShowFile(const QString& path);
+    // Files just put into the shown folder `folder` (copied or dropped there): the names join
+    // the list (the own list takes those with a picture extension, the browser's list those it
+    // admits); with `showFirst` the first of them is shown as read from disk. Nothing when the
+    // viewer shows another folder by now.
+    void FilesAdded(const QString& folder, const QStringList& names, bool showFirst);
+    // The file `name` left the folder `folder` (moved away or deleted): its row goes from the
+    // list, and when it was the picture shown the viewer moves on to the next picture, coming
+    // round at the end, or shows "No images" when it was the only one. Nothing when the viewer
+    // shows another folder by now.
+    void FileRemoved(const QString& folder, const QString& name);
+    // The file `oldName` of the folder `folder` is now `newName`: its row carries the new name,
+    // and the picture shown stays shown (under its new name).
+    void FileRenamed(const QString& folder, const QString& oldName, const QString& newName);
     // Back to the browser with the switch and "SelectPicture" naming the picture shown, if any;
     // opened on a file, the browser is to open that file's folder (the pending path).
     void OnBrowser();

@@ -19,6 +19,7 @@
 #include "platform/desktopservices.h"
 #include "ui/ctexture.h"
 #include "viewer/cimageview.h"
+#include "viewer/viewerfilecommands.h"
 
 namespace {
 
@@ -113,6 +114,9 @@ void CViewFrame::registerCommands()
         cmd::kProperties, [this] { showFileInfo(); }, shown);
     m_commands.on(
         cmd::kSendMail, [this] { sendMail(); }, shown);
+    auto* fileCommands = new ViewerFileCommands(m_view->controller(), this, m_commands);
+    // After the drop has ended: the engine may ask questions, which a drag source must not wait for.
+    connect(m_view, &CImageView::filesDropped, fileCommands, &ViewerFileCommands::dropFiles, Qt::QueuedConnection);
     relay(cmd::kMenuOpen, cmd::kFileOpen);
     // The crop menu's "Save Crop As" is this relay too: Save As cuts to the selection.
     relay(cmd::kSaveCropAs, cmd::kSaveAs);
@@ -412,7 +416,7 @@ void CViewFrame::hideEvent(QHideEvent* event)
 
 bool CViewFrame::showsPicture() const
 {
-    return !m_view->controller().noImages() && !m_view->controller().fileName().isEmpty();
+    return m_view->controller().showsFile();
 }
 
 void CViewFrame::keepPointerOnToolBar(int id)

@@ -42,3 +42,18 @@ int OwnPictureList::addRow(const QString& name)
     m_names << name;
     return int(m_names.size()) - 1;
 }
+
+void OwnPictureList::removeRow(int row)
+{
+    if (row >= 0 && row < rowCount())
+        m_names.removeAt(row);
+}
+
+void OwnPictureList::renameRow(int row, const QString& name)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    if (m_names.at(row) == m_current)
+        m_current = name;
+    m_names[row] = name;
+}

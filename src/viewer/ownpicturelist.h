@@ -34,6 +34,9 @@ public:
     int pictureCount() const override { return rowCount(); }
     QString folder() const override { return m_folder; }
     int addRow(const QString& name) override;
+    void removeRow(int row) override;
+    // The current name follows its row.
+    void renameRow(int row, const QString& name) override;
 
 private:
     QString m_folder;

@@ -1,11 +1,19 @@
 #include "viewer/picturesource.h"
 
+#include <QFileInfo>
+
 PictureSource::PictureSource(QObject* statusReceiver, QObject* parent) : QObject(parent), m_scan(statusReceiver)
 {
     connect(&m_scan, &FolderScanWorker::scanned, this, [this](quint64, const QStringList& names) {
         m_ownList.setNames(names);
         Q_EMIT listChanged();
     });
+}
+
+QString PictureSource::folderOf(const QString& path)
+{
+    const QString folder = QFileInfo(path).path();
+    return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
 PictureList& PictureSource::list()
@@ -76,15 +84,31 @@ void PictureSource::leave()
     m_folder.clear();
 }
 
+int PictureSource::rowOf(const QString& name) const
+{
+    const PictureList& walked = list();
+    for (int row = 0, count = walked.rowCount(); row < count; ++row) {
+        if (walked.rowName(row) == name)
+            return row;
+    }
+    return -1;
+}
+
+void PictureSource::renameFile(const QString& oldName, const QString& newName)
+{
+    if (const int row = rowOf(oldName); row >= 0)
+        list().renameRow(row, newName);
+    if (m_fileName == oldName)
+        showName(newName);
+}
+
 void PictureSource::selectBrowserRow(const QString& name)
 {
-    for (int row = 0, count = m_browserList->rowCount(); row < count; ++row) {
-        if (m_browserList->rowName(row) != name)
-            continue;
-        const int selected = m_browserList->firstSelectedRow();
-        if (selected >= 0 && selected != row)
-            m_browserList->clearRowSelection(selected);
-        m_browserList->selectRow(row);
+    const int row = rowOf(name);
+    if (row < 0)
         return;
-    }
+    const int selected = m_browserList->firstSelectedRow();
+    if (selected >= 0 && selected != row)
+        m_browserList->clearRowSelection(selected);
+    m_browserList->selectRow(row);
 }

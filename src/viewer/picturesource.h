@@ -20,6 +20,9 @@ public:
     // `statusReceiver` (may be null) gets "UpdateStatusBarMsg" after each completed scan.
     explicit PictureSource(QObject* statusReceiver, QObject* parent = nullptr);
 
+    // The folder of the file `path`, ending with one "/".
+    static QString folderOf(const QString& path);
+
     // The list walked: the browser's while there is one, else the own list.
     PictureList& list();
     const PictureList& list() const;
@@ -47,6 +50,11 @@ public:
     void followSelection();
     // A file just written into the shown folder is shown; with `listed` it joins the list first.
     void showSaved(const QString& name, bool listed);
+    // The row of `name` in the list walked; -1 when it has none.
+    int rowOf(const QString& name) const;
+    // The file `oldName` of the shown folder is now `newName`: its row, and the shown name when
+    // it was the one shown, follow.
+    void renameFile(const QString& oldName, const QString& newName);
     // Nothing is shown ("No images").
     void clearFileName() { m_fileName.clear(); }
     // The viewer goes back to the browser: the scan stops, and an own list goes with its folder,

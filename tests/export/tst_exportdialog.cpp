@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -10,21 +9,11 @@
 
 #include "export/cexportdialog.h"
 #include "export/saveoptionsdialogs.h"
+#include "exporttype.h"
 
 namespace {
 
 using Field = FlmSaveOptions::Index;
-
-// The user picks the type at `number` (from 1) in the dialog's type box.
-void pickType(CExportDialog& dialog, int number)
-{
-    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-    QVERIFY(types);
-    // What a choice in the box's list sends.
-    types->setCurrentIndex(number - 1);
-    Q_EMIT types->activated(number - 1);
-    Q_EMIT types->textActivated(types->itemText(number - 1));
-}
 
 // Runs `answer` on the options dialog that "Options..." opens, once it is open.
 template <typename Dialog> void answerOptions(CExportDialog& dialog, std::function<void(Dialog*)> answer)
