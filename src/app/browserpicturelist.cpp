@@ -55,3 +55,13 @@ int BrowserPictureList::addRow(const QString& name)
         m_list.addFile(name, true);
     return row;
 }
+
+void BrowserPictureList::removeRow(int row)
+{
+    m_list.rows().removeEntry(row);
+}
+
+void BrowserPictureList::renameRow(int row, const QString& name)
+{
+    m_list.rows().setEntryField(row, CFileListModel::kFieldName, name);
+}

@@ -24,6 +24,8 @@ public:
     int pictureCount() const override;
     QString folder() const override;
     int addRow(const QString& name) override;
+    void removeRow(int row) override;
+    void renameRow(int row, const QString& name) override;
 
 private:
     CFileListCtrl& m_list;

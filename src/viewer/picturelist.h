@@ -35,11 +35,10 @@ public:
     // written there); -1 when it cannot be listed.
     virtual int addRow(const QString& name) = 0;
     // The row's file left the folder (moved or deleted): the row goes, with its share of the
-    // list's counts. A list that cannot change its rows itself keeps them until it reads its
-    // folder again.
-    virtual void removeRow(int /*row*/) {}
+    // list's counts.
+    virtual void removeRow(int row) = 0;
     // The row's file was renamed to `name` in the same folder: the row carries the new name.
-    virtual void renameRow(int /*row*/, const QString& /*name*/) {}
+    virtual void renameRow(int row, const QString& name) = 0;
 
 protected:
     PictureList() = default;

@@ -21,6 +21,8 @@ private Q_SLOTS:
     void walk_data();
     void walk();
     void walkAndCountAgree();
+    void rowsFollowTheViewersChanges_data();
+    void rowsFollowTheViewersChanges();
     void firstWhenOnlyPictureIsLast();
     void savedFileIsListedOnce();
 
@@ -162,6 +164,35 @@ void TestBrowserPictureList::walkAndCountAgree()
     QCOMPARE(positions, (QStringList{"2/2", "1/2", "2/2"}));
     QCOMPARE(list.rows().imageCount(), 2);
     QVERIFY(!pictures.isKnownPicture(disguised));
+}
+
+void TestBrowserPictureList::rowsFollowTheViewersChanges_data()
+{
+    QTest::addColumn<QString>("newName"); // empty: the file left the folder
+    QTest::addColumn<int>("pictures");    // the count of pictures afterwards
+    QTest::newRow("moved or deleted") << "" << 1;
+    QTest::newRow("renamed") << "b renamed.png" << 2;
+}
+
+void TestBrowserPictureList::rowsFollowTheViewersChanges()
+{
+    QFETCH(QString, newName);
+    QFETCH(int, pictures);
+    CFileListCtrl list;
+    showFolder(list, m_dir.path());
+    BrowserPictureList rows(list);
+    const int before = rows.rowCount();
+    const int row = rowOf(list, QStringLiteral("a.png"));
+    if (newName.isEmpty())
+        rows.removeRow(row);
+    else
+        rows.renameRow(row, newName);
+    QCOMPARE(rows.rowCount(), before - (newName.isEmpty() ? 1 : 0));
+    QCOMPARE(rows.pictureCount(), pictures);
+    QCOMPARE(list.rows().imageCount(), pictures);
+    QCOMPARE(rowOf(list, QStringLiteral("a.png")), -1);
+    if (!newName.isEmpty())
+        QCOMPARE(rows.rowName(row), newName);
 }
 
 void TestBrowserPictureList::firstWhenOnlyPictureIsLast()

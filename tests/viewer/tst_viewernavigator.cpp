@@ -58,6 +58,8 @@ public:
     QString folder() const override { return QStringLiteral("/pictures/"); }
     // Moving never adds rows.
     int addRow(const QString&) override { return -1; }
+    void removeRow(int) override {}
+    void renameRow(int, const QString&) override {}
 
 private:
     bool valid(int row) const { return row >= 0 && row < rowCount(); }
