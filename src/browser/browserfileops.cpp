@@ -1,9 +1,12 @@
 #include "browser/browserfileops.h"
 
 #include <QDialog>
+#include <QFileInfo>
 #include <QWidget>
 
 #include "browser/cfilelistctrl.h"
+#include "browser/cfilelistmodel.h"
+#include "browser/fileitem.h"
 #include "core/apphost.h"
 #include "core/commands.h"
 #include "fileops/ccopymovedlg.h"
@@ -28,6 +31,12 @@ void BrowserFileOps::registerOn(CCommandTarget& commands)
         cmd::kMoveTo, [this] { transferSelection(true); }, hasSelection);
     commands.on(
         cmd::kDelete, [this] { deleteSelection(); }, hasSelection);
+    commands.on(
+        cmd::kSaveAs, [this] { saveFocusedAs(); },
+        [this] {
+            const FileItem* item = m_list->rows().entryAt(m_list->focusedIndex(true));
+            return item && item->imageFlag != 0;
+        });
 }
 
 void BrowserFileOps::transferSelection(bool move)
@@ -66,5 +75,20 @@ void BrowserFileOps::updateListIfShowing(const QString& folder)
 {
     if (m_list->currentFolder() == folder)
         m_list->refresh();
+    Q_EMIT operationOver();
+}
+
+void BrowserFileOps::saveFocusedAs()
+{
+    const int row = m_list->focusedIndex(true);
+    if (!m_list->rows().entryAt(row))
+        return;
+    QString written;
+    if (CShellFileOp(m_owner).SaveFileAs(m_list->rows().pathOf(row), &written)) {
+        const QFileInfo file(written);
+        // A file written beside the others is one more row.
+        if (file.absolutePath() + u'/' == m_list->currentFolder())
+            m_list->addFile(file.fileName(), true);
+    }
     Q_EMIT operationOver();
 }

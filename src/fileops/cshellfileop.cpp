@@ -235,6 +235,16 @@ int CShellFileOp::SaveImageAs(CBmpEx& image, bool fromViewer, const std::functio
     return saved;
 }
 
+int CShellFileOp::SaveFileAs(const QString& path, QString* written)
+{
+    CBmpEx picture;
+    if (!picture.Load(path)) {
+        m_questions->reportFailures({picture.failureText()});
+        return 0;
+    }
+    return SaveImageAs(picture, false, {}, written);
+}
+
 bool CShellFileOp::RenameItem(const QString& oldPath, const QString& newName, CBmpEx* currentImage, QString* error)
 {
     const auto fail = [error](const QString& text) {

@@ -68,6 +68,10 @@ public:
     // written (its path in `written`), else 0.
     int SaveImageAs(CBmpEx& image, bool fromViewer, const std::function<bool()>& beforeWrite = {},
                     QString* written = nullptr);
+    // The Save As command for the file `path` on disk (the browser's, the viewer's Export): its
+    // picture read again on a picture object of its own and written as above. A file the library
+    // cannot read is told to the user. 1 when a file was written, else 0.
+    int SaveFileAs(const QString& path, QString* written = nullptr);
 
     // Renames the file or folder `oldPath` to `newName` in the same folder. Refuses an empty
     // name, ".", "..", a name with "/", and a name taken by another entry: nothing is ever

@@ -102,18 +102,12 @@ void ViewerFileCommands::renameShown()
 void ViewerFileCommands::saveAs(bool fromViewer)
 {
     const QString folder = m_viewer.folder();
-    CBmpEx& shown = m_viewer.picture();
-    // Export converts the file: it is read again into a picture of its own, so that the one
-    // shown keeps its turns.
-    CBmpEx fromFile;
-    if (!fromViewer && !fromFile.Load(folder + m_viewer.fileName())) {
-        QMessageBox::warning(m_window, tr("Export"), fromFile.failureText());
-        return;
-    }
     CShellFileOp engine(m_window);
     QString written;
-    const bool saved = fromViewer ? engine.SaveImageAs(shown, true, [this] { return m_viewer.CutToSelection(); }, &written)
-                                  : engine.SaveImageAs(fromFile, false, {}, &written);
+    // Export converts the file on disk, so that the picture shown keeps its turns.
+    const bool saved = fromViewer ? engine.SaveImageAs(m_viewer.picture(), true,
+                                                       [this] { return m_viewer.CutToSelection(); }, &written)
+                                  : engine.SaveFileAs(folder + m_viewer.fileName(), &written);
     if (!saved)
         return;
     if (PictureSource::folderOf(written) == folder)

@@ -26,7 +26,12 @@
 #include "fileops/cdescribedlg.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
+#include "dialoganswers.h"
+#include "export/cexportdialog.h"
+#include "exporttype.h"
+#include "imagelib/imagetest.h"
 #include "recordinghost.h"
+#include "requiredtool.h"
 #include "settings/csettingsstore.h"
 #include "settings/storedstate.h"
 #include "whenopen.h"
@@ -152,6 +157,8 @@ private Q_SLOTS:
     void renameFolderRefreshesTree();
     void fileCommandsFollowTheDisk_data();
     void fileCommandsFollowTheDisk();
+    void saveAsWritesTheFocusedPicture_data();
+    void saveAsWritesTheFocusedPicture();
     void selectFolderKinds_data();
     void selectFolderKinds();
 };
@@ -676,6 +683,66 @@ void TestBrowserView::fileCommandsFollowTheDisk()
     // The progress window went with the run.
     for (const QWidget* window : QApplication::topLevelWidgets())
         QVERIFY2(!window->isVisible() || window->windowTitle() != "Progress Indicator ", "the progress stayed");
+}
+
+void TestBrowserView::saveAsWritesTheFocusedPicture_data()
+{
+    QTest::addColumn<QString>("source");     // a name ending in "bad.png" holds no picture
+    QTest::addColumn<bool>("otherFolder");
+    QTest::addColumn<int>("type");           // the dialog's type number
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("identified"); // by gm; empty: nothing written
+    QTest::newRow("beside it, BMP") << "a.png" << false << 1 << "a.bmp" << "BMP 40x30";
+    QTest::newRow("elsewhere, GIF") << "a.png" << true << 2 << "a.gif" << "GIF 40x30";
+    QTest::newRow("no picture inside") << "bad.png" << false << 1 << "bad.bmp" << "";
+}
+
+void TestBrowserView::saveAsWritesTheFocusedPicture()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, otherFolder);
+    QFETCH(int, type);
+    QFETCH(QString, name);
+    QFETCH(QString, identified);
+    if (!hasTool("gm"))
+        QFAIL(missingTool("gm", "graphicsmagick"));
+    QTemporaryDir dir;
+    QTemporaryDir otherDir;
+    QVERIFY(dir.isValid() && otherDir.isValid());
+    if (source.endsWith("bad.png"))
+        writeFile(dir.filePath(source), "no picture");
+    else
+        writePicture(dir.filePath(source));
+    Fixture fixture;
+    QVERIFY(showFolder(fixture.list, dir.path()));
+    fixture.list->selectRow(1);
+    const QString target = QDir(otherFolder ? otherDir.path() : dir.path()).filePath(name);
+    const DialogAnswers::Answer save = [type, target](QDialog* dialog) {
+        auto* exportDialog = qobject_cast<CExportDialog*>(dialog);
+        QVERIFY(exportDialog);
+        pickType(*exportDialog, type);
+        exportDialog->selectFile(target);
+        dialog->accept();
+    };
+    DialogAnswers answers({identified.isEmpty() ? DialogAnswers::click(QMessageBox::Ok) : save});
+    QSignalSpy over(fixture.view->fileOps(), &BrowserFileOps::operationOver);
+    QSignalSpy added(fixture.list, &CFileListCtrl::fileAdded);
+    QVERIFY(fixture.view->chainHead().execute(cmd::kSaveAs));
+    QVERIFY(!over.isEmpty() || over.wait(kWait));
+    QCOMPARE(QFileInfo::exists(target), !identified.isEmpty());
+    if (identified.isEmpty()) {
+        // The library's reason is told before any dialog, and nothing was written.
+        QCOMPARE(answers.shown.size(), 1);
+        QVERIFY(answers.shown.first().contains(source));
+        return;
+    }
+    QCOMPARE(imagetest::identify(QStandardPaths::findExecutable("gm"), "%m %wx%h", target), identified);
+    // Written beside the others, it is one more row, and the selected one.
+    if (!otherFolder) {
+        QVERIFY(!added.isEmpty() || added.wait(kWait));
+        QCOMPARE(fixture.list->focusedIndex(true), rowNames(fixture.list).indexOf(name));
+    }
+    QCOMPARE(rowNames(fixture.list).contains(name), !otherFolder);
 }
 
 void TestBrowserView::selectFolderKinds_data()
