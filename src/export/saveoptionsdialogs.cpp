@@ -2,7 +2,10 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QApplication>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QSpacerItem>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -21,15 +24,19 @@ QSpinBox* makeQualityBox(QWidget* parent)
     return box;
 }
 
-// The dialog's buttons below `content`; the dialog keeps its size.
+// The dialog's buttons below `content`; the dialog keeps its size, wide enough for its title
+// beside the window manager's buttons.
 void finishLayout(QDialog* dialog, QLayout* content)
 {
+    constexpr int kTitleButtonsWidth = 120;
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     auto* layout = new QVBoxLayout(dialog);
     layout->addLayout(content);
     layout->addWidget(buttons);
+    const int titleWidth = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(dialog->windowTitle());
+    layout->addSpacerItem(new QSpacerItem(titleWidth + kTitleButtonsWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
