@@ -103,6 +103,11 @@ CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent
         connect(view, &QAbstractItemView::clicked, this, [this] { previewRow(m_list->focusedIndex(true)); });
     }
     connect(m_list, &CFileListCtrl::fileSelected, this, &CBrowserView::previewRow);
+    // A file an operation wrote comes selected: the preview follows it.
+    connect(m_list, &CFileListCtrl::fileAdded, this, [this](const QString&, int row) {
+        if (row >= 0 && row == m_list->focusedIndex(true))
+            previewRow(row);
+    });
     // The rename runs once the editor has closed: its message box must not open inside the commit.
     connect(&m_list->rows(), &CFileListModel::renameRequested, this, [this](int row, const QString& name) {
         const FileItem* item = m_list->rows().entryAt(row);

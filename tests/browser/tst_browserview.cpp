@@ -727,6 +727,7 @@ void TestBrowserView::saveAsWritesTheFocusedPicture()
     DialogAnswers answers({identified.isEmpty() ? DialogAnswers::click(QMessageBox::Ok) : save});
     QSignalSpy over(fixture.view->fileOps(), &BrowserFileOps::operationOver);
     QSignalSpy added(fixture.list, &CFileListCtrl::fileAdded);
+    QSignalSpy previews(fixture.view, &CBrowserView::previewRequested);
     QVERIFY(fixture.view->chainHead().execute(cmd::kSaveAs));
     QVERIFY(!over.isEmpty() || over.wait(kWait));
     QCOMPARE(QFileInfo::exists(target), !identified.isEmpty());
@@ -737,10 +738,12 @@ void TestBrowserView::saveAsWritesTheFocusedPicture()
         return;
     }
     QCOMPARE(imagetest::identify(QStandardPaths::findExecutable("gm"), "%m %wx%h", target), identified);
-    // Written beside the others, it is one more row, and the selected one.
+    // Written beside the others, it is one more row, the selected one, and previewed.
     if (!otherFolder) {
         QVERIFY(!added.isEmpty() || added.wait(kWait));
         QCOMPARE(fixture.list->focusedIndex(true), rowNames(fixture.list).indexOf(name));
+        QCOMPARE(previews.size(), 1);
+        QCOMPARE(previews.first().first().toString(), target);
     }
     QCOMPARE(rowNames(fixture.list).contains(name), !otherFolder);
 }
