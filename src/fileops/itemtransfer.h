@@ -3,8 +3,9 @@
 // to a full target path, on the calling worker thread; TransferJob drives it item by item.
 //
 // Nothing is ever left half made: a file or a new folder is built under a temporary name beside
-// its target and renamed into place only when whole, so a failure or a Cancel removes the
-// temporary and leaves the target as it was. A folder that exists at the target is merged into,
+// its target and renamed into place only when whole (a new file of a copy is built without any
+// name and linked in), so a failure or a Cancel removes the temporary and leaves the target as it
+// was. A folder that exists at the target is merged into,
 // each file arriving whole. Links are copied as links, never followed. A move is a rename on one
 // file system whatever the size; across file systems the copy is compared with its source and
 // flushed to the disk before the source goes, so a failure at any point leaves the source whole.
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include <QString>
+
+#include "platform/filecopy.h"
 
 class TransferProgress;
 
@@ -22,9 +25,8 @@ public:
 
     // What a copy will carry: an item and, for a folder, everything in it, as found when measured.
     struct Tree {
-        enum class Kind { File, Link, Folder, Other };
         QString name;
-        Kind kind = Kind::Other;
+        platform::EntryKind kind = platform::EntryKind::Other;
         qint64 size = 0; // bytes of a file
         std::vector<Tree> children;
     };
@@ -47,13 +49,22 @@ public:
     const QString& error() const { return m_error; }
 
 private:
+    // Each entry is looked at once: `from` and `there` are what the source and the target were
+    // when the item began.
+    using Kind = platform::EntryKind;
     void start(bool moving, const QString& target);
     bool measureInto(const QString& path, Tree* tree);
-    Outcome moveEntry(const QString& source, const Tree* tree, const QString& target, bool replace);
-    Outcome checkWay(const QString& source, bool folder, const QString& target, bool replace);
-    Outcome place(const QString& source, const Tree& tree, const QString& target, bool replace, bool moving);
+    Outcome moveEntry(const QString& source, Kind from, const Tree* tree, const QString& target, Kind there,
+                      bool replace);
+    Outcome checkWay(const QString& source, bool folder, const QString& target, Kind there, bool replace);
+    Outcome place(const QString& source, const Tree& tree, const QString& target, Kind there, bool replace,
+                  bool moving);
     Outcome merge(const QString& source, const Tree& tree, const QString& target, bool moving);
     Outcome build(const QString& source, const Tree& tree, const QString& target);
+    // Counts each piece of a file's copy into the progress and says whether to go on.
+    platform::CopyProgress pieceCounter();
+    // The outcome of one call that writes `target` from `source`.
+    Outcome ended(const QString& source, const QString& target, const platform::CopyOutcome& outcome);
     Outcome check(const QString& source, const Tree& tree, const QString& copy);
     Outcome renameInto(const QString& source, const QString& target, bool replace);
     void removeMeasured(const QString& source, const Tree& tree);

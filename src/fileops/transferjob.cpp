@@ -28,12 +28,6 @@ bool isPlainName(const QString& name)
            !name.contains(QChar(0));
 }
 
-bool isRealFolder(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isDir() && !info.isSymbolicLink();
-}
-
 } // namespace
 
 bool TransferRequest::movesOntoItself() const
@@ -77,15 +71,17 @@ void TransferJob::prepare()
     QDir().mkdir(m_request.destinationFolder);
     m_descriptions.LoadTargetDescriptions(m_request.destinationFolder);
     // Everything a copy will carry is measured first, for the progress window's total; a move on
-    // one file system is a rename and carries no bytes.
+    // one file system is a rename and carries no bytes. An item that turns out to need a copy
+    // after all (a mount point) is measured when it comes.
     const qsizetype count = m_request.names.size();
     m_trees.resize(size_t(count));
     m_measureErrors.resize(size_t(count));
+    if (m_request.kind == TransferRequest::Kind::Move &&
+        platform::onFileSystemOf(m_request.sourceFolder, m_request.destinationFolder))
+        return;
     for (qsizetype i = 0; i < count; ++i) {
         const QString source = m_request.sourceFolder + m_request.names[i];
-        if (!isPlainName(m_request.names[i]) ||
-            (m_request.kind == TransferRequest::Kind::Move &&
-             platform::onFileSystemOf(source, m_request.destinationFolder)))
+        if (!isPlainName(m_request.names[i]))
             continue;
         ItemTransfer::Tree tree;
         if (m_item.measure(source, &tree))
@@ -110,8 +106,8 @@ TransferJob::Next TransferJob::transferItem(qsizetype index)
     const QString& name = m_request.names[index];
     const QString source = m_request.sourceFolder + name;
     if (!isPlainName(name)) {
-        m_result.failures << tr("\"%1\" is not a name of a file in %2.")
-                                 .arg(name, QDir::toNativeSeparators(m_request.sourceFolder));
+        m_result.failures
+            << tr("\"%1\" is not a name of a file in %2.").arg(name, QDir::toNativeSeparators(m_request.sourceFolder));
         return Next::Go;
     }
     if (const QString& error = m_measureErrors[size_t(index)]; !error.isEmpty()) {
@@ -123,12 +119,11 @@ TransferJob::Next TransferJob::transferItem(qsizetype index)
         return duplicate(index);
 
     QString target = m_request.destinationFolder + name;
-    const QFileInfo existing(target);
     // A folder goes without a question, merged into one of its name.
-    const bool existed = existing.exists() || existing.isSymbolicLink();
+    const bool existed = platform::entryAt(target).kind != platform::EntryKind::None;
     bool replace = existed;
     bool created = !existed;
-    if (existed && !isRealFolder(source) && !m_replaceAll) {
+    if (existed && !m_replaceAll && platform::entryAt(source).kind != platform::EntryKind::Folder) {
         if (!m_answer) {
             m_questionTarget = target;
             m_questionSource = source;
