@@ -1,6 +1,8 @@
 #include "fileops/itemtransfer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <QCoreApplication>
@@ -201,13 +203,33 @@ ItemTransfer::Outcome ItemTransfer::place(const QString& source, const Tree& tre
         removeTemporary(temporary);
         return outcome;
     }
-    if (moving) {
-        // The source goes only once its copy is on the disk.
-        if (!platform::flushFileSystem(QFileInfo(target).path()))
-            return fail(target, tr("the copy could not be written to the disk"));
-        removeMeasured(source, tree);
-    }
+    // The source goes only once its copy is on the disk: settle() flushes the drive once for all
+    // that arrived, where a flush per file would write out the whole drive for each.
+    if (moving)
+        m_arrivals.push_back({source, tree, target, m_target});
     return Outcome::Done;
+}
+
+QStringList ItemTransfer::settle(QStringList* stayed)
+{
+    QStringList failures;
+    std::vector<std::pair<QString, bool>> flushed; // a folder of each drive, and whether it flushed
+    for (const Arrival& arrival : std::exchange(m_arrivals, {})) {
+        const QString folder = QFileInfo(arrival.target).path();
+        auto drive = std::find_if(flushed.begin(), flushed.end(),
+                                  [&](const auto& done) { return platform::onFileSystemOf(folder, done.first); });
+        if (drive == flushed.end())
+            drive = flushed.insert(drive, {folder, platform::flushFileSystem(folder)});
+        if (drive->second) {
+            removeMeasured(arrival.source, arrival.tree, &failures);
+        } else if (arrival.target == arrival.itemTarget) {
+            // One sentence per item: a merged folder's own arrival comes after its files'.
+            failures << sentence(true, arrival.target, arrival.itemTarget,
+                                 tr("the copy could not be written to the disk"));
+            *stayed << arrival.itemTarget;
+        }
+    }
+    return failures;
 }
 
 ItemTransfer::Outcome ItemTransfer::merge(const QString& source, const Tree& tree, const QString& target, bool moving)
@@ -219,8 +241,9 @@ ItemTransfer::Outcome ItemTransfer::merge(const QString& source, const Tree& tre
             outcome != Outcome::Done)
             return outcome;
     }
+    // The folder itself goes once settle() has removed what it held.
     if (moving)
-        QDir().rmdir(source);
+        m_arrivals.push_back({source, Tree{tree.name, EntryKind::Folder, 0, {}}, target, m_target});
     return Outcome::Done;
 }
 
@@ -316,18 +339,18 @@ ItemTransfer::Outcome ItemTransfer::renameInto(const QString& source, const QStr
 }
 
 // Removes what was measured and copied, nothing that came into a folder since.
-void ItemTransfer::removeMeasured(const QString& source, const Tree& tree)
+void ItemTransfer::removeMeasured(const QString& source, const Tree& tree, QStringList* failures)
 {
     if (tree.kind == EntryKind::Folder) {
         for (const Tree& child : tree.children)
-            removeMeasured(childPath(source, child.name), child);
+            removeMeasured(childPath(source, child.name), child, failures);
         QDir().rmdir(source);
         return;
     }
     QFile file(source);
     if (!file.remove())
-        m_error = tr("%1 was moved, but the original could not be removed: %2")
-                      .arg(QDir::toNativeSeparators(source), file.errorString());
+        *failures << tr("%1 was moved, but the original could not be removed: %2")
+                         .arg(QDir::toNativeSeparators(source), file.errorString());
 }
 
 ItemTransfer::Outcome ItemTransfer::taken(const QString& target)
@@ -340,7 +363,12 @@ ItemTransfer::Outcome ItemTransfer::taken(const QString& target)
 
 ItemTransfer::Outcome ItemTransfer::fail(const QString& path, const QString& reason)
 {
-    m_error = (m_moving ? tr("Cannot move %1 to %2: %3.") : tr("Cannot copy %1 to %2: %3."))
-                  .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(QFileInfo(m_target).path()), reason);
+    m_error = sentence(m_moving, path, m_target, reason);
     return Outcome::Failed;
+}
+
+QString ItemTransfer::sentence(bool moving, const QString& path, const QString& itemTarget, const QString& reason)
+{
+    return (moving ? tr("Cannot move %1 to %2: %3.") : tr("Cannot copy %1 to %2: %3."))
+        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(QFileInfo(itemTarget).path()), reason);
 }

@@ -8,11 +8,13 @@
 // was. A folder that exists at the target is merged into,
 // each file arriving whole. Links are copied as links, never followed. A move is a rename on one
 // file system whatever the size; across file systems the copy is compared with its source and
-// flushed to the disk before the source goes, so a failure at any point leaves the source whole.
+// flushed to the disk before the source goes (by settle(), one flush for all that arrived), so a
+// failure at any point leaves the source whole.
 
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 #include "platform/filecopy.h"
 
@@ -39,13 +41,16 @@ public:
 
     // Copies the measured item to `target`. `replace` lets an existing file there be replaced.
     Outcome copy(const QString& source, const Tree& tree, const QString& target, bool replace);
-    // Moves the item: a rename on one file system, else a copy checked against the source before
-    // the source is removed. `tree` is the item as measured, or null when it was not (it is then
-    // measured only when the move turns out to need a copy).
+    // Moves the item: a rename on one file system, else a copy checked against the source, whose
+    // source is removed by the next settle(). `tree` is the item as measured, or null when it was
+    // not (it is then measured only when the move turns out to need a copy).
     Outcome move(const QString& source, const Tree* tree, const QString& target, bool replace);
+    // Ends the moves that arrived by a copy since the last call: their drive is flushed to the
+    // disk once, then their sources are removed. Where the flush fails, the sources stay and
+    // `stayed` gets the targets of those items. Returns a sentence for each failure.
+    QStringList settle(QStringList* stayed);
 
-    // The reason of the last failure: a sentence naming the file. Empty after a Cancel. After a
-    // move that arrived whole it may still say that the original could not be removed.
+    // The reason of the last failure: a sentence naming the file. Empty after a Cancel.
     const QString& error() const { return m_error; }
 
 private:
@@ -67,12 +72,22 @@ private:
     Outcome ended(const QString& source, const QString& target, const platform::CopyOutcome& outcome);
     Outcome check(const QString& source, const Tree& tree, const QString& copy);
     Outcome renameInto(const QString& source, const QString& target, bool replace);
-    void removeMeasured(const QString& source, const Tree& tree);
+    void removeMeasured(const QString& source, const Tree& tree, QStringList* failures);
     Outcome taken(const QString& target);
     Outcome fail(const QString& path, const QString& reason);
+    static QString sentence(bool moving, const QString& path, const QString& itemTarget, const QString& reason);
+
+    // A copy of a move that is in place, its source waiting for settle().
+    struct Arrival {
+        QString source;
+        Tree tree;
+        QString target;
+        QString itemTarget; // the target of the item it belongs to
+    };
 
     TransferProgress& m_progress;
     bool m_moving = false;
     QString m_target; // the item's target, named by the messages
     QString m_error;
+    std::vector<Arrival> m_arrivals;
 };

@@ -56,8 +56,11 @@ TransferJob::Stop TransferJob::run()
             m_carried = m_index + 1;
         }
         const Next next = transferItem(m_index);
-        if (next == Next::Ask)
+        if (next == Next::Ask) {
+            // The user sees every arrived move whole while deciding.
+            settle();
             return Stop::Question;
+        }
         if (next == Next::End)
             break;
     }
@@ -186,8 +189,17 @@ TransferJob::Next TransferJob::record(ItemTransfer::Outcome outcome, const QStri
     return Next::End;
 }
 
+void TransferJob::settle()
+{
+    QStringList stayed;
+    m_result.failures << m_item.settle(&stayed);
+    for (const QString& target : std::as_const(stayed))
+        m_result.newNames.removeOne(QFileInfo(target).fileName());
+}
+
 void TransferJob::finish()
 {
+    settle();
     m_progress.setItem(QString());
     QString error;
     if (!m_descriptions.SaveTargetDescriptions(m_request.destinationFolder, &error))

@@ -100,6 +100,8 @@ private Q_SLOTS:
     void fullDisk();
     void crossDeviceMove_data();
     void crossDeviceMove();
+    void crossDeviceSelection_data();
+    void crossDeviceSelection();
     void sameDriveMove_data();
     void sameDriveMove();
     void unwritableDestination_data();
@@ -270,6 +272,58 @@ void TestTransferFaults::crossDeviceMove()
         QVERIFY2(!result.failures.isEmpty() && result.failures.first().contains("File too large") &&
                      result.failures.first().contains(m_src + name),
                  qPrintable(result.failures.join('\n')));
+}
+
+void TestTransferFaults::crossDeviceSelection_data()
+{
+    QTest::addColumn<QStringList>("source");
+    QTest::addColumn<QStringList>("destination"); // entries waiting on the other drive
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("sourceWhenAsked"); // the answer is Skip
+    QTest::addColumn<QStringList>("sourceAfter");
+    QTest::addColumn<QStringList>("destinationAfter");
+
+    QTest::newRow("three files") << QStringList{"a=1", "b=2", "c=3"} << QStringList{} << QStringList{"a", "b", "c"}
+                                 << QStringList{} << QStringList{} << QStringList{"a=1", "b=2", "c=3"};
+    QTest::newRow("folder merged into one of its name")
+        << QStringList{"d/", "d/x=new", "d/y=y"} << QStringList{"d/", "d/x=old", "d/z=z"} << QStringList{"d"}
+        << QStringList{} << QStringList{} << QStringList{"d/", "d/x=new", "d/y=y", "d/z=z"};
+    QTest::newRow("a question on the way")
+        << QStringList{"a=1", "b=new", "c=3"} << QStringList{"b=old"} << QStringList{"a", "b", "c"}
+        << QStringList{"b=new", "c=3"} << QStringList{"b=new"} << QStringList{"a=1", "b=old", "c=3"};
+}
+
+// A move of several items to another drive flushes it once, yet every source goes once its item
+// has arrived: before a question about a later item, and at the end.
+void TestTransferFaults::crossDeviceSelection()
+{
+    QFETCH(QStringList, source);
+    QFETCH(QStringList, destination);
+    QFETCH(QStringList, names);
+    const QString dst = mount("other", 1024);
+    QVERIFY(!dst.isEmpty());
+    makeEntries(m_src, source);
+    makeEntries(dst, destination);
+    struct WatchingQuestions : ScriptedQuestions {
+        QString folder;
+        QStringList seen;
+        ReplaceAnswer askReplace(const QString& target, const QString& item) override
+        {
+            seen = entriesOf(folder);
+            ScriptedQuestions::askReplace(target, item);
+            return {ReplaceChoice::Skip, {}};
+        }
+    };
+    auto questions = std::make_shared<WatchingQuestions>();
+    questions->folder = m_src;
+
+    const TransferResult result = runTransfer({Kind::Move, names, m_src, dst}, questions);
+
+    QVERIFY2(result.failures.isEmpty(), qPrintable(result.failures.join(u'\n')));
+    QTEST(questions->seen, "sourceWhenAsked");
+    QTEST(entriesOf(m_src), "sourceAfter");
+    QTEST(entriesOf(dst), "destinationAfter");
+    QVERIFY(temporariesUnder(dst).isEmpty());
 }
 
 void TestTransferFaults::sameDriveMove_data()
