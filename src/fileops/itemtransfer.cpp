@@ -17,6 +17,10 @@
 namespace {
 
 constexpr qint64 kCheckBlock = qint64(1) << 20;
+// How long a moved file's source may wait for the flush that lets it go: long enough for one flush
+// to serve many small files, short enough that a source is not kept (and changed meanwhile) for
+// the length of a long run.
+constexpr qint64 kSettleAfterMs = 1000;
 
 QString tr(const char* text)
 {
@@ -206,8 +210,20 @@ ItemTransfer::Outcome ItemTransfer::place(const QString& source, const Tree& tre
     // The source goes only once its copy is on the disk: settle() flushes the drive once for all
     // that arrived, where a flush per file would write out the whole drive for each.
     if (moving)
-        m_arrivals.push_back({source, tree, target, m_target});
+        arrived({source, tree, target, m_target});
     return Outcome::Done;
+}
+
+void ItemTransfer::arrived(Arrival arrival)
+{
+    if (m_arrivals.empty())
+        m_waiting.start();
+    m_arrivals.push_back(std::move(arrival));
+}
+
+bool ItemTransfer::settleDue() const
+{
+    return !m_arrivals.empty() && m_waiting.hasExpired(kSettleAfterMs);
 }
 
 QStringList ItemTransfer::settle(QStringList* stayed)
@@ -243,7 +259,7 @@ ItemTransfer::Outcome ItemTransfer::merge(const QString& source, const Tree& tre
     }
     // The folder itself goes once settle() has removed what it held.
     if (moving)
-        m_arrivals.push_back({source, Tree{tree.name, EntryKind::Folder, 0, {}}, target, m_target});
+        arrived({source, Tree{tree.name, EntryKind::Folder, 0, {}}, target, m_target});
     return Outcome::Done;
 }
 

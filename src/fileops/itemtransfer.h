@@ -13,6 +13,7 @@
 
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -49,6 +50,8 @@ public:
     // disk once, then their sources are removed. Where the flush fails, the sources stay and
     // `stayed` gets the targets of those items. Returns a sentence for each failure.
     QStringList settle(QStringList* stayed);
+    // True when a source has waited for settle() for a second.
+    bool settleDue() const;
 
     // The reason of the last failure: a sentence naming the file. Empty after a Cancel.
     const QString& error() const { return m_error; }
@@ -85,9 +88,12 @@ private:
         QString itemTarget; // the target of the item it belongs to
     };
 
+    void arrived(Arrival arrival);
+
     TransferProgress& m_progress;
     bool m_moving = false;
     QString m_target; // the item's target, named by the messages
     QString m_error;
     std::vector<Arrival> m_arrivals;
+    QElapsedTimer m_waiting; // since the first of m_arrivals
 };

@@ -63,6 +63,8 @@ TransferJob::Stop TransferJob::run()
         }
         if (next == Next::End)
             break;
+        if (m_item.settleDue())
+            settle();
     }
     finish();
     return Stop::Finished;
