@@ -112,18 +112,19 @@ CopyOutcome copyContents(int in, int out, const CopyProgress& progress)
     }
 }
 
-// Opens the regular file `source` (a link is refused, never followed) and reads its status.
-CopyOutcome openSource(const QString& source, Descriptor* in, struct stat* status)
-{
-    in->reset(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!in->valid())
-        return failure(errno);
-    if (::fstat(in->get(), status) != 0)
-        return failure(errno);
-    if (!S_ISREG(status->st_mode))
-        return failure(EINVAL);
-    return {};
-}
+// The file a copy reads: a regular file (a link is refused, never followed), open, with its status.
+struct Source {
+    Descriptor fd{-1};
+    struct stat status {};
+
+    CopyOutcome open(const QString& path)
+    {
+        fd.reset(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (!fd.valid() || ::fstat(fd.get(), &status) != 0)
+            return failure(errno);
+        return S_ISREG(status.st_mode) ? CopyOutcome{} : failure(EINVAL);
+    }
+};
 
 // The copy's mode while it is written: the source's, and writable by us whatever it is.
 mode_t writableMode(const struct stat& status)
@@ -154,15 +155,14 @@ bool noNamelessFiles(int error)
 
 CopyOutcome copyFile(const QString& source, const QString& target, const CopyProgress& progress)
 {
-    Descriptor in(-1);
-    struct stat status {};
-    if (CopyOutcome opened = openSource(source, &in, &status); opened.end != CopyEnd::Done)
+    Source in;
+    if (CopyOutcome opened = in.open(source); opened.end != CopyEnd::Done)
         return opened;
     const QByteArray to = QFile::encodeName(target);
-    Descriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, writableMode(status)));
+    Descriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, writableMode(in.status)));
     if (!out.valid())
         return failure(errno);
-    CopyOutcome outcome = fill(in.get(), status, out.get(), progress);
+    CopyOutcome outcome = fill(in.fd.get(), in.status, out.get(), progress);
     if (!out.close() && outcome.end == CopyEnd::Done)
         outcome = failure(errno);
     if (outcome.end != CopyEnd::Done)
@@ -172,9 +172,8 @@ CopyOutcome copyFile(const QString& source, const QString& target, const CopyPro
 
 CopyOutcome copyNewFile(const QString& source, const QString& target, const CopyProgress& progress)
 {
-    Descriptor in(-1);
-    struct stat status {};
-    if (CopyOutcome opened = openSource(source, &in, &status); opened.end != CopyEnd::Done)
+    Source in;
+    if (CopyOutcome opened = in.open(source); opened.end != CopyEnd::Done)
         return opened;
     const QByteArray to = QFile::encodeName(target);
     // The file is linked in through its entry under /proc, which a container may lack.
@@ -182,11 +181,11 @@ CopyOutcome copyNewFile(const QString& source, const QString& target, const Copy
     if (!linkable)
         return {CopyEnd::NotOffered, {}};
     const QByteArray folder = QFile::encodeName(QFileInfo(target).path());
-    Descriptor out(::open(folder.constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, writableMode(status)));
+    Descriptor out(::open(folder.constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, writableMode(in.status)));
     if (!out.valid())
         return noNamelessFiles(errno) ? CopyOutcome{CopyEnd::NotOffered, {}} : failure(errno);
     // Whatever ends the copy early, the file has no name and goes with its descriptor.
-    if (CopyOutcome outcome = fill(in.get(), status, out.get(), progress); outcome.end != CopyEnd::Done)
+    if (CopyOutcome outcome = fill(in.fd.get(), in.status, out.get(), progress); outcome.end != CopyEnd::Done)
         return outcome;
     // The descriptor's own entry names the file; linking it refuses an existing target.
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(out.get());
