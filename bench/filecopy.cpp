@@ -1,11 +1,13 @@
-// filecopy: how fast the file operation engine copies, against `cp -r` on the same files.
+// filecopy: how fast the file operation engine copies and moves, against `cp -r` and `mv` on the
+// same files.
 //
 //   filecopy DIR [--repeat N]
 //       Copies DIR/large (camera-size files) and DIR/small (many small files in one folder) with
-//       `cp -r` and with the engine (the folder as one item, and the small files as one item
-//       each, as a selection of the list is copied), N times each (default 3) into fresh folders
-//       under DIR, the cache warm, and prints the fastest times and the ratio cp time / our time
-//       (1.0: as fast as cp; goal at least 0.9).
+//       `cp -r` and with the engine (the folder as one item, and the files as one item each, as a
+//       selection of the list is copied), and moves each set's files as items within the file
+//       system with `mv` and with the engine, N times each (default 3) into fresh folders under
+//       DIR, the cache warm, and prints the fastest times and the ratio peer time / our time (1.0:
+//       as fast as cp or mv; goal at least 0.9).
 //   filecopy --make DIR [--large N] [--large-mib M] [--small N]
 //       Makes DIR/large with N files of M MiB (default 8 of 24) and DIR/small with N files of 1 to
 //       16 KiB (default 10,000), of content that no file system can compress or share.
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <optional>
 
@@ -21,6 +24,7 @@
 #include <QDirIterator>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include "fileops/filetransfer.h"
@@ -94,33 +98,6 @@ bool make(const QString& dir, int large, int largeMib, int small)
     return true;
 }
 
-std::optional<double> timeCp(const QStringList& sources, const QString& target)
-{
-    QDir().mkpath(target);
-    const Clock::time_point start = Clock::now();
-    QProcess cp;
-    cp.start("cp", QStringList{"-r"} + sources + QStringList{target});
-    if (!cp.waitForFinished(-1) || cp.exitCode() != 0)
-        return std::nullopt;
-    return secondsSince(start);
-}
-
-std::optional<double> timeOurs(const QString& sourceFolder, const QStringList& names, const QString& target)
-{
-    FileTransfer transfer(std::make_shared<NoQuestions>());
-    QEventLoop loop;
-    bool whole = false;
-    QObject::connect(&transfer, &FileTransfer::finished, &loop, [&](const TransferResult& result) {
-        whole = result.failures.isEmpty() && result.newNames.size() == names.size();
-        loop.quit();
-    });
-    const Clock::time_point start = Clock::now();
-    transfer.start({TransferRequest::Kind::Copy, names, sourceFolder, target});
-    loop.exec();
-    const double seconds = secondsSince(start);
-    return whole ? std::optional<double>(seconds) : std::nullopt;
-}
-
 QStringList namesIn(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files, QDir::Name);
@@ -150,42 +127,109 @@ void warm(const QString& folder)
     }
 }
 
-// Fastest of `repeat` runs of each way; false when a copy failed.
+// One way of transferring a set: the set's folder as one item, or its files as one item each.
+struct Way {
+    const char* label;
+    bool whole;
+    bool moving;
+};
+
+constexpr Way kWays[] = {
+    {"as one folder", true, false},
+    {"as %1 items", false, false},
+    {"moved as %1 items", false, true},
+};
+
+std::optional<double> timePeer(const Way& way, const QStringList& sources, const QString& target)
+{
+    QProcess peer;
+    const Clock::time_point start = Clock::now();
+    peer.start(way.moving ? "mv" : "cp",
+               (way.moving ? QStringList() : QStringList{"-r"}) + sources + QStringList{target});
+    if (!peer.waitForFinished(-1) || peer.exitCode() != 0)
+        return std::nullopt;
+    return secondsSince(start);
+}
+
+std::optional<double> timeOurs(const Way& way, const QString& sourceFolder, const QStringList& names,
+                               const QString& target)
+{
+    FileTransfer transfer(std::make_shared<NoQuestions>());
+    QEventLoop loop;
+    bool whole = false;
+    QObject::connect(&transfer, &FileTransfer::finished, &loop, [&](const TransferResult& result) {
+        whole = result.failures.isEmpty() && result.newNames.size() == names.size();
+        loop.quit();
+    });
+    const Clock::time_point start = Clock::now();
+    transfer.start(
+        {way.moving ? TransferRequest::Kind::Move : TransferRequest::Kind::Copy, names, sourceFolder, target});
+    loop.exec();
+    const double seconds = secondsSince(start);
+    return whole ? std::optional<double>(seconds) : std::nullopt;
+}
+
+// One run of one way by cp/mv or by us, from `source` (the set's folder) into the new folder `out`.
+// A move takes its own copy of the set first, untimed, in `out`'s parent.
+std::optional<double> timeRun(const Way& way, bool ours, const QString& source, const QString& out)
+{
+    QDir().mkpath(out);
+    QString from = source;
+    if (way.moving) {
+        from = out + QStringLiteral("-moved");
+        if (QProcess::execute("cp", {"-r", source, from}) != 0)
+            return std::nullopt;
+    }
+    const QStringList names = way.whole ? QStringList{QFileInfo(from).fileName()} : namesIn(from);
+    const QString folder = (way.whole ? QFileInfo(from).path() : from) + u'/';
+    QStringList sources;
+    for (const QString& name : names)
+        sources << folder + name;
+    // The disk starts each run quiet.
+    QProcess::execute("sync", {});
+    return ours ? timeOurs(way, folder, names, out) : timePeer(way, sources, out);
+}
+
+// Fastest of `repeat` runs of each way; false when a transfer failed. Every run writes a folder of
+// its own, removed only at the end: ext4 hands out the inodes of files deleted moments ago slowly,
+// which would make each run pay for the one before.
 bool compare(const QString& dir, const QString& set, int repeat)
 {
     const QString source = dir + u'/' + set;
+    const QString outs = QStringLiteral("%1/out-%2").arg(dir, set);
     int files = 0;
     const qint64 bytes = bytesUnder(source, &files);
     warm(source);
-    const QStringList names = namesIn(source);
-    QStringList sources;
-    for (const QString& name : names)
-        sources << source + u'/' + name;
-    double cpFolder = std::numeric_limits<double>::max();
-    double cpItems = cpFolder;
-    double oursFolder = cpFolder;
-    double oursItems = cpFolder;
-    for (int r = 0; r < repeat; ++r) {
-        const QString out = QStringLiteral("%1/out-%2").arg(dir, set);
-        const auto step = [&](const std::optional<double>& seconds, double* best) {
-            QDir(out).removeRecursively();
-            // The next run starts with the disk quiet.
-            QProcess::execute("sync", {});
-            if (seconds)
-                *best = std::min(*best, *seconds);
-            return seconds.has_value();
-        };
-        if (!step(timeCp({source}, out), &cpFolder) || !step(timeOurs(dir + u'/', {set}, out), &oursFolder) ||
-            !step(timeCp(sources, out), &cpItems) || !step(timeOurs(source + u'/', names, out), &oursItems)) {
-            std::fprintf(stderr, "filecopy: a copy of %s failed\n", qPrintable(source));
-            return false;
+    QDir(outs).removeRecursively();
+    constexpr size_t kWayCount = std::size(kWays);
+    double peer[kWayCount];
+    double ours[kWayCount];
+    std::fill(std::begin(peer), std::end(peer), std::numeric_limits<double>::max());
+    std::fill(std::begin(ours), std::end(ours), std::numeric_limits<double>::max());
+    bool whole = true;
+    for (int r = 0; r < repeat && whole; ++r) {
+        for (size_t w = 0; w < kWayCount && whole; ++w) {
+            for (const bool byUs : {false, true}) {
+                const QString out = QStringLiteral("%1/%2-%3-%4").arg(outs).arg(w).arg(byUs ? "ours" : "peer").arg(r);
+                const std::optional<double> seconds = timeRun(kWays[w], byUs, source, out);
+                whole = whole && seconds;
+                double& best = byUs ? ours[w] : peer[w];
+                best = std::min(best, seconds.value_or(best));
+            }
         }
     }
+    QDir(outs).removeRecursively();
+    if (!whole) {
+        std::fprintf(stderr, "filecopy: a transfer of %s failed\n", qPrintable(source));
+        return false;
+    }
     std::printf("%s: %d files, %.1f MiB\n", qPrintable(set), files, double(bytes) / (1 << 20));
-    std::printf("  as one folder:   cp -r %.3f s, ours %.3f s, ratio %.2f\n", cpFolder, oursFolder,
-                cpFolder / oursFolder);
-    std::printf("  as %d items: cp -r %.3f s, ours %.3f s, ratio %.2f\n", int(names.size()), cpItems, oursItems,
-                cpItems / oursItems);
+    for (size_t w = 0; w < kWayCount; ++w) {
+        const QString label =
+            QString::fromLatin1(kWays[w].label).replace(QLatin1String("%1"), QString::number(namesIn(source).size()));
+        std::printf("  %s: %s %.3f s, ours %.3f s, ratio %.2f\n", qPrintable(label), kWays[w].moving ? "mv" : "cp -r",
+                    peer[w], ours[w], peer[w] / ours[w]);
+    }
     return true;
 }
 

@@ -61,8 +61,10 @@ private:
     // file of a folder, and a folder of 10,000 described files must not cost 10,000 walks of the
     // text. Built on the first look-up after a change.
     const QHash<QString, qsizetype>& index() const;
+    static bool rewrite(Line& line, const QString& cleaned);
 
     QList<Line> m_lines;
     mutable QHash<QString, qsizetype> m_index;
     mutable bool m_indexed = false;
+    mutable bool m_repeated = false;  // some name has more than one entry
 };

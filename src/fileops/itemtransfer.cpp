@@ -1,6 +1,8 @@
 #include "fileops/itemtransfer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <QCoreApplication>
@@ -15,21 +17,17 @@
 namespace {
 
 constexpr qint64 kCheckBlock = qint64(1) << 20;
+// How long a moved file's source may wait for the flush that lets it go: long enough for one flush
+// to serve many small files, short enough that a source is not kept (and changed meanwhile) for
+// the length of a long run.
+constexpr qint64 kSettleAfterMs = 1000;
 
 QString tr(const char* text)
 {
     return QCoreApplication::translate("ItemTransfer", text);
 }
 
-bool isFolder(const QFileInfo& info)
-{
-    return info.isDir() && !info.isSymbolicLink();
-}
-
-bool isThere(const QFileInfo& info)
-{
-    return info.exists() || info.isSymbolicLink();
-}
+using platform::EntryKind;
 
 QString childPath(const QString& folder, const QString& name)
 {
@@ -39,27 +37,26 @@ QString childPath(const QString& folder, const QString& name)
 // Hidden, and short whatever the target's name, so that it fits every file system.
 QString temporaryBeside(const QString& target)
 {
-    return QFileInfo(target).path() + QStringLiteral("/.pixoria-%1.part")
-                                          .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar(u'0'));
+    return QFileInfo(target).path() +
+           QStringLiteral("/.pixoria-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QChar(u'0'));
 }
 
 void removeTemporary(const QString& path)
 {
-    if (isFolder(QFileInfo(path)))
+    if (platform::entryAt(path).kind == EntryKind::Folder)
         QDir(path).removeRecursively();
     else
         QFile::remove(path);
 }
 
-// Why `source` may not go to `target` at all, or nothing.
-QString refusal(const QString& source, const QString& target)
+// Why `source` (of kind `from`) may not go to `target` (of kind `there`) at all, or nothing.
+QString refusal(const QString& source, EntryKind from, const QString& target, EntryKind there)
 {
-    if (isThere(QFileInfo(target)) && platform::sameFile(source, target))
+    if (there != EntryKind::None && platform::sameFile(source, target))
         return tr("it would replace itself");
-    const QFileInfo from(source);
-    if (!isFolder(from))
+    if (from != EntryKind::Folder)
         return {};
-    const QString inside = from.canonicalFilePath() + u'/';
+    const QString inside = QFileInfo(source).canonicalFilePath() + u'/';
     const QString place = QFileInfo(QFileInfo(target).path()).canonicalFilePath() + u'/';
     return place.startsWith(inside) ? tr("a folder cannot go into itself") : QString();
 }
@@ -74,26 +71,18 @@ bool ItemTransfer::measure(const QString& source, Tree* tree)
 
 bool ItemTransfer::measureInto(const QString& path, Tree* tree)
 {
-    const QFileInfo info(path);
-    tree->name = info.fileName();
-    if (info.isSymbolicLink()) {
-        tree->kind = Tree::Kind::Link;
-        return true;
-    }
-    if (!info.exists()) {
+    const platform::Entry entry = platform::entryAt(path);
+    tree->name = path.sliced(path.lastIndexOf(u'/') + 1);
+    tree->kind = entry.kind;
+    if (entry.kind == EntryKind::None) {
         fail(path, tr("it is no longer there"));
         return false;
     }
-    if (info.isFile()) {
-        tree->kind = Tree::Kind::File;
-        tree->size = info.size();
-        m_progress.addTotal(tree->size);
+    tree->size = entry.size;
+    m_progress.addTotal(entry.size);
+    if (entry.kind != EntryKind::Folder)
         return true;
-    }
-    if (!info.isDir())
-        return true;
-    tree->kind = Tree::Kind::Folder;
-    if (!info.isReadable() || !info.isExecutable()) {
+    if (const QFileInfo info(path); !info.isReadable() || !info.isExecutable()) {
         fail(path, tr("the folder cannot be read"));
         return false;
     }
@@ -110,17 +99,20 @@ bool ItemTransfer::measureInto(const QString& path, Tree* tree)
 ItemTransfer::Outcome ItemTransfer::copy(const QString& source, const Tree& tree, const QString& target, bool replace)
 {
     start(false, target);
-    if (const QString reason = refusal(source, target); !reason.isEmpty())
+    const EntryKind there = platform::entryAt(target).kind;
+    if (const QString reason = refusal(source, tree.kind, target, there); !reason.isEmpty())
         return fail(source, reason);
-    return place(source, tree, target, replace, false);
+    return place(source, tree, target, there, replace, false);
 }
 
 ItemTransfer::Outcome ItemTransfer::move(const QString& source, const Tree* tree, const QString& target, bool replace)
 {
     start(true, target);
-    if (const QString reason = refusal(source, target); !reason.isEmpty())
+    const EntryKind from = platform::entryAt(source).kind;
+    const EntryKind there = platform::entryAt(target).kind;
+    if (const QString reason = refusal(source, from, target, there); !reason.isEmpty())
         return fail(source, reason);
-    return moveEntry(source, tree, target, replace);
+    return moveEntry(source, from, tree, target, there, replace);
 }
 
 void ItemTransfer::start(bool moving, const QString& target)
@@ -130,38 +122,42 @@ void ItemTransfer::start(bool moving, const QString& target)
     m_error.clear();
 }
 
-ItemTransfer::Outcome ItemTransfer::moveEntry(const QString& source, const Tree* tree, const QString& target,
-                                              bool replace)
+ItemTransfer::Outcome ItemTransfer::moveEntry(const QString& source, EntryKind from, const Tree* tree,
+                                              const QString& target, EntryKind there, bool replace)
 {
     if (m_progress.cancelled())
         return Outcome::Cancelled;
-    const QFileInfo from(source);
-    const QFileInfo to(target);
-    if (!isThere(from))
+    if (from == EntryKind::None)
         return fail(source, tr("it is no longer there"));
-    if (platform::onFileSystemOf(source, to.path())) {
-        if (isFolder(from) && isFolder(to)) {
+    if (from == EntryKind::Folder && there == EntryKind::Folder) {
+        if (platform::onFileSystemOf(source, target)) {
             // Merging into a folder of that name: each entry by a rename of its own.
             const QStringList names = QDir(source).entryList(
                 QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
             for (const QString& name : names) {
-                if (const Outcome outcome = moveEntry(childPath(source, name), nullptr, childPath(target, name), true);
+                const QString entry = childPath(source, name);
+                const QString into = childPath(target, name);
+                if (const Outcome outcome = moveEntry(entry, platform::entryAt(entry).kind, nullptr, into,
+                                                      platform::entryAt(into).kind, true);
                     outcome != Outcome::Done)
                     return outcome;
             }
             QDir().rmdir(source);
             return Outcome::Done;
         }
-        if (const Outcome outcome = checkWay(source, isFolder(from), target, replace); outcome != Outcome::Done)
+    } else {
+        if (const Outcome outcome = checkWay(source, from == EntryKind::Folder, target, there, replace);
+            outcome != Outcome::Done)
             return outcome;
-        const platform::RenameOutcome renamed = platform::renameEntry(source, target, isThere(to));
+        // The rename itself tells whether both lie on one file system: no look beforehand.
+        const platform::RenameOutcome renamed = platform::renameEntry(source, target, there != EntryKind::None);
         if (renamed.end == platform::RenameEnd::Done)
             return Outcome::Done;
         if (renamed.end == platform::RenameEnd::TargetExists)
             return taken(target);
         if (renamed.end == platform::RenameEnd::Failed)
             return fail(source, renamed.error);
-        // A mount point under the source folder: copied like any other drive.
+        // Another drive, or a mount point under the source folder: copied like any other drive.
     }
     Tree measured;
     if (!tree) {
@@ -169,61 +165,101 @@ ItemTransfer::Outcome ItemTransfer::moveEntry(const QString& source, const Tree*
             return Outcome::Failed;
         tree = &measured;
     }
-    return place(source, *tree, target, replace, true);
+    return place(source, *tree, target, there, replace, true);
 }
 
 // Whether a new item may take the place `target`: an existing entry there is in the way unless
 // it is a file that `replace` lets go.
-ItemTransfer::Outcome ItemTransfer::checkWay(const QString& source, bool folder, const QString& target, bool replace)
+ItemTransfer::Outcome ItemTransfer::checkWay(const QString& source, bool folder, const QString& target, EntryKind there,
+                                             bool replace)
 {
-    const QFileInfo existing(target);
-    if (!isThere(existing))
+    if (there == EntryKind::None)
         return Outcome::Done;
-    if (folder || isFolder(existing))
+    if (folder || there == EntryKind::Folder)
         return fail(source, tr("%1 is in the way").arg(QDir::toNativeSeparators(target)));
     return replace ? Outcome::Done : taken(target);
 }
 
 ItemTransfer::Outcome ItemTransfer::place(const QString& source, const Tree& tree, const QString& target,
-                                          bool replace, bool moving)
+                                          EntryKind there, bool replace, bool moving)
 {
     if (m_progress.cancelled())
         return Outcome::Cancelled;
-    const bool folder = tree.kind == Tree::Kind::Folder;
-    const QFileInfo existing(target);
-    if (folder && isFolder(existing))
+    const bool folder = tree.kind == EntryKind::Folder;
+    if (folder && there == EntryKind::Folder)
         return merge(source, tree, target, moving);
-    if (const Outcome outcome = checkWay(source, folder, target, replace); outcome != Outcome::Done)
+    if (const Outcome outcome = checkWay(source, folder, target, there, replace); outcome != Outcome::Done)
         return outcome;
+    if (!moving && tree.kind == EntryKind::File && there == EntryKind::None) {
+        // A new file needs no temporary name: it is written without one and linked in when whole.
+        m_progress.setItem(source);
+        const platform::CopyOutcome copied = platform::copyNewFile(source, target, pieceCounter());
+        if (copied.end != platform::CopyEnd::NotOffered)
+            return ended(source, target, copied);
+    }
     const QString temporary = temporaryBeside(target);
     Outcome outcome = build(source, tree, temporary);
     if (outcome == Outcome::Done && moving)
         outcome = check(source, tree, temporary);
     if (outcome == Outcome::Done)
-        outcome = renameInto(temporary, target, isThere(existing));
+        outcome = renameInto(temporary, target, there != EntryKind::None);
     if (outcome != Outcome::Done) {
         removeTemporary(temporary);
         return outcome;
     }
-    if (moving) {
-        // The source goes only once its copy is on the disk.
-        if (!platform::flushFileSystem(QFileInfo(target).path()))
-            return fail(target, tr("the copy could not be written to the disk"));
-        removeMeasured(source, tree);
-    }
+    // The source goes only once its copy is on the disk: settle() flushes the drive once for all
+    // that arrived, where a flush per file would write out the whole drive for each.
+    if (moving)
+        arrived({source, tree, target, m_target});
     return Outcome::Done;
+}
+
+void ItemTransfer::arrived(Arrival arrival)
+{
+    if (m_arrivals.empty())
+        m_waiting.start();
+    m_arrivals.push_back(std::move(arrival));
+}
+
+bool ItemTransfer::settleDue() const
+{
+    return !m_arrivals.empty() && m_waiting.hasExpired(kSettleAfterMs);
+}
+
+QStringList ItemTransfer::settle(QStringList* stayed)
+{
+    QStringList failures;
+    std::vector<std::pair<QString, bool>> flushed; // a folder of each drive, and whether it flushed
+    for (const Arrival& arrival : std::exchange(m_arrivals, {})) {
+        const QString folder = QFileInfo(arrival.target).path();
+        auto drive = std::find_if(flushed.begin(), flushed.end(),
+                                  [&](const auto& done) { return platform::onFileSystemOf(folder, done.first); });
+        if (drive == flushed.end())
+            drive = flushed.insert(drive, {folder, platform::flushFileSystem(folder)});
+        if (drive->second) {
+            removeMeasured(arrival.source, arrival.tree, &failures);
+        } else if (arrival.target == arrival.itemTarget) {
+            // One sentence per item: a merged folder's own arrival comes after its files'.
+            failures << sentence(true, arrival.target, arrival.itemTarget,
+                                 tr("the copy could not be written to the disk"));
+            *stayed << arrival.itemTarget;
+        }
+    }
+    return failures;
 }
 
 ItemTransfer::Outcome ItemTransfer::merge(const QString& source, const Tree& tree, const QString& target, bool moving)
 {
     for (const Tree& child : tree.children) {
+        const QString to = childPath(target, child.name);
         if (const Outcome outcome =
-                place(childPath(source, child.name), child, childPath(target, child.name), true, moving);
+                place(childPath(source, child.name), child, to, platform::entryAt(to).kind, true, moving);
             outcome != Outcome::Done)
             return outcome;
     }
+    // The folder itself goes once settle() has removed what it held.
     if (moving)
-        QDir().rmdir(source);
+        arrived({source, Tree{tree.name, EntryKind::Folder, 0, {}}, target, m_target});
     return Outcome::Done;
 }
 
@@ -233,17 +269,14 @@ ItemTransfer::Outcome ItemTransfer::build(const QString& source, const Tree& tre
         return Outcome::Cancelled;
     platform::CopyOutcome outcome;
     switch (tree.kind) {
-    case Tree::Kind::File:
+    case EntryKind::File:
         m_progress.setItem(source);
-        outcome = platform::copyFile(source, target, [this](qint64 bytes) {
-            m_progress.addDone(bytes);
-            return !m_progress.cancelled();
-        });
+        outcome = platform::copyFile(source, target, pieceCounter());
         break;
-    case Tree::Kind::Link:
+    case EntryKind::Link:
         outcome = platform::copyLink(source, target);
         break;
-    case Tree::Kind::Folder:
+    case EntryKind::Folder:
         if (outcome = platform::makeFolder(target); outcome.end != platform::CopyEnd::Done)
             return fail(source, outcome.error);
         for (const Tree& child : tree.children) {
@@ -252,20 +285,42 @@ ItemTransfer::Outcome ItemTransfer::build(const QString& source, const Tree& tre
                 return built;
         }
         return Outcome::Done;
-    case Tree::Kind::Other:
+    case EntryKind::None:
+    case EntryKind::Other:
         return fail(source, tr("it is not a file, a folder or a link"));
     }
-    if (outcome.end == platform::CopyEnd::Cancelled)
+    return ended(source, target, outcome);
+}
+
+platform::CopyProgress ItemTransfer::pieceCounter()
+{
+    return [this](qint64 bytes) {
+        m_progress.addDone(bytes);
+        return !m_progress.cancelled();
+    };
+}
+
+ItemTransfer::Outcome ItemTransfer::ended(const QString& source, const QString& target,
+                                          const platform::CopyOutcome& outcome)
+{
+    switch (outcome.end) {
+    case platform::CopyEnd::Done:
+        return Outcome::Done;
+    case platform::CopyEnd::Cancelled:
         return Outcome::Cancelled;
-    if (outcome.end == platform::CopyEnd::Failed)
-        return fail(source, outcome.error);
-    return Outcome::Done;
+    case platform::CopyEnd::TargetExists:
+        return taken(target);
+    case platform::CopyEnd::Failed:
+    case platform::CopyEnd::NotOffered:
+        break;
+    }
+    return fail(source, outcome.error);
 }
 
 // Reads the copy back against its source: what arrived must be the bytes that left.
 ItemTransfer::Outcome ItemTransfer::check(const QString& source, const Tree& tree, const QString& copy)
 {
-    if (tree.kind == Tree::Kind::Folder) {
+    if (tree.kind == EntryKind::Folder) {
         for (const Tree& child : tree.children) {
             if (const Outcome outcome = check(childPath(source, child.name), child, childPath(copy, child.name));
                 outcome != Outcome::Done)
@@ -273,7 +328,7 @@ ItemTransfer::Outcome ItemTransfer::check(const QString& source, const Tree& tre
         }
         return Outcome::Done;
     }
-    if (tree.kind != Tree::Kind::File)
+    if (tree.kind != EntryKind::File)
         return Outcome::Done;
     QFile original(source);
     QFile copied(copy);
@@ -300,18 +355,18 @@ ItemTransfer::Outcome ItemTransfer::renameInto(const QString& source, const QStr
 }
 
 // Removes what was measured and copied, nothing that came into a folder since.
-void ItemTransfer::removeMeasured(const QString& source, const Tree& tree)
+void ItemTransfer::removeMeasured(const QString& source, const Tree& tree, QStringList* failures)
 {
-    if (tree.kind == Tree::Kind::Folder) {
+    if (tree.kind == EntryKind::Folder) {
         for (const Tree& child : tree.children)
-            removeMeasured(childPath(source, child.name), child);
+            removeMeasured(childPath(source, child.name), child, failures);
         QDir().rmdir(source);
         return;
     }
     QFile file(source);
     if (!file.remove())
-        m_error = tr("%1 was moved, but the original could not be removed: %2")
-                      .arg(QDir::toNativeSeparators(source), file.errorString());
+        *failures << tr("%1 was moved, but the original could not be removed: %2")
+                         .arg(QDir::toNativeSeparators(source), file.errorString());
 }
 
 ItemTransfer::Outcome ItemTransfer::taken(const QString& target)
@@ -324,7 +379,12 @@ ItemTransfer::Outcome ItemTransfer::taken(const QString& target)
 
 ItemTransfer::Outcome ItemTransfer::fail(const QString& path, const QString& reason)
 {
-    m_error = (m_moving ? tr("Cannot move %1 to %2: %3.") : tr("Cannot copy %1 to %2: %3."))
-                  .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(QFileInfo(m_target).path()), reason);
+    m_error = sentence(m_moving, path, m_target, reason);
     return Outcome::Failed;
+}
+
+QString ItemTransfer::sentence(bool moving, const QString& path, const QString& itemTarget, const QString& reason)
+{
+    return (moving ? tr("Cannot move %1 to %2: %3.") : tr("Cannot copy %1 to %2: %3."))
+        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(QFileInfo(itemTarget).path()), reason);
 }

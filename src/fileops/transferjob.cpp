@@ -28,12 +28,6 @@ bool isPlainName(const QString& name)
            !name.contains(QChar(0));
 }
 
-bool isRealFolder(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isDir() && !info.isSymbolicLink();
-}
-
 } // namespace
 
 bool TransferRequest::movesOntoItself() const
@@ -62,10 +56,15 @@ TransferJob::Stop TransferJob::run()
             m_carried = m_index + 1;
         }
         const Next next = transferItem(m_index);
-        if (next == Next::Ask)
+        if (next == Next::Ask) {
+            // The user sees every arrived move whole while deciding.
+            settle();
             return Stop::Question;
+        }
         if (next == Next::End)
             break;
+        if (m_item.settleDue())
+            settle();
     }
     finish();
     return Stop::Finished;
@@ -77,15 +76,17 @@ void TransferJob::prepare()
     QDir().mkdir(m_request.destinationFolder);
     m_descriptions.LoadTargetDescriptions(m_request.destinationFolder);
     // Everything a copy will carry is measured first, for the progress window's total; a move on
-    // one file system is a rename and carries no bytes.
+    // one file system is a rename and carries no bytes. An item that turns out to need a copy
+    // after all (a mount point) is measured when it comes.
     const qsizetype count = m_request.names.size();
     m_trees.resize(size_t(count));
     m_measureErrors.resize(size_t(count));
+    if (m_request.kind == TransferRequest::Kind::Move &&
+        platform::onFileSystemOf(m_request.sourceFolder, m_request.destinationFolder))
+        return;
     for (qsizetype i = 0; i < count; ++i) {
         const QString source = m_request.sourceFolder + m_request.names[i];
-        if (!isPlainName(m_request.names[i]) ||
-            (m_request.kind == TransferRequest::Kind::Move &&
-             platform::onFileSystemOf(source, m_request.destinationFolder)))
+        if (!isPlainName(m_request.names[i]))
             continue;
         ItemTransfer::Tree tree;
         if (m_item.measure(source, &tree))
@@ -110,8 +111,8 @@ TransferJob::Next TransferJob::transferItem(qsizetype index)
     const QString& name = m_request.names[index];
     const QString source = m_request.sourceFolder + name;
     if (!isPlainName(name)) {
-        m_result.failures << tr("\"%1\" is not a name of a file in %2.")
-                                 .arg(name, QDir::toNativeSeparators(m_request.sourceFolder));
+        m_result.failures
+            << tr("\"%1\" is not a name of a file in %2.").arg(name, QDir::toNativeSeparators(m_request.sourceFolder));
         return Next::Go;
     }
     if (const QString& error = m_measureErrors[size_t(index)]; !error.isEmpty()) {
@@ -123,12 +124,11 @@ TransferJob::Next TransferJob::transferItem(qsizetype index)
         return duplicate(index);
 
     QString target = m_request.destinationFolder + name;
-    const QFileInfo existing(target);
     // A folder goes without a question, merged into one of its name.
-    const bool existed = existing.exists() || existing.isSymbolicLink();
+    const bool existed = platform::entryAt(target).kind != platform::EntryKind::None;
     bool replace = existed;
     bool created = !existed;
-    if (existed && !isRealFolder(source) && !m_replaceAll) {
+    if (existed && !m_replaceAll && platform::entryAt(source).kind != platform::EntryKind::Folder) {
         if (!m_answer) {
             m_questionTarget = target;
             m_questionSource = source;
@@ -191,8 +191,17 @@ TransferJob::Next TransferJob::record(ItemTransfer::Outcome outcome, const QStri
     return Next::End;
 }
 
+void TransferJob::settle()
+{
+    QStringList stayed;
+    m_result.failures << m_item.settle(&stayed);
+    for (const QString& target : std::as_const(stayed))
+        m_result.newNames.removeOne(QFileInfo(target).fileName());
+}
+
 void TransferJob::finish()
 {
+    settle();
     m_progress.setItem(QString());
     QString error;
     if (!m_descriptions.SaveTargetDescriptions(m_request.destinationFolder, &error))

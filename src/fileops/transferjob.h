@@ -2,8 +2,10 @@
 // TransferJob: the item loop of one copy or move, run on a worker thread between the user's
 // answers. It creates the destination folder, carries each item's description before asking
 // about its name, hands the item to ItemTransfer, keeps the new names and the failures, and writes
-// the destination's description file at the end, also after Cancel or Skip All. Only one thread
-// uses it at a time: the worker while it runs, the UI thread while it waits for an answer.
+// the destination's description file at the end, also after Cancel or Skip All. Moves from another
+// drive are settled (flushed, then their sources removed) within a second, before a question and at
+// the end. Only one thread uses it at a time: the worker while it runs, the UI thread while it
+// waits for an answer.
 
 #include <optional>
 #include <vector>
@@ -56,6 +58,8 @@ private:
     Next duplicate(qsizetype index);
     // Takes the outcome of one item; `newName` is its name when it is new in the destination.
     Next record(ItemTransfer::Outcome outcome, const QString& newName);
+    // Ends the moves from another drive that arrived: one flush, then their sources removed.
+    void settle();
     void finish();
 
     TransferRequest m_request;

@@ -10,7 +10,8 @@
 
 namespace platform {
 
-enum class CopyEnd { Done, Cancelled, Failed };
+// TargetExists and NotOffered come from copyNewFile only.
+enum class CopyEnd { Done, Cancelled, Failed, TargetExists, NotOffered };
 
 struct CopyOutcome {
     CopyEnd end = CopyEnd::Done;
@@ -24,6 +25,11 @@ using CopyProgress = std::function<bool(qint64 bytes)>;
 // creates and which must not exist, with the source's permission bits and last-write time. A copy
 // that fails or is cancelled removes what it wrote: no part of a target is ever left.
 CopyOutcome copyFile(const QString& source, const QString& target, const CopyProgress& progress);
+// Copies like copyFile to a `target` that appears only once whole and never replaces anything: the
+// contents go to a file without a name in the target's folder, linked in as `target` at the end,
+// which saves the rename of a temporary name. TargetExists when something took the name meanwhile;
+// NotOffered, with nothing written, where the system cannot make or link in a file without a name.
+CopyOutcome copyNewFile(const QString& source, const QString& target, const CopyProgress& progress);
 // Makes `target` (which must not exist) a symbolic link with the text of the link `source`.
 CopyOutcome copyLink(const QString& source, const QString& target);
 
@@ -41,6 +47,17 @@ struct RenameOutcome {
 // in one step; without it an existing `to` is left alone and TargetExists comes back. Never copies:
 // two file systems give CrossDevice.
 RenameOutcome renameEntry(const QString& from, const QString& to, bool replace);
+
+// What a path names, the path not followed when it is a link. One call to the system: a transfer
+// asks it of every item and every target, so it must cost no more than that.
+enum class EntryKind { None, File, Folder, Link, Other };
+
+struct Entry {
+    EntryKind kind = EntryKind::None; // None also when it cannot be looked at
+    qint64 size = 0;                  // bytes of a file
+};
+
+Entry entryAt(const QString& path);
 
 // True when both paths name one file: the same entry, or one a link to the other, or hard links.
 bool sameFile(const QString& a, const QString& b);

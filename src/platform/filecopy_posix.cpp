@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/sendfile.h>
@@ -29,6 +30,11 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
+    void reset(int fd)
+    {
+        close();
+        m_fd = fd;
+    }
     // Closes now; false when the close reported a late write error (network file systems do).
     bool close()
     {
@@ -106,33 +112,94 @@ CopyOutcome copyContents(int in, int out, const CopyProgress& progress)
     }
 }
 
+// The file a copy reads: a regular file (a link is refused, never followed), open, with its status.
+struct Source {
+    Descriptor fd{-1};
+    struct stat status {};
+
+    CopyOutcome open(const QString& path)
+    {
+        fd.reset(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (!fd.valid() || ::fstat(fd.get(), &status) != 0)
+            return failure(errno);
+        return S_ISREG(status.st_mode) ? CopyOutcome{} : failure(EINVAL);
+    }
+};
+
+// The copy's mode while it is written: the source's, and writable by us whatever it is.
+mode_t writableMode(const struct stat& status)
+{
+    return (status.st_mode & 07777) | S_IWUSR;
+}
+
+// Writes the contents of `in` into `out`, then gives `out` the permission bits and last-write
+// time of `status`, the source's.
+CopyOutcome fill(int in, const struct stat& status, int out, const CopyProgress& progress)
+{
+    CopyOutcome outcome = copyContents(in, out, progress);
+    if (outcome.end != CopyEnd::Done)
+        return outcome;
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    if (::fchmod(out, status.st_mode & 07777) != 0 || ::futimens(out, times) != 0)
+        return failure(errno);
+    return outcome;
+}
+
+// A kernel or file system without O_TMPFILE: EISDIR from kernels that read it as O_DIRECTORY.
+bool noNamelessFiles(int error)
+{
+    return error == EOPNOTSUPP || error == ENOTSUP || error == EISDIR || error == EINVAL;
+}
+
 } // namespace
 
 CopyOutcome copyFile(const QString& source, const QString& target, const CopyProgress& progress)
 {
+    Source in;
+    if (CopyOutcome opened = in.open(source); opened.end != CopyEnd::Done)
+        return opened;
     const QByteArray to = QFile::encodeName(target);
-    Descriptor in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!in.valid())
-        return failure(errno);
-    struct stat status {};
-    if (::fstat(in.get(), &status) != 0)
-        return failure(errno);
-    if (!S_ISREG(status.st_mode))
-        return failure(EINVAL);
-    Descriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (status.st_mode & 07777) | S_IWUSR));
+    Descriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, writableMode(in.status)));
     if (!out.valid())
         return failure(errno);
-    CopyOutcome outcome = copyContents(in.get(), out.get(), progress);
-    if (outcome.end == CopyEnd::Done) {
-        const struct timespec times[2] = {status.st_atim, status.st_mtim};
-        if (::fchmod(out.get(), status.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0)
-            outcome = failure(errno);
-    }
+    CopyOutcome outcome = fill(in.fd.get(), in.status, out.get(), progress);
     if (!out.close() && outcome.end == CopyEnd::Done)
         outcome = failure(errno);
     if (outcome.end != CopyEnd::Done)
         ::unlink(to.constData());
     return outcome;
+}
+
+CopyOutcome copyNewFile(const QString& source, const QString& target, const CopyProgress& progress)
+{
+    Source in;
+    if (CopyOutcome opened = in.open(source); opened.end != CopyEnd::Done)
+        return opened;
+    const QByteArray to = QFile::encodeName(target);
+    // The file is linked in through its entry under /proc, which a container may lack.
+    static const bool linkable = ::access("/proc/self/fd", X_OK) == 0;
+    if (!linkable)
+        return {CopyEnd::NotOffered, {}};
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).path());
+    Descriptor out(::open(folder.constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, writableMode(in.status)));
+    if (!out.valid())
+        return noNamelessFiles(errno) ? CopyOutcome{CopyEnd::NotOffered, {}} : failure(errno);
+    // Whatever ends the copy early, the file has no name and goes with its descriptor.
+    if (CopyOutcome outcome = fill(in.fd.get(), in.status, out.get(), progress); outcome.end != CopyEnd::Done)
+        return outcome;
+    // The descriptor's own entry names the file; linking it refuses an existing target.
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(out.get());
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, to.constData(), AT_SYMLINK_FOLLOW) != 0) {
+        if (errno == EEXIST)
+            return {CopyEnd::TargetExists, qt_error_string(EEXIST)};
+        return failure(errno);
+    }
+    if (!out.close()) {
+        const int error = errno;
+        ::unlink(to.constData());
+        return failure(error);
+    }
+    return {};
 }
 
 CopyOutcome copyLink(const QString& source, const QString& target)
@@ -185,6 +252,18 @@ RenameOutcome renameEntry(const QString& from, const QString& to, bool replace)
     if (error == EEXIST)
         return {RenameEnd::TargetExists, qt_error_string(error)};
     return {RenameEnd::Failed, qt_error_string(error)};
+}
+
+Entry entryAt(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    if (S_ISREG(status.st_mode))
+        return {EntryKind::File, qint64(status.st_size)};
+    if (S_ISDIR(status.st_mode))
+        return {EntryKind::Folder, 0};
+    return {S_ISLNK(status.st_mode) ? EntryKind::Link : EntryKind::Other, 0};
 }
 
 bool sameFile(const QString& a, const QString& b)

@@ -77,6 +77,8 @@ private Q_SLOTS:
     void find();
     void set_data();
     void set();
+    void setSeveral_data();
+    void setSeveral();
     void transferWithoutSourceFileWritesEmptyFile();
     void transferCarriesDescriptions();
     void fileThatCouldNotBeReadIsNeverWrittenOver_data();
@@ -202,6 +204,42 @@ void TestDescriptions::set()
     QCOMPARE(reread->find(name), text->find(name));
     if (changed)
         QCOMPARE(reread->find(name).value_or(QString()), description.simplified());
+}
+
+void TestDescriptions::setSeveral_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("changes"); // "name=description", in order
+    QTest::addColumn<QByteArray>("written");
+
+    QTest::newRow("appended, then changed in another case")
+        << QByteArray() << QStringList{"a.jpg=1", "b.jpg=2", "A.JPG=3"} << QByteArray("\"a.jpg\" 3\r\n\"b.jpg\" 2\r\n");
+    QTest::newRow("appended, cleared, appended again")
+        << QByteArray("\"x.jpg\" x\r\n") << QStringList{"a.jpg=1", "a.jpg=", "b.jpg=2", "a.jpg=4"}
+        << QByteArray("\"x.jpg\" x\r\n\"b.jpg\" 2\r\n\"a.jpg\" 4\r\n");
+    QTest::newRow("a name with two entries, then others")
+        << QByteArray("\"a.jpg\" 1\r\nA.JPG 2\r\n") << QStringList{"b.jpg=x", "a.jpg=3", "b.jpg=y", "c.jpg=z"}
+        << QByteArray("\"a.jpg\" 3\r\n\"b.jpg\" y\r\n\"c.jpg\" z\r\n");
+}
+
+// Many changes to one text, each looked up right after it is made, as a transfer carries them.
+void TestDescriptions::setSeveral()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, changes);
+    std::optional<DescriptionText> text = DescriptionText::parse(file);
+    QVERIFY(text);
+    for (const QString& change : changes) {
+        const QString name = change.section(u'=', 0, 0);
+        const QString description = change.section(u'=', 1);
+        text->set(name, description);
+        QCOMPARE(text->find(name), description.isEmpty() ? std::nullopt : std::optional<QString>(description));
+    }
+    QTEST(text->serialize(), "written");
+    const std::optional<DescriptionText> reread = DescriptionText::parse(text->serialize());
+    QVERIFY(reread);
+    for (const QString& change : changes)
+        QCOMPARE(reread->find(change.section(u'=', 0, 0)), text->find(change.section(u'=', 0, 0)));
 }
 
 void TestDescriptions::transferWithoutSourceFileWritesEmptyFile()

@@ -37,6 +37,8 @@ private Q_SLOTS:
     void duplicates();
     void collisions_data();
     void collisions();
+    void arrivals_data();
+    void arrivals();
     void moveOntoOwnFolder_data();
     void moveOntoOwnFolder();
     void descriptions_data();
@@ -196,6 +198,59 @@ void TestFileTransfer::collisions()
         for (const QString& entry : entriesOf(m_src))
             QVERIFY2(entry.contains("new") || entry.endsWith('/'), qPrintable(entry));
     }
+}
+
+void TestFileTransfer::arrivals_data()
+{
+    QTest::addColumn<QString>("path"); // the file, under the copied item "d" or as the item itself
+    QTest::addColumn<QStringList>("destination");
+    QTest::addColumn<int>("mode");
+
+    QTest::newRow("new file") << "f" << QStringList{} << 0644;
+    QTest::newRow("new read-only file") << "f" << QStringList{} << 0444;
+    QTest::newRow("new executable file") << "f" << QStringList{} << 0750;
+    QTest::newRow("replaced file") << "f" << QStringList{"f=old"} << 0600;
+    QTest::newRow("file in a new folder") << "d/f" << QStringList{} << 0640;
+    QTest::newRow("new file merged into a folder") << "d/f" << QStringList{"d/", "d/g=old"} << 0444;
+}
+
+// A copied file arrives whole with its source's bytes, permission bits and last-write time, and
+// nothing else shows up beside it, however it was built.
+void TestFileTransfer::arrivals()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, destination);
+    QFETCH(int, mode);
+    const QString item = path.section(u'/', 0, 0);
+    const QString entry = path + u'=' + QString(70000, u'x');
+    makeEntries(m_src, item == path ? QStringList{entry} : QStringList{item + u'/', entry});
+    const QString source = m_src + path;
+    const QDateTime written = QDateTime::currentDateTimeUtc().addDays(-3);
+    {
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(written, QFileDevice::FileModificationTime));
+    }
+    const auto permissions = QFileDevice::Permissions(((mode & 0700) << 6) | ((mode & 070) << 1) | (mode & 07));
+    QVERIFY(QFile::setPermissions(source, permissions));
+    makeEntries(m_dst, destination);
+    QStringList expected = destination;
+    expected.removeAll(path + "=old");
+    expected << entry;
+    if (item != path && !expected.contains(item + u'/'))
+        expected << item + u'/';
+    expected.sort();
+    auto questions = std::make_shared<ScriptedQuestions>(script({int(ReplaceChoice::Replace)}));
+
+    const TransferResult result = runTransfer({Kind::Copy, {item}, m_src, m_dst}, questions);
+
+    QVERIFY2(result.failures.isEmpty(), qPrintable(result.failures.join(u'\n')));
+    QCOMPARE(entriesOf(m_dst), expected);
+    const QFileInfo copy(m_dst + path);
+    QCOMPARE(copy.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+             permissions);
+    QCOMPARE(copy.lastModified().toSecsSinceEpoch(), written.toSecsSinceEpoch());
+    QCOMPARE(copy.lastModified(), QFileInfo(source).lastModified());
 }
 
 void TestFileTransfer::moveOntoOwnFolder_data()

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "fileops/cshellfileop.h"
+#include "platform/filecopy.h"
 #include "requiredtool.h"
 #include "transfertest.h"
 
@@ -99,6 +100,10 @@ private Q_SLOTS:
     void fullDisk();
     void crossDeviceMove_data();
     void crossDeviceMove();
+    void crossDeviceSelection_data();
+    void crossDeviceSelection();
+    void sameDriveMove_data();
+    void sameDriveMove();
     void unwritableDestination_data();
     void unwritableDestination();
     void trashOnAnotherDrive();
@@ -267,6 +272,101 @@ void TestTransferFaults::crossDeviceMove()
         QVERIFY2(!result.failures.isEmpty() && result.failures.first().contains("File too large") &&
                      result.failures.first().contains(m_src + name),
                  qPrintable(result.failures.join('\n')));
+}
+
+void TestTransferFaults::crossDeviceSelection_data()
+{
+    QTest::addColumn<QStringList>("source");
+    QTest::addColumn<QStringList>("destination"); // entries waiting on the other drive
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("sourceWhenAsked"); // the answer is Skip
+    QTest::addColumn<QStringList>("sourceAfter");
+    QTest::addColumn<QStringList>("destinationAfter");
+
+    QTest::newRow("three files") << QStringList{"a=1", "b=2", "c=3"} << QStringList{} << QStringList{"a", "b", "c"}
+                                 << QStringList{} << QStringList{} << QStringList{"a=1", "b=2", "c=3"};
+    QTest::newRow("folder merged into one of its name")
+        << QStringList{"d/", "d/x=new", "d/y=y"} << QStringList{"d/", "d/x=old", "d/z=z"} << QStringList{"d"}
+        << QStringList{} << QStringList{} << QStringList{"d/", "d/x=new", "d/y=y", "d/z=z"};
+    QTest::newRow("a question on the way")
+        << QStringList{"a=1", "b=new", "c=3"} << QStringList{"b=old"} << QStringList{"a", "b", "c"}
+        << QStringList{"b=new", "c=3"} << QStringList{"b=new"} << QStringList{"a=1", "b=old", "c=3"};
+}
+
+// A move of several items to another drive flushes it once, yet every source goes once its item
+// has arrived: before a question about a later item, and at the end.
+void TestTransferFaults::crossDeviceSelection()
+{
+    QFETCH(QStringList, source);
+    QFETCH(QStringList, destination);
+    QFETCH(QStringList, names);
+    const QString dst = mount("other", 1024);
+    QVERIFY(!dst.isEmpty());
+    makeEntries(m_src, source);
+    makeEntries(dst, destination);
+    struct WatchingQuestions : ScriptedQuestions {
+        QString folder;
+        QStringList seen;
+        ReplaceAnswer askReplace(const QString& target, const QString& item) override
+        {
+            seen = entriesOf(folder);
+            ScriptedQuestions::askReplace(target, item);
+            return {ReplaceChoice::Skip, {}};
+        }
+    };
+    auto questions = std::make_shared<WatchingQuestions>();
+    questions->folder = m_src;
+
+    const TransferResult result = runTransfer({Kind::Move, names, m_src, dst}, questions);
+
+    QVERIFY2(result.failures.isEmpty(), qPrintable(result.failures.join(u'\n')));
+    QTEST(questions->seen, "sourceWhenAsked");
+    QTEST(entriesOf(m_src), "sourceAfter");
+    QTEST(entriesOf(dst), "destinationAfter");
+    QVERIFY(temporariesUnder(dst).isEmpty());
+}
+
+void TestTransferFaults::sameDriveMove_data()
+{
+    QTest::addColumn<QString>("item"); // "f" a file, "d" a folder holding the file f
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("merged"); // a folder of the item's name waits in the destination
+
+    QTest::newRow("small file") << "f" << qint64(10) << false;
+    QTest::newRow("file of 8 GiB") << "f" << 8192 * kMiB << false;
+    QTest::newRow("folder with a file of 8 GiB") << "d" << 8192 * kMiB << false;
+    QTest::newRow("folder merged into one of its name") << "d" << 8192 * kMiB << true;
+}
+
+// A move within one file system is a rename whatever the size: the very file arrives, and not a
+// byte is counted as carried.
+void TestTransferFaults::sameDriveMove()
+{
+    QFETCH(QString, item);
+    QFETCH(qint64, size);
+    QFETCH(bool, merged);
+    const QString file = item == QLatin1String("f") ? item : item + QStringLiteral("/f");
+    QVERIFY(QDir().mkpath(QFileInfo(m_src + file).path()));
+    {
+        QFile sparse(m_src + file);
+        QVERIFY(sparse.open(QIODevice::WriteOnly));
+        QVERIFY(sparse.resize(size));
+    }
+    // A second name of the file, outside the move, tells whether what arrives is that file.
+    const QString keep = m_dir->filePath("keep");
+    QCOMPARE(::link(QFile::encodeName(m_src + file).constData(), QFile::encodeName(keep).constData()), 0);
+    const QString dst = m_dir->filePath("dst/");
+    QVERIFY(QDir().mkpath(merged ? dst + item : dst));
+    FileTransfer transfer(std::make_shared<ScriptedQuestions>());
+
+    const TransferResult result = runTransfer(transfer, {Kind::Move, {item}, m_src, dst});
+
+    QVERIFY2(result.failures.isEmpty(), qPrintable(result.failures.join(u'\n')));
+    QCOMPARE(result.newNames, merged ? QStringList{} : QStringList{item});
+    QVERIFY(platform::sameFile(dst + file, keep));
+    QVERIFY(!QFileInfo::exists(m_src + item));
+    QCOMPARE(transfer.progress().total, 0);
+    QCOMPARE(transfer.progress().done, 0);
 }
 
 void TestTransferFaults::unwritableDestination_data()
