@@ -174,7 +174,7 @@ void TestTransferFaults::fullDisk()
     const QString from = oneFolder ? m_src + "album/" : m_src;
     QDir().mkpath(from);
     QStringList names;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         names << QStringLiteral("IMG_%1.JPG").arg(i, 4, 10, QChar('0'));
         writeFile(from + names.last(), contentOf(i, 16 * 1024));
     }
