@@ -12,6 +12,7 @@
 
 #include <QIODevice>
 #include <QtEndian>
+#include <QtNumeric>
 
 #include "imagelib/codecs/bytes.h"
 #include "imagelib/codecs/writerutil.h"
@@ -560,7 +561,12 @@ bool readDibLayout(QByteArrayView info, DibKind kind, DibLayout& layout)
     layout.bits = header.bits;
     layout.colourBytes = header.paletteOffset + qsizetype(header.paletteCount) * header.paletteEntrySize;
     const bool runLength = header.compression == kRle8 || header.compression == kRle4;
-    layout.pixelBytes = runLength ? 0 : strideOf(header) * header.height;
+    // A header's sizes are the file's word: their product may not fit any integer.
+    qint64 pixelBytes = 0;
+    if (!runLength && (qMulOverflow(strideOf(header), header.height, &pixelBytes) ||
+                       pixelBytes > std::numeric_limits<qsizetype>::max()))
+        return false;
+    layout.pixelBytes = qsizetype(pixelBytes);
     return true;
 }
 
