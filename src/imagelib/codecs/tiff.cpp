@@ -4,6 +4,7 @@
 #include "imagelib/codecs/codec.h"
 
 #include <algorithm>
+#include <limits>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
@@ -537,7 +538,8 @@ private:
         uint16_t samples = 0;
         TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
         TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
-        return bits * samples;
+        // Both are the file's word, each up to 65,535: their product may not fit an int.
+        return int(std::min<qint64>(qint64(bits) * samples, std::numeric_limits<int>::max()));
     }
 
     static bool headerFrom(QByteArrayView data, HeaderInfo& info)
