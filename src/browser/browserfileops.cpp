@@ -1,6 +1,5 @@
 #include "browser/browserfileops.h"
 
-#include <QDialog>
 #include <QFileInfo>
 #include <QWidget>
 
@@ -9,7 +8,6 @@
 #include "browser/fileitem.h"
 #include "core/apphost.h"
 #include "core/commands.h"
-#include "fileops/ccopymovedlg.h"
 #include "fileops/cshellfileop.h"
 #include "fileops/filetransfer.h"
 #include "imagelib/cbmpex.h"
@@ -21,10 +19,7 @@ BrowserFileOps::BrowserFileOps(CFileListCtrl* list, AppHost* host, QWidget* owne
 
 void BrowserFileOps::registerOn(CCommandTarget& commands)
 {
-    const auto hasSelection = [this] {
-        QStringList names;
-        return m_list->selectedNames(names) > 0;
-    };
+    const auto hasSelection = [this] { return m_list->hasSelectedEntries(); };
     commands.on(
         cmd::kCopyTo, [this] { transferSelection(false); }, hasSelection);
     commands.on(
@@ -45,12 +40,11 @@ void BrowserFileOps::transferSelection(bool move)
     if (m_list->selectedNames(names) == 0)
         return;
     const QString source = m_list->currentFolder();
-    CCopyMoveDlg dialog(move ? tr("Move") : tr("Copy"), source, m_owner);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
     CShellFileOp engine(m_owner, {}, m_host ? &m_host->currentImage() : nullptr);
-    FileTransfer* run = move ? engine.MoveItems(names, source, dialog.destination())
-                             : engine.CopyItems(names, source, dialog.destination());
+    FileTransfer* run =
+        engine.TransferTo(move ? TransferRequest::Kind::Move : TransferRequest::Kind::Copy, names, source);
+    if (!run)
+        return;
     // Copies into the shown folder itself are new rows; moved items leave it. Either way the list
     // follows the disk once the run is over, whatever the user did in the browser meanwhile.
     connect(run, &FileTransfer::finished, this, [this, source] { updateListIfShowing(source); });

@@ -644,6 +644,21 @@ int CFileListCtrl::focusedIndex(bool preferFocus) const
     return first < m_model.entryCount() ? first : -1;
 }
 
+bool CFileListCtrl::hasSelectedEntries() const
+{
+    if (!selectionModel())
+        return false;
+    // Ranges, not rows: a selection of thousands is a handful of ranges.
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            const FileItem* item = m_model.entryAt(row);
+            if (item && !item->isParent)
+                return true;
+        }
+    }
+    return false;
+}
+
 int CFileListCtrl::selectedNames(QStringList& names) const
 {
     names.clear();

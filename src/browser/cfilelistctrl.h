@@ -76,6 +76,8 @@ public:
     int focusedIndex(bool preferFocus) const;
     // Names of the selected rows in row order, without the parent entry; their number.
     int selectedNames(QStringList& names) const;
+    // Whether a row other than ".." is selected; cheap enough for every selection change.
+    bool hasSelectedEntries() const;
     void selectRow(int row);
 
     // Lists the entry `name` of the shown folder (a file an operation made) once it was read in

@@ -11,6 +11,7 @@
 #include <QUuid>
 
 #include "export/cexportdialog.h"
+#include "fileops/ccopymovedlg.h"
 #include "fileops/cprogressdialog.h"
 #include "fileops/fileopquestions.h"
 #include "fileops/logging.h"
@@ -112,6 +113,17 @@ FileTransfer* CShellFileOp::MoveItems(const QStringList& names, const QString& s
                                       const QString& destinationFolder)
 {
     return startTransfer(TransferRequest::Kind::Move, names, sourceFolder, destinationFolder);
+}
+
+FileTransfer* CShellFileOp::TransferTo(TransferRequest::Kind kind, const QStringList& names,
+                                       const QString& sourceFolder, QString* destination)
+{
+    CCopyMoveDlg dialog(kind == TransferRequest::Kind::Move ? tr("Move") : tr("Copy"), sourceFolder, m_owner);
+    if (dialog.exec() != QDialog::Accepted)
+        return nullptr;
+    if (destination)
+        *destination = dialog.destination();
+    return startTransfer(kind, names, sourceFolder, dialog.destination());
 }
 
 FileTransfer* CShellFileOp::startTransfer(TransferRequest::Kind kind, const QStringList& names,

@@ -37,6 +37,11 @@ public:
     // Moves them; onto their own folder nothing is done and it finishes with code 1, without a
     // progress window. Else code 0.
     FileTransfer* MoveItems(const QStringList& names, const QString& sourceFolder, const QString& destinationFolder);
+    // Copy To and Move To: the destination asked for ("Copy" or "Move" with its history), then
+    // the transfer as above. Null when the user cancelled; else `*destination` (when given)
+    // holds the folder chosen, ending with "/".
+    FileTransfer* TransferTo(TransferRequest::Kind kind, const QStringList& names, const QString& sourceFolder,
+                             QString* destination = nullptr);
 
     // Moves the items (full paths) to the trash once the user confirms. -1 for an empty list, 0
     // when every item went, 1 when the user declined (nothing was done), 2 when some could not go

@@ -9,7 +9,6 @@
 #include <QWidget>
 
 #include "core/commands.h"
-#include "fileops/ccopymovedlg.h"
 #include "fileops/crenamedlg.h"
 #include "fileops/cshellfileop.h"
 #include "imagelib/cbmpex.h"
@@ -54,15 +53,13 @@ void ViewerFileCommands::transfer(TransferRequest::Kind kind)
     const bool move = kind == TransferRequest::Kind::Move;
     const QString folder = m_viewer.folder();
     const QString name = m_viewer.fileName();
-    CCopyMoveDlg dialog(move ? tr("Move") : tr("Copy"), folder, m_window);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QString destination = dialog.destination();
     // Not handed the current image: the picture is held decoded, no file open, and it stays
     // shown while its file moves, and after a move that did not take it.
     CShellFileOp engine(m_window);
-    FileTransfer* run = move ? engine.MoveItems({name}, folder, destination)
-                             : engine.CopyItems({name}, folder, destination);
+    QString destination;
+    FileTransfer* run = engine.TransferTo(kind, {name}, folder, &destination);
+    if (!run)
+        return;
     connect(run, &FileTransfer::finished, this, [this, move, folder, name, destination](const TransferResult& result) {
         if (move && arrived(result, folder + name, name))
             m_viewer.FileRemoved(folder, name);
