@@ -230,6 +230,10 @@ void CMainFrame::buildSizingBars()
     };
     connect(m_treeBar, &CDirTreeBar::folderRenamed, this, folderChanged);
     connect(m_treeBar, &CDirTreeBar::folderDeleted, this, folderChanged);
+    connect(m_treeBar, &CDirTreeBar::foldersChanged, this, [folderChanged](const QStringList& folders) {
+        for (const QString& folder : folders)
+            folderChanged(folder);
+    });
     connect(m_treeBar, &CDirTreeBar::commandRequested, this, [this](int id) { m_actions->execute(id); });
     connect(fileList(), &CFileListCtrl::thumbnailsModeEntered, this, [this] {
         if (m_options.HidePreview)

@@ -77,6 +77,8 @@ public:
     // Names of the selected rows in row order, without the parent entry; their number.
     int selectedNames(QStringList& names) const;
     void selectRow(int row);
+    // The row files dragged over the list would go into, drawn highlighted; -1 for none.
+    void setDropHighlight(int row);
 
     // Lists the entry `name` of the shown folder (a file an operation made) once it was read in
     // the background, with the admission options and, in thumbnails mode, its thumbnail to come;
@@ -189,5 +191,6 @@ private:
     bool m_refreshPending = false; // asked for while the folder was being read
     quint64 m_generation = 0;
     int m_refreshRow = -1; // the first selected row when the refresh began
+    int m_dropRow = -1;
     std::array<int, CFileListModel::kColumnCount> m_columnWidths{};
 };

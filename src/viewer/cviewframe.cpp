@@ -19,6 +19,7 @@
 #include "platform/desktopservices.h"
 #include "ui/ctexture.h"
 #include "viewer/cimageview.h"
+#include "viewer/viewerclipboard.h"
 #include "viewer/viewerfilecommands.h"
 
 namespace {
@@ -115,6 +116,7 @@ void CViewFrame::registerCommands()
     m_commands.on(
         cmd::kSendMail, [this] { sendMail(); }, shown);
     auto* fileCommands = new ViewerFileCommands(m_view->controller(), this, m_commands);
+    new ViewerClipboard(m_view->controller(), this, m_commands);
     // After the drop has ended: the engine may ask questions, which a drag source must not wait for.
     connect(m_view, &CImageView::filesDropped, fileCommands, &ViewerFileCommands::dropFiles, Qt::QueuedConnection);
     relay(cmd::kMenuOpen, cmd::kFileOpen);

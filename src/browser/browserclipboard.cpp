@@ -1,0 +1,65 @@
+#include "browser/browserclipboard.h"
+
+#include <algorithm>
+
+#include <QWidget>
+
+#include "browser/browserfileops.h"
+#include "browser/cfilelistctrl.h"
+#include "core/apphost.h"
+#include "core/commands.h"
+#include "fileops/filehandover.h"
+
+BrowserClipboard::BrowserClipboard(CFileListCtrl* list, AppHost* host, BrowserFileOps* ops, QWidget* owner)
+    : QObject(owner), m_list(list), m_host(host), m_ops(ops), m_owner(owner)
+{
+}
+
+void BrowserClipboard::registerOn(CCommandTarget& commands)
+{
+    const auto hasSelection = [this] {
+        QStringList names;
+        return m_list->selectedNames(names) > 0;
+    };
+    commands.on(
+        cmd::kCut, [this] { putSelection(filemime::DropEffect::Move); }, hasSelection);
+    commands.on(
+        cmd::kCopy, [this] { putSelection(filemime::DropEffect::Copy); }, hasSelection);
+    commands.on(
+        cmd::kPaste, [this] { pasteInto(m_list->currentFolder()); }, [this] { return m_clipboard.canPaste(); });
+}
+
+void BrowserClipboard::putSelection(filemime::DropEffect effect)
+{
+    QStringList names;
+    m_list->rows().clearCutMarks();
+    if (m_list->selectedNames(names) == 0)
+        return;
+    QStringList paths;
+    for (const QString& name : names)
+        paths << m_list->currentFolder() + name;
+    if (m_clipboard.PutFiles(paths, effect) && effect == filemime::DropEffect::Move)
+        m_list->rows().setCutMarks(names);
+}
+
+void BrowserClipboard::pasteInto(const QString& folder, const std::function<void()>& done)
+{
+    const QStringList paths = m_clipboard.files();
+    const filemime::DropEffect effect = m_clipboard.dropEffect();
+    FileHandover* handover =
+        FileHandover::start(paths, effect, folder, m_owner, m_host ? &m_host->currentImage() : nullptr);
+    if (!handover)
+        return;
+    connect(handover, &FileHandover::finished, this, [this, paths, effect, folder, done] {
+        if (effect == filemime::DropEffect::Move)
+            m_clipboard.emptyAfterMove(paths);
+        // The target gained rows; after a move out of the shown folder, that one lost some.
+        const QString shown = m_list->currentFolder();
+        const bool left = effect == filemime::DropEffect::Move &&
+                          std::any_of(paths.begin(), paths.end(),
+                                      [&shown](const QString& path) { return filemime::folderOf(path) == shown; });
+        m_ops->updateListIfShowing(left ? shown : folder);
+        if (done)
+            done();
+    });
+}

@@ -1,0 +1,78 @@
+#include "browser/filelistdragdrop.h"
+
+#include <QAbstractItemView>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QPainter>
+#include <QPixmap>
+
+#include "browser/browserfileops.h"
+#include "browser/cfilelistctrl.h"
+
+FileListDragDrop::FileListDragDrop(CFileListCtrl* list, QAbstractItemView* view, BrowserFileOps* ops, QWidget* owner)
+    : CDragDrop(view->viewport(), owner), m_list(list), m_view(view), m_ops(ops)
+{
+}
+
+QStringList FileListDragDrop::dragPaths(QPoint pos)
+{
+    const QModelIndex pressed = m_view->indexAt(pos);
+    QStringList names;
+    if (!pressed.isValid() || !m_view->selectionModel()->isRowSelected(pressed.row()) ||
+        m_list->selectedNames(names) == 0)
+        return {};
+    for (QString& name : names)
+        name.prepend(m_list->currentFolder());
+    return names;
+}
+
+QPixmap FileListDragDrop::dragImage(QPoint)
+{
+    // The icons of the selected rows where they lie, within the rows' bounding rectangle.
+    const QModelIndexList rows = m_view->selectionModel()->selectedRows();
+    QRect bounds;
+    for (const QModelIndex& row : rows)
+        bounds |= m_view->visualRect(row);
+    bounds &= m_view->viewport()->rect();
+    if (bounds.isEmpty())
+        return {};
+    QPixmap image(bounds.size());
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    const QSize iconSize = m_view->iconSize().isValid() ? m_view->iconSize() : QSize(16, 16);
+    const auto* listView = qobject_cast<const QListView*>(m_view);
+    const bool centred = listView && listView->viewMode() == QListView::IconMode;
+    for (const QModelIndex& row : rows) {
+        const QRect cell = m_view->visualRect(row).translated(-bounds.topLeft());
+        const QIcon icon = qvariant_cast<QIcon>(row.data(Qt::DecorationRole));
+        const int x = centred ? cell.center().x() - iconSize.width() / 2 : cell.left() + 2;
+        icon.paint(&painter, QRect(QPoint(x, cell.top() + 2), iconSize));
+    }
+    return image;
+}
+
+int FileListDragDrop::folderRowAt(QPoint pos) const
+{
+    const int row = m_view->indexAt(pos).row();
+    const FileItem* item = m_list->rows().entryAt(row);
+    return item && item->isFolder && !item->isParent ? row : -1;
+}
+
+QString FileListDragDrop::folderAt(QPoint pos)
+{
+    const int row = folderRowAt(pos);
+    return row < 0 ? m_list->currentFolder() : m_list->rows().pathOf(row) + u'/';
+}
+
+void FileListDragDrop::highlight(QPoint pos, bool on)
+{
+    m_list->setDropHighlight(on ? folderRowAt(pos) : -1);
+}
+
+void FileListDragDrop::afterDrop(const QStringList& folders)
+{
+    // The shown folder is refreshed once, whichever of the folders it is.
+    const QString shown = m_list->currentFolder();
+    m_ops->updateListIfShowing(folders.contains(shown) ? shown : folders.value(0));
+}

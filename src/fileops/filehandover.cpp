@@ -1,0 +1,38 @@
+#include "fileops/filehandover.h"
+
+#include <QWidget>
+
+#include "fileops/cshellfileop.h"
+
+FileHandover* FileHandover::start(const QStringList& paths, filemime::DropEffect effect, const QString& target,
+                                  QWidget* owner, CBmpEx* currentImage)
+{
+    if (effect == filemime::DropEffect::None || paths.isEmpty() || target.isEmpty())
+        return nullptr;
+    auto* handover = new FileHandover(effect, target, owner, currentImage);
+    handover->m_groups = filemime::byFolder(paths);
+    handover->next();
+    return handover;
+}
+
+FileHandover::FileHandover(filemime::DropEffect effect, const QString& target, QWidget* owner, CBmpEx* currentImage)
+    : QObject(owner), m_effect(effect), m_target(target), m_owner(owner), m_currentImage(currentImage)
+{
+}
+
+void FileHandover::next()
+{
+    if (m_done == m_groups.size()) {
+        Q_EMIT finished(m_newNames);
+        deleteLater();
+        return;
+    }
+    const auto& [folder, names] = m_groups[m_done++];
+    CShellFileOp engine(m_owner, {}, m_currentImage);
+    FileTransfer* run = m_effect == filemime::DropEffect::Move ? engine.MoveItems(names, folder, m_target)
+                                                                : engine.CopyItems(names, folder, m_target);
+    connect(run, &FileTransfer::finished, this, [this](const TransferResult& result) {
+        m_newNames << result.newNames;
+        next();
+    });
+}

@@ -1,0 +1,43 @@
+#pragma once
+// FileHandover: files handed over by the clipboard or a drop, copied or moved into one folder by
+// the operation engine. The files may come from several folders (another program's selection of
+// search results): one transfer per source folder, one after the other, so that every name is
+// taken from the folder that holds it. UI thread only.
+
+#include <utility>
+#include <vector>
+
+#include <QObject>
+#include <QStringList>
+
+#include "platform/filemime.h"
+
+class CBmpEx;
+class QWidget;
+
+class FileHandover : public QObject {
+    Q_OBJECT
+public:
+    // Starts copying (effect Copy) or moving (Move) `paths` (full paths) into `target` (ending
+    // with "/"). `owner` parents the progress windows and questions; `currentImage` (may be
+    // null) is released before its file moves. Null, and nothing done, for the effect None or
+    // no paths. The object deletes itself after finished().
+    static FileHandover* start(const QStringList& paths, filemime::DropEffect effect, const QString& target,
+                               QWidget* owner, CBmpEx* currentImage = nullptr);
+
+Q_SIGNALS:
+    // Every transfer is over; `newNames`: the plain names created whole in the target, in order.
+    void finished(const QStringList& newNames);
+
+private:
+    FileHandover(filemime::DropEffect effect, const QString& target, QWidget* owner, CBmpEx* currentImage);
+    void next();
+
+    std::vector<std::pair<QString, QStringList>> m_groups;
+    size_t m_done = 0;
+    filemime::DropEffect m_effect;
+    QString m_target;
+    QWidget* m_owner;
+    CBmpEx* m_currentImage;
+    QStringList m_newNames;
+};
