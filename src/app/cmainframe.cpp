@@ -5,9 +5,11 @@
 #include <QAbstractItemView>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -126,6 +128,9 @@ CMainFrame::CMainFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* 
     connect(fileList()->selectionModel(), &QItemSelectionModel::currentChanged, m_actions,
             &CCommandActions::update);
     connect(&fileList()->rows(), &CFileListModel::totalsChanged, m_actions, &CCommandActions::update);
+    // Paste and its Ctrl+V follow the clipboard, once the clipboard's readers have read it.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, m_actions, &CCommandActions::update,
+            Qt::QueuedConnection);
     m_actions->update();
 }
 

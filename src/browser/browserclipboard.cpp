@@ -1,7 +1,5 @@
 #include "browser/browserclipboard.h"
 
-#include <algorithm>
-
 #include <QWidget>
 
 #include "browser/browserfileops.h"
@@ -26,7 +24,7 @@ void BrowserClipboard::registerOn(CCommandTarget& commands)
     commands.on(
         cmd::kCopy, [this] { putSelection(filemime::DropEffect::Copy); }, hasSelection);
     commands.on(
-        cmd::kPaste, [this] { pasteInto(m_list->currentFolder()); }, [this] { return m_clipboard.canPaste(); });
+        cmd::kPaste, [this] { paste(); }, [this] { return m_clipboard.canPaste(); });
 }
 
 void BrowserClipboard::putSelection(filemime::DropEffect effect)
@@ -42,24 +40,18 @@ void BrowserClipboard::putSelection(filemime::DropEffect effect)
         m_list->rows().setCutMarks(names);
 }
 
-void BrowserClipboard::pasteInto(const QString& folder, const std::function<void()>& done)
+void BrowserClipboard::paste()
 {
     const QStringList paths = m_clipboard.files();
     const filemime::DropEffect effect = m_clipboard.dropEffect();
-    FileHandover* handover =
-        FileHandover::start(paths, effect, folder, m_owner, m_host ? &m_host->currentImage() : nullptr);
+    FileHandover* handover = FileHandover::start(paths, effect, m_list->currentFolder(), m_owner,
+                                                 m_host ? &m_host->currentImage() : nullptr);
     if (!handover)
         return;
-    connect(handover, &FileHandover::finished, this, [this, paths, effect, folder, done] {
-        if (effect == filemime::DropEffect::Move)
-            m_clipboard.emptyAfterMove(paths);
-        // The target gained rows; after a move out of the shown folder, that one lost some.
-        const QString shown = m_list->currentFolder();
-        const bool left = effect == filemime::DropEffect::Move &&
-                          std::any_of(paths.begin(), paths.end(),
-                                      [&shown](const QString& path) { return filemime::folderOf(path) == shown; });
-        m_ops->updateListIfShowing(left ? shown : folder);
-        if (done)
-            done();
-    });
+    connect(handover, &FileHandover::finished, this,
+            [this, paths, effect](const QStringList&, const QStringList& folders) {
+                if (effect == filemime::DropEffect::Move)
+                    m_clipboard.emptyAfterMove(paths);
+                m_ops->updateListIfShowing(folders);
+            });
 }

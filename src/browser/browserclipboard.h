@@ -5,8 +5,6 @@
 // shown folder, as the program that put them there asked (files offered for neither are not
 // pasted); after a move the clipboard is emptied. UI thread only.
 
-#include <functional>
-
 #include <QObject>
 #include <QString>
 
@@ -30,13 +28,11 @@ public:
     // offered for a copy or a move.
     void registerOn(CCommandTarget& commands);
 
-    void putSelection(filemime::DropEffect effect);
-    // Pastes into `folder` (ending with "/"); the list follows when it shows the folder or one
-    // the files left. `done` (may be empty) runs once the files are there.
-    void pasteInto(const QString& folder, const std::function<void()>& done = {});
-    const CClipboardView& clipboard() const { return m_clipboard; }
-
 private:
+    void putSelection(filemime::DropEffect effect);
+    // Pastes into the shown folder; the list follows the disk once the files are there.
+    void paste();
+
     CFileListCtrl* m_list;
     AppHost* m_host;
     BrowserFileOps* m_ops;

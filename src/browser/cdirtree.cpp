@@ -108,15 +108,12 @@ void CDirTree::pasteInto(QTreeWidgetItem* item)
     FileHandover* handover = FileHandover::start(paths, effect, folder, this);
     if (!handover)
         return;
-    connect(handover, &FileHandover::finished, this, [this, folder, paths, effect] {
-        QStringList changed{folder};
-        if (effect == filemime::DropEffect::Move) {
-            m_clipboard.emptyAfterMove(paths);
-            for (const QString& path : paths)
-                changed << filemime::folderOf(path);
-        }
-        followChange(changed);
-    });
+    connect(handover, &FileHandover::finished, this,
+            [this, paths, effect](const QStringList&, const QStringList& folders) {
+                if (effect == filemime::DropEffect::Move)
+                    m_clipboard.emptyAfterMove(paths);
+                followChange(folders);
+            });
 }
 
 void CDirTree::followChange(const QStringList& folders)

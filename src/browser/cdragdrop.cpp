@@ -110,16 +110,8 @@ void CDragDrop::drop(QDropEvent* event)
             FileHandover* handover = FileHandover::start(paths, effect, folder, m_owner);
             if (!handover)
                 return;
-            connect(handover, &FileHandover::finished, this, [this, paths, folder, effect] {
-                QStringList changed{folder};
-                if (effect == filemime::DropEffect::Move) {
-                    for (const QString& path : paths)
-                        changed << filemime::folderOf(path);
-                }
-                changed.removeDuplicates();
-                afterDrop(changed);
-                Q_EMIT dropped();
-            });
+            connect(handover, &FileHandover::finished, this,
+                    [this](const QStringList&, const QStringList& folders) { afterDrop(folders); });
         },
         Qt::QueuedConnection);
 }

@@ -23,10 +23,6 @@ public:
     // progress windows of the drops.
     CDragDrop(QWidget* viewport, QWidget* owner);
 
-Q_SIGNALS:
-    // A drop's copy or move is over.
-    void dropped();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -1,5 +1,8 @@
 #include "browser/filelistdragdrop.h"
 
+#include <utility>
+#include <vector>
+
 #include <QAbstractItemView>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -29,26 +32,28 @@ QStringList FileListDragDrop::dragPaths(QPoint pos)
 
 QPixmap FileListDragDrop::dragImage(QPoint)
 {
-    // The icons of the selected rows where they lie, within the rows' bounding rectangle.
-    const QModelIndexList rows = m_view->selectionModel()->selectedRows();
+    // The icons of the selected rows where they lie, within their bounding rectangle.
+    const QSize iconSize = m_view->iconSize().isValid() ? m_view->iconSize() : QSize(16, 16);
+    const auto* listView = qobject_cast<const QListView*>(m_view);
+    const bool centred = listView && listView->viewMode() == QListView::IconMode;
+    std::vector<std::pair<QRect, QIcon>> icons;
     QRect bounds;
-    for (const QModelIndex& row : rows)
-        bounds |= m_view->visualRect(row);
-    bounds &= m_view->viewport()->rect();
+    for (const QModelIndex& row : m_view->selectionModel()->selectedRows()) {
+        const QRect cell = m_view->visualRect(row);
+        const int x = centred ? cell.center().x() - iconSize.width() / 2 : cell.left() + 2;
+        const QRect place(QPoint(x, cell.top() + 2), iconSize);
+        if (!m_view->viewport()->rect().intersects(place))
+            continue;
+        icons.emplace_back(place, qvariant_cast<QIcon>(row.data(Qt::DecorationRole)));
+        bounds |= place;
+    }
     if (bounds.isEmpty())
         return {};
     QPixmap image(bounds.size());
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    const QSize iconSize = m_view->iconSize().isValid() ? m_view->iconSize() : QSize(16, 16);
-    const auto* listView = qobject_cast<const QListView*>(m_view);
-    const bool centred = listView && listView->viewMode() == QListView::IconMode;
-    for (const QModelIndex& row : rows) {
-        const QRect cell = m_view->visualRect(row).translated(-bounds.topLeft());
-        const QIcon icon = qvariant_cast<QIcon>(row.data(Qt::DecorationRole));
-        const int x = centred ? cell.center().x() - iconSize.width() / 2 : cell.left() + 2;
-        icon.paint(&painter, QRect(QPoint(x, cell.top() + 2), iconSize));
-    }
+    for (const auto& [place, icon] : icons)
+        icon.paint(&painter, place.translated(-bounds.topLeft()));
     return image;
 }
 
@@ -72,7 +77,5 @@ void FileListDragDrop::highlight(QPoint pos, bool on)
 
 void FileListDragDrop::afterDrop(const QStringList& folders)
 {
-    // The shown folder is refreshed once, whichever of the folders it is.
-    const QString shown = m_list->currentFolder();
-    m_ops->updateListIfShowing(folders.contains(shown) ? shown : folders.value(0));
+    m_ops->updateListIfShowing(folders);
 }

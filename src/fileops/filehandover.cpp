@@ -23,7 +23,13 @@ FileHandover::FileHandover(filemime::DropEffect effect, const QString& target, Q
 void FileHandover::next()
 {
     if (m_done == m_groups.size()) {
-        Q_EMIT finished(m_newNames);
+        QStringList folders{m_target};
+        if (m_effect == filemime::DropEffect::Move) {
+            for (const auto& group : m_groups)
+                folders << group.first;
+        }
+        folders.removeDuplicates();
+        Q_EMIT finished(m_newNames, folders);
         deleteLater();
         return;
     }

@@ -26,8 +26,10 @@ public:
                                QWidget* owner, CBmpEx* currentImage = nullptr);
 
 Q_SIGNALS:
-    // Every transfer is over; `newNames`: the plain names created whole in the target, in order.
-    void finished(const QStringList& newNames);
+    // Every transfer is over. `newNames`: the plain names created whole in the target, in
+    // order; `folders`: those that may have changed (ending with "/"), the target first and,
+    // after a move, the folders the files came from.
+    void finished(const QStringList& newNames, const QStringList& folders);
 
 private:
     FileHandover(filemime::DropEffect effect, const QString& target, QWidget* owner, CBmpEx* currentImage);

@@ -45,5 +45,4 @@ void CClipboardView::readClipboard()
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     m_files = filemime::filesOf(data);
     m_effect = m_files.isEmpty() ? filemime::DropEffect::None : filemime::effectOf(data);
-    Q_EMIT changed();
 }

@@ -31,9 +31,6 @@ public:
     // now or some of them are still where they were (a move that failed may be tried again).
     void emptyAfterMove(const QStringList& paths);
 
-Q_SIGNALS:
-    void changed();
-
 private:
     void readClipboard();
 

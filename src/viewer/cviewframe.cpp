@@ -1,8 +1,10 @@
 #include "viewer/cviewframe.h"
 
+#include <QClipboard>
 #include <QCursor>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
@@ -78,6 +80,9 @@ CViewFrame::CViewFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* 
     // Before the actions exist: an action is checkable when its handler says so.
     registerCommands();
     m_actions = new CCommandActions(this, &m_chainHead);
+    // Paste and its Ctrl+V follow the clipboard, once the clipboard's readers have read it.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, m_actions, &CCommandActions::update,
+            Qt::QueuedConnection);
     buildMenus();
     buildToolBar();
     buildStatusBar();

@@ -8,8 +8,10 @@
 #include <QTest>
 #include <QWidget>
 
+#include "browser/browserfileops.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
+#include "core/commands.h"
 #include "core/messages.h"
 #include "recordinghost.h"
 
@@ -85,3 +87,13 @@ inline QStringList rowNames(const CFileListCtrl* list)
     return names;
 }
 
+
+// Pastes into the shown folder; true once the files are there and the list shows `name`.
+inline bool pasteShows(Fixture& fixture, const QString& name)
+{
+    QSignalSpy over(fixture.view->fileOps(), &BrowserFileOps::operationOver);
+    if (!fixture.view->chainHead().execute(cmd::kPaste) || !over.wait(kWait))
+        return false;
+    // The list follows the disk once its refresh was read.
+    return QTest::qWaitFor([&fixture, &name] { return rowNames(fixture.list).contains(name); }, kWait);
+}

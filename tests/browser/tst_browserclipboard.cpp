@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "browser/browserclipboard.h"
-#include "browser/browserfileops.h"
 #include "browserfixture.h"
 #include "core/commands.h"
 #include "platform/filemime.h"
@@ -78,11 +76,7 @@ void TestBrowserClipboard::pasteFollowsTheEffect()
     QCOMPARE(commands.isEnabled(cmd::kPaste), pasted);
     if (!pasted)
         return;
-    QSignalSpy over(fixture.view->fileOps(), &BrowserFileOps::operationOver);
-    QVERIFY(commands.execute(cmd::kPaste));
-    QVERIFY(over.wait(kWait));
-    // The list follows the disk once its refresh was read.
-    QTRY_VERIFY_WITH_TIMEOUT(rowNames(fixture.list).contains("a.png"), kWait);
+    QVERIFY(pasteShows(fixture, "a.png"));
     QCOMPARE(QFileInfo::exists(source.filePath("a.png")), !moved);
     QVERIFY(QFileInfo::exists(source.filePath("b.txt")));
     // A move empties the clipboard: the files are no longer where it says. A copy may go again.

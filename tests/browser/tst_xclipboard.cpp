@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "browser/browserclipboard.h"
-#include "browser/browserfileops.h"
 #include "browserfixture.h"
 #include "core/commands.h"
 #include "platform/cclipboardview.h"
@@ -106,10 +104,7 @@ void TestXClipboard::wePasteWhatOthersPut()
     QCOMPARE(commands.isEnabled(cmd::kPaste), pasted);
     if (!pasted)
         return;
-    QSignalSpy over(fixture.view->fileOps(), &BrowserFileOps::operationOver);
-    QVERIFY(commands.execute(cmd::kPaste));
-    QVERIFY(over.wait(kWait));
-    QTRY_VERIFY_WITH_TIMEOUT(rowNames(fixture.list).contains("a b.png"), kWait);
+    QVERIFY(pasteShows(fixture, "a b.png"));
     QCOMPARE(QFileInfo::exists(source.filePath("a b.png")), !moved);
     QTRY_COMPARE_WITH_TIMEOUT(clipboard.files().isEmpty(), moved, kWait);
 }
