@@ -22,9 +22,13 @@ bool intoItself(const QStringList& paths, const QString& folder)
                        [&folder](const QString& path) { return folder.startsWith(QDir::cleanPath(path) + u'/'); });
 }
 
-filemime::DropEffect effectOf(const QDropEvent* event)
+// Ctrl copies, otherwise the files move; a source that offers no move gets a copy.
+Qt::DropAction actionOf(const QDropEvent* event)
 {
-    return event->modifiers() & Qt::ControlModifier ? filemime::DropEffect::Copy : filemime::DropEffect::Move;
+    const Qt::DropAction wanted = event->modifiers() & Qt::ControlModifier ? Qt::CopyAction : Qt::MoveAction;
+    if (event->possibleActions() & wanted)
+        return wanted;
+    return event->possibleActions() & Qt::CopyAction ? Qt::CopyAction : Qt::IgnoreAction;
 }
 
 } // namespace
@@ -87,8 +91,8 @@ bool CDragDrop::dragOver(QDropEvent* event)
         return false;
     const QPoint pos = event->position().toPoint();
     const QString folder = folderAt(pos);
-    const Qt::DropAction action = effectOf(event) == filemime::DropEffect::Copy ? Qt::CopyAction : Qt::MoveAction;
-    if (folder.isEmpty() || intoItself(paths, folder) || !(event->possibleActions() & action)) {
+    const Qt::DropAction action = actionOf(event);
+    if (folder.isEmpty() || intoItself(paths, folder) || action == Qt::IgnoreAction) {
         highlight(pos, false);
         event->ignore();
         return true;
@@ -103,7 +107,8 @@ void CDragDrop::drop(QDropEvent* event)
 {
     const QStringList paths = filemime::filesOf(event->mimeData());
     const QString folder = folderAt(event->position().toPoint());
-    const filemime::DropEffect effect = effectOf(event);
+    const filemime::DropEffect effect =
+        event->dropAction() == Qt::CopyAction ? filemime::DropEffect::Copy : filemime::DropEffect::Move;
     QMetaObject::invokeMethod(
         this,
         [this, paths, folder, effect] {

@@ -9,11 +9,12 @@
 
 #include "platform/filemime.h"
 
-// Whether the viewport took the drop of `paths` at `at`, with `modifiers` held.
-inline bool dropFiles(QWidget* viewport, QPoint at, const QStringList& paths, Qt::KeyboardModifiers modifiers)
+// Whether the viewport took the drop of `paths` at `at`, with `modifiers` held, from a source
+// that offers `actions`.
+inline bool dropFiles(QWidget* viewport, QPoint at, const QStringList& paths, Qt::KeyboardModifiers modifiers,
+                      Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
 {
     const std::unique_ptr<QMimeData> data(filemime::makeFileData(paths, filemime::DropEffect::None));
-    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
     QDragEnterEvent enter(at, actions, data.get(), Qt::LeftButton, modifiers);
     QApplication::sendEvent(viewport, &enter);
     QDragMoveEvent move(at, actions, data.get(), Qt::LeftButton, modifiers);
