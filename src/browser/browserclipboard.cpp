@@ -42,16 +42,9 @@ void BrowserClipboard::putSelection(filemime::DropEffect effect)
 
 void BrowserClipboard::paste()
 {
-    const QStringList paths = m_clipboard.files();
-    const filemime::DropEffect effect = m_clipboard.dropEffect();
-    FileHandover* handover = FileHandover::start(paths, effect, m_list->currentFolder(), m_owner,
+    FileHandover* handover = FileHandover::paste(m_clipboard, m_list->currentFolder(), m_owner,
                                                  m_host ? &m_host->currentImage() : nullptr);
-    if (!handover)
-        return;
-    connect(handover, &FileHandover::finished, this,
-            [this, paths, effect](const QStringList&, const QStringList& folders) {
-                if (effect == filemime::DropEffect::Move)
-                    m_clipboard.emptyAfterMove(paths);
-                m_ops->updateListIfShowing(folders);
-            });
+    if (handover)
+        connect(handover, &FileHandover::finished, this,
+                [this](const QStringList&, const QStringList& folders) { m_ops->updateListIfShowing(folders); });
 }

@@ -102,18 +102,10 @@ void CDirTree::pasteInto(QTreeWidgetItem* item)
 {
     if (!item)
         return;
-    const QString folder = settingskeys::folderPath(pathOfItem(item));
-    const QStringList paths = m_clipboard.files();
-    const filemime::DropEffect effect = m_clipboard.dropEffect();
-    FileHandover* handover = FileHandover::start(paths, effect, folder, this);
-    if (!handover)
-        return;
-    connect(handover, &FileHandover::finished, this,
-            [this, paths, effect](const QStringList&, const QStringList& folders) {
-                if (effect == filemime::DropEffect::Move)
-                    m_clipboard.emptyAfterMove(paths);
-                followChange(folders);
-            });
+    FileHandover* handover = FileHandover::paste(m_clipboard, settingskeys::folderPath(pathOfItem(item)), this);
+    if (handover)
+        connect(handover, &FileHandover::finished, this,
+                [this](const QStringList&, const QStringList& folders) { followChange(folders); });
 }
 
 void CDirTree::followChange(const QStringList& folders)

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "fileops/cshellfileop.h"
+#include "platform/cclipboardview.h"
 
 FileHandover* FileHandover::start(const QStringList& paths, filemime::DropEffect effect, const QString& target,
                                   QWidget* owner, CBmpEx* currentImage)
@@ -12,6 +13,17 @@ FileHandover* FileHandover::start(const QStringList& paths, filemime::DropEffect
     auto* handover = new FileHandover(effect, target, owner, currentImage);
     handover->m_groups = filemime::byFolder(paths);
     handover->next();
+    return handover;
+}
+
+FileHandover* FileHandover::paste(CClipboardView& clipboard, const QString& target, QWidget* owner,
+                                  CBmpEx* currentImage)
+{
+    const QStringList paths = clipboard.files();
+    const filemime::DropEffect effect = clipboard.dropEffect();
+    FileHandover* handover = start(paths, effect, target, owner, currentImage);
+    if (handover && effect == filemime::DropEffect::Move)
+        connect(handover, &FileHandover::finished, &clipboard, [&clipboard, paths] { clipboard.emptyAfterMove(paths); });
     return handover;
 }
 

@@ -13,6 +13,7 @@
 #include "platform/filemime.h"
 
 class CBmpEx;
+class CClipboardView;
 class QWidget;
 
 class FileHandover : public QObject {
@@ -24,6 +25,11 @@ public:
     // no paths. The object deletes itself after finished().
     static FileHandover* start(const QStringList& paths, filemime::DropEffect effect, const QString& target,
                                QWidget* owner, CBmpEx* currentImage = nullptr);
+    // Paste: the files on `clipboard` into `target`, for the effect it gives; after a move the
+    // clipboard is emptied (before finished() reaches the caller) once the files left. Null as
+    // above; `clipboard` must outlive the run.
+    static FileHandover* paste(CClipboardView& clipboard, const QString& target, QWidget* owner,
+                               CBmpEx* currentImage = nullptr);
 
 Q_SIGNALS:
     // Every transfer is over. `newNames`: the plain names created whole in the target, in

@@ -36,15 +36,9 @@ void ViewerClipboard::copyImage()
 void ViewerClipboard::paste()
 {
     const QString folder = m_viewer.folder();
-    const QStringList paths = m_clipboard.files();
-    const filemime::DropEffect effect = m_clipboard.dropEffect();
     // Not handed the current image: the picture is held decoded, no file open.
-    FileHandover* handover = FileHandover::start(paths, effect, folder, m_window);
-    if (!handover)
-        return;
-    connect(handover, &FileHandover::finished, this, [this, folder, paths, effect](const QStringList& newNames) {
-        if (effect == filemime::DropEffect::Move)
-            m_clipboard.emptyAfterMove(paths);
-        m_viewer.FilesAdded(folder, newNames, true);
-    });
+    FileHandover* handover = FileHandover::paste(m_clipboard, folder, m_window);
+    if (handover)
+        connect(handover, &FileHandover::finished, this,
+                [this, folder](const QStringList& newNames) { m_viewer.FilesAdded(folder, newNames, true); });
 }
