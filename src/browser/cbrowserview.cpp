@@ -357,7 +357,7 @@ void CBrowserView::copyImage()
     const FileItem* item = m_list->rows().entryAt(row);
     if (!item || item->isFolder || !m_picture->Load(m_list->rows().pathOf(row)))
         return;
-    const QImage image = m_picture->opaqueImage();
+    const QImage image = m_picture->opaqueImage(Qt::black);
     m_picture->Clear();
     if (!image.isNull())
         QApplication::clipboard()->setImage(image);

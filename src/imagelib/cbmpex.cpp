@@ -273,7 +273,7 @@ bool CBmpEx::draw(QPainter* painter, QPoint at) const
     return flmPlay(m_handle, painter, &place, 0) == 0;
 }
 
-QImage CBmpEx::opaqueImage() const
+QImage CBmpEx::opaqueImage(const QColor& background) const
 {
     const QSize size = GetSize();
     if (size.isEmpty())
@@ -281,7 +281,7 @@ QImage CBmpEx::opaqueImage() const
     QImage image = imagelib::allocateImage(size.width(), size.height(), QImage::Format_RGB32);
     if (image.isNull())
         return {};
-    image.fill(Qt::black);
+    image.fill(background);
     QPainter painter(&image);
     const bool drawn = draw(&painter, QPoint(0, 0));
     painter.end();

@@ -29,7 +29,7 @@ void ViewerClipboard::cutFile()
 
 void ViewerClipboard::copyImage()
 {
-    const QImage shown = m_viewer.picture().opaqueImage();
+    const QImage shown = m_viewer.picture().opaqueImage(Qt::black);
     m_clipboard.PutFiles({m_viewer.folder() + m_viewer.fileName()}, filemime::DropEffect::Copy, &shown);
 }
 
