@@ -73,12 +73,13 @@ bool CDragDrop::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragLeave:
         highlight({}, false);
         return true;
-    case QEvent::Drop:
+    case QEvent::Drop: {
+        const bool taken = dragOver(static_cast<QDropEvent*>(event)) && event->isAccepted();
         highlight({}, false);
-        if (!dragOver(static_cast<QDropEvent*>(event)) || !event->isAccepted())
-            return true;
-        drop(static_cast<QDropEvent*>(event));
+        if (taken)
+            drop(static_cast<QDropEvent*>(event));
         return true;
+    }
     default:
         return false;
     }
