@@ -20,11 +20,14 @@ FileListDragDrop::FileListDragDrop(CFileListCtrl* list, QAbstractItemView* view,
 
 QStringList FileListDragDrop::dragPaths(QPoint pos)
 {
-    const QModelIndex pressed = m_view->indexAt(pos);
-    QStringList names;
-    if (!pressed.isValid() || !m_view->selectionModel()->isRowSelected(pressed.row()) ||
-        m_list->selectedNames(names) == 0)
+    const int pressed = m_view->indexAt(pos).row();
+    const FileItem* item = m_list->rows().entryAt(pressed);
+    if (!item || item->isParent)
         return {};
+    // A press on a row outside the selection selects that row alone.
+    QStringList names;
+    if (!m_view->selectionModel()->isRowSelected(pressed) || m_list->selectedNames(names) == 0)
+        names = QStringList{item->name};
     for (QString& name : names)
         name.prepend(m_list->currentFolder());
     return names;

@@ -1,8 +1,8 @@
 #pragma once
 // FileListDragDrop: drag and drop on one of the file list's views. A drag started on a selected
-// row takes every selected row (".." never), under a picture of their icons; files dropped on a
-// folder row go into that folder, anywhere else into the shown folder. Afterwards the list
-// follows the disk. UI thread only.
+// row takes every selected row (".." never), one started on another row that row, under a
+// picture of their icons; files dropped on a folder row go into that folder, anywhere else into
+// the shown folder. Afterwards the list follows the disk. UI thread only.
 
 #include "browser/cdragdrop.h"
 
