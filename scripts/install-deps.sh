@@ -18,6 +18,8 @@ packages=(
   gstreamer1.0-alsa
   # look at the program without a display
   xvfb xauth x11-utils imagemagick
+  # an independent reader and writer of the X clipboard (clipboard tests)
+  xclip
   # the freedesktop trash as another program sees it (gio trash --list needs gvfs on a session bus)
   gvfs dbus-daemon
   # independent readers used by tests

@@ -5,9 +5,11 @@
 #include <QAbstractItemView>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -126,6 +128,9 @@ CMainFrame::CMainFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* 
     connect(fileList()->selectionModel(), &QItemSelectionModel::currentChanged, m_actions,
             &CCommandActions::update);
     connect(&fileList()->rows(), &CFileListModel::totalsChanged, m_actions, &CCommandActions::update);
+    // Paste and its Ctrl+V follow the clipboard, once the clipboard's readers have read it.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, m_actions, &CCommandActions::update,
+            Qt::QueuedConnection);
     m_actions->update();
 }
 
@@ -230,6 +235,10 @@ void CMainFrame::buildSizingBars()
     };
     connect(m_treeBar, &CDirTreeBar::folderRenamed, this, folderChanged);
     connect(m_treeBar, &CDirTreeBar::folderDeleted, this, folderChanged);
+    connect(m_treeBar, &CDirTreeBar::foldersChanged, this, [folderChanged](const QStringList& folders) {
+        for (const QString& folder : folders)
+            folderChanged(folder);
+    });
     connect(m_treeBar, &CDirTreeBar::commandRequested, this, [this](int id) { m_actions->execute(id); });
     connect(fileList(), &CFileListCtrl::thumbnailsModeEntered, this, [this] {
         if (m_options.HidePreview)

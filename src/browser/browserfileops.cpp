@@ -47,7 +47,7 @@ void BrowserFileOps::transferSelection(bool move)
         return;
     // Copies into the shown folder itself are new rows; moved items leave it. Either way the list
     // follows the disk once the run is over, whatever the user did in the browser meanwhile.
-    connect(run, &FileTransfer::finished, this, [this, source] { updateListIfShowing(source); });
+    connect(run, &FileTransfer::finished, this, [this, source] { updateListIfShowing({source}); });
 }
 
 void BrowserFileOps::deleteSelection()
@@ -60,14 +60,14 @@ void BrowserFileOps::deleteSelection()
         name.prepend(folder);
     CShellFileOp engine(m_owner, {}, m_host ? &m_host->currentImage() : nullptr);
     if (const int result = engine.DeleteItems(paths); result == 0 || result == 2)
-        updateListIfShowing(folder);
+        updateListIfShowing({folder});
     else
         Q_EMIT operationOver();
 }
 
-void BrowserFileOps::updateListIfShowing(const QString& folder)
+void BrowserFileOps::updateListIfShowing(const QStringList& folders)
 {
-    if (m_list->currentFolder() == folder)
+    if (folders.contains(m_list->currentFolder()))
         m_list->refresh();
     Q_EMIT operationOver();
 }

@@ -26,6 +26,9 @@ public:
     void transferSelection(bool move);
     void deleteSelection();
     void saveFocusedAs();
+    // After an operation that touched `folders` (each ending with "/"): the list follows the
+    // disk when it shows one of them; operationOver() follows.
+    void updateListIfShowing(const QStringList& folders);
 
 Q_SIGNALS:
     // An operation is over (a transfer finished, the trash took the items or the user declined)
@@ -33,8 +36,6 @@ Q_SIGNALS:
     void operationOver();
 
 private:
-    void updateListIfShowing(const QString& folder);
-
     CFileListCtrl* m_list;
     AppHost* m_host;
     QWidget* m_owner;

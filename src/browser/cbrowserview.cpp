@@ -11,12 +11,13 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "browser/browserclipboard.h"
 #include "browser/browserfileops.h"
 #include "browser/cfilelistctrl.h"
+#include "browser/filelistdragdrop.h"
 #include "browser/logging.h"
 #include "core/apphost.h"
 #include "core/messages.h"
@@ -25,7 +26,6 @@
 #include "fileops/cshellfileop.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/limits.h"
 #include "platform/desktopservices.h"
 #include "settings/cappsettings.h"
 #include "settings/storedstate.h"
@@ -84,7 +84,7 @@ int commandOfKey(const QKeyEvent* event)
 
 CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent)
     : QWidget(parent), m_host(host), m_options(options), m_picture(std::make_unique<CBmpEx>()), m_list(new CFileListCtrl(this)),
-      m_fileOps(new BrowserFileOps(m_list, host, this))
+      m_fileOps(new BrowserFileOps(m_list, host, this)), m_clipboard(new BrowserClipboard(m_list, host, m_fileOps, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -94,6 +94,9 @@ CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent
     m_list->commands().setNext(&m_commands);
     registerCommands();
     m_fileOps->registerOn(m_commands);
+    m_clipboard->registerOn(m_commands);
+    for (QAbstractItemView* view : viewsOf(m_list))
+        new FileListDragDrop(m_list, view, m_fileOps, this);
 
     // Filters installed after the list's run first: keys and double clicks reach the view before
     // the list's own handling.
@@ -354,16 +357,9 @@ void CBrowserView::copyImage()
     const FileItem* item = m_list->rows().entryAt(row);
     if (!item || item->isFolder || !m_picture->Load(m_list->rows().pathOf(row)))
         return;
-    const QSize size = m_picture->GetSize();
-    QImage image = imagelib::allocateImage(size.width(), size.height(), QImage::Format_RGB32);
-    if (image.isNull())
-        return;
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    const bool drawn = m_picture->draw(&painter, QPoint(0, 0));
-    painter.end();
+    const QImage image = m_picture->opaqueImage(Qt::black);
     m_picture->Clear();
-    if (drawn)
+    if (!image.isNull())
         QApplication::clipboard()->setImage(image);
 }
 

@@ -16,6 +16,7 @@
 
 class CAppSettings;
 class CBmpEx;
+class BrowserClipboard;
 class BrowserFileOps;
 class CFileListCtrl;
 class QKeyEvent;
@@ -34,6 +35,7 @@ public:
 
     CFileListCtrl* fileList() const { return m_list; }
     BrowserFileOps* fileOps() const { return m_fileOps; }
+    BrowserClipboard* clipboard() const { return m_clipboard; }
     // The view's link of the chain. The frame sets its own target as next here and builds its
     // actions on chainHead(), the list's target, whose next is this one.
     CCommandTarget& commands() { return m_commands; }
@@ -87,6 +89,7 @@ private:
     std::unique_ptr<CBmpEx> m_picture; // asks the library about files, loads Copy Image
     CFileListCtrl* m_list;
     BrowserFileOps* m_fileOps;
+    BrowserClipboard* m_clipboard;
     CCommandTarget m_commands;
     bool m_firstUpdateDone = false;
     bool m_slideShowRequest = false;

@@ -14,7 +14,9 @@
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 
+#include "browser/dirtreedragdrop.h"
 #include "fileops/cshellfileop.h"
+#include "fileops/filehandover.h"
 #include "settings/settingskeys.h"
 
 namespace {
@@ -56,6 +58,7 @@ CDirTree::CDirTree(QWidget* parent)
         },
         this));
     registerCommands();
+    new DirTreeDragDrop(this);
     m_actions->fill(m_menu, {cmd::kTreeOpen, 0, cmd::kTreeRename, cmd::kTreeDelete, 0, cmd::kTreeCut, cmd::kTreeCopy,
                              cmd::kTreePaste});
     m_menu->setDefaultAction(m_actions->action(cmd::kTreeOpen));
@@ -77,9 +80,50 @@ void CDirTree::registerCommands()
     m_commands.on(
         cmd::kTreeDelete, [this] { deleteFolder(target()); },
         [this] { return target() && (target()->flags() & Qt::ItemIsEditable); });
-    // Copying, cutting and pasting folders come with the clipboard; disabled until then.
-    for (int id : {cmd::kTreeCopy, cmd::kTreeCut, cmd::kTreePaste})
-        m_commands.on(id, {}, [] { return false; });
+    // A top-level place (the home folder, the root) may be copied but not cut.
+    m_commands.on(
+        cmd::kTreeCopy, [this] { putFolder(target(), filemime::DropEffect::Copy); },
+        [this] { return target() && !pathOfItem(target()).isEmpty(); });
+    m_commands.on(
+        cmd::kTreeCut, [this] { putFolder(target(), filemime::DropEffect::Move); },
+        [this] { return target() && (target()->flags() & Qt::ItemIsEditable); });
+    m_commands.on(
+        cmd::kTreePaste, [this] { pasteInto(target()); },
+        [this] { return target() && !pathOfItem(target()).isEmpty() && m_clipboard.canPaste(); });
+}
+
+void CDirTree::putFolder(QTreeWidgetItem* item, filemime::DropEffect effect)
+{
+    if (item)
+        m_clipboard.PutFiles({QDir::cleanPath(pathOfItem(item))}, effect);
+}
+
+void CDirTree::pasteInto(QTreeWidgetItem* item)
+{
+    if (!item)
+        return;
+    FileHandover* handover = FileHandover::paste(m_clipboard, settingskeys::folderPath(pathOfItem(item)), this);
+    if (handover)
+        connect(handover, &FileHandover::finished, this,
+                [this](const QStringList&, const QStringList& folders) { followChange(folders); });
+}
+
+void CDirTree::followChange(const QStringList& folders)
+{
+    // New folders show under the target; the selection stays with the folder the list shows.
+    refresh({});
+    Q_EMIT foldersChanged(folders);
+}
+
+void CDirTree::setDropHighlight(QTreeWidgetItem* item)
+{
+    if (item == m_dropItem)
+        return;
+    if (m_dropItem)
+        m_dropItem->setBackground(0, {});
+    m_dropItem = item;
+    if (item)
+        item->setBackground(0, palette().color(QPalette::Highlight).lighter(170));
 }
 
 QTreeWidgetItem* CDirTree::target() const
@@ -133,6 +177,7 @@ void CDirTree::refresh(const QString& path)
 {
     QString wanted = QDir::cleanPath(path.isEmpty() ? currentPath() : path);
     m_target = nullptr;
+    m_dropItem = nullptr;
     setUpdatesEnabled(false);
     buildTree();
     while (!wanted.isEmpty() && !selectPath(wanted)) {

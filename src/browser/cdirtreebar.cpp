@@ -17,6 +17,7 @@ CDirTreeBar::CDirTreeBar(QMainWindow* frame)
     folders->setFrame(frame);
     connect(folders, &CDirTree::folderRenamed, this, &CDirTreeBar::folderRenamed);
     connect(folders, &CDirTree::folderDeleted, this, &CDirTreeBar::folderDeleted);
+    connect(folders, &CDirTree::foldersChanged, this, &CDirTreeBar::foldersChanged);
     connect(folders, &CDirTree::commandRequested, this, &CDirTreeBar::commandRequested);
     folders->buildTree();
     folders->selectPath(CSettingsStore::GetProfileString(settingskeys::kSettings, settingskeys::kLastFolder,

@@ -26,6 +26,8 @@ Q_SIGNALS:
     void folderRenamed(const QString& parentFolder, const QString& oldName, const QString& newName);
     // A folder in `parentFolder` went to the trash from the tree.
     void folderDeleted(const QString& parentFolder);
+    // Files were pasted into or moved out of `folders` from the tree.
+    void foldersChanged(const QStringList& folders);
     // Shift+S in the tree: Slide Show for the frame to carry out.
     void commandRequested(int id);
 

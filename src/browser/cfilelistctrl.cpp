@@ -598,8 +598,19 @@ void CFileListCtrl::setListBackground(bool buttonFace)
     listView()->setPalette(colours);
 }
 
+void CFileListCtrl::setDropHighlight(int row)
+{
+    if (row == m_dropRow)
+        return;
+    m_dropRow = row;
+    listView()->viewport()->update();
+    reportView()->viewport()->update();
+}
+
 QColor CFileListCtrl::bkColorForItem(int item, QStyle::State)
 {
+    if (item == m_dropRow)
+        return palette().color(QPalette::Highlight).lighter(170);
     const FileItem* row = m_model.entryAt(item);
     return row ? CFileListModel::typeColour(*row) : QColor();
 }
@@ -615,13 +626,18 @@ bool CFileListCtrl::onDrawItem(QPainter* painter, int item, const QRect& rect, Q
     cell.labelColour = CFileListModel::typeColour(*row);
     cell.selected = selected;
     cell.drawPicture = [&](QPainter* p, const QRect& iconCell) {
-        if (row->thumbnailIndex >= 0 &&
-            m_thumbnailStore.draw(p, thumbnailcell::centred(iconCell, thumbnailcell::kThumbnailSize),
-                                  row->thumbnailIndex))
-            return;
-        const QPoint at = thumbnailcell::centred(iconCell, thumbnailcell::kIconSize);
-        m_shellList.drawIcon(p, m_model.iconIndex(item), at.x(), at.y(),
-                             selected ? CShellList::DrawStyle::Selected : CShellList::DrawStyle::Normal);
+        // A cut row's picture is dimmed, as its icon is in the other modes.
+        p->save();
+        if (row->cut)
+            p->setOpacity(0.4);
+        if (row->thumbnailIndex < 0 ||
+            !m_thumbnailStore.draw(p, thumbnailcell::centred(iconCell, thumbnailcell::kThumbnailSize),
+                                   row->thumbnailIndex)) {
+            const QPoint at = thumbnailcell::centred(iconCell, thumbnailcell::kIconSize);
+            m_shellList.drawIcon(p, m_model.iconIndex(item), at.x(), at.y(),
+                                 selected ? CShellList::DrawStyle::Selected : CShellList::DrawStyle::Normal);
+        }
+        p->restore();
     };
     painter->setPen(palette().color(QPalette::Text));
     thumbnailcell::draw(painter, thumbnailcell::layout(rect, painter->fontMetrics()), cell);

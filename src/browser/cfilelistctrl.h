@@ -79,6 +79,8 @@ public:
     // Whether a row other than ".." is selected; cheap enough for every selection change.
     bool hasSelectedEntries() const;
     void selectRow(int row);
+    // The row files dragged over the list would go into, drawn highlighted; -1 for none.
+    void setDropHighlight(int row);
 
     // Lists the entry `name` of the shown folder (a file an operation made) once it was read in
     // the background, with the admission options and, in thumbnails mode, its thumbnail to come;
@@ -191,5 +193,6 @@ private:
     bool m_refreshPending = false; // asked for while the folder was being read
     quint64 m_generation = 0;
     int m_refreshRow = -1; // the first selected row when the refresh began
+    int m_dropRow = -1;
     std::array<int, CFileListModel::kColumnCount> m_columnWidths{};
 };

@@ -7,6 +7,15 @@
 
 namespace {
 
+// A cut row's icon: dimmed, as the desktop shows what is not usable for now.
+QIcon dimmed(const QIcon& icon)
+{
+    QIcon result;
+    for (const QSize& size : icon.availableSizes())
+        result.addPixmap(icon.pixmap(size, QIcon::Disabled));
+    return result;
+}
+
 constexpr std::array<const char*, CFileListModel::kColumnCount> kHeadings{
     "Name", "Size", "Type", "Date", "Image Properties", "Description"};
 
@@ -121,7 +130,7 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         if (column != kName || !m_shellList)
             return {};
-        return m_shellList->icon(iconIndex(row));
+        return m_rows[size_t(row)].cut ? dimmed(m_shellList->icon(iconIndex(row))) : m_shellList->icon(iconIndex(row));
     case Qt::TextAlignmentRole:
         // The name keeps the view's own alignment: centred under an icon, left in the others.
         return column == kName ? QVariant() : QVariant(columnAlignment(column));
@@ -618,8 +627,19 @@ CFileListModel::RefreshOutcome CFileListModel::applyRefresh(const FolderListing&
     return outcome;
 }
 
+void CFileListModel::setCutMarks(const QStringList& names)
+{
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        FileItem& item = m_rows[row];
+        const bool cut = !item.isParent && names.contains(item.name);
+        if (item.cut != cut) {
+            item.cut = cut;
+            emitRowChanged(int(row));
+        }
+    }
+}
+
 void CFileListModel::clearCutMarks()
 {
-    for (FileItem& item : m_rows)
-        item.cut = false;
+    setCutMarks({});
 }

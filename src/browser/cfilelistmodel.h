@@ -132,6 +132,8 @@ public:
     // updated), new entries added at the end of their kind (in thumbnails mode a picture leaves
     // again when its thumbnail cannot be made), rows whose entry is gone removed.
     RefreshOutcome applyRefresh(const FolderListing& listing, bool thumbnailsMode);
+    // The cut mark (a dimmed icon) of the rows named `names`, every other row's taken away.
+    void setCutMarks(const QStringList& names);
     void clearCutMarks();
 
 Q_SIGNALS:

@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include "imagelib/codecs/codec.h"
+#include "imagelib/limits.h"
 
 namespace {
 
@@ -270,6 +271,21 @@ bool CBmpEx::draw(QPainter* painter, QPoint at) const
 {
     const FlmRect place{at.x(), at.y(), at.x(), at.y()};
     return flmPlay(m_handle, painter, &place, 0) == 0;
+}
+
+QImage CBmpEx::opaqueImage(const QColor& background) const
+{
+    const QSize size = GetSize();
+    if (size.isEmpty())
+        return {};
+    QImage image = imagelib::allocateImage(size.width(), size.height(), QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    image.fill(background);
+    QPainter painter(&image);
+    const bool drawn = draw(&painter, QPoint(0, 0));
+    painter.end();
+    return drawn ? image : QImage();
 }
 
 bool CBmpEx::drawScaled(QPainter* painter, const QRect& target, const QRect& source) const

@@ -109,6 +109,9 @@ public:
     // The current slide's pixels, shared until either side changes them; null without a picture.
     QImage slideImage() const;
 
+    // The current slide drawn over `background` at its own size, for what holds no transparency
+    // (the clipboard's bitmap, paper); null without a picture or when the memory is refused.
+    QImage opaqueImage(const QColor& background) const;
     // Draws the current slide unscaled with its top left corner at `at`.
     [[nodiscard]] bool draw(QPainter* painter, QPoint at) const;
     // Draws the current slide scaled into `target`; a valid `source` (in picture pixels) draws

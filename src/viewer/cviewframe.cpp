@@ -1,8 +1,10 @@
 #include "viewer/cviewframe.h"
 
+#include <QClipboard>
 #include <QCursor>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
@@ -19,6 +21,7 @@
 #include "platform/desktopservices.h"
 #include "ui/ctexture.h"
 #include "viewer/cimageview.h"
+#include "viewer/viewerclipboard.h"
 #include "viewer/viewerfilecommands.h"
 
 namespace {
@@ -77,6 +80,9 @@ CViewFrame::CViewFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* 
     // Before the actions exist: an action is checkable when its handler says so.
     registerCommands();
     m_actions = new CCommandActions(this, &m_chainHead);
+    // Paste and its Ctrl+V follow the clipboard, once the clipboard's readers have read it.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, m_actions, &CCommandActions::update,
+            Qt::QueuedConnection);
     buildMenus();
     buildToolBar();
     buildStatusBar();
@@ -115,6 +121,7 @@ void CViewFrame::registerCommands()
     m_commands.on(
         cmd::kSendMail, [this] { sendMail(); }, shown);
     auto* fileCommands = new ViewerFileCommands(m_view->controller(), this, m_commands);
+    new ViewerClipboard(m_view->controller(), this, m_commands);
     // After the drop has ended: the engine may ask questions, which a drag source must not wait for.
     connect(m_view, &CImageView::filesDropped, fileCommands, &ViewerFileCommands::dropFiles, Qt::QueuedConnection);
     relay(cmd::kMenuOpen, cmd::kFileOpen);

@@ -11,7 +11,6 @@
 #include <QWidget>
 
 #include "imagelib/cbmpex.h"
-#include "imagelib/limits.h"
 
 namespace {
 
@@ -60,18 +59,8 @@ QString CViewPrinter::caption(int page, int count)
 
 QImage CViewPrinter::renderPicture(const CBmpEx& picture)
 {
-    const QSize size = picture.GetSize();
-    if (size.isEmpty())
-        return {};
-    QImage image = imagelib::allocateImage(size.width(), size.height(), QImage::Format_RGB32);
-    if (image.isNull())
-        return {};
     // Transparent parts print as the paper's white.
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    if (!picture.draw(&painter, QPoint(0, 0)))
-        return {};
-    return image;
+    return picture.opaqueImage(Qt::white);
 }
 
 bool CViewPrinter::paintPages(QPrinter& printer, const QImage& picture, const PagePlan& plan)

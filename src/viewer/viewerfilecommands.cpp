@@ -1,9 +1,5 @@
 #include "viewer/viewerfilecommands.h"
 
-#include <algorithm>
-#include <utility>
-#include <vector>
-
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QWidget>
@@ -12,6 +8,7 @@
 #include "fileops/crenamedlg.h"
 #include "fileops/cshellfileop.h"
 #include "imagelib/cbmpex.h"
+#include "platform/filemime.h"
 #include "viewer/cviewercontroller.h"
 #include "viewer/picturesource.h"
 
@@ -129,16 +126,8 @@ void ViewerFileCommands::dropFiles(const QStringList& paths)
         return;
     }
     // One transfer per folder they come from, in the order dropped.
-    std::vector<std::pair<QString, QStringList>> groups;
-    for (const QString& path : readable) {
-        const QString folder = PictureSource::folderOf(path);
-        auto group = std::find_if(groups.begin(), groups.end(), [&folder](const auto& g) { return g.first == folder; });
-        if (group == groups.end())
-            group = groups.insert(groups.end(), {folder, {}});
-        group->second << QFileInfo(path).fileName();
-    }
     bool first = true;
-    for (const auto& [folder, names] : groups) {
+    for (const auto& [folder, names] : filemime::byFolder(readable)) {
         if (folder == shownFolder) {
             m_viewer.FilesAdded(shownFolder, names, first);
         } else {

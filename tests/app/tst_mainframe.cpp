@@ -1,5 +1,7 @@
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDockWidget>
 #include <QDir>
 #include <QFile>
@@ -28,6 +30,7 @@
 #include "core/messages.h"
 #include "imagelib/cbmpex.h"
 #include "platform/desktopservices.h"
+#include "platform/filemime.h"
 #include "recordinghost.h"
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
@@ -101,6 +104,7 @@ private Q_SLOTS:
     void mailArguments_data();
     void mailArguments();
     void laterCommandsStayDisabled();
+    void pasteFollowsTheClipboard();
     void withoutSavePositionTheFrameValuesStay();
     void barTogglesFollowTheBars_data();
     void barTogglesFollowTheBars();
@@ -362,6 +366,22 @@ void TestMainFrame::laterCommandsStayDisabled()
     QVERIFY(!frame.commands().action(cmd::kToolbar)->isChecked());
     QVERIFY(frame.commands().execute(cmd::kStatusBar));
     QVERIFY(!frame.commands().action(cmd::kStatusBar)->isChecked());
+}
+
+void TestMainFrame::pasteFollowsTheClipboard()
+{
+    QApplication::clipboard()->clear();
+    CMainFrame frame(m_host, m_host.options, &m_app);
+    frame.show();
+    QVERIFY(waitForFolder(frame, m_pictures + u'/'));
+    QAction* paste = frame.commands().action(cmd::kPaste);
+    QVERIFY(!paste->isEnabled());
+    // Another program copies a file: Paste, its button and Ctrl+V are there without a menu opened.
+    QApplication::clipboard()->setMimeData(
+        filemime::makeFileData({m_dir.path() + QStringLiteral("/a.jpg")}, filemime::DropEffect::Copy));
+    QTRY_VERIFY(paste->isEnabled());
+    QApplication::clipboard()->clear();
+    QTRY_VERIFY(!paste->isEnabled());
 }
 
 void TestMainFrame::withoutSavePositionTheFrameValuesStay()

@@ -34,81 +34,10 @@
 #include "requiredtool.h"
 #include "settings/csettingsstore.h"
 #include "settings/storedstate.h"
+#include "browserfixture.h"
 #include "whenopen.h"
 
 namespace {
-
-constexpr int kWait = 20000;
-
-// Stands for the frame: the view's window, which is told to rebuild the folder tree.
-class FrameStandIn : public QWidget {
-public:
-    QStringList treeRefreshes;
-
-protected:
-    bool event(QEvent* event) override
-    {
-        if (const appmsg::Message* message = appmsg::as(event, appmsg::kRefreshTree)) {
-            treeRefreshes << message->path;
-            return true;
-        }
-        return QWidget::event(event);
-    }
-};
-
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
-}
-
-void writePicture(const QString& path)
-{
-    QImage picture(40, 30, QImage::Format_RGB32);
-    picture.fill(Qt::darkCyan);
-    QVERIFY(picture.save(path));
-}
-
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-struct Fixture {
-    FrameStandIn frame;
-    RecordingHost host;
-    CBrowserView* view = nullptr;
-    CFileListCtrl* list = nullptr;
-
-    Fixture()
-    {
-        view = new CBrowserView(&host, host.options, &frame);
-        list = view->fileList();
-        frame.resize(800, 500);
-        view->resize(800, 500);
-        list->createColumns();
-        list->sortBy(fileitem::kByName);
-        list->setDirection(true);
-        frame.show();
-    }
-};
-
-bool showFolder(CFileListCtrl* list, const QString& folder)
-{
-    QSignalSpy over(list, &CFileListCtrl::populationOver);
-    list->SetFolder(folder, true);
-    return over.wait(kWait);
-}
-
-QStringList rowNames(const CFileListCtrl* list)
-{
-    QStringList names;
-    for (int row = 0; row < list->rows().entryCount(); ++row)
-        names << list->rows().entryAt(row)->name;
-    return names;
-}
 
 QPoint cellCentre(CFileListCtrl* list, int row, int column)
 {

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -23,6 +24,7 @@
 #include "browser/cdirtreebar.h"
 #include "core/commands.h"
 #include "core/messages.h"
+#include "dropfiles.h"
 #include "postedevents.h"
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
@@ -125,6 +127,8 @@ private Q_SLOTS:
     void deleteFolder();
     void keys_data();
     void keys();
+    void filesArrive_data();
+    void filesArrive();
 
 private:
     // A fresh folder inside Documents for the running test (and data row).
@@ -513,6 +517,7 @@ void TestDirTree::rightClickMenuOpensItsItem()
     QTest::mouseRelease(fixture.tree->viewport(), Qt::RightButton, {}, at);
     QCOMPARE(fixture.tree->currentPath(), base + QStringLiteral("/a"));
 
+    QApplication::clipboard()->clear();
     QStringList entries;
     whenOpen(&QApplication::activePopupWidget, [&entries](QWidget* popup) {
         auto* menu = qobject_cast<QMenu*>(popup);
@@ -532,7 +537,8 @@ void TestDirTree::rightClickMenuOpensItsItem()
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, fixture.tree->viewport()->mapToGlobal(at));
     QApplication::sendEvent(fixture.tree->viewport(), &event);
-    QCOMPARE(entries, (QStringList{"&Open", "&Rename", "&Delete", "Cu&t (off)", "&Copy (off)", "&Paste (off)"}));
+    // Paste waits for files on the clipboard.
+    QCOMPARE(entries, (QStringList{"&Open", "&Rename", "&Delete", "Cu&t", "&Copy", "&Paste (off)"}));
     QCOMPARE(fixture.tree->currentPath(), base + QStringLiteral("/b"));
     QCOMPARE(fixture.frame.shown, QStringList{base + QStringLiteral("/b/")});
 }
@@ -578,11 +584,13 @@ void TestDirTree::keys_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<bool>("slideShow");
-    QTest::newRow("Shift+S") << int(Qt::Key_S) << int(Qt::ShiftModifier) << true;
-    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << false;
-    QTest::newRow("Ctrl+X") << int(Qt::Key_X) << int(Qt::ControlModifier) << false;
-    QTest::newRow("Ctrl+V") << int(Qt::Key_V) << int(Qt::ControlModifier) << false;
-    QTest::newRow("Delete, declined") << int(Qt::Key_Delete) << int(Qt::NoModifier) << false;
+    QTest::addColumn<filemime::DropEffect>("clipped"); // the folder on the clipboard for that
+    const auto none = filemime::DropEffect::None;
+    QTest::newRow("Shift+S") << int(Qt::Key_S) << int(Qt::ShiftModifier) << true << none;
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << false << filemime::DropEffect::Copy;
+    QTest::newRow("Ctrl+X") << int(Qt::Key_X) << int(Qt::ControlModifier) << false << filemime::DropEffect::Move;
+    QTest::newRow("Ctrl+V, no files") << int(Qt::Key_V) << int(Qt::ControlModifier) << false << none;
+    QTest::newRow("Delete, declined") << int(Qt::Key_Delete) << int(Qt::NoModifier) << false << none;
 }
 
 void TestDirTree::keys()
@@ -590,6 +598,7 @@ void TestDirTree::keys()
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(bool, slideShow);
+    QFETCH(filemime::DropEffect, clipped);
     // Names that the tree's type-ahead search would jump to.
     const QString base = makeFolders(testFolder(), {"a", "c-folder", "s-folder", "v-folder", "x-folder"});
     QVERIFY(!base.isEmpty());
@@ -610,7 +619,60 @@ void TestDirTree::keys()
         QCOMPARE(commands.at(0).at(0).toInt(), int(cmd::kSlideShow));
     QCOMPARE(fixture.tree->currentPath(), base + QStringLiteral("/a"));
     QVERIFY(QFileInfo(base + QStringLiteral("/a")).isDir());
-    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    QCOMPARE(filemime::effectOf(data), clipped);
+    if (clipped == filemime::DropEffect::None)
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+    else
+        QCOMPARE(filemime::filesOf(data), QStringList{base + QStringLiteral("/a")});
+}
+
+void TestDirTree::filesArrive_data()
+{
+    QTest::addColumn<QString>("how");       // "cut", "copy": then pasted on b; "drop", "ctrl drop": on b
+    QTest::addColumn<QString>("onto");      // the folder it goes to
+    QTest::addColumn<bool>("sourceStays");
+    QTest::addColumn<bool>("arrives");
+    QTest::newRow("cut a, paste on b: moved") << "cut" << "b" << false << true;
+    QTest::newRow("copy a, paste on b: copied") << "copy" << "b" << true << true;
+    QTest::newRow("drop a on b: moved") << "drop" << "b" << false << true;
+    QTest::newRow("drop a on b with Ctrl: copied") << "ctrl drop" << "b" << true << true;
+    QTest::newRow("drop a on itself: nothing") << "drop" << "a" << true << false;
+    QTest::newRow("drop a on its own child: nothing") << "drop" << "a/inner" << true << false;
+}
+
+void TestDirTree::filesArrive()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, onto);
+    QFETCH(bool, sourceStays);
+    QFETCH(bool, arrives);
+    const QString base = makeFolders(testFolder(), {"a/inner", "b"});
+    QVERIFY(!base.isEmpty());
+    Fixture fixture;
+    QVERIFY(QTest::qWaitForWindowExposed(&fixture.frame));
+    QVERIFY(fixture.tree->selectPath(base + u'/' + onto));
+    QTreeWidgetItem* target = fixture.tree->currentItem();
+    QSignalSpy changed(fixture.bar, &CDirTreeBar::foldersChanged);
+    if (how.endsWith("drop")) {
+        const QPoint at = fixture.tree->visualItemRect(target).center();
+        const auto modifiers = how == "ctrl drop" ? Qt::ControlModifier : Qt::NoModifier;
+        QCOMPARE(dropFiles(fixture.tree->viewport(), at, {base + "/a"}, modifiers), arrives);
+    } else {
+        QVERIFY(fixture.tree->selectPath(base + "/a"));
+        QVERIFY(fixture.tree->commands().execute(how == "cut" ? cmd::kTreeCut : cmd::kTreeCopy));
+        QVERIFY(fixture.tree->selectPath(base + u'/' + onto));
+        QVERIFY(fixture.tree->commands().execute(cmd::kTreePaste));
+    }
+    if (arrives) {
+        QVERIFY(changed.wait(20000));
+        QVERIFY(changed.at(0).at(0).toStringList().contains(base + u'/' + onto + u'/'));
+    }
+    QCOMPARE(QFileInfo(base + u'/' + onto + "/a/inner").isDir(), arrives);
+    QCOMPARE(QFileInfo(base + "/a/inner").isDir(), sourceStays);
+    // The tree was built again: the moved or copied folder shows under its new parent.
+    if (arrives)
+        QVERIFY(fixture.tree->selectPath(base + u'/' + onto + "/a"));
 }
 
 QTEST_MAIN(TestDirTree)

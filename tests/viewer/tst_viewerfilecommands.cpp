@@ -3,7 +3,10 @@
 
 #include <memory>
 
+#include <QAction>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
@@ -18,6 +21,7 @@
 #include "fileops/crenamedlg.h"
 #include "imagelib/imagetest.h"
 #include "pictureshown.h"
+#include "platform/cclipboardview.h"
 #include "recordinghost.h"
 #include "requiredtool.h"
 #include "viewer/cimageview.h"
@@ -66,6 +70,9 @@ private Q_SLOTS:
     void save();
     void drop_data();
     void drop();
+    void clipboard_data();
+    void clipboard();
+    void pasteACut();
 
 private:
     // Writes `count` pictures, waits for the viewer's list of them and shows its `row`th; the
@@ -306,6 +313,66 @@ void TestViewerFileCommands::drop()
     for (const QString& name : dropped)
         QVERIFY(from.exists(name));
     QVERIFY(!QFileInfo::exists(inDir(QStringLiteral("notes.txt"))));
+}
+
+void TestViewerFileCommands::clipboard_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("row");
+
+    QTest::newRow("cut the first of two: the next is shown") << int(cmd::kCutFile) << 2 << 0;
+    QTest::newRow("cut the only one: no images") << int(cmd::kCutFile) << 1 << 0;
+    QTest::newRow("copy image: it stays") << int(cmd::kViewerCopyImage) << 2 << 1;
+}
+
+void TestViewerFileCommands::clipboard()
+{
+    QFETCH(int, command);
+    QFETCH(int, count);
+    QFETCH(int, row);
+
+    const QStringList listed = showRow(count, row);
+    const QString name = listed.at(row);
+    const bool cut = command == cmd::kCutFile;
+    m_f->frame.commands().update();
+    QVERIFY(m_f->frame.commands().execute(command));
+
+    // The file stays on disk until it is pasted; the clipboard offers it for a move or a copy.
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QCOMPARE(filemime::filesOf(data), QStringList{inDir(name)});
+    QCOMPARE(filemime::effectOf(data), cut ? filemime::DropEffect::Move : filemime::DropEffect::Copy);
+    QCOMPARE(data->hasImage(), !cut);
+    if (!cut)
+        QCOMPARE(qvariant_cast<QImage>(data->imageData()).size(), QImage(inDir(name)).size());
+    QVERIFY(QFileInfo::exists(inDir(name)));
+    QStringList left = listed;
+    if (cut)
+        left.removeAt(row);
+    QCOMPARE(namesOf(viewer().pictureList()), left);
+    QVERIFY(pictureShown(viewer()));
+    QCOMPARE(viewer().noImages(), left.isEmpty());
+    if (!left.isEmpty())
+        QCOMPARE(viewer().fileName(), cut ? listed.at((row + 1) % count) : name);
+}
+
+void TestViewerFileCommands::pasteACut()
+{
+    const QString cut = writePicture(m_f->other.path(), QStringLiteral("x.png"), 70);
+    QVERIFY(CClipboardView().PutFiles({cut}, filemime::DropEffect::Move));
+    const QStringList listed = showRow(1, 0);
+    m_f->frame.commands().update();
+    QVERIFY(m_f->frame.commands().execute(cmd::kViewerPaste));
+
+    // The file moved into the shown folder joins the list and is shown; the cut is used up.
+    QTRY_COMPARE(viewer().fileName(), QStringLiteral("x.png"));
+    QVERIFY(pictureShown(viewer()));
+    QCOMPARE(namesOf(viewer().pictureList()), listed + QStringList{"x.png"});
+    QVERIFY(QFileInfo::exists(inDir(QStringLiteral("x.png"))));
+    QVERIFY(!QFileInfo::exists(cut));
+    QVERIFY(filemime::filesOf(QGuiApplication::clipboard()->mimeData()).isEmpty());
+    m_f->frame.commands().update();
+    QVERIFY(!m_f->frame.commands().action(cmd::kViewerPaste)->isEnabled());
 }
 
 QTEST_MAIN(TestViewerFileCommands)

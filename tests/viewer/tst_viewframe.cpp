@@ -247,10 +247,11 @@ void TestViewFrame::fileCommandKeysAndState_data()
     QTest::newRow("Export") << int(cmd::kExport) << QKeySequence() << true;
     QTest::newRow("Copy To") << int(cmd::kViewerCopyTo) << QKeySequence(Qt::ALT | Qt::Key_C) << true;
     QTest::newRow("Move To") << int(cmd::kViewerMoveTo) << QKeySequence(Qt::ALT | Qt::Key_M) << true;
-    QTest::newRow("Cut File") << int(cmd::kCutFile) << QKeySequence(Qt::CTRL | Qt::Key_X) << false;
+    QTest::newRow("Cut File") << int(cmd::kCutFile) << QKeySequence(Qt::CTRL | Qt::Key_X) << true;
     QTest::newRow("Copy Image") << int(cmd::kViewerCopyImage) << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)
-                                << false;
-    QTest::newRow("Paste") << int(cmd::kViewerPaste) << QKeySequence(Qt::CTRL | Qt::Key_V) << false;
+                                << true;
+    QTest::newRow("Paste, no files on the clipboard") << int(cmd::kViewerPaste) << QKeySequence(Qt::CTRL | Qt::Key_V)
+                                                      << false;
     QTest::newRow("Delete") << int(cmd::kViewerDelete) << QKeySequence(Qt::Key_Delete) << true;
     QTest::newRow("Rename") << int(cmd::kViewerRename) << QKeySequence(Qt::Key_F2) << true;
     QTest::newRow("Describe") << int(cmd::kViewerDescribe) << QKeySequence(Qt::CTRL | Qt::Key_D) << false;
