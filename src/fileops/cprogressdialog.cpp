@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "fileops/filetransfer.h"
+#include "core/runprogress.h"
 
 namespace {
 
@@ -47,8 +47,8 @@ QString timeLeftText(qint64 elapsedMs, qint64 done, qint64 total)
 
 } // namespace
 
-CProgressDialog::CProgressDialog(FileTransfer* transfer, QWidget* parent)
-    : QDialog(parent), m_transfer(transfer), m_item(new QLabel(this)), m_bar(new QProgressBar(this)),
+CProgressDialog::CProgressDialog(QObject* run, RunProgress& progress, QWidget* parent)
+    : QDialog(parent), m_run(run), m_progress(progress), m_item(new QLabel(this)), m_bar(new QProgressBar(this)),
       m_bytes(new QLabel(this)), m_timeLeft(new QLabel(this))
 {
     setWindowTitle(tr("Progress Indicator "));
@@ -66,24 +66,24 @@ CProgressDialog::CProgressDialog(FileTransfer* transfer, QWidget* parent)
     connect(timer, &QTimer::timeout, this, &CProgressDialog::refresh);
     timer->start(kRefreshMs);
     // Not close(): a close asks reject(), which only cancels and keeps the window.
-    connect(transfer, &FileTransfer::finished, this, &QDialog::accept);
+    connect(run, &QObject::destroyed, this, &QDialog::accept);
     refresh();
 }
 
 void CProgressDialog::reject()
 {
-    // The window stays until the transfer has cleaned up after the item under way.
-    if (m_transfer)
-        m_transfer->cancel();
+    // The window stays until the run has cleaned up after the item under way.
+    if (m_run)
+        m_progress.cancel();
     m_cancelling = true;
     m_item->setText(tr("Cancelling..."));
 }
 
 void CProgressDialog::refresh()
 {
-    if (!m_transfer)
+    if (!m_run)
         return;
-    const TransferProgress::Snapshot now = m_transfer->progress();
+    const RunProgress::Snapshot now = m_progress.snapshot();
     if (!now.item.isEmpty() && !m_cancelling)
         m_item->setText(m_item->fontMetrics().elidedText(QDir::toNativeSeparators(now.item), Qt::ElideMiddle,
                                                           m_item->width()));

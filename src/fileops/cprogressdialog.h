@@ -1,14 +1,15 @@
 #pragma once
-// CProgressDialog: the progress window of a copy or move: the item under way, the bytes done of
-// the total, the time left once the run has taken more than a second, and Cancel. It reads the
-// transfer's progress a few times a second, cancels it on Cancel or Escape, and closes itself
-// (deleting itself) when the transfer finishes. UI thread; it does not block the owner window.
+// CProgressDialog: the progress window of a long background run (a copy or move, an erase): the
+// item under way, the bytes done of the total, the time left once the run has taken more than a
+// second, and Cancel. It reads the run's progress a few times a second, cancels it on Cancel or
+// Escape, and closes itself (deleting itself) when the run object, which owns the progress, is
+// destroyed. UI thread; it does not block the owner window.
 
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QPointer>
 
-class FileTransfer;
+class RunProgress;
 class QLabel;
 class QProgressBar;
 class QTimer;
@@ -16,14 +17,16 @@ class QTimer;
 class CProgressDialog : public QDialog {
     Q_OBJECT
 public:
-    CProgressDialog(FileTransfer* transfer, QWidget* parent);
+    CProgressDialog(QObject* run, RunProgress& progress, QWidget* parent);
 
     void reject() override;
 
 private:
     void refresh();
 
-    QPointer<FileTransfer> m_transfer;
+    // The progress lives as long as its run.
+    QPointer<QObject> m_run;
+    RunProgress& m_progress;
     QLabel* m_item;
     QProgressBar* m_bar;
     QLabel* m_bytes;

@@ -139,7 +139,7 @@ FileTransfer* CShellFileOp::startTransfer(TransferRequest::Kind kind, const QStr
                 paths << sourceFolder + name;
             releaseImageAmong(paths);
         }
-        auto* window = new CProgressDialog(transfer, m_owner);
+        auto* window = new CProgressDialog(transfer, transfer->runProgress(), m_owner);
         window->show();
     }
     transfer->start(request);

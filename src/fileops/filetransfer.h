@@ -15,7 +15,7 @@
 
 #include "core/workerrun.h"
 #include "fileops/transferjob.h"
-#include "fileops/transferprogress.h"
+#include "core/runprogress.h"
 
 class FileTransfer : public QObject {
     Q_OBJECT
@@ -25,7 +25,9 @@ public:
 
     void start(const TransferRequest& request);
     void cancel() { m_progress.cancel(); }
-    TransferProgress::Snapshot progress() const { return m_progress.snapshot(); }
+    RunProgress::Snapshot progress() const { return m_progress.snapshot(); }
+    // For the progress window, which reads and cancels it.
+    RunProgress& runProgress() { return m_progress; }
 
 Q_SIGNALS:
     void finished(const TransferResult& result);
@@ -36,7 +38,7 @@ private:
     void end();
 
     std::shared_ptr<FileOpQuestions> m_questions;
-    TransferProgress m_progress;
+    RunProgress m_progress;
     std::unique_ptr<TransferJob> m_job;
     WorkerRun m_run;
 };

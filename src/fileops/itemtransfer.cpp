@@ -11,7 +11,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-#include "fileops/transferprogress.h"
+#include "core/runprogress.h"
 #include "platform/filecopy.h"
 
 namespace {

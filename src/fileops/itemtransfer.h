@@ -19,7 +19,7 @@
 
 #include "platform/filecopy.h"
 
-class TransferProgress;
+class RunProgress;
 
 class ItemTransfer {
 public:
@@ -34,7 +34,7 @@ public:
         std::vector<Tree> children;
     };
 
-    explicit ItemTransfer(TransferProgress& progress) : m_progress(progress) {}
+    explicit ItemTransfer(RunProgress& progress) : m_progress(progress) {}
 
     // Reads the item at `source` (not following a link) and adds its bytes to the progress total.
     // False when it is not there, with the reason.
@@ -90,7 +90,7 @@ private:
 
     void arrived(Arrival arrival);
 
-    TransferProgress& m_progress;
+    RunProgress& m_progress;
     bool m_moving = false;
     QString m_target; // the item's target, named by the messages
     QString m_error;

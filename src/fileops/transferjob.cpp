@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "fileops/transferprogress.h"
+#include "core/runprogress.h"
 #include "platform/filecopy.h"
 
 namespace {
@@ -35,7 +35,7 @@ bool TransferRequest::movesOntoItself() const
     return kind == Kind::Move && folderPath(sourceFolder) == folderPath(destinationFolder);
 }
 
-TransferJob::TransferJob(TransferRequest request, TransferProgress& progress)
+TransferJob::TransferJob(TransferRequest request, RunProgress& progress)
     : m_request(std::move(request)), m_progress(progress), m_item(progress)
 {
     m_request.sourceFolder = folderPath(m_request.sourceFolder);

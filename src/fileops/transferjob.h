@@ -37,7 +37,7 @@ struct TransferResult {
 
 class TransferJob {
 public:
-    TransferJob(TransferRequest request, TransferProgress& progress);
+    TransferJob(TransferRequest request, RunProgress& progress);
 
     enum class Stop { Question, Finished };
     // Goes on from where it stopped until a name collision needs the user or the run is over.
@@ -63,7 +63,7 @@ private:
     void finish();
 
     TransferRequest m_request;
-    TransferProgress& m_progress;
+    RunProgress& m_progress;
     ItemTransfer m_item;
     DescriptionTransfer m_descriptions;
     std::vector<std::optional<ItemTransfer::Tree>> m_trees; // measured items

@@ -1,16 +1,16 @@
 #pragma once
-// What a running copy or move has done so far, and its Cancel: the worker writes it, the progress
-// window reads it, any thread cancels it.
+// What a long background run (a copy or move, an erase) has done so far, and its Cancel: the worker
+// writes it, the progress window reads it, any thread cancels it.
 
 #include <atomic>
 #include <mutex>
 
 #include <QString>
 
-class TransferProgress {
+class RunProgress {
 public:
     struct Snapshot {
-        QString item; // the item being transferred now
+        QString item; // the item being worked on now
         qint64 done = 0;
         qint64 total = 0;
     };
