@@ -22,6 +22,8 @@ packages=(
   xclip
   # the freedesktop trash as another program sees it (gio trash --list needs gvfs on a session bus)
   gvfs dbus-daemon
+  # a small ext4 file system image, made and loop-mounted by the secure erase tests
+  e2fsprogs mount
   # independent readers used by tests
   graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm poppler-utils
   # fuzzing

@@ -17,36 +17,11 @@
 #include <QTimer>
 
 #include "fileops/cdescribedlg.h"
+#include "ordinaryuser.h"
 
 namespace {
 
-constexpr uid_t kNobody = 65534;
 constexpr QDir::Filters kEverything = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-
-// Root may read and write anything, so the permission cases run as an ordinary user: the folder
-// and its files are given to "nobody" and the process drops to that user for the block.
-class AsOrdinaryUser {
-public:
-    explicit AsOrdinaryUser(const QString& folder) : m_root(geteuid() == 0)
-    {
-        if (!m_root)
-            return;
-        bool given = ::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0;
-        for (const QString& name : QDir(folder).entryList(kEverything))
-            given = given && ::lchown(QFile::encodeName(folder + name).constData(), kNobody, kNobody) == 0;
-        m_ok = given && setresuid(kNobody, kNobody, 0) == 0;
-    }
-    ~AsOrdinaryUser()
-    {
-        if (m_root && m_ok && setresuid(0, 0, 0) != 0)
-            qFatal("cannot return to root");
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    bool m_root;
-    bool m_ok = true;
-};
 
 struct stat statOf(const QString& path)
 {

@@ -1,0 +1,61 @@
+#include "security/secureerase.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include "platform/filecopy.h"
+#include "security/csecuredelete.h"
+
+namespace {
+
+// One run per object: its results are never stale.
+constexpr quint64 kGeneration = 1;
+
+SecureEraseResult erase(const QStringList& paths, RunProgress& progress)
+{
+    CSecureDelete eraser;
+    eraser.setWriteObserver([&progress](qint64, qint64 bytes) { progress.addDone(bytes); });
+    eraser.setStopCheck([&progress] { return progress.cancelled(); });
+    for (const QString& path : paths)
+        progress.addTotal(CSecureDelete::bytesWrittenFor(platform::entryAt(path).size));
+    SecureEraseResult result;
+    for (const QString& path : paths) {
+        if (progress.cancelled())
+            break;
+        progress.setItem(path);
+        eraser.SecureDelete(path);
+    }
+    for (const QString& path : eraser.foldersToClean()) {
+        if (progress.cancelled())
+            break;
+        const QString folder = QFileInfo(path).absolutePath();
+        progress.setItem(QCoreApplication::translate("SecureErase", "Cleaning the free space of %1")
+                             .arg(QDir::toNativeSeparators(folder)));
+        progress.addTotal(CSecureDelete::bytesWrittenFor(QStorageInfo(folder).bytesFree()));
+        eraser.CleanFreeSpace(path);
+    }
+    result.failures = eraser.failures();
+    result.oldCopies = eraser.oldCopiesKept();
+    result.cancelled = progress.cancelled();
+    return result;
+}
+
+} // namespace
+
+SecureErase::SecureErase(QObject* parent) : QObject(parent), m_run(this, executor::Priority::Interactive) {}
+
+SecureErase::~SecureErase()
+{
+    m_progress.cancel();
+    m_run.stop();
+}
+
+void SecureErase::start(const QStringList& paths)
+{
+    m_run.add(kGeneration, [this, paths](const RunToken& token) {
+        SecureEraseResult result = erase(paths, m_progress);
+        token.deliver([this, result = std::move(result)] { Q_EMIT finished(result); });
+    });
+}
