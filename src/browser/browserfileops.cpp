@@ -52,12 +52,10 @@ void BrowserFileOps::transferSelection(bool move)
 
 void BrowserFileOps::deleteSelection()
 {
-    QStringList paths;
-    if (m_list->selectedNames(paths) == 0)
+    const QStringList paths = m_list->selectedPaths();
+    if (paths.isEmpty())
         return;
     const QString folder = m_list->currentFolder();
-    for (QString& name : paths)
-        name.prepend(folder);
     CShellFileOp engine(m_owner, {}, m_host ? &m_host->currentImage() : nullptr);
     if (const int result = engine.DeleteItems(paths); result == 0 || result == 2)
         updateListIfShowing({folder});

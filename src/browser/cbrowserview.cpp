@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "browser/browserclipboard.h"
+#include "browser/browsererase.h"
 #include "browser/browserfileops.h"
 #include "browser/cfilelistctrl.h"
 #include "browser/filelistdragdrop.h"
@@ -95,6 +96,7 @@ CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent
     registerCommands();
     m_fileOps->registerOn(m_commands);
     m_clipboard->registerOn(m_commands);
+    (new BrowserErase(m_list, m_fileOps, this))->registerOn(m_commands);
     for (QAbstractItemView* view : viewsOf(m_list))
         new FileListDragDrop(m_list, view, m_fileOps, this);
 

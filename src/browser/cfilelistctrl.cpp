@@ -140,6 +140,7 @@ void CFileListCtrl::registerCommands()
     forward(cmd::kListDescribe, cmd::kDescribe);
     forward(cmd::kListProperties, cmd::kProperties);
     forward(cmd::kListExport, cmd::kSaveAs);
+    forward(cmd::kListEraseForGood, cmd::kEraseForGood);
 }
 
 void CFileListCtrl::forward(int id, int target)
@@ -688,6 +689,16 @@ int CFileListCtrl::selectedNames(QStringList& names) const
             names.append(item->name);
     }
     return int(names.size());
+}
+
+QStringList CFileListCtrl::selectedPaths() const
+{
+    QStringList paths;
+    selectedNames(paths);
+    const QString folder = currentFolder();
+    for (QString& name : paths)
+        name.prepend(folder);
+    return paths;
 }
 
 void CFileListCtrl::selectRow(int row)

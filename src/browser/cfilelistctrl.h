@@ -76,6 +76,8 @@ public:
     int focusedIndex(bool preferFocus) const;
     // Names of the selected rows in row order, without the parent entry; their number.
     int selectedNames(QStringList& names) const;
+    // The same as full paths in the shown folder.
+    QStringList selectedPaths() const;
     // Whether a row other than ".." is selected; cheap enough for every selection change.
     bool hasSelectedEntries() const;
     void selectRow(int row);

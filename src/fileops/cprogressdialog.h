@@ -1,9 +1,10 @@
 #pragma once
 // CProgressDialog: the progress window of a long background run (a copy or move, an erase): the
 // item under way, the bytes done of the total, the time left once the run has taken more than a
-// second, and Cancel. It reads the run's progress a few times a second, cancels it on Cancel or
-// Escape, and closes itself (deleting itself) when the run object, which owns the progress, is
-// destroyed. UI thread; it does not block the owner window.
+// second, and Cancel. It reads the run's progress a few times a second and cancels it on Cancel or
+// Escape. The owner closes it with accept() when the run is over; it closes itself when the run
+// object, which owns the progress, is destroyed. Either way it deletes itself. UI thread; it does
+// not block the owner window.
 
 #include <QDialog>
 #include <QElapsedTimer>

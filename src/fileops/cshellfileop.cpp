@@ -140,6 +140,7 @@ FileTransfer* CShellFileOp::startTransfer(TransferRequest::Kind kind, const QStr
             releaseImageAmong(paths);
         }
         auto* window = new CProgressDialog(transfer, transfer->runProgress(), m_owner);
+        QObject::connect(transfer, &FileTransfer::finished, window, &QDialog::accept);
         window->show();
     }
     transfer->start(request);

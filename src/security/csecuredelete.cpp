@@ -74,7 +74,8 @@ QString nativeName(const QString& path)
 qint64 CSecureDelete::bytesWrittenFor(qint64 size)
 {
     // The last byte first, then the whole file, each written nine times.
-    return size == 0 ? 0 : (size + 1) * kPasses * kPatternCount;
+    static_assert(kPasses * kPatternCount == kWritesPerByte);
+    return size == 0 ? 0 : (size + 1) * kWritesPerByte;
 }
 
 void CSecureDelete::SecureDelete(const QString& path)

@@ -50,6 +50,8 @@ public:
     // network file system is left alone. False when no filling took place.
     bool CleanFreeSpace(const QString& path);
 
+    // How often each byte is written over.
+    static constexpr int kWritesPerByte = 9;
     // The bytes SecureDelete writes over a file of `size` bytes.
     static qint64 bytesWrittenFor(qint64 size);
 

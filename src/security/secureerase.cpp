@@ -15,11 +15,18 @@ constexpr quint64 kGeneration = 1;
 
 SecureEraseResult erase(const QStringList& paths, RunProgress& progress)
 {
+    // The window counts the bytes covered, each of them written nine times.
+    constexpr int kWrites = CSecureDelete::kWritesPerByte;
+    qint64 written = 0;
     CSecureDelete eraser;
-    eraser.setWriteObserver([&progress](qint64, qint64 bytes) { progress.addDone(bytes); });
+    eraser.setWriteObserver([&progress, &written](qint64, qint64 bytes) {
+        const qint64 covered = written / kWrites;
+        written += bytes;
+        progress.addDone(written / kWrites - covered);
+    });
     eraser.setStopCheck([&progress] { return progress.cancelled(); });
     for (const QString& path : paths)
-        progress.addTotal(CSecureDelete::bytesWrittenFor(platform::entryAt(path).size));
+        progress.addTotal(CSecureDelete::bytesWrittenFor(platform::entryAt(path).size) / kWrites);
     SecureEraseResult result;
     for (const QString& path : paths) {
         if (progress.cancelled())
@@ -33,7 +40,7 @@ SecureEraseResult erase(const QStringList& paths, RunProgress& progress)
         const QString folder = QFileInfo(path).absolutePath();
         progress.setItem(QCoreApplication::translate("SecureErase", "Cleaning the free space of %1")
                              .arg(QDir::toNativeSeparators(folder)));
-        progress.addTotal(CSecureDelete::bytesWrittenFor(QStorageInfo(folder).bytesFree()));
+        progress.addTotal(QStorageInfo(folder).bytesFree());
         eraser.CleanFreeSpace(path);
     }
     result.failures = eraser.failures();

@@ -24,6 +24,7 @@
 #include "core/messages.h"
 #include "fileops/ccopymovedlg.h"
 #include "fileops/cdescribedlg.h"
+#include "fileops/cprogressdialog.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
 #include "dialoganswers.h"
@@ -549,7 +550,7 @@ void TestBrowserView::fileCommandsFollowTheDisk_data()
 {
     QTest::addColumn<int>("command");
     QTest::addColumn<QString>("destination"); // "here": the shown folder, "other": another one
-    QTest::addColumn<bool>("confirm");        // the answer to the trash's question
+    QTest::addColumn<bool>("confirm");        // the answer to the trash's or the erase's question
     QTest::addColumn<QStringList>("rows");    // the list once the operation is over, ".." left out
     QTest::addColumn<QStringList>("other");   // what the other folder holds then
     QTest::addColumn<bool>("trashed");
@@ -565,6 +566,9 @@ void TestBrowserView::fileCommandsFollowTheDisk_data()
     QTest::newRow("move here: nothing") << int(cmd::kMoveTo) << "here" << false << both << QStringList{} << false;
     QTest::newRow("delete") << int(cmd::kDelete) << "" << true << QStringList{"b.txt"} << QStringList{} << true;
     QTest::newRow("delete declined") << int(cmd::kDelete) << "" << false << both << QStringList{} << false;
+    QTest::newRow("erase for good") << int(cmd::kEraseForGood) << "" << true << QStringList{"b.txt"} << QStringList{}
+                                    << false;
+    QTest::newRow("erase declined") << int(cmd::kEraseForGood) << "" << false << both << QStringList{} << false;
 }
 
 void TestBrowserView::fileCommandsFollowTheDisk()
@@ -611,7 +615,7 @@ void TestBrowserView::fileCommandsFollowTheDisk()
     QCOMPARE(QFileInfo::exists(dir.filePath("a.png")), rows.contains("a.png"));
     // The progress window went with the run.
     for (const QWidget* window : QApplication::topLevelWidgets())
-        QVERIFY2(!window->isVisible() || window->windowTitle() != "Progress Indicator ", "the progress stayed");
+        QVERIFY2(!window->isVisible() || !qobject_cast<const CProgressDialog*>(window), "the progress stayed");
 }
 
 void TestBrowserView::saveAsWritesTheFocusedPicture_data()
