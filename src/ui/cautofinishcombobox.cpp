@@ -22,13 +22,15 @@ CAutoFinishComboBox::CAutoFinishComboBox(int minLength, QWidget* parent) : QComb
     // The box completes by its own rule, and its owner decides what goes into the list.
     setCompleter(nullptr);
     setInsertPolicy(QComboBox::NoInsert);
+    // Keys reach the box, which hands them to its edit; a test may send them to the edit.
+    installEventFilter(this);
     lineEdit()->installEventFilter(this);
     connect(lineEdit(), &QLineEdit::textEdited, this, &CAutoFinishComboBox::editChanged);
 }
 
 bool CAutoFinishComboBox::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+    if ((watched == this || watched == lineEdit()) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         m_armed = key != Qt::Key_Delete && key != Qt::Key_Backspace;
     }

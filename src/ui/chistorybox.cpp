@@ -35,9 +35,9 @@ CHistoryBox::CHistoryBox(QObject* target, QWidget* parent) : CAutoFinishComboBox
 
 bool CHistoryBox::eventFilter(QObject* watched, QEvent* event)
 {
-    // Enter is taken before the edit sees it: the edit leaves it to the box, which would hand it
-    // back to the edit, and it would be told twice.
-    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+    // Enter is taken before the box hands it to its edit (and the edit, which leaves it to the
+    // box, would have it handed back).
+    if ((watched == this || watched == lineEdit()) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             enter();

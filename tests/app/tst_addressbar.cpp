@@ -62,8 +62,8 @@ void TestAddressBar::typedPathOpensItsFolder()
 
     DialogAnswers answers({DialogAnswers::click(QMessageBox::Ok)});
     box->lineEdit()->selectAll();
-    QTest::keyClicks(box->lineEdit(), typed);
-    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    QTest::keyClicks(box, typed);
+    QTest::keyClick(box, Qt::Key_Return);
     if (message.isEmpty())
         QVERIFY(over.wait(5000));
     QCOMPARE(answers.shown, message.isEmpty() ? QStringList() : QStringList{message});
