@@ -395,8 +395,8 @@ bool CMainFrame::event(QEvent* event)
             m_addressBar->historyBox()->setAddress(message->path);
             appmsg::send(m_treeBar, appmsg::kSelectFolder, message->path, message->kind);
         } else {
-            // What the address box sends may name no folder; the tree's folders and the
-            // viewer's files exist.
+            // A path typed or chosen in the address box may name no folder (the tree's, of the
+            // same kind, always does); the viewer hands back the path of a file it showed.
             const std::optional<QString> folder =
                 message->kind == appmsg::kFolderTyped || message->kind == appmsg::kFolderFromTree
                     ? typedFolder(message->path)

@@ -27,10 +27,9 @@ private:
 
 void TestAddressBar::initTestCase()
 {
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("start"))));
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("holiday pictures/day 1"))));
-    QFile file(m_dir.filePath(QStringLiteral("note.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("start")));
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("holiday pictures/day 1")));
+    QVERIFY(QFile(m_dir.filePath(QStringLiteral("note.txt"))).open(QIODevice::WriteOnly));
 }
 
 void TestAddressBar::typedPathOpensItsFolder_data()

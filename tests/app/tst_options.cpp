@@ -28,11 +28,6 @@ QAbstractButton* button(QWidget* dialog, const QString& text)
     return nullptr;
 }
 
-int stored(const QString& name)
-{
-    return CSettingsStore::GetProfileInt(settingskeys::kBrowser, name, -1);
-}
-
 // Options as another window of the program stores them.
 void storeDisplay(int fullRow, int gridLines)
 {
@@ -45,82 +40,64 @@ void storeDisplay(int fullRow, int gridLines)
 class TestOptions : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void delayTypedMovesTheSlider_data();
-    void delayTypedMovesTheSlider();
-    void sliderFillsTheDelay_data();
-    void sliderFillsTheDelay();
+    void delayAndSlider_data();
+    void delayAndSlider();
     void sequence_data();
     void sequence();
     void browserControlsCarryTheirFields_data();
     void browserControlsCarryTheirFields();
-    void afterTheDialogTheListShowsTheStoredDisplay_data();
-    void afterTheDialogTheListShowsTheStoredDisplay();
-    void hidePreviewInThumbnails_data();
-    void hidePreviewInThumbnails();
-    void bothFramesOpenTheDialog_data();
-    void bothFramesOpenTheDialog();
+    void browserTakesTheOptionsAfterTheDialog_data();
+    void browserTakesTheOptionsAfterTheDialog();
+    void viewerOpensTheSameDialog();
 
 private:
     RecordingHost m_host;
     CCommandTarget m_app;
 };
 
-void TestOptions::delayTypedMovesTheSlider_data()
+void TestOptions::delayAndSlider_data()
 {
-    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("typed");   // into the delay box, unless the slider is moved
+    QTest::addColumn<int>("moved");       // the slider's position the user moves to, or -1
     QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("shown");   // the delay box's text then
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("timer"); // stored on OK
-    QTest::newRow("2000") << "2000" << 2 << "1 sec." << "2000";
-    QTest::newRow("499") << "499" << 0 << "No delay" << "499";
-    QTest::newRow("500") << "500" << 1 << "0,5 sec." << "500";
-    QTest::newRow("89999") << "89999" << 9 << "1 min." << "89999";
-    QTest::newRow("one hour") << "3600000" << 19 << "1 hour" << "3600000";
-    QTest::newRow("above one hour") << "99999999" << 19 << "1 hour" << "3600000";
-    QTest::newRow("beyond 32 bits") << "99999999999" << 19 << "1 hour" << "3600000";
-    QTest::newRow("not a number") << "soon" << 0 << "No delay" << "soon";
-    QTest::newRow("digits and more") << "12s" << 0 << "No delay" << "12s";
+    QTest::addColumn<QString>("timer");   // stored on OK
+    QTest::newRow("2000") << "2000" << -1 << 2 << "2000" << "1 sec." << "2000";
+    QTest::newRow("499") << "499" << -1 << 0 << "499" << "No delay" << "499";
+    QTest::newRow("500") << "500" << -1 << 1 << "500" << "0,5 sec." << "500";
+    QTest::newRow("89999") << "89999" << -1 << 9 << "89999" << "1 min." << "89999";
+    QTest::newRow("above one hour") << "99999999" << -1 << 19 << "99999999" << "1 hour" << "3600000";
+    QTest::newRow("beyond 32 bits") << "99999999999" << -1 << 19 << "99999999999" << "1 hour" << "3600000";
+    QTest::newRow("not a number") << "12s" << -1 << 0 << "12s" << "No delay" << "12s";
+    QTest::newRow("slider to 10") << "" << 10 << 10 << "90000" << "1,5 min." << "90000";
+    QTest::newRow("slider to 0") << "" << 0 << 0 << "0" << "No delay" << "0";
 }
 
-void TestOptions::delayTypedMovesTheSlider()
+void TestOptions::delayAndSlider()
 {
     QFETCH(QString, typed);
+    QFETCH(int, moved);
     QFETCH(int, position);
+    QFETCH(QString, shown);
     QFETCH(QString, name);
     QFETCH(QString, timer);
     m_host.options.Timer = QStringLiteral("30000");
     COptionsMainDlg dialog(m_host.options, [] {});
     auto* delay = dialog.findChild<QLineEdit*>(QStringLiteral("delay"));
-    delay->selectAll();
-    QTest::keyClicks(delay, typed);
-    QCOMPARE(dialog.findChild<QSlider*>()->value(), position);
+    auto* slider = dialog.findChild<QSlider*>();
+    QCOMPARE(slider->value(), 7);
+    if (moved >= 0) {
+        slider->setValue(moved);
+    } else {
+        delay->selectAll();
+        QTest::keyClicks(delay, typed);
+    }
+    QCOMPARE(slider->value(), position);
+    QCOMPARE(delay->text(), shown);
     QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("delayName"))->text(), name);
     dialog.accept();
-    QCOMPARE(m_host.options.Timer, timer);
     QCOMPARE(CSettingsStore::GetProfileString(settingskeys::kSlideShow, QStringLiteral("Timer")), timer);
-}
-
-void TestOptions::sliderFillsTheDelay_data()
-{
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("10") << 10 << "90000" << "1,5 min.";
-    QTest::newRow("0") << 0 << "0" << "No delay";
-    QTest::newRow("19") << 19 << "3600000" << "1 hour";
-}
-
-void TestOptions::sliderFillsTheDelay()
-{
-    QFETCH(int, position);
-    QFETCH(QString, text);
-    QFETCH(QString, name);
-    m_host.options.Timer = QStringLiteral("1234");
-    COptionsMainDlg dialog(m_host.options, [] {});
-    QCOMPARE(dialog.findChild<QSlider*>()->value(), 2);
-    dialog.findChild<QSlider*>()->setValue(position);
-    QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("delay"))->text(), text);
-    QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("delayName"))->text(), name);
 }
 
 void TestOptions::sequence_data()
@@ -129,9 +106,7 @@ void TestOptions::sequence_data()
     QTest::addColumn<QString>("clicked"); // a radio the user clicks, or none
     QTest::addColumn<QString>("checked"); // the radio checked then, or none
     QTest::addColumn<int>("stored");
-    QTest::newRow("forward") << 0 << "" << "Forward" << 0;
     QTest::newRow("reverse") << 1 << "" << "Reverse" << 1;
-    QTest::newRow("random") << 2 << "" << "Random" << 2;
     QTest::newRow("3 checks none and stays") << 3 << "" << "" << 3;
     QTest::newRow("3, then the user chooses") << 3 << "Reverse" << "Reverse" << 1;
     QTest::newRow("forward to random") << 0 << "Random" << "Random" << 2;
@@ -191,95 +166,65 @@ void TestOptions::browserControlsCarryTheirFields()
         dialog.accept();
     else
         dialog.reject();
-    QCOMPARE(stored(field), after);
+    QCOMPARE(CSettingsStore::GetProfileInt(settingskeys::kBrowser, field, -1), after);
     QCOMPARE(applied, ok ? 1 : 0);
 }
 
-void TestOptions::afterTheDialogTheListShowsTheStoredDisplay_data()
-{
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<bool>("fullRow");
-    QTest::addColumn<bool>("gridLines");
-    // Shown with both on; another window stores both off while the dialog is open.
-    QTest::newRow("cancel: as stored") << false << false << false;
-    QTest::newRow("ok: as the dialog stored") << true << true << true;
-}
-
-void TestOptions::afterTheDialogTheListShowsTheStoredDisplay()
-{
-    QFETCH(bool, ok);
-    QFETCH(bool, fullRow);
-    QFETCH(bool, gridLines);
-    storeDisplay(1, 1);
-    m_host.options.LoadSettings();
-    CMainFrame frame(m_host, m_host.options, &m_app);
-    frame.show();
-    CFileListCtrl* list = frame.fileList();
-    QVERIFY(list->fullRowSelect() && list->reportView()->showGrid());
-    // A View menu toggle the record does not know yet stays as the user set it.
-    const bool hidden = frame.commands().action(cmd::kShowHiddenFiles)->isChecked();
-    QVERIFY(frame.commands().execute(cmd::kShowHiddenFiles));
-    DialogAnswers answers({[ok](QDialog* dialog) {
-        storeDisplay(0, 0);
-        if (ok)
-            dialog->accept();
-        else
-            dialog->reject();
-    }});
-    QVERIFY(frame.commands().execute(cmd::kOptions));
-    QCOMPARE(answers.shown, QStringList{"Options"});
-    QCOMPARE(list->fullRowSelect(), fullRow);
-    QCOMPARE(list->reportView()->showGrid(), gridLines);
-    QCOMPARE(frame.commands().action(cmd::kShowHiddenFiles)->isChecked(), !hidden);
-}
-
-void TestOptions::hidePreviewInThumbnails_data()
+void TestOptions::browserTakesTheOptionsAfterTheDialog_data()
 {
     QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("hideBefore"); // HidePreview, which the user's click turns round
     QTest::addColumn<bool>("shownBefore");
-    QTest::addColumn<int>("hidePreview"); // as "Hide preview in thumbnails mode" is left on OK
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("display"); // full-row selection and grid lines after the dialog
     QTest::addColumn<bool>("shownAfter");
-    QTest::newRow("turned on in thumbnails: hidden") << int(cmd::kViewThumbnails) << true << 1 << false;
-    QTest::newRow("turned off in thumbnails: shown") << int(cmd::kViewThumbnails) << false << 0 << true;
-    QTest::newRow("on in details: stays") << int(cmd::kViewDetails) << true << 1 << true;
-    QTest::newRow("off in details: stays hidden") << int(cmd::kViewDetails) << false << 0 << false;
+    const int thumbnails = cmd::kViewThumbnails;
+    const int details = cmd::kViewDetails;
+    // Shown with both display options on; another window stores both off while the dialog is open.
+    QTest::newRow("cancel: display as stored") << thumbnails << 0 << true << false << false << true;
+    QTest::newRow("ok: display as the dialog stored") << details << 0 << true << true << true << true;
+    QTest::newRow("hide turned on in thumbnails") << thumbnails << 0 << true << true << true << false;
+    QTest::newRow("hide turned off in thumbnails") << thumbnails << 1 << false << true << true << true;
+    QTest::newRow("hide turned off in details") << details << 1 << false << true << true << false;
 }
 
-void TestOptions::hidePreviewInThumbnails()
+void TestOptions::browserTakesTheOptionsAfterTheDialog()
 {
     QFETCH(int, mode);
+    QFETCH(int, hideBefore);
     QFETCH(bool, shownBefore);
-    QFETCH(int, hidePreview);
+    QFETCH(bool, ok);
+    QFETCH(bool, display);
     QFETCH(bool, shownAfter);
-    m_host.options.HidePreview = 1 - hidePreview;
+    storeDisplay(1, 1);
+    CSettingsStore::WriteProfileInt(settingskeys::kHidePreview, hideBefore);
+    m_host.options.LoadSettings();
     CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     QVERIFY(frame.commands().execute(mode));
     frame.previewBar()->setVisible(shownBefore);
-    DialogAnswers answers({[](QDialog* dialog) {
+    // A View menu toggle that the record does not know yet stays as the user set it.
+    const bool hidden = frame.commands().action(cmd::kShowHiddenFiles)->isChecked();
+    QVERIFY(frame.commands().execute(cmd::kShowHiddenFiles));
+    DialogAnswers answers({[ok](QDialog* dialog) {
+        storeDisplay(0, 0);
         button(dialog, QStringLiteral("Hide preview in thumbnails mode"))->click();
-        dialog->accept();
+        ok ? dialog->accept() : dialog->reject();
     }});
     QVERIFY(frame.commands().execute(cmd::kOptions));
-    QCOMPARE(m_host.options.HidePreview, hidePreview);
+    QCOMPARE(answers.shown, QStringList{"Options"});
+    QCOMPARE(frame.fileList()->fullRowSelect(), display);
+    QCOMPARE(frame.fileList()->reportView()->showGrid(), display);
     QCOMPARE(!frame.previewBar()->isHidden(), shownAfter);
-    QVERIFY(frame.commands().execute(cmd::kViewDetails));
+    QCOMPARE(frame.commands().action(cmd::kShowHiddenFiles)->isChecked(), !hidden);
 }
 
-void TestOptions::bothFramesOpenTheDialog_data()
+void TestOptions::viewerOpensTheSameDialog()
 {
-    QTest::addColumn<bool>("viewer");
-    QTest::newRow("browser") << false;
-    QTest::newRow("viewer") << true;
-}
-
-void TestOptions::bothFramesOpenTheDialog()
-{
-    QFETCH(bool, viewer);
     CGlobalApp app;
     QVERIFY(app.InitInstance({}));
-    CCommandActions& commands = viewer ? app.viewerFrame()->commands() : app.browserFrame()->commands();
+    CCommandActions& commands = app.viewerFrame()->commands();
     commands.update();
     QVERIFY(commands.action(cmd::kOptions)->isEnabled());
     DialogAnswers answers({[](QDialog* dialog) {
@@ -288,8 +233,7 @@ void TestOptions::bothFramesOpenTheDialog()
     }});
     QVERIFY(commands.execute(cmd::kOptions));
     QCOMPARE(answers.shown, QStringList{"Options"});
-    QCOMPARE(app.settings().Select, 2);
-    CSettingsStore::WriteProfileInt(settingskeys::kSelect, 0);
+    QCOMPARE(CSettingsStore::GetProfileInt(settingskeys::kSelect), 2);
 }
 
 QTEST_MAIN(TestOptions)

@@ -1,6 +1,5 @@
 #include <QAbstractItemView>
 #include <QLineEdit>
-#include <QSettings>
 #include <QTest>
 
 #include "core/messages.h"
@@ -47,18 +46,17 @@ QStringList entries(const QComboBox& box)
     return texts;
 }
 
-// Keys as a user types them into the box: "\b" is Backspace, "\x7f" Delete, "\x02" the left arrow.
-void type(QComboBox* edit, const QString& keys)
+// Keys as a user types them into the box: "\b" is Backspace, "\x7f" Delete, "\x02" the left
+// arrow, "\n" Enter.
+void type(QComboBox* box, const QString& keys)
 {
+    const QHash<QChar, Qt::Key> special{{u'\b', Qt::Key_Backspace}, {u'\x7f', Qt::Key_Delete}, {u'\x02', Qt::Key_Left},
+                                        {u'\n', Qt::Key_Return}};
     for (QChar key : keys) {
-        if (key == u'\b')
-            QTest::keyClick(edit, Qt::Key_Backspace);
-        else if (key == u'\x7f')
-            QTest::keyClick(edit, Qt::Key_Delete);
-        else if (key == u'\x02')
-            QTest::keyClick(edit, Qt::Key_Left);
+        if (special.contains(key))
+            QTest::keyClick(box, special[key]);
         else
-            QTest::keyClicks(edit, QString(key));
+            QTest::keyClicks(box, QString(key));
     }
 }
 
@@ -75,83 +73,32 @@ QStringList numbered(int count)
 class TestHistoryBox : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void completion_data();
-    void completion();
-    void historyIsLoaded_data();
-    void historyIsLoaded();
-    void historyIsKeptForTheNextRun_data();
-    void historyIsKeptForTheNextRun();
-    void enterAndChoiceSendSelectFolder_data();
-    void enterAndChoiceSendSelectFolder();
+    void typing_data();
+    void typing();
+    void historyIsKeptAcrossRuns_data();
+    void historyIsKeptAcrossRuns();
 };
 
-void TestHistoryBox::completion_data()
+void TestHistoryBox::historyIsKeptAcrossRuns_data()
 {
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("selected");
-    QTest::newRow("four characters complete") << "/usr" << "/usr/share/" << "/share/";
-    QTest::newRow("three do not") << "/us" << "/us" << "";
-    QTest::newRow("case does not matter") << "/USR" << "/usr/share/" << "/share/";
-    QTest::newRow("the next key replaces the completion") << "/usr/l" << "/usr/local/" << "ocal/";
-    QTest::newRow("no entry begins so") << "/opt" << "/opt" << "";
-    QTest::newRow("backspace removes the completion") << "/usr\b" << "/usr" << "";
-    QTest::newRow("another key completes again") << "/usr\b/" << "/usr/share/" << "share/";
-    QTest::newRow("delete does not complete") << "/tmpx\x02\x7f" << "/tmp" << "";
-    QTest::newRow("typed inside, the cursor stays") << "/sr\x02\x02u" << "/usr/share/" << "";
-}
-
-void TestHistoryBox::completion()
-{
-    QFETCH(QString, keys);
-    QFETCH(QString, text);
-    QFETCH(QString, selected);
-    storeHistory({QStringLiteral("/usr/share/"), QStringLiteral("/usr/local/"), QStringLiteral("/tmp/")});
-    FolderTarget target;
-    CHistoryBox box(&target);
-    box.show();
-    type(&box, keys);
-    QCOMPARE(box.lineEdit()->text(), text);
-    QCOMPARE(box.lineEdit()->selectedText(), selected);
-    QVERIFY(target.received.isEmpty());
-}
-
-void TestHistoryBox::historyIsLoaded_data()
-{
-    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QStringList>("stored"); // a null text is a missing value
+    QTest::addColumn<QStringList>("shown");  // the folders then shown in the box
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("none") << QStringList() << QStringList();
-    QTest::newRow("in order") << QStringList{"/b/", "/a/"} << QStringList{"/b/", "/a/"};
-    QTest::newRow("up to a missing value") << QStringList{"/a/", "/b/", QString(), "/d/"} << QStringList{"/a/", "/b/"};
-    QTest::newRow("up to an empty value") << QStringList{"/a/", "", "/c/"} << QStringList{"/a/"};
-    QTest::newRow("at most the layout's count") << numbered(kHistory.count + 1) << numbered(kHistory.count);
-}
-
-void TestHistoryBox::historyIsLoaded()
-{
-    QFETCH(QStringList, stored);
-    QFETCH(QStringList, expected);
-    storeHistory(stored);
-    FolderTarget target;
-    const CHistoryBox box(&target);
-    QCOMPARE(entries(box), expected);
-    QCOMPARE(box.currentText(), QString());
-}
-
-void TestHistoryBox::historyIsKeptForTheNextRun_data()
-{
-    QTest::addColumn<QStringList>("stored");
-    QTest::addColumn<QStringList>("shown");
-    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("none") << QStringList() << QStringList() << QStringList();
+    QTest::newRow("up to a missing value") << QStringList{"/a/", "/b/", QString(), "/d/"} << QStringList()
+                                           << QStringList{"/a/", "/b/"};
+    QTest::newRow("up to an empty value") << QStringList{"/a/", "", "/c/"} << QStringList() << QStringList{"/a/"};
+    QTest::newRow("at most the layout's count") << numbered(kHistory.count + 1) << QStringList()
+                                                << numbered(kHistory.count);
     QTest::newRow("appended") << QStringList{"/a/"} << QStringList{"/b/", "/c/"} << QStringList{"/a/", "/b/", "/c/"};
     QTest::newRow("each once, whatever the case")
         << QStringList{"/Pictures/"} << QStringList{"/pictures/", "/b/", "/B/"} << QStringList{"/Pictures/", "/b/"};
     QTest::newRow("blank text is not kept") << QStringList() << QStringList{"", "  "} << QStringList();
-    QStringList full = numbered(kHistory.count);
-    QTest::newRow("full: the oldest goes") << full << QStringList{"/new/"} << full.mid(1) + QStringList{"/new/"};
+    QTest::newRow("full: the oldest goes") << numbered(kHistory.count) << QStringList{"/new/"}
+                                           << numbered(kHistory.count).mid(1) + QStringList{"/new/"};
 }
 
-void TestHistoryBox::historyIsKeptForTheNextRun()
+void TestHistoryBox::historyIsKeptAcrossRuns()
 {
     QFETCH(QStringList, stored);
     QFETCH(QStringList, shown);
@@ -160,42 +107,51 @@ void TestHistoryBox::historyIsKeptForTheNextRun()
     FolderTarget target;
     {
         CHistoryBox box(&target);
+        QCOMPARE(box.currentText(), QString());
         for (const QString& path : shown) {
             box.setAddress(path);
             QCOMPARE(box.currentText(), path);
         }
         QCOMPARE(entries(box), expected);
     }
-    // What another window of the program, or the next run, reads from the file.
-    CSettingsStore::reload();
-    QSettings file(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Zelt"), QStringLiteral("Zelt Pixoria"));
-    QStringList written;
-    for (int index = 0; file.contains(QString(kHistory.section) + u'/' + kHistory.name(index)); ++index)
-        written << file.value(QString(kHistory.section) + u'/' + kHistory.name(index)).toString();
-    QCOMPARE(written, expected);
+    const CHistoryBox next(&target);
+    QCOMPARE(entries(next), expected);
 }
 
-void TestHistoryBox::enterAndChoiceSendSelectFolder_data()
+void TestHistoryBox::typing_data()
 {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("enter");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("selected");
     QTest::addColumn<int>("chosen"); // the entry then chosen from the list, or -1
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("enter sends kind 4") << "/srv" << true << -1 << QStringList{"4 /srv"};
-    QTest::newRow("enter on an entry's text sends it once") << "/tmp/" << true << -1 << QStringList{"4 /tmp/"};
-    QTest::newRow("enter on a completion") << "/usr" << true << -1 << QStringList{"4 /usr/share/"};
-    QTest::newRow("enter without text sends nothing") << "" << true << -1 << QStringList();
-    QTest::newRow("a chosen entry sends kinds 3 and 1")
-        << "" << false << 1 << QStringList{"3 /usr/local/", "1 /usr/local/"};
-    QTest::newRow("leaving the box sends nothing") << "/tmp/" << false << -1 << QStringList();
+    QTest::addColumn<QStringList>("sent");
+    const QStringList none;
+    QTest::newRow("four characters complete") << "/usr" << "/usr/share/" << "/share/" << -1 << none;
+    QTest::newRow("three do not") << "/us" << "/us" << "" << -1 << none;
+    QTest::newRow("case does not matter") << "/USR" << "/usr/share/" << "/share/" << -1 << none;
+    QTest::newRow("the next key replaces the completion") << "/usr/l" << "/usr/local/" << "ocal/" << -1 << none;
+    QTest::newRow("no entry begins so") << "/opt" << "/opt" << "" << -1 << none;
+    QTest::newRow("backspace removes the completion") << "/usr\b" << "/usr" << "" << -1 << none;
+    QTest::newRow("another key completes again") << "/usr\b/" << "/usr/share/" << "share/" << -1 << none;
+    QTest::newRow("delete does not complete") << "/tmpx\x02\x7f" << "/tmp" << "" << -1 << none;
+    QTest::newRow("typed inside, the cursor stays") << "/sr\x02\x02u" << "/usr/share/" << "" << -1 << none;
+    QTest::newRow("leaving an entry's text chooses nothing") << "/tmp/" << "/tmp/" << "" << -1 << none;
+    QTest::newRow("enter sends kind 4") << "/srv\n" << "/srv" << "" << -1 << QStringList{"4 /srv"};
+    QTest::newRow("enter on an entry's text, once") << "/tmp/\n" << "/tmp/" << "" << -1 << QStringList{"4 /tmp/"};
+    QTest::newRow("enter on a completion") << "/usr\n" << "/usr/share/" << "/share/" << -1
+                                           << QStringList{"4 /usr/share/"};
+    QTest::newRow("enter without text") << "\n" << "" << "" << -1 << none;
+    QTest::newRow("a chosen entry sends kinds 3 and 1") << "" << "" << "" << 1
+                                                        << QStringList{"3 /usr/local/", "1 /usr/local/"};
 }
 
-void TestHistoryBox::enterAndChoiceSendSelectFolder()
+void TestHistoryBox::typing()
 {
-    QFETCH(QString, typed);
-    QFETCH(bool, enter);
+    QFETCH(QString, keys);
+    QFETCH(QString, text);
+    QFETCH(QString, selected);
     QFETCH(int, chosen);
-    QFETCH(QStringList, expected);
+    QFETCH(QStringList, sent);
     storeHistory({QStringLiteral("/usr/share/"), QStringLiteral("/usr/local/"), QStringLiteral("/tmp/")});
     FolderTarget target;
     QWidget window;
@@ -206,19 +162,19 @@ void TestHistoryBox::enterAndChoiceSendSelectFolder()
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
     box->setFocus();
-    type(box, typed);
-    if (enter)
-        QTest::keyClick(box, Qt::Key_Return);
+    type(box, keys);
+    QCOMPARE(box->lineEdit()->text(), text);
+    QCOMPARE(box->lineEdit()->selectedText(), selected);
     if (chosen >= 0) {
         box->showPopup();
         QTRY_VERIFY(box->view()->isVisible());
         const QRect item = box->view()->visualRect(box->model()->index(chosen, 0));
         QTest::mouseClick(box->view()->viewport(), Qt::LeftButton, {}, item.center());
     }
-    // Leaving the box chooses nothing either.
+    // The focus leaving the box chooses nothing.
     other->setFocus();
     QTRY_VERIFY(other->hasFocus());
-    QCOMPARE(target.received.join(u'|'), expected.join(u'|'));
+    QCOMPARE(target.received.join(u'|'), sent.join(u'|'));
 }
 
 QTEST_MAIN(TestHistoryBox)
