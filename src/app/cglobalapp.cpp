@@ -15,6 +15,7 @@
 #include "app/cmainframe.h"
 #include "app/logging.h"
 #include "app/cmycmdlineinfo.h"
+#include "app/coptionsmaindlg.h"
 #include "app/wallpapercommand.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
@@ -70,6 +71,12 @@ void CGlobalApp::registerCommands()
     m_commands.on(cmd::kFilePrintSetup, [this] { OnFilePrintSetup(); });
     m_commands.on(cmd::kHelpContents, [this] { openProgramDocument(QStringLiteral("ZeltHelp.htm")); });
     m_commands.on(cmd::kHelpKeyboard, [this] { openProgramDocument(QStringLiteral("keyboard.htm")); });
+    // The viewer's Options; the browser's frame opens its own, which then re-applies what the
+    // file list shows at once.
+    m_commands.on(cmd::kOptions, [this] {
+        COptionsMainDlg dialog(m_settings, [this] { m_browser->ApplyBrowserOptions(); }, dialogParent());
+        dialog.exec();
+    });
     m_commands.on(cmd::kAppExit, [this] {
         if (QWidget* window = mainWindow())
             window->close();

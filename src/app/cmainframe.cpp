@@ -14,7 +14,6 @@
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
@@ -24,6 +23,7 @@
 #include <QToolBar>
 
 #include "app/cmycmdlineinfo.h"
+#include "app/coptionsmaindlg.h"
 #include "app/cstatustotals.h"
 #include "browser/cbrowserview.h"
 #include "browser/cdirtreebar.h"
@@ -36,8 +36,10 @@
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
 #include "settings/storedstate.h"
+#include "ui/chistorybox.h"
 #include "ui/cpreviewfiledialog.h"
 #include "ui/ctexture.h"
+#include "ui/mydlgbar.h"
 #include "viewer/viewerhost.h"
 
 namespace {
@@ -98,8 +100,7 @@ CMainFrame::CMainFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* 
       m_commands(appTarget),
       m_view(new CBrowserView(&host, options, this)),
       m_toolBar(new CTexturedToolBar(tr("Toolbar"), this)),
-      m_addressBar(new CTexturedToolBar(tr("Path History"), this)),
-      m_address(new QLineEdit(m_addressBar))
+      m_addressBar(new MyDlgBar(this, this))
 {
     setWindowTitle(QStringLiteral("Zelt Pixoria"));
     setMinimumWidth(kMinimumWidth);
@@ -173,6 +174,7 @@ void CMainFrame::registerCommands()
     m_commands.on(cmd::kSendMail, [this] { sendMail(); });
     m_commands.on(cmd::kNewFolder, [this] { newFolder(); });
     m_commands.on(cmd::kChangeBackground, [this] { changeBackground(); });
+    m_commands.on(cmd::kOptions, [this] { openOptions(); });
 }
 
 void CMainFrame::buildMenus()
@@ -252,32 +254,47 @@ void CMainFrame::buildToolBars()
     fillToolBar(m_toolBar, *m_actions, kBrowserLayout);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    m_addressBar->setObjectName(QStringLiteral("AddressBar"));
-    m_addressBar->addWidget(new QLabel(tr("Address "), m_addressBar));
-    m_addressBar->addWidget(m_address);
-    connect(m_address, &QLineEdit::returnPressed, this, &CMainFrame::goToTypedFolder);
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, m_addressBar);
 }
 
-void CMainFrame::goToTypedFolder()
+std::optional<QString> CMainFrame::typedFolder(const QString& typed)
 {
-    QString path = m_address->text().trimmed();
-    if (path.isEmpty())
-        return;
+    QString path = typed.trimmed();
     // As a shell reads it: "~" is the home folder, and a relative path starts from the folder shown.
     if (path == u'~' || path.startsWith(QLatin1String("~/")))
         path.replace(0, 1, QDir::homePath());
     const QFileInfo folder(QDir(fileList()->currentFolder()).absoluteFilePath(path));
-    if (!folder.isDir()) {
-        QMessageBox::warning(this, QStringLiteral("Zelt Pixoria"),
-                             folder.exists() ? tr("%1 is not a folder.").arg(QDir::toNativeSeparators(path))
-                                             : tr("The folder %1 does not exist.").arg(QDir::toNativeSeparators(path)));
-        // The list stays where it was, and so does the address it shows.
-        m_address->setText(fileList()->currentFolder());
+    if (!path.isEmpty() && folder.isDir())
+        return folder.absoluteFilePath();
+    QMessageBox::warning(this, QStringLiteral("Zelt Pixoria"),
+                         folder.exists() && !path.isEmpty()
+                             ? tr("%1 is not a folder.").arg(QDir::toNativeSeparators(path))
+                             : tr("The folder %1 does not exist.").arg(QDir::toNativeSeparators(path)));
+    // The list stays where it was, and so does the address it shows.
+    m_addressBar->historyBox()->setAddress(fileList()->currentFolder());
+    return std::nullopt;
+}
+
+void CMainFrame::openOptions()
+{
+    COptionsMainDlg dialog(m_options, [this] { ApplyBrowserOptions(); }, this);
+    dialog.exec();
+    // Whichever way it closed, full-row selection and grid lines are as stored now, also when
+    // another window of the program stored them meanwhile.
+    CSettingsStore::reload();
+    m_options.LoadSettings();
+    fileList()->applyDisplayOptions(m_options);
+}
+
+void CMainFrame::ApplyBrowserOptions()
+{
+    if (fileList()->viewMode() != CFileListCtrl::kThumbnails)
         return;
-    }
-    appmsg::send(this, appmsg::kSelectFolder, folder.absoluteFilePath(), appmsg::kFolderTyped);
+    if (m_options.HidePreview)
+        m_previewBar->hide();
+    else if (m_previewBar->isHidden())
+        m_previewBar->show();
 }
 
 void CMainFrame::buildStatusBar()
@@ -375,13 +392,21 @@ bool CMainFrame::event(QEvent* event)
         // The list reporting the folder it shows: the folder tree and the address box follow it.
         // Every other kind asks the view to go there, and what was previewed goes.
         if (message->kind == appmsg::kFolderShownByList) {
-            m_address->setText(message->path);
+            m_addressBar->historyBox()->setAddress(message->path);
             appmsg::send(m_treeBar, appmsg::kSelectFolder, message->path, message->kind);
         } else {
+            // A path typed or chosen in the address box may name no folder (the tree's, of the
+            // same kind, always does); the viewer hands back the path of a file it showed.
+            const std::optional<QString> folder =
+                message->kind == appmsg::kFolderTyped || message->kind == appmsg::kFolderFromTree
+                    ? typedFolder(message->path)
+                    : message->path;
+            if (!folder)
+                return true;
             m_previewBar->ClearPreview();
-            appmsg::send(m_view, appmsg::kSelectFolder, message->path, message->kind);
+            appmsg::send(m_view, appmsg::kSelectFolder, *folder, message->kind);
             // The list reports only the folders it chose itself; this one was asked for.
-            m_address->setText(fileList()->currentFolder());
+            m_addressBar->historyBox()->setAddress(fileList()->currentFolder());
         }
         updateStatusTotals();
         return true;

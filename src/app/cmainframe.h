@@ -9,6 +9,8 @@
 // background texture" and handles the frame's commands; commands of later parts have no handler
 // here and stay disabled. UI thread only.
 
+#include <optional>
+
 #include <QStringList>
 
 #include "core/cframewindow.h"
@@ -20,8 +22,8 @@ class CFileListCtrl;
 class CDirTreeBar;
 class CPreviewBar;
 class CTexturedToolBar;
+class MyDlgBar;
 class QLabel;
-class QLineEdit;
 class ViewerHost;
 
 class CMainFrame : public CFrameWindow {
@@ -48,6 +50,11 @@ public:
     CDirTreeBar* treeBar() const { return m_treeBar; }
     CCommandActions& commands() { return *m_actions; }
 
+    // After the Options dialog's Browser page saved the record: in thumbnails mode the preview
+    // bar hides or shows as "Hide preview in thumbnails mode" now says. (The file list takes
+    // its options from the saved record by itself.)
+    void ApplyBrowserOptions();
+
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -58,8 +65,10 @@ private:
     void buildToolBars();
     void buildSizingBars();
     void buildStatusBar();
-    // The address box's Return: the folder typed there, or a message when there is none.
-    void goToTypedFolder();
+    // The folder a path typed into the address box names ("~" and relative paths read as a
+    // shell reads them); nothing, after a message, when it names none.
+    std::optional<QString> typedFolder(const QString& typed);
+    void openOptions();
     void restorePlacement();
     void savePlacement() const;
     void openNewWindow();
@@ -75,8 +84,7 @@ private:
     QString m_startFolder;
     CCommandActions* m_actions;
     CTexturedToolBar* m_toolBar = nullptr;
-    CTexturedToolBar* m_addressBar = nullptr;
-    QLineEdit* m_address = nullptr;
+    MyDlgBar* m_addressBar = nullptr;
     CPreviewBar* m_previewBar = nullptr;
     CDirTreeBar* m_treeBar = nullptr;
     // Status panes: totals, selection or summary, the first name with its icon, its image

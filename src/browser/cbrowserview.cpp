@@ -198,8 +198,9 @@ void CBrowserView::firstUpdate(bool startedOnFile)
     m_firstUpdateDone = true;
     m_list->createColumns();
     m_list->applyOptions(m_options);
-    // Options saved as a whole later (the Options dialog) reach the list at once.
-    connect(&m_options, &CAppSettings::changed, m_list, [this] { m_list->applyOptions(m_options); });
+    // Options saved as a whole later (the Options dialog) reach the list at once; the View
+    // menu's toggles in the record are those of the start, not what the user chose since.
+    connect(&m_options, &CAppSettings::changed, m_list, [this] { m_list->applyDisplayOptions(m_options); });
     // The view mode and the sort apply after a start on a file too: they are written back when
     // the program ends, and a run spent in the viewer must not lose them.
     const storedstate::BrowserStartState state = storedstate::readBrowserStartState();

@@ -324,11 +324,16 @@ void CFileListCtrl::saveOptions(CAppSettings& options) const
     options.SaveFields({&CAppSettings::ShowNonImages, &CAppSettings::ShowHidden, &CAppSettings::AutoRefresh});
 }
 
-void CFileListCtrl::applyOptions(const CAppSettings& settings)
+void CFileListCtrl::applyDisplayOptions(const CAppSettings& settings)
 {
     setFullRowSelect(settings.FullRow != 0);
     setGridLines(settings.GridLines != 0);
     m_headerScanOff = settings.DontScanHeaders != 0;
+}
+
+void CFileListCtrl::applyOptions(const CAppSettings& settings)
+{
+    applyDisplayOptions(settings);
     m_admission.showHidden = settings.ShowHidden != 0;
     setAutoRefresh(settings.AutoRefresh != 0);
     m_admission.showNonImages = settings.ShowNonImages != 0;

@@ -356,7 +356,7 @@ void TestMainFrame::laterCommandsStayDisabled()
     frame.show();
     QVERIFY(waitForFolder(frame, m_pictures + u'/'));
     frame.fileList()->selectRow(1);
-    for (int id : {cmd::kOptions, cmd::kFindImages, cmd::kFileAssociation, cmd::kEncryptDecrypt})
+    for (int id : {cmd::kFindImages, cmd::kFileAssociation, cmd::kEncryptDecrypt})
         QVERIFY2(!frame.commands().action(id)->isEnabled(), qPrintable(QString::number(id)));
     for (int id : {cmd::kDelete, cmd::kCopyTo, cmd::kMoveTo, cmd::kEraseForGood})
         QVERIFY2(frame.commands().action(id)->isEnabled(), qPrintable(QString::number(id)));
