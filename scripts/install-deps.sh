@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
   libgraphicsmagick1-dev libwebp-dev libheif-dev qt6-multimedia-dev
+  # file encryption and its container
+  libcrypto++-dev libgsf-1-dev
   # run: icons, fonts, opening documents
   adwaita-icon-theme fonts-dejavu-core xdg-utils
   # desktop wallpaper through gsettings (tests read it back)
@@ -23,7 +25,7 @@ packages=(
   # the freedesktop trash as another program sees it (gio trash --list needs gvfs on a session bus)
   gvfs dbus-daemon
   # independent readers used by tests
-  graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm poppler-utils
+  graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm poppler-utils libgsf-bin
   # fuzzing
   clang-14 libclang-rt-14-dev
   # peers of the benchmark
