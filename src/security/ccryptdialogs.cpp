@@ -45,6 +45,7 @@ void addButtons(QDialog* dialog, QVBoxLayout* layout)
 CDecryptDlg::CDecryptDlg(QWidget* parent) : QDialog(parent), m_password(passwordEdit(this))
 {
     setWindowTitle(tr("Enter password"));
+    m_password->setObjectName(QStringLiteral("password"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     form->addRow(tr("Enter password:"), m_password);
@@ -63,6 +64,10 @@ CEncryptDlg::CEncryptDlg(const QString& currentFolder, bool severalItems, QWidge
       m_destination(new QLineEdit(this)), m_container(new QLineEdit(this))
 {
     setWindowTitle(tr("Enter password:"));
+    m_password->setObjectName(QStringLiteral("password"));
+    m_confirm->setObjectName(QStringLiteral("confirm"));
+    m_destination->setObjectName(QStringLiteral("destination"));
+    m_container->setObjectName(QStringLiteral("container"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     form->addRow(tr("Enter password:"), m_password);

@@ -270,6 +270,12 @@ QString CCryptWorker::decryptedName(const QString& path)
     return folderOf(path) + name.left(name.size() - 4);
 }
 
+bool CCryptWorker::hasEncryptedExtension(const QString& name)
+{
+    const QString extension = extensionOf(name);
+    return extension == QLatin1String("pxf") || extension == QLatin1String("mpxf");
+}
+
 bool CCryptWorker::inSystemFolder(const QString& path)
 {
     static const QStringList system = {

@@ -34,6 +34,8 @@ public:
     static QString encryptedName(const QString& path, const QString& destination);
     // The plain name of the ".pxf" file `path`, beside it: its file name lower-cased, less ".pxf".
     static QString decryptedName(const QString& path);
+    // Whether the extension of `name` (after its last dot) is "pxf" or "mpxf", case as written.
+    static bool hasEncryptedExtension(const QString& name);
     // Whether `path` lies in one of the system's own folders, whose files are never touched.
     static bool inSystemFolder(const QString& path);
 

@@ -196,6 +196,13 @@ bool CStorageFile::ExtractAll(const QString& folder, QStringList* written, QStri
         GsfInput* stream = isPlainFileName(name) ? streamAt(m_in, index) : nullptr;
         if (!stream)
             continue;
+        // A file of the stream's name may be the user's own (an older encrypted copy): it is
+        // never written over.
+        if (QFile::exists(folder + name)) {
+            g_object_unref(stream);
+            *error = QStringLiteral("%1 is in the way").arg(folder + name);
+            return false;
+        }
         QSaveFile target(folder + name);
         bool done = target.open(QIODevice::WriteOnly) &&
                     copyStream(stream, [&target](const char* data, qint64 size) {

@@ -38,9 +38,9 @@ public:
     // The content of one stream of an opened container; false when it is missing or unreadable.
     bool ReadStream(const QString& streamName, QByteArray* content, QString* error) const;
     // Writes every stream of an opened container, in the order of the storage, to `folder` (ending
-    // with "/") + the stream's name, replacing a file of that name; `*written` gets the paths in
-    // that order. A stream whose name is not a plain file name is left out. On a failure the
-    // files written so far stay listed in `*written`.
+    // with "/") + the stream's name; `*written` gets the paths in that order. A stream whose name
+    // is not a plain file name is left out; one whose file exists already is a failure, so that
+    // no file is written over. On a failure the files written so far stay listed in `*written`.
     bool ExtractAll(const QString& folder, QStringList* written, QString* error) const;
     // Finishes a created container (then it is complete under its name) or releases an opened one.
     bool Close(QString* error = nullptr);

@@ -357,6 +357,8 @@ void TestCryptFiles::refusals_data()
     QTest::newRow("wrong password") << false << "other.pxf" << "" << "Error" << "Wrong password!";
     QTest::newRow("container that is none") << false << "fake.mpxf" << "" << "Error Input"
                                             << "This program is unable to Decrypt a file that is not encrypted!\n\n";
+    QTest::newRow("container stream meets a file") << false << "clash.mpxf" << "" << "Error"
+                                                   << "Cannot read the container ";
     QTest::newRow("destination missing") << true << "plain.txt" << "missing/" << "Error" << "Cannot encrypt ";
     QTest::newRow("a folder") << true << "Folder" << "" << "Error" << "Cannot encrypt ";
 }
@@ -374,6 +376,11 @@ void TestCryptFiles::refusals()
     QVERIFY(writeFile(run + QStringLiteral("fake.mpxf"), "no container"));
     QVERIFY(cryptpipeline::encryptFile(run + QStringLiteral("plain.txt"), run + QStringLiteral("other.pxf"), "other").ok());
     QVERIFY(QDir(run).mkdir(QStringLiteral("Folder")));
+    CStorageFile clash;
+    QString error;
+    QVERIFY(clash.Create(run + QStringLiteral("clash.mpxf"), &error));
+    QVERIFY(clash.AddFile(run + QStringLiteral("other.pxf"), QStringLiteral("other.pxf"), &error));
+    QVERIFY(clash.Close(&error));
     const QStringList before = entriesOf(run);
     const QByteArray content = contentOf(run + name);
 
