@@ -1,6 +1,7 @@
 #include "security/ccryptdialogs.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,7 +62,7 @@ QString CDecryptDlg::password() const
 
 CEncryptDlg::CEncryptDlg(const QString& currentFolder, bool severalItems, QWidget* parent)
     : QDialog(parent), m_currentFolder(currentFolder), m_password(passwordEdit(this)), m_confirm(passwordEdit(this)),
-      m_destination(new QLineEdit(this)), m_container(new QLineEdit(this))
+      m_destination(new QLineEdit(this)), m_container(new QLineEdit(this)), m_severalItems(severalItems)
 {
     setWindowTitle(tr("Enter password:"));
     m_password->setObjectName(QStringLiteral("password"));
@@ -87,6 +88,9 @@ CEncryptDlg::CEncryptDlg(const QString& currentFolder, bool severalItems, QWidge
     containerRow->addWidget(m_container, 1);
     containerRow->addWidget(new QLabel(QStringLiteral(".mpxf"), this));
     m_container->setEnabled(severalItems);
+    // A name to start from: the folder's own.
+    if (severalItems)
+        m_container->setText(QDir(currentFolder).dirName());
     form->addRow(tr("Enter single file name:"), containerRow);
 
     layout->addLayout(form);
@@ -127,6 +131,11 @@ void CEncryptDlg::accept()
         QMessageBox::information(this, QStringLiteral("Zelt Pixoria"),
                                  tr("The password was not correctly confirmed. Please ensure that the password and "
                                     "confirmation match exactly."));
+        return;
+    }
+    // An empty name would make a hidden ".mpxf" file that seems to have swallowed the files.
+    if (m_severalItems && m_container->text().trimmed().isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("Zelt Pixoria"), tr("Enter a name for the single file."));
         return;
     }
     if (password().isEmpty() &&

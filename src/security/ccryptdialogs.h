@@ -20,8 +20,9 @@ private:
 
 // "Enter password:": the password of an encryption, typed twice, the folder the encrypted files
 // go to (empty: beside their sources; "..." chooses one, starting at `currentFolder`) and, when
-// several items are encrypted, the name of the container that packs them. OK checks that both
-// passwords match and that an empty one is meant.
+// several items are encrypted, the name of the container that packs them (the folder's name to
+// begin with). OK checks that both passwords match, that a container has a name and that an
+// empty password is meant.
 class CEncryptDlg : public QDialog {
     Q_OBJECT
 public:
@@ -43,4 +44,5 @@ private:
     QLineEdit* m_confirm;
     QLineEdit* m_destination;
     QLineEdit* m_container;
+    bool m_severalItems;
 };

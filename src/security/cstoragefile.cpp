@@ -61,16 +61,6 @@ bool copyStream(GsfInput* input, Sink sink)
     return true;
 }
 
-// libgsf sets itself up once per process.
-void initGsf()
-{
-    static const bool ready = [] {
-        gsf_init();
-        return true;
-    }();
-    Q_UNUSED(ready);
-}
-
 } // namespace
 
 CStorageFile::~CStorageFile()
@@ -78,13 +68,24 @@ CStorageFile::~CStorageFile()
     Close();
 }
 
-bool CStorageFile::Create(const QString& path, QString* error)
+bool CStorageFile::mayOpen(QString* error) const
 {
     if (m_out || m_in) {
         *error = QStringLiteral("a container is already open");
         return false;
     }
-    initGsf();
+    // libgsf sets itself up once per process.
+    static const bool ready = [] {
+        gsf_init();
+        return true;
+    }();
+    return ready;
+}
+
+bool CStorageFile::Create(const QString& path, QString* error)
+{
+    if (!mayOpen(error))
+        return false;
     GError* failure = nullptr;
     // The stdio sink writes to a temporary file and renames it into place when it is closed.
     GsfOutput* sink = gsf_output_stdio_new(QFile::encodeName(path).constData(), &failure);
@@ -99,11 +100,8 @@ bool CStorageFile::Create(const QString& path, QString* error)
 
 bool CStorageFile::Open(const QString& path, QString* error)
 {
-    if (m_out || m_in) {
-        *error = QStringLiteral("a container is already open");
+    if (!mayOpen(error))
         return false;
-    }
-    initGsf();
     GError* failure = nullptr;
     GsfInput* source = gsf_input_stdio_new(QFile::encodeName(path).constData(), &failure);
     if (!source) {

@@ -49,6 +49,9 @@ public:
     static bool IsStorageFile(const QString& path);
 
 private:
+    // False, with the reason, while a container is open.
+    bool mayOpen(QString* error) const;
+
     _GsfOutfile* m_out = nullptr;
     _GsfInfile* m_in = nullptr;
 };

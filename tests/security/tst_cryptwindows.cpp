@@ -28,30 +28,35 @@ void TestCryptWindows::encryptDialog_data()
 {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("confirmation");
+    QTest::addColumn<QString>("container");
     QTest::addColumn<Buttons>("answers");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("accepted");
     const QString mismatch = QStringLiteral("The password was not correctly confirmed. Please ensure that the password "
                                             "and confirmation match exactly.");
     const QString blank = QStringLiteral("You typed in blank password. Would you like to use it?");
-    QTest::newRow("confirmation differs") << "secret" << "secreT" << Buttons{QMessageBox::Ok} << QStringList{mismatch}
+    QTest::newRow("confirmation differs") << "secret" << "secreT" << "Pack" << Buttons{QMessageBox::Ok} << QStringList{mismatch}
                                           << false;
-    QTest::newRow("blank password declined") << "" << "" << Buttons{QMessageBox::No} << QStringList{blank} << false;
-    QTest::newRow("blank password used") << "" << "" << Buttons{QMessageBox::Yes} << QStringList{blank} << true;
-    QTest::newRow("trailing spaces do not count") << "secret  " << "secret" << Buttons() << QStringList() << true;
+    QTest::newRow("blank password declined") << "" << "" << "Pack" << Buttons{QMessageBox::No} << QStringList{blank} << false;
+    QTest::newRow("blank password used") << "" << "" << "Pack" << Buttons{QMessageBox::Yes} << QStringList{blank} << true;
+    QTest::newRow("container without a name")
+        << "secret" << "secret" << " " << Buttons{QMessageBox::Ok} << QStringList{"Enter a name for the single file."}
+        << false;
+    QTest::newRow("trailing spaces do not count") << "secret  " << "secret" << "Pack" << Buttons() << QStringList() << true;
 }
 
 void TestCryptWindows::encryptDialog()
 {
     QFETCH(QString, password);
     QFETCH(QString, confirmation);
+    QFETCH(QString, container);
     QFETCH(Buttons, answers);
     QFETCH(QStringList, messages);
     QFETCH(bool, accepted);
     CEncryptDlg dialog(QDir::tempPath(), true);
     dialog.findChild<QLineEdit*>(QStringLiteral("password"))->setText(password);
     dialog.findChild<QLineEdit*>(QStringLiteral("confirm"))->setText(confirmation);
-    dialog.findChild<QLineEdit*>(QStringLiteral("container"))->setText(QStringLiteral("Pack"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("container"))->setText(container);
     QList<DialogAnswers::Answer> clicks;
     for (QMessageBox::StandardButton button : answers)
         clicks << DialogAnswers::click(button);
@@ -60,7 +65,7 @@ void TestCryptWindows::encryptDialog()
     QCOMPARE(dialogs.shown, messages);
     QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
     QCOMPARE(dialog.password(), password.trimmed());
-    QCOMPARE(dialog.containerName(), QStringLiteral("Pack.mpxf"));
+    QCOMPARE(dialog.containerName(), container + QStringLiteral(".mpxf"));
 }
 
 // The worker reads a pipe that gives nothing until the test writes: meanwhile Escape, Close and
