@@ -1,6 +1,7 @@
 // The browser's Encrypt/Decrypt: the focused row chooses the mode, the password dialog and the
 // wait window come up, and the list shows what the run left on disk.
 
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
@@ -102,7 +103,7 @@ void TestBrowserCrypt::command()
     for (qsizetype i = 0; i < shown.size(); ++i)
         QVERIFY2(dialogs.shown[i].startsWith(shown[i]), qPrintable(dialogs.shown[i]));
     const QStringList expected = QStringList{".."} + rows;
-    QTRY_COMPARE(rowNames(fixture.list), expected);
+    QTRY_COMPARE_WITH_TIMEOUT(rowNames(fixture.list), expected, kWait);
 }
 
 QTEST_MAIN(TestBrowserCrypt)

@@ -89,7 +89,12 @@ void TestCryptWindows::waitWindowStaysUntilOver()
 
     // A writer opens without waiting once the worker has the pipe open for reading.
     int writer = -1;
-    QTRY_VERIFY((writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK)) >= 0);
+    const auto writerOpened = [&writer, &pipe] {
+        if (writer < 0)
+            writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        return writer >= 0;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(writerOpened(), 20000);
     QTest::keyClick(&wait, Qt::Key_Escape);
     wait.reject();
     wait.close();
@@ -98,7 +103,7 @@ void TestCryptWindows::waitWindowStaysUntilOver()
     DialogAnswers dialogs({DialogAnswers::click(QMessageBox::Ok)});
     QCOMPARE(::write(writer, "not an encrypted file", 21), 21);
     ::close(writer);
-    QTRY_VERIFY(!wait.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!wait.isVisible(), 20000);
     QCOMPARE(dialogs.shown, QStringList{QStringLiteral("Wrong password!")});
     QCOMPARE(wait.result(), int(QDialog::Accepted));
     QCOMPARE(entriesOf(folder), QStringList{QStringLiteral("x.pxf")});
