@@ -32,13 +32,17 @@ QLineEdit* passwordEdit(QWidget* parent)
     return edit;
 }
 
-// OK and Cancel under `layout`, wired to `dialog`.
-void addButtons(QDialog* dialog, QVBoxLayout* layout)
+// The layout of `dialog`: a form, to be filled, above OK and Cancel.
+QFormLayout* addForm(QDialog* dialog)
 {
+    auto* layout = new QVBoxLayout(dialog);
+    auto* form = new QFormLayout;
+    layout->addLayout(form);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     layout->addWidget(buttons);
+    return form;
 }
 
 } // namespace
@@ -47,11 +51,7 @@ CDecryptDlg::CDecryptDlg(QWidget* parent) : QDialog(parent), m_password(password
 {
     setWindowTitle(tr("Enter password"));
     m_password->setObjectName(QStringLiteral("password"));
-    auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
-    form->addRow(tr("Enter password:"), m_password);
-    layout->addLayout(form);
-    addButtons(this, layout);
+    addForm(this)->addRow(tr("Enter password:"), m_password);
     m_password->setFocus();
 }
 
@@ -69,8 +69,7 @@ CEncryptDlg::CEncryptDlg(const QString& currentFolder, bool severalItems, QWidge
     m_confirm->setObjectName(QStringLiteral("confirm"));
     m_destination->setObjectName(QStringLiteral("destination"));
     m_container->setObjectName(QStringLiteral("container"));
-    auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
+    QFormLayout* form = addForm(this);
     form->addRow(tr("Enter password:"), m_password);
     form->addRow(tr("Confirm password:"), m_confirm);
 
@@ -92,9 +91,6 @@ CEncryptDlg::CEncryptDlg(const QString& currentFolder, bool severalItems, QWidge
     if (severalItems)
         m_container->setText(QDir(currentFolder).dirName());
     form->addRow(tr("Enter single file name:"), containerRow);
-
-    layout->addLayout(form);
-    addButtons(this, layout);
     m_password->setFocus();
 }
 

@@ -88,14 +88,13 @@ bool CStorageFile::Create(const QString& path, QString* error)
         return false;
     GError* failure = nullptr;
     // The stdio sink writes to a temporary file and renames it into place when it is closed.
-    GsfOutput* sink = gsf_output_stdio_new(QFile::encodeName(path).constData(), &failure);
-    if (!sink) {
-        *error = takeError(failure, QStringLiteral("cannot create the file"));
-        return false;
+    if (GsfOutput* sink = gsf_output_stdio_new(QFile::encodeName(path).constData(), &failure)) {
+        m_out = gsf_outfile_msole_new(sink);
+        g_object_unref(sink);
+        return true;
     }
-    m_out = gsf_outfile_msole_new(sink);
-    g_object_unref(sink);
-    return true;
+    *error = takeError(failure, QStringLiteral("cannot create the file"));
+    return false;
 }
 
 bool CStorageFile::Open(const QString& path, QString* error)
