@@ -8,8 +8,8 @@
 #include "browser/fileitem.h"
 #include "core/commands.h"
 #include "security/ccryptdialogs.h"
-#include "security/ccryptworker.h"
 #include "security/ccryptwait.h"
+#include "security/ccryptworker.h"
 #include "security/cryptrequest.h"
 
 namespace {

@@ -84,9 +84,9 @@ int commandOfKey(const QKeyEvent* event)
 } // namespace
 
 CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent)
-    : QWidget(parent), m_host(host), m_options(options), m_picture(std::make_unique<CBmpEx>()), m_list(new CFileListCtrl(this)),
-      m_fileOps(new BrowserFileOps(m_list, host, this)), m_clipboard(new BrowserClipboard(m_list, host, m_fileOps, this)),
-      m_crypt(new BrowserCrypt(m_list, this))
+    : QWidget(parent), m_host(host), m_options(options), m_picture(std::make_unique<CBmpEx>()),
+      m_list(new CFileListCtrl(this)), m_fileOps(new BrowserFileOps(m_list, host, this)),
+      m_clipboard(new BrowserClipboard(m_list, host, m_fileOps, this)), m_crypt(new BrowserCrypt(m_list, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -112,7 +112,8 @@ int CCryptWorker::encryptOne(const QString& path)
         m_written.contains(target) ? cryptpipeline::Outcome{cryptpipeline::Failure::File, sameTargetReason(target)}
                                    : cryptpipeline::encryptFile(path, target, m_request.password);
     if (!outcome.ok()) {
-        tell(CryptNotice::Error, tr("Error"), tr("Cannot encrypt %1: %2\nThe file was kept.").arg(shown(path), outcome.reason));
+        tell(CryptNotice::Error, tr("Error"),
+             tr("Cannot encrypt %1: %2\nThe file was kept.").arg(shown(path), outcome.reason));
         return 0;
     }
     takeOver(path, target);
@@ -133,7 +134,8 @@ int CCryptWorker::decryptOne(const QString& path)
     if (outcome.failure == cryptpipeline::Failure::BadData)
         tell(CryptNotice::Error, tr("Error"), tr("Wrong password!"));
     else if (!outcome.ok())
-        tell(CryptNotice::Error, tr("Error"), tr("Cannot decrypt %1: %2\nThe file was kept.").arg(shown(path), outcome.reason));
+        tell(CryptNotice::Error, tr("Error"),
+             tr("Cannot decrypt %1: %2\nThe file was kept.").arg(shown(path), outcome.reason));
     if (!outcome.ok())
         return -1;
     takeOver(path, target);
@@ -278,10 +280,10 @@ bool CCryptWorker::hasEncryptedExtension(const QString& name)
 
 bool CCryptWorker::inSystemFolder(const QString& path)
 {
-    static const QStringList system = {
-        QStringLiteral("/bin"),  QStringLiteral("/boot"),  QStringLiteral("/dev"),  QStringLiteral("/etc"),
-        QStringLiteral("/lib"),  QStringLiteral("/lib32"), QStringLiteral("/lib64"), QStringLiteral("/proc"),
-        QStringLiteral("/sbin"), QStringLiteral("/sys"),   QStringLiteral("/usr"),  QStringLiteral("/var")};
+    static const QStringList system = {QStringLiteral("/bin"),   QStringLiteral("/boot"), QStringLiteral("/dev"),
+                                       QStringLiteral("/etc"),   QStringLiteral("/lib"),  QStringLiteral("/lib32"),
+                                       QStringLiteral("/lib64"), QStringLiteral("/proc"), QStringLiteral("/sbin"),
+                                       QStringLiteral("/sys"),   QStringLiteral("/usr"),  QStringLiteral("/var")};
     // Through links too: on merged systems /lib leads into /usr.
     for (const QString& candidate : {QDir::cleanPath(path), QFileInfo(path).canonicalFilePath()}) {
         for (const QString& folder : system) {

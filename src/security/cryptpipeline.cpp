@@ -65,14 +65,14 @@ private:
 };
 
 // Runs `pipeline`, turning Crypto++'s exceptions into an outcome.
-template <typename Pipeline>
-Outcome guarded(Pipeline pipeline)
+template <typename Pipeline> Outcome guarded(Pipeline pipeline)
 {
     try {
         pipeline();
         return {};
     } catch (const CryptoPP::Exception& error) {
-        const Failure failure = error.GetErrorType() == CryptoPP::Exception::IO_ERROR ? Failure::File : Failure::BadData;
+        const Failure failure =
+            error.GetErrorType() == CryptoPP::Exception::IO_ERROR ? Failure::File : Failure::BadData;
         return {failure, QString::fromStdString(error.GetWhat())};
     }
 }
@@ -82,10 +82,10 @@ Outcome decryptedDigest(const QString& path, const QByteArray& password, std::st
 {
     return guarded([&] {
         CryptoPP::SHA256 hash;
-        CryptoPP::FileSource(fileName(path).c_str(), true,
-                             new CryptoPP::LegacyDecryptorWithMAC(
-                                 bytesOf(password), size_t(password.size()),
-                                 new CryptoPP::HashFilter(hash, new CryptoPP::StringSink(*digest))));
+        CryptoPP::FileSource(
+            fileName(path).c_str(), true,
+            new CryptoPP::LegacyDecryptorWithMAC(bytesOf(password), size_t(password.size()),
+                                                 new CryptoPP::HashFilter(hash, new CryptoPP::StringSink(*digest))));
     });
 }
 
@@ -132,10 +132,10 @@ Outcome decryptFile(const QString& source, const QString& target, const QByteArr
     // On a failed MAC check Crypto++ has already written the plain text out when it throws: it
     // stays in the temporary file, which goes.
     outcome = guarded([&] {
-        CryptoPP::FileSource(fileName(source).c_str(), true,
-                             new CryptoPP::LegacyDecryptorWithMAC(
-                                 bytesOf(password), size_t(password.size()),
-                                 new CryptoPP::FileSink(fileName(temp.path()).c_str(), true), true));
+        CryptoPP::FileSource(
+            fileName(source).c_str(), true,
+            new CryptoPP::LegacyDecryptorWithMAC(bytesOf(password), size_t(password.size()),
+                                                 new CryptoPP::FileSink(fileName(temp.path()).c_str(), true), true));
     });
     if (outcome.ok())
         temp.commit(target, &outcome);

@@ -47,8 +47,7 @@ GsfInput* streamAt(GsfInfile* infile, int index)
 }
 
 // Copies the rest of `input` into `sink` in pieces.
-template <typename Sink>
-bool copyStream(GsfInput* input, Sink sink)
+template <typename Sink> bool copyStream(GsfInput* input, Sink sink)
 {
     QByteArray buffer(int(kChunk), Qt::Uninitialized);
     for (gsf_off_t left = gsf_input_remaining(input); left > 0;) {
@@ -141,7 +140,8 @@ bool CStorageFile::AddFile(const QString& file, const QString& streamName, QStri
     const bool closed = gsf_output_close(stream);
     g_object_unref(stream);
     if (!written || !closed) {
-        *error = source.error() != QFileDevice::NoError ? source.errorString() : QStringLiteral("cannot write the stream");
+        *error =
+            source.error() != QFileDevice::NoError ? source.errorString() : QStringLiteral("cannot write the stream");
         return false;
     }
     return true;
@@ -201,11 +201,10 @@ bool CStorageFile::ExtractAll(const QString& folder, QStringList* written, QStri
             return false;
         }
         QSaveFile target(folder + name);
-        bool done = target.open(QIODevice::WriteOnly) &&
-                    copyStream(stream, [&target](const char* data, qint64 size) {
-                        return target.write(data, size) == size;
-                    }) &&
-                    target.commit();
+        bool done =
+            target.open(QIODevice::WriteOnly) &&
+            copyStream(stream, [&target](const char* data, qint64 size) { return target.write(data, size) == size; }) &&
+            target.commit();
         g_object_unref(stream);
         if (!done) {
             *error = QStringLiteral("cannot write %1: %2").arg(folder + name, target.errorString());
