@@ -121,6 +121,7 @@ private Q_SLOTS:
     void systemFolders_data();
     void systemFolders();
     void cancelBetweenFiles();
+    void namesThatLowerCaseAlike();
 
 private:
     QString folder(const QString& name);
@@ -429,6 +430,22 @@ void TestCryptFiles::cancelBetweenFiles()
     }).run();
     QCOMPARE(told, 1);
     QCOMPARE(entriesOf(run), QStringList{QStringLiteral("b.txt")});
+}
+
+// Two files whose names differ in case only would encrypt to one name: the second is kept as it
+// is, so that it cannot write over the first one's encrypted file.
+void TestCryptFiles::namesThatLowerCaseAlike()
+{
+    const QString run = folder(QStringLiteral("run"));
+    QVERIFY(writeFile(run + QStringLiteral("A.txt"), "upper"));
+    QVERIFY(writeFile(run + QStringLiteral("a.txt"), "lower"));
+    CryptRun crypt;
+    crypt.run(true, run, {QStringLiteral("A.txt"), QStringLiteral("a.txt")}, kSecret);
+    QCOMPARE(crypt.notices.size(), 1);
+    QVERIFY2(crypt.notices.first().text.startsWith(QStringLiteral("Cannot encrypt ")),
+             qPrintable(crypt.notices.first().text));
+    QCOMPARE(entriesOf(run), (QStringList{QStringLiteral("Pack.mpxf"), QStringLiteral("a.txt")}));
+    QCOMPARE(contentOf(run + QStringLiteral("a.txt")), QByteArray("lower"));
 }
 
 QTEST_GUILESS_MAIN(TestCryptFiles)
