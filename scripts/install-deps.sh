@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
   libgraphicsmagick1-dev libwebp-dev libheif-dev qt6-multimedia-dev
+  # file encryption and its container
+  libcrypto++-dev libgsf-1-dev
   # run: icons, fonts, opening documents
   adwaita-icon-theme fonts-dejavu-core xdg-utils
   # desktop wallpaper through gsettings (tests read it back)
@@ -25,7 +27,7 @@ packages=(
   # a small ext4 file system image, made and loop-mounted by the secure erase tests
   e2fsprogs mount
   # independent readers used by tests
-  graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm poppler-utils
+  graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm poppler-utils libgsf-bin
   # fuzzing
   clang-14 libclang-rt-14-dev
   # peers of the benchmark

@@ -171,6 +171,10 @@ void CMainFrame::registerCommands()
     m_commands.on(
         cmd::kProperties, [this] { m_actions->execute(cmd::kInfo); },
         [this] { return m_view->chainHead().isEnabled(cmd::kInfo); });
+    // The list's Encrypt/Decrypt under the menu bar's and toolbar's id.
+    m_commands.on(
+        cmd::kEncryptDecrypt, [this] { m_actions->execute(cmd::kListEncryptDecrypt); },
+        [this] { return m_view->chainHead().isEnabled(cmd::kListEncryptDecrypt); });
     m_commands.on(cmd::kSendMail, [this] { sendMail(); });
     m_commands.on(cmd::kNewFolder, [this] { newFolder(); });
     m_commands.on(cmd::kChangeBackground, [this] { changeBackground(); });

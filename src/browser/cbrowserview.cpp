@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "browser/browserclipboard.h"
+#include "browser/browsercrypt.h"
 #include "browser/browsererase.h"
 #include "browser/browserfileops.h"
 #include "browser/cfilelistctrl.h"
@@ -84,8 +85,9 @@ int commandOfKey(const QKeyEvent* event)
 } // namespace
 
 CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent)
-    : QWidget(parent), m_host(host), m_options(options), m_picture(std::make_unique<CBmpEx>()), m_list(new CFileListCtrl(this)),
-      m_fileOps(new BrowserFileOps(m_list, host, this)), m_clipboard(new BrowserClipboard(m_list, host, m_fileOps, this))
+    : QWidget(parent), m_host(host), m_options(options), m_picture(std::make_unique<CBmpEx>()),
+      m_list(new CFileListCtrl(this)), m_fileOps(new BrowserFileOps(m_list, host, this)),
+      m_clipboard(new BrowserClipboard(m_list, host, m_fileOps, this)), m_crypt(new BrowserCrypt(m_list, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -97,6 +99,7 @@ CBrowserView::CBrowserView(AppHost* host, CAppSettings& options, QWidget* parent
     m_fileOps->registerOn(m_commands);
     m_clipboard->registerOn(m_commands);
     (new BrowserErase(m_list, m_fileOps, this))->registerOn(m_commands);
+    m_crypt->registerOn(m_commands);
     for (QAbstractItemView* view : viewsOf(m_list))
         new FileListDragDrop(m_list, view, m_fileOps, this);
 
@@ -244,9 +247,11 @@ bool CBrowserView::openFile(int row, bool slideShow)
         return true;
     }
     const QString extension = lowerExtension(item->name);
-    // Encrypted files wait for their decryption.
-    if (extension == QLatin1String("pxf") || extension == QLatin1String("mpxf"))
-        return false;
+    // Opening an encrypted file decrypts the selection.
+    if (extension == QLatin1String("pxf") || extension == QLatin1String("mpxf")) {
+        m_crypt->decryptSelection();
+        return true;
+    }
     const auto noProgram = [this, path] {
         QMessageBox::information(this, QStringLiteral("Zelt Pixoria"),
                                  tr("No program is set to open %1.").arg(QDir::toNativeSeparators(path)));

@@ -17,6 +17,7 @@
 class CAppSettings;
 class CBmpEx;
 class BrowserClipboard;
+class BrowserCrypt;
 class BrowserFileOps;
 class CFileListCtrl;
 class QKeyEvent;
@@ -36,6 +37,7 @@ public:
     CFileListCtrl* fileList() const { return m_list; }
     BrowserFileOps* fileOps() const { return m_fileOps; }
     BrowserClipboard* clipboard() const { return m_clipboard; }
+    BrowserCrypt* crypt() const { return m_crypt; }
     // The view's link of the chain. The frame sets its own target as next here and builds its
     // actions on chainHead(), the list's target, whose next is this one.
     CCommandTarget& commands() { return m_commands; }
@@ -90,6 +92,7 @@ private:
     CFileListCtrl* m_list;
     BrowserFileOps* m_fileOps;
     BrowserClipboard* m_clipboard;
+    BrowserCrypt* m_crypt;
     CCommandTarget m_commands;
     bool m_firstUpdateDone = false;
     bool m_slideShowRequest = false;
