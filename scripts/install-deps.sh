@@ -9,8 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
   libgraphicsmagick1-dev libwebp-dev libheif-dev qt6-multimedia-dev
-  # run: icons, fonts, opening documents
-  adwaita-icon-theme fonts-dejavu-core xdg-utils
+  # run: the command icons (one theme in PNG at menu and toolbar sizes), fonts, opening documents
+  oxygen-icon-theme adwaita-icon-theme fonts-dejavu-core xdg-utils
   # desktop wallpaper through gsettings (tests read it back)
   libglib2.0-bin gsettings-desktop-schemas
   # clip preview: Qt's GStreamer backend and the plugins for wav, mp3, avi, mov and mpg

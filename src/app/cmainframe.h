@@ -19,6 +19,7 @@ class CBrowserView;
 class CFileListCtrl;
 class CDirTreeBar;
 class CPreviewBar;
+class CMyRebar;
 class CTexturedToolBar;
 class QLabel;
 class QLineEdit;
@@ -74,7 +75,7 @@ private:
     CBrowserView* m_view;
     QString m_startFolder;
     CCommandActions* m_actions;
-    CTexturedToolBar* m_toolBar = nullptr;
+    CMyRebar* m_rebar = nullptr;
     CTexturedToolBar* m_addressBar = nullptr;
     QLineEdit* m_address = nullptr;
     CPreviewBar* m_previewBar = nullptr;
