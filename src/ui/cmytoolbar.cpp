@@ -152,8 +152,9 @@ CMyToolBar::CMyToolBar(Mode mode, CCommandActions& actions, QWidget* parent)
         m_arrangement = initialArrangement(mode);
     rebuild();
     // The row's own overflow button opens our menu: the hidden buttons with their tooltips.
-    if (auto* chevron = findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
-        chevron->installEventFilter(this);
+    m_chevron = findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    if (m_chevron)
+        m_chevron->installEventFilter(this);
 }
 
 std::span<const Entry> CMyToolBar::initialLayout(Mode mode)
@@ -206,6 +207,8 @@ void CMyToolBar::rebuild()
         // The icon text shows only on toolbars: menus keep the command's own text.
         action->setIconText(label(m_mode, index));
         addAction(action);
+        // A disabled button swallows the right button's release: the bar must see it first.
+        widgetForAction(action)->installEventFilter(this);
     }
 }
 
@@ -226,11 +229,11 @@ QList<QAction*> CMyToolBar::hiddenEntries() const
     return entries;
 }
 
-void CMyToolBar::showToolMenu(QToolButton* chevron)
+void CMyToolBar::showToolMenu()
 {
     m_actions.update();
     if (m_toolMenu->build(hiddenEntries()))
-        m_toolMenu->popup(chevron->mapToGlobal(chevron->rect().bottomLeft()));
+        m_toolMenu->popup(m_chevron->mapToGlobal(m_chevron->rect().bottomLeft()));
 }
 
 bool CMyToolBar::eventFilter(QObject* watched, QEvent* event)
@@ -238,14 +241,22 @@ bool CMyToolBar::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick)
         return QToolBar::eventFilter(watched, event);
-    if (type == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        showToolMenu(static_cast<QToolButton*>(watched));
-    return true;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (watched == m_chevron) {
+        if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+            showToolMenu();
+        return true;
+    }
+    if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton) {
+        showContextMenu(mouse->globalPosition().toPoint());
+        return true;
+    }
+    return QToolBar::eventFilter(watched, event);
 }
 
 void CMyToolBar::mouseReleaseEvent(QMouseEvent* event)
 {
-    // On release, and over a disabled button too: a context menu event would not come from one.
+    // The empty part of the row; the buttons' releases come through the event filter.
     if (event->button() == Qt::RightButton)
         showContextMenu(event->globalPosition().toPoint());
     else

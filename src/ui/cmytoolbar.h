@@ -64,11 +64,12 @@ protected:
 
 private:
     void rebuild();
-    void showToolMenu(QToolButton* chevron);
+    void showToolMenu();
     void showContextMenu(QPoint globalPos);
 
     Mode m_mode;
     CCommandActions& m_actions;
     QList<int> m_arrangement;
     CToolMenu* m_toolMenu;
+    QToolButton* m_chevron = nullptr;
 };
