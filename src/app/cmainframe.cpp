@@ -208,9 +208,11 @@ void CMainFrame::buildSizingBars()
 
 void CMainFrame::buildToolBars()
 {
-    m_rebar->setObjectName(QStringLiteral("BrowserRebar"));
+    // The strip takes the name the toolbar had in the stored bar layouts: restoring one must not
+    // pull the toolbar out of its band.
+    m_rebar->setObjectName(QStringLiteral("BrowserToolBar"));
     auto* toolBar = new CMyToolBar(CMyToolBar::kBrowser, *m_actions);
-    toolBar->setObjectName(QStringLiteral("BrowserToolBar"));
+    toolBar->setObjectName(QStringLiteral("BrowserButtons"));
     m_rebar->addBand(toolBar);
     addToolBar(Qt::TopToolBarArea, m_rebar);
 
