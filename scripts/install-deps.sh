@@ -11,8 +11,8 @@ packages=(
   libgraphicsmagick1-dev libwebp-dev libheif-dev qt6-multimedia-dev
   # file encryption and its container
   libcrypto++-dev libgsf-1-dev
-  # run: icons, fonts, opening documents
-  adwaita-icon-theme fonts-dejavu-core xdg-utils
+  # run: the command icons (one theme in PNG at menu and toolbar sizes), fonts, opening documents
+  oxygen-icon-theme adwaita-icon-theme fonts-dejavu-core xdg-utils
   # desktop wallpaper through gsettings (tests read it back)
   libglib2.0-bin gsettings-desktop-schemas
   # clip preview: Qt's GStreamer backend and the plugins for wav, mp3, avi, mov and mpg

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QIcon>
 #include <QMessageBox>
 
 #include "app/browserpicturelist.h"
@@ -81,6 +80,8 @@ void CGlobalApp::registerCommands()
         if (QWidget* window = mainWindow())
             window->close();
     });
+    // The viewer's toolbar menu chooses the texture through the browser, which owns the choice.
+    m_commands.on(cmd::kChangeBackground, [this] { m_browser->commands().execute(cmd::kChangeBackground); });
     // The viewer's wallpaper submenu: the shown picture as read from its file. What the desktop
     // made of it is not reported.
     const auto viewerShowsPicture = [this] {
@@ -101,7 +102,7 @@ bool CGlobalApp::InitInstance(const QStringList& arguments)
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Zelt"));
     QCoreApplication::setApplicationName(QStringLiteral("Zelt Pixoria"));
-    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    cmd::useIconTheme();
     if (auto* gui = qobject_cast<QApplication*>(QCoreApplication::instance()))
         gui->setQuitOnLastWindowClosed(false);
     // The frames read the options as they are made.

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include <QAbstractItemView>
-#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -30,13 +29,14 @@
 #include "browser/cfilelistctrl.h"
 #include "browser/cpreviewbar.h"
 #include "core/messages.h"
-#include "core/toolbarlayout.h"
 #include "platform/desktopservices.h"
 #include "settings/cappsettings.h"
 #include "settings/csettingsstore.h"
 #include "settings/settingskeys.h"
 #include "settings/storedstate.h"
 #include "ui/chistorybox.h"
+#include "ui/cmyrebar.h"
+#include "ui/cmytoolbar.h"
 #include "ui/cpreviewfiledialog.h"
 #include "ui/ctexture.h"
 #include "ui/mydlgbar.h"
@@ -49,47 +49,6 @@ constexpr int kMinimumWidth = 251;
 constexpr int kBarStateVersion = 1;
 const QString kBarStateValue = QStringLiteral("Browser");
 
-// The browser toolbar, left to right: command and the label under its icon; 0 is a separator.
-constexpr ToolButton kBrowserLayout[] = {
-    {cmd::kOpen, "Open"},
-    {0, nullptr},
-    {cmd::kDescribe, "Describe"},
-    {0, nullptr},
-    {cmd::kNewWindow, "New Window"},
-    {cmd::kNewFolder, "New Folder"},
-    {0, nullptr},
-    {cmd::kDelete, "Delete"},
-    {cmd::kMoveTo, "MoveTo"},
-    {cmd::kCopyTo, "CopyTo"},
-    {0, nullptr},
-    {cmd::kFilePrint, "Print"},
-    {0, nullptr},
-    {cmd::kProperties, "Properties"},
-    {0, nullptr},
-    {cmd::kSaveAs, "Save As"},
-    {cmd::kAppExit, "Exit"},
-    {0, nullptr},
-    {cmd::kCut, "Cut"},
-    {cmd::kPaste, "Paste"},
-    {cmd::kCopy, "Copy"},
-    {cmd::kRename, "Rename"},
-    {0, nullptr},
-    {cmd::kViewThumbnails, "Thumbnails"},
-    {cmd::kViewLargeIcons, "Large Icons"},
-    {cmd::kViewSmallIcons, "Small Icons"},
-    {cmd::kViewList, "List View"},
-    {cmd::kViewDetails, "Details"},
-    {0, nullptr},
-    {cmd::kRefresh, "Refresh"},
-    {0, nullptr},
-    {cmd::kOptions, "Options"},
-    {cmd::kSlideShow, "Slide Show"},
-    {0, nullptr},
-    {cmd::kWebPage, "Web Page"},
-    {cmd::kSendMail, "Send e-mail"},
-    {cmd::kEncryptDecrypt, "Encrypt"},
-    {cmd::kEraseForGood, "Erase for good"},
-};
 
 }  // namespace
 
@@ -99,7 +58,7 @@ CMainFrame::CMainFrame(ViewerHost& host, CAppSettings& options, CCommandTarget* 
       m_options(options),
       m_commands(appTarget),
       m_view(new CBrowserView(&host, options, this)),
-      m_toolBar(new CTexturedToolBar(tr("Toolbar"), this)),
+      m_rebar(new CMyRebar(tr("Toolbar"), this)),
       m_addressBar(new MyDlgBar(this, this))
 {
     setWindowTitle(QStringLiteral("Zelt Pixoria"));
@@ -162,7 +121,7 @@ void CMainFrame::registerCommands()
         m_commands.on(
             id, [bar] { bar->setVisible(bar->isHidden()); }, {}, [bar] { return !bar->isHidden(); });
     };
-    toggle(cmd::kToolbar, m_toolBar);
+    toggle(cmd::kToolbar, m_rebar);
     toggle(cmd::kPathHistory, m_addressBar);
     toggle(cmd::kStatusBar, statusBar());
     toggle(cmd::kPreviewBar, m_previewBar);
@@ -196,9 +155,10 @@ void CMainFrame::buildMenus()
     m_actions->fill(view, {cmd::kToolbar, cmd::kPathHistory, cmd::kStatusBar, cmd::kPreviewBar,
                            cmd::kFoldersTree, 0, cmd::kViewThumbnails, cmd::kViewLargeIcons,
                            cmd::kViewSmallIcons, cmd::kViewList, cmd::kViewDetails, 0});
-    auto* modes = new QActionGroup(this);
-    for (int id : {cmd::kViewThumbnails, cmd::kViewLargeIcons, cmd::kViewSmallIcons, cmd::kViewList, cmd::kViewDetails})
-        modes->addAction(m_actions->action(id));
+    m_actions->group({cmd::kViewThumbnails, cmd::kViewLargeIcons, cmd::kViewSmallIcons, cmd::kViewList, cmd::kViewDetails});
+    m_actions->group({cmd::kSortByName, cmd::kSortByExtension, cmd::kSortBySize, cmd::kSortByType, cmd::kSortByDate,
+                      cmd::kSortByImageProperties, cmd::kSortByDescription});
+    m_actions->group({cmd::kSortForward, cmd::kSortReverse});
     m_actions->fill(view->addMenu(tr("Arrange &Icons")),
                     {cmd::kSortByExtension, cmd::kSortByName, cmd::kSortBySize, cmd::kSortByType, cmd::kSortByDate,
                      cmd::kSortByImageProperties, cmd::kSortByDescription, 0, cmd::kSortForward, cmd::kSortReverse});
@@ -254,9 +214,13 @@ void CMainFrame::buildSizingBars()
 
 void CMainFrame::buildToolBars()
 {
-    m_toolBar->setObjectName(QStringLiteral("BrowserToolBar"));
-    fillToolBar(m_toolBar, *m_actions, kBrowserLayout);
-    addToolBar(Qt::TopToolBarArea, m_toolBar);
+    // The strip takes the name the toolbar had in the stored bar layouts: restoring one must not
+    // pull the toolbar out of its band.
+    m_rebar->setObjectName(QStringLiteral("BrowserToolBar"));
+    auto* toolBar = new CMyToolBar(CMyToolBar::kBrowser, *m_actions);
+    toolBar->setObjectName(QStringLiteral("BrowserButtons"));
+    m_rebar->addBand(toolBar);
+    addToolBar(Qt::TopToolBarArea, m_rebar);
 
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, m_addressBar);
@@ -428,7 +392,7 @@ bool CMainFrame::event(QEvent* event)
         return true;
     }
     if (appmsg::as(event, appmsg::kSetBackgroundTexture)) {
-        m_toolBar->reloadTexture();
+        m_rebar->reloadTexture();
         m_addressBar->reloadTexture();
         appmsg::send(m_previewBar, appmsg::kSetBackgroundTexture);
         return true;

@@ -21,6 +21,7 @@ class CBrowserView;
 class CFileListCtrl;
 class CDirTreeBar;
 class CPreviewBar;
+class CMyRebar;
 class CTexturedToolBar;
 class MyDlgBar;
 class QLabel;
@@ -83,7 +84,7 @@ private:
     CBrowserView* m_view;
     QString m_startFolder;
     CCommandActions* m_actions;
-    CTexturedToolBar* m_toolBar = nullptr;
+    CMyRebar* m_rebar = nullptr;
     MyDlgBar* m_addressBar = nullptr;
     CPreviewBar* m_previewBar = nullptr;
     CDirTreeBar* m_treeBar = nullptr;

@@ -1,9 +1,11 @@
 #include "core/commands.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QIcon>
 #include <QMenu>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QWidget>
 
@@ -13,7 +15,7 @@ const QList<CommandInfo>& table()
 {
     using K = QKeySequence;
     static const QList<CommandInfo> commands = {
-        {kBrowser, "&Browser", K::UnknownKey, "Return; Enter; Esc", "view-list-icons", "Browse",
+        {kBrowser, "&Browser", K::UnknownKey, "Return; Enter; Esc", "system-file-manager", "Browse",
          "Return to the file browser"},
         {kHelpKeyboard, "&Keyboard", K::UnknownKey, "", "input-keyboard", "Keyboard",
          "Show the keys of the program"},
@@ -21,10 +23,10 @@ const QList<CommandInfo>& table()
          "Show the help contents"},
         {kFileOpen, "&Open...", K::UnknownKey, "Ins", "document-open", "Open",
          "Open a picture"},
-        {kFilePrintSetup, "P&rint Setup...", K::UnknownKey, "", "document-page-setup", "Print Setup",
+        {kFilePrintSetup, "P&rint Setup...", K::UnknownKey, "", "preferences-devices-printer", "Print Setup",
          "Change the printer and printing options"},
         {kFilePrint, "&Print...", K::Print, "", "document-print", "Print", "Print the picture"},
-        {kListPrintSetup, "P&rint Setup...", K::UnknownKey, "", "document-page-setup", "Print Setup",
+        {kListPrintSetup, "P&rint Setup...", K::UnknownKey, "", "preferences-devices-printer", "Print Setup",
          "Show the picture and change the printer and printing options"},
         {kAppAbout, "&About", K::UnknownKey, "", "help-about", "About",
          "Show the program's name and version"},
@@ -34,7 +36,7 @@ const QList<CommandInfo>& table()
          "Show a thumbnail of every picture"},
         {kViewLargeIcons, "Lar&ge Icons", K::UnknownKey, "", "view-list-icons", "Large Icons",
          "Show the entries with large icons"},
-        {kViewSmallIcons, "S&mall Icons", K::UnknownKey, "", "view-list-compact", "Small Icons",
+        {kViewSmallIcons, "S&mall Icons", K::UnknownKey, "", "view-grid", "Small Icons",
          "Show the entries with small icons"},
         {kViewList, "&List", K::UnknownKey, "", "view-list-text", "List", "Show the entries in a list"},
         {kViewDetails, "&Details", K::UnknownKey, "", "view-list-details", "Details View",
@@ -64,50 +66,50 @@ const QList<CommandInfo>& table()
          "Sort the entries by image properties"},
         {kSortByDescription, "by D&escription", K::UnknownKey, "", "", "by Description",
          "Sort the entries by description"},
-        {kSortForward, "&Forward", K::UnknownKey, "", "view-sort-ascending", "Forward", "Sort in rising order"},
-        {kSortReverse, "&Reverse", K::UnknownKey, "", "view-sort-descending", "Reverse",
+        {kSortForward, "&Forward", K::UnknownKey, "", "", "Forward", "Sort in rising order"},
+        {kSortReverse, "&Reverse", K::UnknownKey, "", "", "Reverse",
          "Sort in falling order"},
         {kListView, "&View", K::UnknownKey, "", "document-open", "View", "Open the entry"},
         {kListOpen, "&Open", K::UnknownKey, "", "document-open", "Open", "Open the entry"},
-        {kListShellOpen, "Open with Associated &Program", K::UnknownKey, "", "", "Shell Open",
+        {kListShellOpen, "Open with Associated &Program", K::UnknownKey, "", "system-run", "Shell Open",
          "Open the file with the program associated with its type"},
-        {kListEditWith, "&Edit with...", K::UnknownKey, "", "", "Edit with",
+        {kListEditWith, "&Edit with...", K::UnknownKey, "", "applications-graphics", "Edit with",
          "Open the file with a program of your choice"},
         {kListCopy, "&Copy", K::UnknownKey, "", "edit-copy", "Copy", "Copy the selection to the clipboard"},
         {kListCut, "Cu&t", K::UnknownKey, "", "edit-cut", "Cut", "Cut the selection to the clipboard"},
         {kListPaste, "&Paste", K::UnknownKey, "", "edit-paste", "Paste", "Paste the files of the clipboard"},
         {kListDelete, "&Delete", K::UnknownKey, "", "edit-delete", "Delete", "Delete the selection"},
-        {kListCopyTo, "Copy T&o...", K::UnknownKey, "", "", "Copy To", "Copy the selection to a folder"},
-        {kListMoveTo, "Mo&ve To...", K::UnknownKey, "", "", "Move To", "Move the selection to a folder"},
+        {kListCopyTo, "Copy T&o...", K::UnknownKey, "", "document-multiple", "Copy To", "Copy the selection to a folder"},
+        {kListMoveTo, "Mo&ve To...", K::UnknownKey, "", "go-jump", "Move To", "Move the selection to a folder"},
         {kListNewFolder, "&New Folder", K::UnknownKey, "", "folder-new", "New Folder",
          "Make a new folder here"},
-        {kListDescribe, "Descri&be", K::UnknownKey, "", "", "Describe", "Edit the description of the file"},
+        {kListDescribe, "Descri&be", K::UnknownKey, "", "document-edit", "Describe", "Edit the description of the file"},
         {kListProperties, "P&roperties", K::UnknownKey, "", "document-properties", "Properties",
          "Show the properties of the file"},
         {kListExport, "E&xport...", K::UnknownKey, "", "document-save-as", "Export",
          "Save the picture in another format"},
-        {kListEraseForGood, "Erase for &Good", K::UnknownKey, "", "", "Erase for good",
+        {kListEraseForGood, "Erase for &Good", K::UnknownKey, "", "edit-delete-shred", "Erase for good",
          "Erase the selection beyond recovery"},
-        {kListEncryptDecrypt, "Encr&ypt/Decrypt", K::UnknownKey, "", "", "Encrypt/Decrypt",
+        {kListEncryptDecrypt, "Encr&ypt/Decrypt", K::UnknownKey, "", "document-encrypt", "Encrypt/Decrypt",
          "Encrypt or decrypt the selection"},
-        {kRename, "Rena&me", K::UnknownKey, "F2", "", "Rename", "Rename the entry"},
+        {kRename, "Rena&me", K::UnknownKey, "F2", "edit-rename", "Rename", "Rename the entry"},
         {kPaste, "&Paste", K::UnknownKey, "", "edit-paste", "Paste", "Paste the files of the clipboard"},
         {kSelectAll, "Select &All", K::SelectAll, "", "edit-select-all", "Select All", "Select every entry"},
         {kSlideShow, "&Slide Show", K::UnknownKey, "", "media-playback-start", "Slide Show",
          "Show the pictures one after the other"},
-        {kWallpaperCenter, "&Centered", K::UnknownKey, "", "", "Wallpaper, centred",
+        {kWallpaperCenter, "&Centered", K::UnknownKey, "", "preferences-desktop-wallpaper", "Wallpaper, centred",
          "Set the picture as the desktop wallpaper, centred"},
-        {kWallpaperTile, "&Tiled", K::UnknownKey, "", "", "Wallpaper, tiled",
+        {kWallpaperTile, "&Tiled", K::UnknownKey, "", "preferences-desktop-wallpaper", "Wallpaper, tiled",
          "Set the picture as the desktop wallpaper, tiled"},
-        {kWallpaperRestore, "&Restore", K::UnknownKey, "", "", "Restore wallpaper",
+        {kWallpaperRestore, "&Restore", K::UnknownKey, "", "document-revert", "Restore wallpaper",
          "Put back the wallpaper of the desktop settings"},
-        {kWallpaperStretch, "&Stretched", K::UnknownKey, "", "", "Wallpaper, stretched",
+        {kWallpaperStretch, "&Stretched", K::UnknownKey, "", "preferences-desktop-wallpaper", "Wallpaper, stretched",
          "Set the picture as the desktop wallpaper, stretched"},
         {kCopy, "&Copy", K::UnknownKey, "", "edit-copy", "Copy Image", "Copy the selection to the clipboard"},
         {kCut, "Cu&t", K::UnknownKey, "", "edit-cut", "Cut", "Cut the selection to the clipboard"},
         {kDelete, "&Delete", K::UnknownKey, "", "edit-delete", "Delete File", "Delete the selection"},
-        {kCopyTo, "Copy T&o...", K::UnknownKey, "", "", "Copy to...", "Copy the selection to a folder"},
-        {kMoveTo, "Mo&ve To...", K::UnknownKey, "", "", "Move to...", "Move the selection to a folder"},
+        {kCopyTo, "Copy T&o...", K::UnknownKey, "", "document-multiple", "Copy to...", "Copy the selection to a folder"},
+        {kMoveTo, "Mo&ve To...", K::UnknownKey, "", "go-jump", "Move to...", "Move the selection to a folder"},
         {kNewFolder, "&New Folder", K::UnknownKey, "", "folder-new", "New Folder", "Make a new folder here"},
         {kDescribe, "Descri&be...", K::UnknownKey, "", "document-edit", "Describe",
          "Edit the description of the file"},
@@ -128,7 +130,7 @@ const QList<CommandInfo>& table()
         {kStatusBar, "&Status Bar", K::UnknownKey, "", "", "Status Bar", "Show or hide the status bar"},
         {kOptions, "&Options...", K::UnknownKey, "Ctrl+O", "preferences-system", "Options",
          "Change the program's options"},
-        {kChangeBackground, "&Change Background...", K::UnknownKey, "", "", "Change Background",
+        {kChangeBackground, "&Change Background...", K::UnknownKey, "", "format-fill-color", "Change Background",
          "Choose the background texture of the bars"},
         {kFrameRefresh, "&Refresh", K::UnknownKey, "F5", "view-refresh", "Refresh",
          "Read the folder again"},
@@ -136,7 +138,7 @@ const QList<CommandInfo>& table()
          "Attach the files to a new e-mail"},
         {kInfo, "&Info", K::UnknownKey, "Alt+Return; Alt+Enter", "dialog-information", "Info",
          "Show the properties of the picture"},
-        {kFileAssociation, "File &Association...", K::UnknownKey, "", "", "File Association",
+        {kFileAssociation, "File &Association...", K::UnknownKey, "", "preferences-desktop-filetype-association", "File Association",
          "Choose the file types this program opens"},
         {kFindImages, "&Find Images...", K::UnknownKey, "", "edit-find", "Find Images",
          "Search for pictures"},
@@ -144,12 +146,12 @@ const QList<CommandInfo>& table()
          "Make a web page of the pictures"},
         {kCopyImage, "Copy &Image", K::UnknownKey, "", "edit-copy", "Copy Image",
          "Copy the picture to the clipboard"},
-        {kEncryptDecrypt, "Encr&ypt/Decrypt...", K::UnknownKey, "", "", "Encrypt/Decrypt",
+        {kEncryptDecrypt, "Encr&ypt/Decrypt...", K::UnknownKey, "", "document-encrypt", "Encrypt/Decrypt",
          "Encrypt or decrypt the selection"},
-        {kEraseForGood, "Erase for &Good...", K::UnknownKey, "", "", "Erase for good",
+        {kEraseForGood, "Erase for &Good...", K::UnknownKey, "", "edit-delete-shred", "Erase for good",
          "Erase the selection beyond recovery"},
         {kTreeOpen, "&Open", K::UnknownKey, "", "document-open", "Open", "Show the folder in the list"},
-        {kTreeRename, "&Rename", K::UnknownKey, "", "", "Rename", "Rename the folder"},
+        {kTreeRename, "&Rename", K::UnknownKey, "", "edit-rename", "Rename", "Rename the folder"},
         {kTreeDelete, "&Delete", K::UnknownKey, "", "edit-delete", "Delete", "Delete the folder"},
         {kTreeCopy, "&Copy", K::UnknownKey, "", "edit-copy", "Copy", "Copy the folder to the clipboard"},
         {kTreePaste, "&Paste", K::UnknownKey, "", "edit-paste", "Paste",
@@ -161,7 +163,7 @@ const QList<CommandInfo>& table()
          "Show the picture at its own size"},
         {kFitWindowToImage, "Fit &window to Image", K::UnknownKey, "Num+/", "", "Fit window to Image",
          "Size the window to the picture"},
-        {kFitImageToWindow, "Fit &Image to Window", K::UnknownKey, "Ctrl+Num+*", "zoom-fit-best",
+        {kFitImageToWindow, "Fit &Image to Window", K::UnknownKey, "Ctrl+Num+*", "",
          "Fit Image to Window", "Size the picture to the window"},
         {kBestFit, "&Best fit", K::UnknownKey, "Num+*", "", "Best fit",
          "Show the picture as large as the screen allows"},
@@ -176,9 +178,9 @@ const QList<CommandInfo>& table()
          "Show the first picture of the folder"},
         {kLastImage, "&Last Image In Directory", K::UnknownKey, "End", "go-last", "Last",
          "Show the last picture of the folder"},
-        {kRandomImage, "&Random Image In Directory", K::UnknownKey, "", "", "Random View",
+        {kRandomImage, "&Random Image In Directory", K::UnknownKey, "", "media-playlist-shuffle", "Random View",
          "Show a picture of the folder chosen at random"},
-        {kTurnAround, "&Turn Around", K::UnknownKey, "", "", "Turn Around", "Turn the picture by 180 degrees"},
+        {kTurnAround, "&Turn Around", K::UnknownKey, "", "transform-rotate", "Turn Around", "Turn the picture by 180 degrees"},
         {kMirror, "&Mirror", K::UnknownKey, "", "object-flip-horizontal", "Mirror",
          "Mirror the picture left to right"},
         {kFlipVertical, "&Flip Vertical", K::UnknownKey, "", "object-flip-vertical", "Flip",
@@ -197,14 +199,14 @@ const QList<CommandInfo>& table()
         {kViewerToolbar, "&Toolbar", K::UnknownKey, "Ctrl+Shift+T", "", "Toolbar", "Show or hide the toolbar"},
         {kExport, "E&xport...", K::UnknownKey, "", "document-export", "Export",
          "Save the picture in another format"},
-        {kViewerCopyTo, "Copy T&o...", K::UnknownKey, "Alt+C", "", "Copy To", "Copy the file to a folder"},
-        {kViewerMoveTo, "Mo&ve To...", K::UnknownKey, "Alt+M", "", "Move To", "Move the file to a folder"},
+        {kViewerCopyTo, "Copy T&o...", K::UnknownKey, "Alt+C", "document-multiple", "Copy To", "Copy the file to a folder"},
+        {kViewerMoveTo, "Mo&ve To...", K::UnknownKey, "Alt+M", "go-jump", "Move To", "Move the file to a folder"},
         {kCutFile, "Cu&t File", K::UnknownKey, "Ctrl+X", "edit-cut", "Cut",
          "Cut the file to the clipboard and go on to the next picture"},
         {kViewerCopyImage, "&Copy Image", K::UnknownKey, "Ctrl+Shift+C", "edit-copy", "Copy Image",
          "Copy the file and the picture as shown to the clipboard"},
         {kViewerDelete, "&Delete", K::UnknownKey, "Del", "edit-delete", "Delete", "Delete the file"},
-        {kViewerRename, "Rena&me...", K::UnknownKey, "F2", "", "Rename", "Rename the file"},
+        {kViewerRename, "Rena&me...", K::UnknownKey, "F2", "edit-rename", "Rename", "Rename the file"},
         {kViewerDescribe, "Descri&be...", K::UnknownKey, "Ctrl+D", "document-edit", "Describe",
          "Edit the description of the file"},
         {kViewerPaste, "&Paste", K::UnknownKey, "Ctrl+V", "edit-paste", "Paste",
@@ -232,18 +234,15 @@ const CommandInfo* info(int id)
 
 namespace {
 
-// The desktop's icon theme first; minimal desktops often carry only the symbolic variants;
-// the widget style's own icons last.
+// The icon theme (the desktop's, then ours as its fallback); the widget style's own icons only
+// when the theme is not installed.
 QIcon commandIcon(const char* name)
 {
     if (!*name)
         return {};
     const QString themeName = QString::fromLatin1(name);
-    for (const QString& candidate : {themeName, themeName + QStringLiteral("-symbolic")}) {
-        const QIcon icon = QIcon::fromTheme(candidate);
-        if (!icon.isNull())
-            return icon;
-    }
+    if (const QIcon icon = QIcon::fromTheme(themeName); !icon.isNull())
+        return icon;
     static const QHash<QString, QStyle::StandardPixmap> standard = {
         {QStringLiteral("document-open"), QStyle::SP_DialogOpenButton},
         {QStringLiteral("help-contents"), QStyle::SP_DialogHelpButton},
@@ -263,6 +262,24 @@ QIcon icon(int id)
 {
     const CommandInfo* command = info(id);
     return command ? commandIcon(command->iconName) : QIcon();
+}
+
+void useIconTheme()
+{
+    const QString theme = QString::fromLatin1(kIconTheme);
+    QIcon::setFallbackThemeName(theme);
+    // Without a desktop (a bare X server, a kiosk) Qt names no theme, or only the base one, and
+    // may not even look in the data folders where themes are installed.
+    if (!QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor"))
+        return;
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString& folder :
+         QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory)) {
+        if (!paths.contains(folder))
+            paths << folder;
+    }
+    QIcon::setThemeSearchPaths(paths);
+    QIcon::setThemeName(theme);
 }
 
 }  // namespace cmd
@@ -352,6 +369,13 @@ void CCommandActions::fill(QMenu* menu, std::initializer_list<int> ids)
             menu->addAction(action(id));
     }
     connect(menu, &QMenu::aboutToShow, this, &CCommandActions::update, Qt::UniqueConnection);
+}
+
+void CCommandActions::group(std::initializer_list<int> ids)
+{
+    auto* group = new QActionGroup(this);
+    for (int id : ids)
+        group->addAction(action(id));
 }
 
 void CCommandActions::update()

@@ -179,6 +179,13 @@ const QList<CommandInfo>& table();
 // has one or the id is unknown.
 QIcon icon(int id);
 
+// The icon theme that has every command's icon in one style, at menu and toolbar sizes; the
+// program installs it with its dependencies.
+inline constexpr char kIconTheme[] = "oxygen";
+// Makes kIconTheme the fallback of the desktop's theme, and the theme itself where the platform
+// names none. Call before the first icon is made.
+void useIconTheme();
+
 }  // namespace cmd
 
 // One link of the routing chain: handlers by id, and the next target to ask.
@@ -221,6 +228,8 @@ public:
     QAction* action(int id);
     // Fills a menu with the ids given; 0 stands for a separator.
     void fill(QMenu* menu, std::initializer_list<int> ids);
+    // Makes the ids one choice: their menu items show radio marks, one of them checked.
+    void group(std::initializer_list<int> ids);
     void update();
     bool execute(int id);
 

@@ -16,10 +16,10 @@
 #include <QWindow>
 
 #include "core/messages.h"
-#include "core/toolbarlayout.h"
 #include "fileops/cfileinfodlg.h"
 #include "platform/desktopservices.h"
-#include "ui/ctexture.h"
+#include "ui/cmyrebar.h"
+#include "ui/cmytoolbar.h"
 #include "viewer/cimageview.h"
 #include "viewer/viewerclipboard.h"
 #include "viewer/viewerfilecommands.h"
@@ -29,41 +29,6 @@ namespace {
 constexpr int kPaneCount = 6;
 constexpr int kIconSize = 16;
 
-// The viewer toolbar, left to right: command and the label under its icon; 0 is a separator.
-constexpr ToolButton kViewerLayout[] = {
-    {cmd::kBrowser, "Browse"},
-    {0, nullptr},
-    {cmd::kPreviousImage, "Previous"},
-    {cmd::kNextImage, "Next"},
-    {0, nullptr},
-    {cmd::kSlideShow, "Slide Show"},
-    {0, nullptr},
-    {cmd::kZoomOut, "Zoom Out"},
-    {cmd::kActualSize, "Actual Size"},
-    {cmd::kZoomIn, "Zoom In"},
-    {0, nullptr},
-    {cmd::kFullScreen, "Full Screen"},
-    {0, nullptr},
-    {cmd::kFilePrint, "Print File"},
-    {cmd::kViewerDelete, "Delete File"},
-    {cmd::kOptions, "Options"},
-    {0, nullptr},
-    {cmd::kFlipVertical, "Flip"},
-    {cmd::kMirror, "Mirror"},
-    {cmd::kRotateLeft, "Rotate Left"},
-    {cmd::kRotateRight, "Rotate Right"},
-    {cmd::kFirstImage, "First image"},
-    {cmd::kLastImage, "Last image"},
-    {cmd::kRandomImage, "Random image"},
-    {cmd::kViewerRefresh, "Refresh"},
-    {cmd::kViewerCopyTo, "Copy to"},
-    {cmd::kViewerMoveTo, "Move to"},
-    {cmd::kCutFile, "Cut"},
-    {cmd::kSaveAs, "Save"},
-    {cmd::kProperties, "Properties"},
-    {cmd::kAppExit, "Exit"},
-    {cmd::kHelpContents, "Help"},
-};
 
 // The commands that may move the frame under the pointer ("fit window to image" sizes it anew).
 constexpr int kFrameMovingCommands[] = {cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, cmd::kRotateLeft,
@@ -111,8 +76,8 @@ void CViewFrame::registerCommands()
         cmd::kFullScreen, [this] { setFullScreen(!m_beforeFullScreen); },
         [this] { return m_beforeFullScreen || showsPicture(); }, [this] { return m_beforeFullScreen.has_value(); });
     m_commands.on(
-        cmd::kViewerToolbar, [this] { m_toolBar->setVisible(m_toolBar->isHidden()); }, {},
-        [this] { return !m_toolBar->isHidden(); });
+        cmd::kViewerToolbar, [this] { m_rebar->setVisible(m_rebar->isHidden()); }, {},
+        [this] { return !m_rebar->isHidden(); });
     const auto shown = [this] { return showsPicture(); };
     m_commands.on(
         cmd::kInfo, [this] { showFileInfo(); }, shown);
@@ -154,6 +119,7 @@ void CViewFrame::buildMenus()
     m_actions->fill(view, {cmd::kViewerToolbar, cmd::kFullScreen, 0, cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, 0,
                            cmd::kFitWindowToImage, cmd::kFitImageToWindow, cmd::kBestFit, cmd::kZoomLock, 0,
                            cmd::kViewerRefresh, 0});
+    m_actions->group({cmd::kFitWindowToImage, cmd::kFitImageToWindow, cmd::kBestFit, cmd::kZoomLock});
     m_actions->fill(view->addMenu(tr("Set as &Wallpaper")),
                     {cmd::kWallpaperCenter, cmd::kWallpaperTile, cmd::kWallpaperStretch, 0, cmd::kWallpaperRestore});
     m_actions->fill(view, {0, cmd::kBrowser});
@@ -200,10 +166,12 @@ void CViewFrame::buildMenus()
 
 void CViewFrame::buildToolBar()
 {
-    m_toolBar = new CTexturedToolBar(tr("Toolbar"), this);
-    m_toolBar->setObjectName(QStringLiteral("ViewerToolBar"));
-    fillToolBar(m_toolBar, *m_actions, kViewerLayout);
-    addToolBar(Qt::TopToolBarArea, m_toolBar);
+    m_rebar = new CMyRebar(tr("Toolbar"), this);
+    m_rebar->setObjectName(QStringLiteral("ViewerRebar"));
+    auto* toolBar = new CMyToolBar(CMyToolBar::kViewer, *m_actions);
+    toolBar->setObjectName(QStringLiteral("ViewerToolBar"));
+    m_rebar->addBand(toolBar);
+    addToolBar(Qt::TopToolBarArea, m_rebar);
 }
 
 void CViewFrame::buildStatusBar()
@@ -292,7 +260,7 @@ bool CViewFrame::eventFilter(QObject* watched, QEvent* event)
 bool CViewFrame::event(QEvent* event)
 {
     if (appmsg::as(event, appmsg::kSetBackgroundTexture)) {
-        m_toolBar->reloadTexture();
+        m_rebar->reloadTexture();
         return true;
     }
     return CFrameWindow::event(event);
@@ -337,9 +305,9 @@ void CViewFrame::setFullScreen(bool on)
         return;
     if (on) {
         m_beforeFullScreen = Placement{isMaximized() ? normalGeometry() : geometry(), isMaximized(),
-                                       !menuBar()->isHidden(), !m_toolBar->isHidden(), !statusBar()->isHidden()};
+                                       !menuBar()->isHidden(), !m_rebar->isHidden(), !statusBar()->isHidden()};
         menuBar()->hide();
-        m_toolBar->hide();
+        m_rebar->hide();
         statusBar()->hide();
         // Where no window manager places full-screen windows, the screen is the same thing. Not
         // for a maximised frame: it would take the screen as its normal geometry.
@@ -352,7 +320,7 @@ void CViewFrame::setFullScreen(bool on)
         const Placement before = *m_beforeFullScreen;
         m_beforeFullScreen.reset();
         menuBar()->setVisible(before.menuBar);
-        m_toolBar->setVisible(before.toolBar);
+        m_rebar->setVisible(before.toolBar);
         statusBar()->setVisible(before.statusBar);
         if (before.maximized) {
             // Straight back: a normal geometry on the way would reach the window system after
@@ -429,12 +397,12 @@ bool CViewFrame::showsPicture() const
 void CViewFrame::keepPointerOnToolBar(int id)
 {
     const QPoint global = QCursor::pos();
-    const QPoint local = m_toolBar->mapFromGlobal(global);
-    const bool overToolBar = m_toolBar->isVisible() && m_toolBar->rect().contains(local);
+    const QPoint local = m_rebar->mapFromGlobal(global);
+    const bool overToolBar = m_rebar->isVisible() && m_rebar->rect().contains(local);
     m_view->commandTarget().execute(id);
     if (!overToolBar)
         return;
-    const QPoint after = m_toolBar->mapToGlobal(local);
+    const QPoint after = m_rebar->mapToGlobal(local);
     if (after != global)
         QCursor::setPos(after);
 }

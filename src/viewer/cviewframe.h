@@ -23,7 +23,7 @@
 
 class CAppSettings;
 class CImageView;
-class CTexturedToolBar;
+class CMyRebar;
 class QLabel;
 class QMenu;
 class ViewerHost;
@@ -93,7 +93,7 @@ private:
     CCommandTarget m_chainHead;
     CImageView* m_view;
     CCommandActions* m_actions;
-    CTexturedToolBar* m_toolBar = nullptr;
+    CMyRebar* m_rebar = nullptr;
     QMenu* m_cropMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     // Position, name (with the file's icon), file size, size and format, zoom, and the rest.

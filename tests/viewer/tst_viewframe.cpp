@@ -109,6 +109,8 @@ private:
     QAction* action(int id) const { return m_frame->commands().action(id); }
     bool run(int id) { return m_frame->commands().execute(id) && pictureShown(view()->controller()); }
     QToolBar* toolBar() const { return m_frame->findChild<QToolBar*>(QStringLiteral("ViewerToolBar")); }
+    // The strip that holds the toolbar: it shows, hides and paints the texture.
+    QToolBar* rebar() const { return m_frame->findChild<QToolBar*>(QStringLiteral("ViewerRebar")); }
     QWidget* button(int id) const { return toolBar()->widgetForAction(action(id)); }
 
     QTemporaryDir* m_dir = nullptr;
@@ -307,16 +309,16 @@ void TestViewFrame::noKeyServesTwoCommands()
 void TestViewFrame::toolbarCommandShowsAndHides()
 {
     open(writePicture(*m_dir, QStringLiteral("bar.png"), QSize(120, 90)));
-    QVERIFY(toolBar()->isVisible());
+    QVERIFY(rebar()->isVisible());
     QVERIFY(action(cmd::kViewerToolbar)->isChecked());
     const int clientHeight = view()->height();
     QVERIFY(run(cmd::kViewerToolbar));
-    QVERIFY(toolBar()->isHidden());
+    QVERIFY(rebar()->isHidden());
     QVERIFY(!action(cmd::kViewerToolbar)->isChecked());
     // The view takes the room.
     QTRY_VERIFY(view()->height() > clientHeight);
     QVERIFY(run(cmd::kViewerToolbar));
-    QVERIFY(toolBar()->isVisible());
+    QVERIFY(rebar()->isVisible());
     QVERIFY(action(cmd::kViewerToolbar)->isChecked());
 }
 
@@ -324,16 +326,16 @@ void TestViewFrame::textureFollowsTheMessage()
 {
     QVERIFY(installTexture(writeFlat(*m_dir, QStringLiteral("red.png"), QColor(255, 0, 0))));
     open(writePicture(*m_dir, QStringLiteral("t.png"), QSize(120, 90)));
-    const double red = shareOf(toolBar(), QColor(255, 0, 0));
+    const double red = shareOf(rebar(), QColor(255, 0, 0));
     QVERIFY2(red > 0.3, qPrintable(QString::number(red)));
 
     // A new texture file alone changes nothing: the bar keeps the tile it made.
     QVERIFY(installTexture(writeFlat(*m_dir, QStringLiteral("blue.png"), QColor(0, 0, 255))));
-    QVERIFY(shareOf(toolBar(), QColor(0, 0, 255)) < 0.01);
+    QVERIFY(shareOf(rebar(), QColor(0, 0, 255)) < 0.01);
     QVERIFY(appmsg::send(m_frame, appmsg::kSetBackgroundTexture));
-    const double blue = shareOf(toolBar(), QColor(0, 0, 255));
+    const double blue = shareOf(rebar(), QColor(0, 0, 255));
     QVERIFY2(blue > 0.3, qPrintable(QString::number(blue)));
-    QVERIFY(shareOf(toolBar(), QColor(255, 0, 0)) < 0.01);
+    QVERIFY(shareOf(rebar(), QColor(255, 0, 0)) < 0.01);
 }
 
 void TestViewFrame::fullScreenRoundTrip_data()
@@ -362,7 +364,7 @@ void TestViewFrame::fullScreenRoundTrip()
     const QSize picture(1600, 1000);
     open(writePicture(*m_dir, QStringLiteral("wide.png"), picture), QRect(70, 40, 600, 450));
     run(fitCommand);
-    toolBar()->setVisible(toolBarShown);
+    rebar()->setVisible(toolBarShown);
     m_frame->statusBar()->setVisible(statusBarShown);
     if (maximised) {
         m_frame->showMaximized();
@@ -384,7 +386,7 @@ void TestViewFrame::fullScreenRoundTrip()
     const QRect screen = m_frame->screen()->geometry();
     QTRY_COMPARE(m_frame->geometry(), screen);
     QVERIFY(m_frame->menuBar()->isHidden());
-    QVERIFY(toolBar()->isHidden());
+    QVERIFY(rebar()->isHidden());
     QVERIFY(m_frame->statusBar()->isHidden());
     QCOMPARE(view()->size(), screen.size());
     // Applied again to the whole screen: "fit window to image" shows the picture as it is.
@@ -401,7 +403,7 @@ void TestViewFrame::fullScreenRoundTrip()
     QVERIFY(!action(cmd::kFullScreen)->isChecked());
     QCOMPARE(m_frame->isMaximized(), maximised);
     QVERIFY(!m_frame->menuBar()->isHidden());
-    QCOMPARE(!toolBar()->isHidden(), toolBarShown);
+    QCOMPARE(!rebar()->isHidden(), toolBarShown);
     QCOMPARE(!m_frame->statusBar()->isHidden(), statusBarShown);
     // The window system may place a maximised frame after the event loop ran.
     QTRY_COMPARE(m_frame->geometry(), geometry);
@@ -455,7 +457,7 @@ void TestViewFrame::fullScreenSurvivesMovesAndEndsWithTheHandBack()
     QVERIFY(!m_frame->isFullScreen());
     QVERIFY(!action(cmd::kFullScreen)->isChecked());
     QVERIFY(!m_frame->menuBar()->isHidden());
-    QVERIFY(!toolBar()->isHidden());
+    QVERIFY(!rebar()->isHidden());
     QVERIFY(!m_frame->statusBar()->isHidden());
     QCOMPARE(m_frame->geometry(), geometry);
 
@@ -466,7 +468,7 @@ void TestViewFrame::fullScreenSurvivesMovesAndEndsWithTheHandBack()
     appmsg::send(view(), appmsg::kLoadViewerBeforeBrowser);
     QVERIFY(m_frame->isVisible());
     QVERIFY(!m_frame->isFullScreen());
-    QVERIFY(toolBar()->isVisible());
+    QVERIFY(rebar()->isVisible());
     QVERIFY(m_frame->menuBar()->isVisible());
 }
 
@@ -722,12 +724,12 @@ void TestViewFrame::pointerStaysOnTheToolBar()
     QCursor::setPos(start);
     if (QCursor::pos() != start)
         QSKIP("The platform does not move the pointer");
-    const QPoint onToolBar = toolBar()->mapFromGlobal(start);
+    const QPoint onToolBar = rebar()->mapFromGlobal(start);
 
     QVERIFY(run(command));
     QVERIFY(m_frame->geometry().topLeft() != before.topLeft());
     if (overToolBar)
-        QCOMPARE(toolBar()->mapFromGlobal(QCursor::pos()), onToolBar);
+        QCOMPARE(rebar()->mapFromGlobal(QCursor::pos()), onToolBar);
     else
         QCOMPARE(QCursor::pos(), start);
 }
