@@ -459,10 +459,17 @@ void CBrowserView::handleDoubleClick(const QPoint& viewportPos, QWidget* viewpor
     int column = -1;
     if (m_list->hitTestEx(viewport->mapTo(m_list, viewportPos), &column) < 0)
         return;
+    // Folders and ".." are opened by the list itself. A file opens once the view has had the
+    // double click, which ends the delayed name editing that the first click on a selected row
+    // started: opening may show a dialog (a password, a description), and inside its loop that
+    // editing would still start on the row behind it.
+    QMetaObject::invokeMethod(this, [this, column] { openDoubleClicked(column); }, Qt::QueuedConnection);
+}
+
+void CBrowserView::openDoubleClicked(int column)
+{
     const int row = m_list->focusedIndex(false);
     const FileItem* item = m_list->rows().entryAt(row);
-    // Folders and ".." are opened by the list itself. The view still gets the double click
-    // afterwards: it ends the delayed editing that the first click on a selected row started.
     if (!item || item->isFolder)
         return;
     if (column == CFileListModel::kDescription && m_options.DoubleClick) {

@@ -78,6 +78,8 @@ private:
     bool handleKeyPress(QObject* view, QKeyEvent* event);
     void handleKeyRelease(const QKeyEvent* event);
     void handleDoubleClick(const QPoint& viewportPos, QWidget* viewport);
+    // Opens the focused file as a double click on `column` asks.
+    void openDoubleClicked(int column);
     bool openRow(int row, bool slideShow);
     bool openFile(int row, bool slideShow);
     void switchWithSelectedPicture(appmsg::SwitchRequest request);

@@ -6,7 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QThread>
 
 #include "platform/filecopy.h"
@@ -185,10 +186,22 @@ void CCryptWorker::packContainer()
         return;
 
     // The container is written under a temporary name and takes its own only once every stream
-    // reads back as its file: until then the encrypted files are the only copies.
-    QTemporaryFile temp(folder + QStringLiteral(".pixoria-pack-XXXXXX"));
+    // reads back as its file: until then the encrypted files are the only copies. The temporary
+    // file is made as any new file is, so the container gets the permissions the user's umask
+    // gives (the container writer keeps those of the file it replaces).
+    QFile temp;
     QString error;
-    bool done = temp.open();
+    for (int attempt = 0; attempt < 100 && !temp.isOpen(); ++attempt) {
+        temp.setFileName(folder + QStringLiteral(".pixoria-pack-%1")
+                                      .arg(QRandomGenerator::global()->generate64(), 0, 36));
+        temp.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    }
+    bool done = temp.isOpen();
+    // Only a file this run made is removed.
+    auto removeTemp = qScopeGuard([&temp, made = done] {
+        if (made)
+            temp.remove();
+    });
     if (!done)
         error = temp.errorString();
     temp.close();
@@ -221,7 +234,7 @@ void CCryptWorker::packContainer()
                  .arg(shown(container), error));
         return;
     }
-    temp.setAutoRemove(false);
+    removeTemp.dismiss();
     for (const auto& entry : std::as_const(packed))
         QFile::remove(entry.first);
 }

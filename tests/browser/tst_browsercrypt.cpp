@@ -1,9 +1,12 @@
 // The browser's Encrypt/Decrypt: the focused row chooses the mode, the password dialog and the
 // wait window come up, and the list shows what the run left on disk.
 
+#include <QApplication>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "browser/browsercrypt.h"
 #include "browserfixture.h"
@@ -14,7 +17,7 @@ using Edits = QMap<QString, QString>;
 
 namespace {
 
-enum Trigger { kCommand, kOpen };
+enum Trigger { kCommand, kOpen, kDoubleClick };
 
 // Types into the password dialog's edits (by name) and presses OK.
 DialogAnswers::Answer type(const Edits& edits)
@@ -59,6 +62,9 @@ void TestBrowserCrypt::command_data()
     QTest::newRow("opening an encrypted file decrypts it")
         << QStringList() << QStringList{"x"} << QStringList{"x.pxf"} << "x.pxf" << int(kOpen) << decrypt
         << QStringList{"Enter password", "Zelt Pixoria"} << QStringList{"x"};
+    QTest::newRow("double-clicking an encrypted file decrypts it")
+        << QStringList() << QStringList{"x"} << QStringList{"x.pxf"} << "x.pxf" << int(kDoubleClick) << decrypt
+        << QStringList{"Enter password", "Zelt Pixoria"} << QStringList{"x"};
 }
 
 void TestBrowserCrypt::command()
@@ -89,16 +95,36 @@ void TestBrowserCrypt::command()
                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
 
     // The password dialog, the wait window (it closes itself), then OK to each message.
-    QList<DialogAnswers::Answer> answers{type(typed), [](QDialog*) {}};
+    // A double click's first click on the selected row starts the delayed name editing: the
+    // password dialog stays open past its delay, and no name editor may open behind it.
+    bool editorBehind = false;
+    const auto password = [&, answer = type(typed)](QDialog* dialog) {
+        if (trigger == kDoubleClick) {
+            bool later = false;
+            QTimer::singleShot(QApplication::doubleClickInterval() * 2, [&later] { later = true; });
+            QTRY_VERIFY(later);
+            editorBehind = fixture.list->currentView()->findChild<QLineEdit*>() != nullptr;
+        }
+        answer(dialog);
+    };
+    QList<DialogAnswers::Answer> answers{password, [](QDialog*) {}};
     for (qsizetype i = 2; i < shown.size(); ++i)
         answers << DialogAnswers::click(QMessageBox::Ok);
     DialogAnswers dialogs(answers);
     QSignalSpy over(fixture.view->crypt(), &BrowserCrypt::runOver);
     if (trigger == kCommand)
         QVERIFY(fixture.view->chainHead().execute(cmd::kListEncryptDecrypt));
-    else
+    else if (trigger == kOpen)
         QVERIFY(fixture.view->openFocusedRow());
-    QCOMPARE(over.count(), 1);
+    else {
+        QWidget* viewport = fixture.list->reportView()->viewport();
+        const QPoint centre =
+            fixture.list->reportView()->visualRect(model.index(model.findByName(focused), CFileListModel::kName)).center();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, centre);
+    }
+    QTRY_COMPARE(over.count(), 1);
+    QVERIFY(!editorBehind);
     QCOMPARE(dialogs.shown.size(), shown.size());
     for (qsizetype i = 0; i < shown.size(); ++i)
         QVERIFY2(dialogs.shown[i].startsWith(shown[i]), qPrintable(dialogs.shown[i]));

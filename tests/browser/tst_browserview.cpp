@@ -273,6 +273,8 @@ void TestBrowserView::doubleClickOpens()
     doubleClick(fixture.list, row, CFileListModel::kName);
     if (!toViewer)
         QVERIFY(over.wait(kWait));
+    else
+        QTRY_VERIFY(!fixture.host.switches.isEmpty());
     QCOMPARE(fixture.list->currentFolder(), dir.path() + '/' + folder);
     QCOMPARE(fixture.host.switches, toViewer ? QList<int>{appmsg::kSwitchShow} : QList<int>{});
     QCOMPARE(fixture.host.image.loaded(), toViewer);
@@ -310,7 +312,7 @@ void TestBrowserView::doubleClickOnDescriptionDescribes()
         dialog->accept();
     });
     doubleClick(fixture.list, 1, CFileListModel::kDescription);
-    QVERIFY(described);
+    QTRY_VERIFY(described);
     QVERIFY(fixture.host.switches.isEmpty());
     QCOMPARE(fixture.list->rows().itemText(1, CFileListModel::kDescription), QStringLiteral("a harbour at dusk"));
     QCOMPARE(DescriptionFile::lookUp("b.png", dir.path() + '/').value_or(QString()),

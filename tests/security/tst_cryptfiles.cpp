@@ -300,8 +300,14 @@ void TestCryptFiles::containers()
         expected << QStringLiteral("Pack.mpxf");
     expected.sort();
     QCOMPARE(entriesOf(run), expected);
-    if (!streams.isEmpty())
+    if (!streams.isEmpty()) {
         QCOMPARE(gsfStreams(run + QStringLiteral("Pack.mpxf")), streams);
+        // The container has the permissions of any new file, not those of a private temporary one.
+        QFile fresh(run + QStringLiteral("fresh"));
+        QVERIFY(fresh.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+        QCOMPARE(QFile::permissions(run + QStringLiteral("Pack.mpxf")), fresh.permissions());
+        QVERIFY(fresh.remove());
+    }
     // Only a file that should have gone into the container is told about.
     const bool told = names.size() > 1 && !separate.isEmpty();
     QCOMPARE(crypt.notices.size(), told ? 1 : 0);
