@@ -117,11 +117,14 @@ bool readCanvas(QByteArrayView head, Canvas& canvas)
         right = pixels(frameRight, canvas.pixelsPerMm.width());
         bottom = pixels(frameBottom, canvas.pixelsPerMm.height());
     }
-    const qint64 width = right - left + 1;
-    const qint64 height = bottom - top + 1;
-    if (width > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max())
+    // QRect keeps both corners as ints and gives the size as an int: all must fit.
+    const auto fitsInt = [](qint64 value) {
+        return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
+    };
+    if (!fitsInt(left) || !fitsInt(top) || !fitsInt(right) || !fitsInt(bottom) || !fitsInt(right - left + 1) ||
+        !fitsInt(bottom - top + 1))
         return false;
-    canvas.rect = QRect(int(left), int(top), int(width), int(height));
+    canvas.rect = QRect(QPoint(int(left), int(top)), QPoint(int(right), int(bottom)));
     return true;
 }
 
