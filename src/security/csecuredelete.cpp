@@ -217,9 +217,8 @@ qint64 CSecureDelete::fill(platform::WipeFile& file, qint64 chunk, qint64 shrink
 void CSecureDelete::needsCleaning(const QString& path)
 {
     const QByteArray device = QStorageInfo(QFileInfo(path).absolutePath()).device();
-    for (const QString& known : std::as_const(m_toClean)) {
-        if (QStorageInfo(QFileInfo(known).absolutePath()).device() == device)
-            return;
-    }
+    if (m_devicesToClean.contains(device))
+        return;
+    m_devicesToClean << device;
     m_toClean << path;
 }

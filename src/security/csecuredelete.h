@@ -74,6 +74,8 @@ private:
     WriteObserver m_written;
     std::function<bool()> m_stop;
     QStringList m_toClean;
+    // The devices of m_toClean, so each file asks the mount table once.
+    QList<QByteArray> m_devicesToClean;
     QStringList m_oldCopies;
     QStringList m_failures;
 };
