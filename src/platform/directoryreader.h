@@ -36,4 +36,21 @@ enum class DirectoryResult {
 DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* stop,
                               const std::function<void(DirectoryEntry&&)>& visit, const FanOut& fanOut = {});
 
+// What a walk by name needs to know of an entry without a stat of its own.
+enum class NameKind {
+    File,   // a regular file, or a link to one
+    Folder, // a real folder; a link to a folder is Other, so that a walk never loops
+    Other,  // anything else (devices, sockets, dangling links, links to folders)
+};
+
+// Calls `visit` for every entry of `folder` except "." and "..", in the order the file system
+// gives them, with its kind as the listing tells it; only entries the listing leaves open (links,
+// file systems without types) are stat'ed. `stop` (may be null) is read before every entry.
+DirectoryResult listNames(const QString& folder, const std::atomic<bool>* stop,
+                          const std::function<void(const QString& name, NameKind kind)>& visit);
+
+// Size in bytes and last-write time (milliseconds since the epoch) of one file, following links;
+// false when it cannot be stat'ed.
+bool fileSizeAndTime(const QString& path, quint64& size, qint64& modified);
+
 } // namespace platform
