@@ -63,14 +63,20 @@ public:
     void walkFolder(const QString& folder)
     {
         QStringList subFolders;
-        QStringList files;
-        // One listing serves both steps: the sub-folders first, then the files of the mask.
-        platform::listNames(folder, m_stop, [&](const QString& name, platform::NameKind kind) {
-            if (kind == platform::NameKind::Folder)
-                subFolders << name;
-            else if (kind == platform::NameKind::File && CFileFinder::matchesMask(name, m_options.mask) &&
-                     hasWantedExtension(name, m_options.extensions))
-                files << name;
+        std::vector<CFileFinder::Found> files;
+        // One listing serves both steps: the sub-folders first, then the files of the mask. A
+        // file's size is read now, while its folder is open; one removed since is not found.
+        platform::listNames(folder, m_stop, [&](const platform::ListedName& entry) {
+            if (entry.kind == platform::NameKind::Folder) {
+                subFolders << entry.name;
+            } else if (entry.kind == platform::NameKind::File && CFileFinder::matchesMask(entry.name, m_options.mask) &&
+                       hasWantedExtension(entry.name, m_options.extensions)) {
+                CFileFinder::Found found;
+                if (entry.sizeAndTime(found.size, found.modified)) {
+                    found.path = folder + entry.name;
+                    files.push_back(std::move(found));
+                }
+            }
         });
         if (m_options.recurse) {
             for (const QString& name : std::as_const(subFolders)) {
@@ -82,14 +88,10 @@ public:
         if (stopped())
             return;
         m_sink.searching(folder);
-        for (const QString& name : std::as_const(files)) {
+        for (CFileFinder::Found& found : files) {
             if (stopped())
                 return;
-            CFileFinder::Found found;
-            found.path = folder + name;
-            // A file removed since the listing is not found.
-            if (platform::fileSizeAndTime(found.path, found.size, found.modified))
-                m_sink.found(std::move(found));
+            m_sink.found(std::move(found));
         }
     }
 

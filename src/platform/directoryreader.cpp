@@ -193,12 +193,13 @@ NameKind kindOf(int folderFd, const dirent* entry)
 } // namespace
 
 DirectoryResult listNames(const QString& folder, const std::atomic<bool>* stop,
-                          const std::function<void(const QString& name, NameKind kind)>& visit)
+                          const std::function<void(const ListedName&)>& visit)
 {
     DIR* dir = opendir(QFile::encodeName(folder).constData());
     if (dir == nullptr)
         return DirectoryResult::Failed;
-    const int folderFd = dirfd(dir);
+    ListedName listed;
+    listed.m_folderFd = dirfd(dir);
     DirectoryResult result = DirectoryResult::Done;
     for (;;) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
@@ -213,23 +214,25 @@ DirectoryResult listNames(const QString& folder, const std::atomic<bool>* stop,
         }
         if (isDotOrDotDot(entry->d_name))
             continue;
-        visit(QString::fromLocal8Bit(QByteArrayView(entry->d_name, qsizetype(std::strlen(entry->d_name)))),
-              kindOf(folderFd, entry));
+        listed.m_rawName = entry->d_name;
+        listed.name = QString::fromLocal8Bit(QByteArrayView(entry->d_name, qsizetype(std::strlen(entry->d_name))));
+        listed.kind = kindOf(listed.m_folderFd, entry);
+        visit(listed);
     }
     closedir(dir);
     return result;
 }
 
-bool fileSizeAndTime(const QString& path, quint64& size, qint64& modified)
+bool ListedName::sizeAndTime(quint64& size, qint64& modified) const
 {
     struct stat info;
-    if (stat(QFile::encodeName(path).constData(), &info) != 0)
+    // Relative to the open folder: no walk down the whole path for every file.
+    if (fstatat(m_folderFd, m_rawName, &info, 0) != 0)
         return false;
     size = quint64(info.st_size);
     modified = msecsOf(info.st_mtim);
     return true;
 }
-
 
 #else
 
@@ -259,29 +262,32 @@ DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* st
 }
 
 DirectoryResult listNames(const QString& folder, const std::atomic<bool>* stop,
-                          const std::function<void(const QString& name, NameKind kind)>& visit)
+                          const std::function<void(const ListedName&)>& visit)
 {
     const QDir dir(folder);
     if (!dir.exists() || !dir.isReadable())
         return DirectoryResult::Failed;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    ListedName listed;
     while (it.hasNext()) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed))
             return DirectoryResult::Stopped;
         it.next();
         const QFileInfo info = it.fileInfo();
-        const NameKind kind = info.isSymLink() && info.isDir() ? NameKind::Other
-                              : info.isDir()                   ? NameKind::Folder
-                              : info.isFile()                  ? NameKind::File
-                                                               : NameKind::Other;
-        visit(info.fileName(), kind);
+        listed.name = info.fileName();
+        listed.kind = info.isSymLink() && info.isDir() ? NameKind::Other
+                      : info.isDir()                   ? NameKind::Folder
+                      : info.isFile()                  ? NameKind::File
+                                                       : NameKind::Other;
+        listed.m_path = info.filePath();
+        visit(listed);
     }
     return DirectoryResult::Done;
 }
 
-bool fileSizeAndTime(const QString& path, quint64& size, qint64& modified)
+bool ListedName::sizeAndTime(quint64& size, qint64& modified) const
 {
-    const QFileInfo info(path);
+    const QFileInfo info(m_path);
     if (!info.exists())
         return false;
     size = quint64(info.size());
