@@ -1,7 +1,11 @@
 #include "fileops/cfilefinder.h"
 
+#include <algorithm>
+#include <mutex>
+
 #include <QElapsedTimer>
 
+#include "core/executor.h"
 #include "platform/directoryreader.h"
 
 namespace {
@@ -53,19 +57,80 @@ bool matchesFrom(QStringView name, QStringView mask)
     return m == mask.size();
 }
 
+// The finds of one folder: reported as "searching the folder", then its files.
+struct FolderFinds {
+    QString folder;
+    std::vector<CFileFinder::Found> files;
+};
+
+using FolderSink = std::function<void(FolderFinds&&)>;
+
 class Walker {
 public:
-    Walker(const CFileFinder::Options& options, const std::atomic<bool>* stop, const CFileFinder::Sink& sink)
-        : m_options(options), m_stop(stop), m_sink(sink)
+    Walker(const CFileFinder::Options& options, const std::atomic<bool>* stop)
+        : m_options(options), m_stop(stop)
     {
     }
 
-    void walkFolder(const QString& folder)
+    // The whole tree below `root`, reported to `sink` in depth-first order. The sub-trees of the
+    // root are walked on several threads at once, each into a buffer of its own, and the buffers
+    // are reported in order as they complete: the walk keeps its order but not its pace.
+    void walkTree(const QString& root, const CFileFinder::Sink& sink)
     {
+        const FolderSink report = [&](FolderFinds&& finds) {
+            sink.searching(finds.folder);
+            for (CFileFinder::Found& found : finds.files) {
+                if (stopped())
+                    return;
+                sink.found(std::move(found));
+            }
+        };
         QStringList subFolders;
-        std::vector<CFileFinder::Found> files;
-        // One listing serves both steps: the sub-folders first, then the files of the mask. A
-        // file's size is read now, while its folder is open; one removed since is not found.
+        FolderFinds rootFinds = listFolder(root, subFolders);
+        if (!m_options.recurse)
+            subFolders.clear();
+        struct SubTree {
+            std::vector<FolderFinds> finds;
+            bool done = false;
+        };
+        std::vector<SubTree> subTrees(std::size_t(subFolders.size()));
+        std::atomic<std::size_t> next{0};
+        std::mutex lock;
+        std::size_t reported = 0;
+        const auto job = [&] {
+            for (;;) {
+                const std::size_t index = next.fetch_add(1);
+                if (index >= subTrees.size() || stopped())
+                    return;
+                std::vector<FolderFinds> finds;
+                walkFolder(root + subFolders.at(qsizetype(index)) + u'/',
+                           [&finds](FolderFinds&& folder) { finds.push_back(std::move(folder)); });
+                // Whoever completes the next sub-tree in order reports it and every completed one
+                // after it; the lock keeps the reports in order and on one thread at a time.
+                const std::lock_guard<std::mutex> guard(lock);
+                subTrees[index].finds = std::move(finds);
+                subTrees[index].done = true;
+                while (reported < subTrees.size() && subTrees[reported].done && !stopped()) {
+                    for (FolderFinds& folder : subTrees[reported].finds)
+                        report(std::move(folder));
+                    subTrees[reported++].finds.clear();
+                }
+            }
+        };
+        if (subTrees.size() > 1)
+            executor::fanOut(std::min(executor::cores(), int(subTrees.size())) - 1, job);
+        else
+            job();
+        if (!stopped())
+            report(std::move(rootFinds));
+    }
+
+private:
+    // Lists `folder`: its sub-folders into `subFolders`, its files of the mask with their sizes
+    // (read while the folder is open; a file removed since is not found).
+    FolderFinds listFolder(const QString& folder, QStringList& subFolders) const
+    {
+        FolderFinds finds{folder, {}};
         platform::listNames(folder, m_stop, [&](const platform::ListedName& entry) {
             if (entry.kind == platform::NameKind::Folder) {
                 subFolders << entry.name;
@@ -74,33 +139,34 @@ public:
                 CFileFinder::Found found;
                 if (entry.sizeAndTime(found.size, found.modified)) {
                     found.path = folder + entry.name;
-                    files.push_back(std::move(found));
+                    finds.files.push_back(std::move(found));
                 }
             }
         });
+        return finds;
+    }
+
+    // One listing serves both steps of a folder: its sub-folders are walked first, then its own
+    // files are reported.
+    void walkFolder(const QString& folder, const FolderSink& sink) const
+    {
+        QStringList subFolders;
+        FolderFinds finds = listFolder(folder, subFolders);
         if (m_options.recurse) {
             for (const QString& name : std::as_const(subFolders)) {
                 if (stopped())
                     return;
-                walkFolder(folder + name + u'/');
+                walkFolder(folder + name + u'/', sink);
             }
         }
-        if (stopped())
-            return;
-        m_sink.searching(folder);
-        for (CFileFinder::Found& found : files) {
-            if (stopped())
-                return;
-            m_sink.found(std::move(found));
-        }
+        if (!stopped())
+            sink(std::move(finds));
     }
 
-private:
     bool stopped() const { return m_stop != nullptr && m_stop->load(std::memory_order_relaxed); }
 
     const CFileFinder::Options& m_options;
     const std::atomic<bool>* m_stop;
-    const CFileFinder::Sink& m_sink;
 };
 
 } // namespace
@@ -174,7 +240,7 @@ void CFileFinder::applyBatch(std::vector<Found>& batch, const QString& folder)
 
 void CFileFinder::walk(const Options& options, const std::atomic<bool>* stop, const Sink& sink)
 {
-    Walker(options, stop, sink).walkFolder(normalisedFolder(options.folder));
+    Walker(options, stop).walkTree(normalisedFolder(options.folder), sink);
 }
 
 bool CFileFinder::matchesMask(QStringView name, QStringView mask)

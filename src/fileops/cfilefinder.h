@@ -52,7 +52,9 @@ public:
     QString GetSearchingFolder() const { return m_searchingFolder; }
     const Found& GetFilePath(int index) const { return m_found.at(std::size_t(index)); }
 
-    // The whole walk on the calling thread; `stop` (may be null) is read before every entry.
+    // The whole walk, returning when it is done; `sink` is called in the walk's order, one call at
+    // a time, but not always on the calling thread: the root's sub-folders are walked on the
+    // executor's threads too. `stop` (may be null) is read before every entry.
     static void walk(const Options& options, const std::atomic<bool>* stop, const Sink& sink);
 
     // True when `name` matches `mask` ("*" any run, "?" one character, case ignored); as on the
