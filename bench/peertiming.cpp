@@ -36,3 +36,14 @@ std::optional<PeerTiming> timeShellScript(const QString& script, const QStringLi
         run.cpuSeconds = shellSeconds(children.at(0)) + shellSeconds(children.at(1));
     return run;
 }
+
+std::optional<int> runMake(const QStringList& args, int maxCount, const std::function<bool(const QString&, int)>& make)
+{
+    if (args.size() != 3 || args.at(0) != QLatin1String("--make"))
+        return std::nullopt;
+    bool ok = false;
+    const int count = args.at(2).toInt(&ok);
+    if (!ok || count < 1 || count > maxCount)
+        return 2;
+    return make(args.at(1), count) ? 0 : 1;
+}

@@ -99,13 +99,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    if (args.size() == 3 && args.at(0) == QLatin1String("--make")) {
-        bool ok = false;
-        const int count = args.at(2).toInt(&ok);
-        if (!ok || count < 1 || count > kMaxFiles)
-            return usage();
-        return makeTree(args.at(1), count) ? 0 : 1;
-    }
+    if (const std::optional<int> made = runMake(args, kMaxFiles, makeTree))
+        return *made == 2 ? usage() : *made;
     if (args.isEmpty())
         return usage();
     const QString dir = QDir(args.takeFirst()).absolutePath();
