@@ -149,20 +149,21 @@ int main(int argc, char** argv)
         const Run run = timeOurs(finder, options);
         ours.seconds = std::min(ours.seconds, run.seconds);
         ours.cpuSeconds = std::min(ours.cpuSeconds, run.cpuSeconds);
-        if (const std::optional<PeerTiming> find = findRuns ? timeShellScript(findScript, {dir, pattern}) : std::nullopt) {
+        if (const std::optional<PeerTiming> find =
+                findRuns ? timeShellScript(findScript, {dir, pattern}) : std::nullopt) {
             peer.seconds = std::min(peer.seconds, find->seconds);
             peer.cpuSeconds = std::min(peer.cpuSeconds, find->cpuSeconds);
         }
     }
     std::printf("tree %s, mask %s, best of %d\n", qPrintable(dir), qPrintable(pattern), repeat);
-    std::printf("ours (CFileFinder)  %8.1f ms  %8.1f ms CPU  %d found\n", ours.seconds * 1000,
-                ours.cpuSeconds * 1000, found);
+    std::printf("ours (CFileFinder)  %8.1f ms  %8.1f ms CPU  %d found\n", ours.seconds * 1000, ours.cpuSeconds * 1000,
+                found);
     if (!findRuns) {
         std::printf("find: not available\n");
         return 0;
     }
-    std::printf("find -name          %8.1f ms  %8.1f ms CPU  %d found\n", peer.seconds * 1000,
-                peer.cpuSeconds * 1000, findCount);
+    std::printf("find -name          %8.1f ms  %8.1f ms CPU  %d found\n", peer.seconds * 1000, peer.cpuSeconds * 1000,
+                findCount);
     // CPU time shows the work apart from what else the machine does; the shell counts find's in
     // hundredths of a second.
     std::printf("ratio find/ours     %8.2f", peer.seconds / ours.seconds);

@@ -38,8 +38,8 @@ bool matchesFrom(QStringView name, QStringView mask)
     qsizetype starMask = -1;
     qsizetype starName = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == u'?' || QChar::toCaseFolded(mask[m].unicode()) ==
-                                                       QChar::toCaseFolded(name[n].unicode()))) {
+        if (m < mask.size() &&
+            (mask[m] == u'?' || QChar::toCaseFolded(mask[m].unicode()) == QChar::toCaseFolded(name[n].unicode()))) {
             ++n;
             ++m;
         } else if (m < mask.size() && mask[m] == u'*') {
@@ -67,10 +67,7 @@ using FolderSink = std::function<void(FolderFinds&&)>;
 
 class Walker {
 public:
-    Walker(const CFileFinder::Options& options, const std::atomic<bool>* stop)
-        : m_options(options), m_stop(stop)
-    {
-    }
+    Walker(const CFileFinder::Options& options, const std::atomic<bool>* stop) : m_options(options), m_stop(stop) {}
 
     // The whole tree below `root`, reported to `sink` in depth-first order. The sub-trees of the
     // root are walked on several threads at once, each into a buffer of its own, and the buffers
