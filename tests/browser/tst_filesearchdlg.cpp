@@ -180,12 +180,20 @@ void TestFileSearchDlg::stopping()
     auto* searchButton = dialog.findChild<QPushButton*>(QStringLiteral("searchButton"));
     QCOMPARE(searchButton->text(), QStringLiteral("Search"));
     dialog.findChild<QLineEdit*>(QStringLiteral("lookInEdit"))->setText(temp.path());
-    QSignalSpy found(&dialog.finder(), &CFileFinder::filesFound);
-    QTest::mouseClick(searchButton, Qt::LeftButton);
-    QCOMPARE(searchButton->text(), QStringLiteral("Stop"));
-    QVERIFY(found.wait());
     QFETCH(bool, byExit);
-    QTest::mouseClick(byExit ? dialog.findChild<QPushButton*>(QStringLiteral("exitButton")) : searchButton, Qt::LeftButton);
+    auto* stopper = byExit ? dialog.findChild<QPushButton*>(QStringLiteral("exitButton")) : searchButton;
+    // Clicked as the first finds arrive: the search is surely under way then, however fast the
+    // walk is.
+    QString textWhenClicked;
+    connect(&dialog.finder(), &CFileFinder::filesFound, &dialog, [&] {
+        if (textWhenClicked.isEmpty()) {
+            textWhenClicked = searchButton->text();
+            QTest::mouseClick(stopper, Qt::LeftButton);
+        }
+    });
+    QTest::mouseClick(searchButton, Qt::LeftButton);
+    QTRY_VERIFY(!textWhenClicked.isEmpty());
+    QCOMPARE(textWhenClicked, QStringLiteral("Stop"));
     QVERIFY(!dialog.finder().isSearching());
     QCOMPARE(searchButton->text(), QStringLiteral("Search"));
     QCOMPARE(dialog.isVisible(), !byExit);
