@@ -21,11 +21,11 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 
 #include "browser/folderworkers.h"
+#include "peertiming.h"
 
 namespace {
 
@@ -80,33 +80,16 @@ struct Run {
     int rows = 0;
 };
 
-// Seconds of "0m1.250s" as the shell's `times` prints them.
-double shellSeconds(const QString& text)
-{
-    const qsizetype m = text.indexOf(QLatin1Char('m'));
-    return text.left(m).toDouble() * 60 + text.mid(m + 1).chopped(1).toDouble();
-}
-
-// One `find` run. The shell's `times` gives its CPU time portably; the shell's own start-up is
-// in the wall time, a millisecond or so. Nothing when find could not be run.
+// One `find` run; nothing when find could not be run.
 std::optional<Run> timeFind(const QString& dir)
 {
-    QProcess shell;
-    shell.setProgram(QStringLiteral("sh"));
-    shell.setArguments({QStringLiteral("-c"),
-                        QStringLiteral("find \"$1\" -maxdepth 1 -printf '%s %T@ %p\\n' > /dev/null && times"),
-                        QStringLiteral("sh"), dir});
-    const auto start = Clock::now();
-    shell.start();
-    if (!shell.waitForFinished(-1) || shell.exitStatus() != QProcess::NormalExit || shell.exitCode() != 0)
+    const std::optional<PeerTiming> timing =
+        timeShellScript(QStringLiteral("find \"$1\" -maxdepth 1 -printf '%s %T@ %p\\n' > /dev/null"), {dir});
+    if (!timing)
         return std::nullopt;
     Run run;
-    run.seconds = secondsSince(start);
-    // The second line of `times` is the children's user and system time.
-    const QStringList lines = QString::fromLocal8Bit(shell.readAllStandardOutput()).split(QLatin1Char('\n'));
-    const QStringList children = lines.value(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (children.size() == 2)
-        run.cpuSeconds = shellSeconds(children.at(0)) + shellSeconds(children.at(1));
+    run.seconds = timing->seconds;
+    run.cpuSeconds = timing->cpuSeconds;
     return run;
 }
 
@@ -146,13 +129,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    if (args.size() == 3 && args.at(0) == QLatin1String("--make")) {
-        bool ok = false;
-        const int count = args.at(2).toInt(&ok);
-        if (!ok || count < 1 || count > kMaxFiles)
-            return usage();
-        return makeFolder(args.at(1), count) ? 0 : 1;
-    }
+    if (const std::optional<int> made = runMake(args, kMaxFiles, makeFolder))
+        return *made == 2 ? usage() : *made;
     if (args.isEmpty())
         return usage();
     QString dir = QDir(args.takeFirst()).absolutePath();

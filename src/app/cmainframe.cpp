@@ -27,6 +27,7 @@
 #include "browser/cbrowserview.h"
 #include "browser/cdirtreebar.h"
 #include "browser/cfilelistctrl.h"
+#include "browser/cfilesearchdlg.h"
 #include "browser/cpreviewbar.h"
 #include "core/messages.h"
 #include "platform/desktopservices.h"
@@ -111,6 +112,14 @@ CFileListCtrl* CMainFrame::fileList() const
     return m_view->fileList();
 }
 
+void CMainFrame::openSearch()
+{
+    // Window-modal without a nested loop: a double-clicked result reaches this frame at once.
+    auto* dialog = new CFileSearchDlg(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
 void CMainFrame::registerCommands()
 {
     m_commands.on(cmd::kNewWindow, [this] { openNewWindow(); });
@@ -136,6 +145,7 @@ void CMainFrame::registerCommands()
         [this] { return m_view->chainHead().isEnabled(cmd::kListEncryptDecrypt); });
     m_commands.on(cmd::kSendMail, [this] { sendMail(); });
     m_commands.on(cmd::kNewFolder, [this] { newFolder(); });
+    m_commands.on(cmd::kFindImages, [this] { openSearch(); });
     m_commands.on(cmd::kChangeBackground, [this] { changeBackground(); });
     m_commands.on(cmd::kOptions, [this] { openOptions(); });
 }

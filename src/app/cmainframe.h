@@ -76,6 +76,7 @@ private:
     void updateStatusTotals();
     void sendMail();
     void newFolder();
+    void openSearch();
     void changeBackground();
 
     ViewerHost& m_host;

@@ -155,6 +155,85 @@ DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* st
     return result;
 }
 
+namespace {
+
+NameKind kindOfStat(const struct stat& info)
+{
+    if (S_ISREG(info.st_mode))
+        return NameKind::File;
+    return NameKind::Other;
+}
+
+NameKind kindOf(int folderFd, const dirent* entry)
+{
+    switch (entry->d_type) {
+    case DT_REG:
+        return NameKind::File;
+    case DT_DIR:
+        return NameKind::Folder;
+    case DT_LNK: {
+        struct stat info;
+        return fstatat(folderFd, entry->d_name, &info, 0) == 0 ? kindOfStat(info) : NameKind::Other;
+    }
+    case DT_UNKNOWN: {
+        struct stat info;
+        if (fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return NameKind::Other;
+        if (S_ISDIR(info.st_mode))
+            return NameKind::Folder;
+        if (S_ISLNK(info.st_mode))
+            return fstatat(folderFd, entry->d_name, &info, 0) == 0 ? kindOfStat(info) : NameKind::Other;
+        return kindOfStat(info);
+    }
+    default:
+        return NameKind::Other;
+    }
+}
+
+} // namespace
+
+DirectoryResult listNames(const QString& folder, const std::atomic<bool>* stop,
+                          const std::function<void(const ListedName&)>& visit)
+{
+    DIR* dir = opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr)
+        return DirectoryResult::Failed;
+    ListedName listed;
+    listed.m_folderFd = dirfd(dir);
+    DirectoryResult result = DirectoryResult::Done;
+    for (;;) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+            result = DirectoryResult::Stopped;
+            break;
+        }
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            result = errno == 0 ? DirectoryResult::Done : DirectoryResult::Failed;
+            break;
+        }
+        if (isDotOrDotDot(entry->d_name))
+            continue;
+        listed.m_rawName = entry->d_name;
+        listed.name = QString::fromLocal8Bit(QByteArrayView(entry->d_name, qsizetype(std::strlen(entry->d_name))));
+        listed.kind = kindOf(listed.m_folderFd, entry);
+        visit(listed);
+    }
+    closedir(dir);
+    return result;
+}
+
+bool ListedName::sizeAndTime(quint64& size, qint64& modified) const
+{
+    struct stat info;
+    // Relative to the open folder: no walk down the whole path for every file.
+    if (fstatat(m_folderFd, m_rawName, &info, 0) != 0)
+        return false;
+    size = quint64(info.st_size);
+    modified = msecsOf(info.st_mtim);
+    return true;
+}
+
 #else
 
 DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* stop,
@@ -180,6 +259,41 @@ DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* st
         visit(std::move(out));
     }
     return DirectoryResult::Done;
+}
+
+DirectoryResult listNames(const QString& folder, const std::atomic<bool>* stop,
+                          const std::function<void(const ListedName&)>& visit)
+{
+    const QDir dir(folder);
+    if (!dir.exists() || !dir.isReadable())
+        return DirectoryResult::Failed;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    ListedName listed;
+    while (it.hasNext()) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed))
+            return DirectoryResult::Stopped;
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        listed.name = info.fileName();
+        listed.kind = info.isSymLink() && info.isDir() ? NameKind::Other
+                      : info.isDir()                   ? NameKind::Folder
+                      : info.isFile()                  ? NameKind::File
+                                                       : NameKind::Other;
+        listed.m_path = info.filePath();
+        visit(listed);
+    }
+    return DirectoryResult::Done;
+}
+
+bool ListedName::sizeAndTime(quint64& size, qint64& modified) const
+{
+    const QFileInfo info(m_path);
+    if (!info.exists())
+        return false;
+    size = quint64(info.size());
+    const QDateTime time = info.lastModified();
+    modified = time.isValid() ? time.toMSecsSinceEpoch() : 0;
+    return true;
 }
 
 #endif

@@ -36,4 +36,35 @@ enum class DirectoryResult {
 DirectoryResult readDirectory(const QString& folder, const std::atomic<bool>* stop,
                               const std::function<void(DirectoryEntry&&)>& visit, const FanOut& fanOut = {});
 
+// What a walk by name needs to know of an entry without a stat of its own.
+enum class NameKind {
+    File,   // a regular file, or a link to one
+    Folder, // a real folder; a link to a folder is Other, so that a walk never loops
+    Other,  // anything else (devices, sockets, dangling links, links to folders)
+};
+
+// One entry of listNames, valid during the visit only.
+class ListedName {
+public:
+    QString name;
+    NameKind kind = NameKind::Other;
+    // Size in bytes and last-write time (milliseconds since the epoch) of the entry, following
+    // links, asked of the folder being listed; false when it cannot be stat'ed (it vanished).
+    bool sizeAndTime(quint64& size, qint64& modified) const;
+
+private:
+    friend DirectoryResult listNames(const QString&, const std::atomic<bool>*,
+                                     const std::function<void(const ListedName&)>&);
+    int m_folderFd = -1;              // the open folder, where the system has one
+    const char* m_rawName = nullptr;  // the name as the folder holds it
+    QString m_path;                   // the full path, elsewhere
+};
+
+// Calls `visit` for every entry of `folder` except "." and "..", in the order the file system
+// gives them, with its kind as the listing tells it; only entries the listing leaves open (links,
+// file systems without types) are stat'ed, and those whose size the visitor asks for. `stop`
+// (may be null) is read before every entry.
+DirectoryResult listNames(const QString& folder, const std::atomic<bool>* stop,
+                          const std::function<void(const ListedName&)>& visit);
+
 } // namespace platform
