@@ -29,6 +29,7 @@
 #include "browser/cfilelistctrl.h"
 #include "browser/cpreviewbar.h"
 #include "core/messages.h"
+#include "fileops/cassociationdlg.h"
 #include "platform/desktopservices.h"
 #include "settings/cappsettings.h"
 #include "settings/csettingsstore.h"
@@ -138,6 +139,7 @@ void CMainFrame::registerCommands()
     m_commands.on(cmd::kNewFolder, [this] { newFolder(); });
     m_commands.on(cmd::kChangeBackground, [this] { changeBackground(); });
     m_commands.on(cmd::kOptions, [this] { openOptions(); });
+    m_commands.on(cmd::kFileAssociation, [this] { CAssociationDlg(this).exec(); });
 }
 
 void CMainFrame::buildMenus()
