@@ -49,8 +49,10 @@ void COpenWithDlg::fill()
         const QString command = application.command.trimmed();
         if (name.isEmpty() || command.isEmpty())
             continue;
-        const QIcon icon = QFileInfo(application.icon).isAbsolute() ? QIcon(application.icon)
-                                                                     : QIcon::fromTheme(application.icon);
+        // A program without an icon of its own (or with one the theme lacks) shows a generic one.
+        const QIcon icon = QFileInfo(application.icon).isAbsolute()
+                               ? QIcon(application.icon)
+                               : QIcon::fromTheme(application.icon, QIcon::fromTheme(QStringLiteral("application-x-executable")));
         m_list->addItem(new QListWidgetItem(icon, name));
         m_commands << command;
     }

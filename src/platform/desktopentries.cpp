@@ -192,7 +192,9 @@ QList<DesktopApplication> desktopApplications()
         }
     }
     std::sort(applications.begin(), applications.end(),
-              [](const DesktopApplication& a, const DesktopApplication& b) { return a.id < b.id; });
+              [](const DesktopApplication& a, const DesktopApplication& b) {
+                  return QString::compare(a.id, b.id, Qt::CaseInsensitive) < 0;
+              });
     return applications;
 }
 

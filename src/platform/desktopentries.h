@@ -19,7 +19,7 @@ struct DesktopApplication {
 
 // Every application entry of the applications folders, except those marked NoDisplay or Hidden
 // and those that are not of type Application. An id found in several folders counts once, from
-// the first folder. Ordered by id.
+// the first folder. Ordered by id, ignoring case.
 QList<DesktopApplication> desktopApplications();
 
 // The entry id of the default program for `mimeType` in the user's mimeapps.list; empty when the

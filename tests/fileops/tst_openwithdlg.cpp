@@ -86,6 +86,8 @@ void TestOpenWithDlg::listsAndStarts_data()
     QTest::newRow("the user's entry over the system's of the same id")
         << QStringList{"a", "system", named, "a", "user", "Name=Mine\nExec=RECORDER mine %u\n"}
         << QStringList{"Mine"} << 0 << "mine";
+    QTest::newRow("ordered by id, ignoring case") << QStringList{"Beta", "user", named, "alpha", "user", named}
+                                                  << QStringList{"Program alpha", "Program Beta"} << 1 << "Beta";
     QTest::newRow("field codes in quotes") << QStringList{"q", "user", "Name=Quoted\nExec=RECORDER quoted \"%f\"\n"}
                                            << QStringList{"Quoted"} << 0 << "quoted";
 }
