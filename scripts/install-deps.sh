@@ -28,6 +28,8 @@ packages=(
   e2fsprogs mount
   # independent readers used by tests
   graphicsmagick libtiff-tools libimage-exiftool-perl gifsicle netpbm poppler-utils libgsf-bin
+  # the desktop's validators of the installed desktop entry and metainfo (install test)
+  desktop-file-utils appstream
   # fuzzing
   clang-14 libclang-rt-14-dev
   # peers of the benchmark

@@ -30,6 +30,7 @@
 #include "browser/cfilesearchdlg.h"
 #include "browser/cpreviewbar.h"
 #include "core/messages.h"
+#include "fileops/cassociationdlg.h"
 #include "platform/desktopservices.h"
 #include "settings/cappsettings.h"
 #include "settings/csettingsstore.h"
@@ -148,6 +149,7 @@ void CMainFrame::registerCommands()
     m_commands.on(cmd::kFindImages, [this] { openSearch(); });
     m_commands.on(cmd::kChangeBackground, [this] { changeBackground(); });
     m_commands.on(cmd::kOptions, [this] { openOptions(); });
+    m_commands.on(cmd::kFileAssociation, [this] { CAssociationDlg(this).exec(); });
 }
 
 void CMainFrame::buildMenus()

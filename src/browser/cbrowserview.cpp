@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QItemSelection>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -25,6 +26,7 @@
 #include "core/messages.h"
 #include "fileops/cdescribedlg.h"
 #include "fileops/cfileinfodlg.h"
+#include "fileops/copenwithdlg.h"
 #include "fileops/cshellfileop.h"
 #include "fileops/descriptionfile.h"
 #include "imagelib/cbmpex.h"
@@ -160,6 +162,10 @@ void CBrowserView::registerCommands()
     for (int id : {int(cmd::kListView), int(cmd::kListOpen)})
         m_list->commands().on(
             id, [this] { openFocusedRow(); }, hasFocusedRow);
+    m_list->commands().on(
+        cmd::kListShellOpen, [this] { CShellFileOp(this).ExecuteVerb(focusedPath(), true); }, hasFocusedFile);
+    m_list->commands().on(
+        cmd::kListEditWith, [this] { editFocusedWith(); }, hasFocusedFile);
     m_commands.on(cmd::kSelectAll, [this] { selectAll(); });
     m_commands.on(
         cmd::kSlideShow, [this] { openRow(m_list->focusedIndex(false), true); }, hasFocusedRow);
@@ -309,6 +315,22 @@ QString CBrowserView::focusedName() const
 {
     const FileItem* item = m_list->rows().entryAt(m_list->focusedIndex(true));
     return item ? item->name : QString();
+}
+
+QString CBrowserView::focusedPath() const
+{
+    return m_list->rows().pathOf(m_list->focusedIndex(true));
+}
+
+void CBrowserView::editFocusedWith()
+{
+    const QString path = focusedPath();
+    COpenWithDlg dialog(tr("Edit with..."),
+                        tr("Click the program you want to use to open '%1'.\n If program is not in the list, click Other.")
+                            .arg(QFileInfo(path).fileName()),
+                        path, this);
+    if (dialog.exec() != QDialog::Accepted)
+        CShellFileOp(this).ExecuteVerb(path, false);
 }
 
 void CBrowserView::previewRow(int row)

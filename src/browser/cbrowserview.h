@@ -84,6 +84,10 @@ private:
     bool openFile(int row, bool slideShow);
     void switchWithSelectedPicture(appmsg::SwitchRequest request);
     void describeFocused();
+    // "Edit with...": the program chosen in the open-with dialog, or, when the dialog was
+    // cancelled, the file's own edit program. Never both: the file would open twice.
+    void editFocusedWith();
+    QString focusedPath() const;
     void showInfoOfFocused();
     void copyImage();
     QString focusedName() const;

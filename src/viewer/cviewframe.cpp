@@ -16,6 +16,7 @@
 #include <QWindow>
 
 #include "core/messages.h"
+#include "fileops/cassociationdlg.h"
 #include "fileops/cfileinfodlg.h"
 #include "platform/desktopservices.h"
 #include "ui/cmyrebar.h"
@@ -85,6 +86,7 @@ void CViewFrame::registerCommands()
         cmd::kProperties, [this] { showFileInfo(); }, shown);
     m_commands.on(
         cmd::kSendMail, [this] { sendMail(); }, shown);
+    m_commands.on(cmd::kFileAssociation, [this] { CAssociationDlg(this).exec(); });
     auto* fileCommands = new ViewerFileCommands(m_view->controller(), this, m_commands);
     new ViewerClipboard(m_view->controller(), this, m_commands);
     // After the drop has ended: the engine may ask questions, which a drag source must not wait for.

@@ -258,7 +258,6 @@ void TestViewFrame::fileCommandKeysAndState_data()
     QTest::newRow("Rename") << int(cmd::kViewerRename) << QKeySequence(Qt::Key_F2) << true;
     QTest::newRow("Describe") << int(cmd::kViewerDescribe) << QKeySequence(Qt::CTRL | Qt::Key_D) << false;
     QTest::newRow("Options") << int(cmd::kOptions) << QKeySequence(Qt::CTRL | Qt::Key_O) << false;
-    QTest::newRow("File Association") << int(cmd::kFileAssociation) << QKeySequence() << false;
     // The view menu's relays of those follow them.
     QTest::newRow("Save As of the view's menu") << int(cmd::kSaveCropAs) << QKeySequence() << true;
     QTest::newRow("Export of the view's menu") << int(cmd::kMenuExport) << QKeySequence() << true;
