@@ -7,4 +7,4 @@ inline constexpr char kHomePage[] = "https://zelt.example/pixoria/";
 inline constexpr char kDownloads[] = "https://zelt.example/pixoria/download/";
 inline constexpr char kSupport[] = "mailto:support@zelt.example?subject=Zelt%20Pixoria";
 
-}  // namespace web
+} // namespace web

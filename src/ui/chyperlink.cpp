@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kHoverInterval = 100;  // ms between the checks whether the mouse has left
+constexpr int kHoverInterval = 100; // ms between the checks whether the mouse has left
 
 struct FailureText {
     int code;
@@ -41,7 +41,7 @@ void report(QWidget* parent, int code)
     QMessageBox::warning(parent, QStringLiteral("Zelt Pixoria"), CHyperLink::failureText(code));
 }
 
-}  // namespace
+} // namespace
 
 CHyperLink::CHyperLink(const QString& text, const QString& address, QWidget* parent) : QLabel(text, parent)
 {
@@ -79,7 +79,6 @@ void CHyperLink::applyLook()
     QPalette colours = palette();
     colours.setColor(QPalette::WindowText, textColour());
     setPalette(colours);
-    fitToText();
 }
 
 // Resized to its text, the label keeps its right edge or its centre where its alignment puts the
@@ -161,11 +160,12 @@ int CHyperLink::Open(const QString& address, QObject* owner, std::function<void(
         const QString commandLine = platform::defaultCommandLineOfType(QStringLiteral("text/html"));
         return commandLine.isEmpty() ? openerCode : platform::startCommandLine(commandLine, address);
     };
-    const int code = platform::openAddress(address, owner, [throughBrowser, failed = std::move(failed)](int openerCode) {
-        const int later = throughBrowser(openerCode);
-        if (later <= 32 && failed)
-            failed(later);
-    });
+    const int code =
+        platform::openAddress(address, owner, [throughBrowser, failed = std::move(failed)](int openerCode) {
+            const int later = throughBrowser(openerCode);
+            if (later <= 32 && failed)
+                failed(later);
+        });
     return code > 32 ? code : throughBrowser(code);
 }
 
@@ -182,8 +182,7 @@ QString CHyperLink::failureText(int code)
 {
     const auto* known = std::find_if(std::begin(kFailureTexts), std::end(kFailureTexts),
                                      [code](const FailureText& entry) { return entry.code == code; });
-    const QString reason = known != std::end(kFailureTexts)
-                               ? tr(known->text)
-                               : tr("Unknown Error (%1) occurred.").arg(code);
+    const QString reason =
+        known != std::end(kFailureTexts) ? tr(known->text) : tr("Unknown Error (%1) occurred.").arg(code);
     return tr("Unable to open hyperlink:\n\n") + reason;
 }

@@ -35,7 +35,7 @@ QStringList lines(const QString& path)
     return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
-}  // namespace
+} // namespace
 
 // The desktop's opener and the default web browser are stand-ins in a temporary folder that
 // write down what they were asked to open; the registration of the browser and the query for it
@@ -57,6 +57,8 @@ private slots:
 private:
     void setOpenerStatus(int status);
     void registerBrowser(const QString& exec);
+    // What the stand-in browser was started with; empty: it was not started.
+    void checkBrowserGot(const QStringList& expected);
 
     QTemporaryDir m_folder;
     QString m_tools;
@@ -87,7 +89,8 @@ void TestHyperLink::init()
 
 void TestHyperLink::setOpenerStatus(int status)
 {
-    const QByteArray script = "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\nexit " + QByteArray::number(status) + '\n';
+    const QByteArray script =
+        "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\nexit " + QByteArray::number(status) + '\n';
     QVERIFY(writeFile(m_tools + QStringLiteral("/xdg-open"), script, true));
 }
 
@@ -103,12 +106,23 @@ void TestHyperLink::registerBrowser(const QString& exec)
                       "[Default Applications]\ntext/html=zp-browser.desktop\n"));
 }
 
+void TestHyperLink::checkBrowserGot(const QStringList& expected)
+{
+    const QString record = m_folder.filePath(QStringLiteral("browser.args"));
+    if (expected.isEmpty())
+        QVERIFY(!QFile::exists(record));
+    else
+        QTRY_COMPARE(lines(record), expected);
+}
+
 void TestHyperLink::failureTexts_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
-    QTest::newRow("sharing violation") << 26 << QStringLiteral("Unable to open hyperlink:\n\nA sharing violation occurred. ");
-    QTest::newRow("a code of no meaning") << 40 << QStringLiteral("Unable to open hyperlink:\n\nUnknown Error (40) occurred.");
+    QTest::newRow("sharing violation") << 26
+                                       << QStringLiteral("Unable to open hyperlink:\n\nA sharing violation occurred. ");
+    QTest::newRow("a code of no meaning")
+        << 40 << QStringLiteral("Unable to open hyperlink:\n\nUnknown Error (40) occurred.");
     QTest::newRow("out of resources is code 0")
         << 0 << QStringLiteral("Unable to open hyperlink:\n\nThe operating system is out\nof memory or resources.");
     QTest::newRow("no program") << 31
@@ -156,10 +170,7 @@ void TestHyperLink::opening()
     QTRY_VERIFY(owner.findChildren<QProcess*>().isEmpty());
     QCOMPARE(lines(m_tools + QStringLiteral("/xdg-open.args")), QStringList{kSentAddress});
     QCOMPARE(failed, failure);
-    if (browserGot.isEmpty())
-        QVERIFY(!QFile::exists(m_folder.filePath(QStringLiteral("browser.args"))));
-    else
-        QTRY_COMPARE(lines(m_folder.filePath(QStringLiteral("browser.args"))), browserGot);
+    checkBrowserGot(browserGot);
 }
 
 void TestHyperLink::commandLines_data()
@@ -168,8 +179,8 @@ void TestHyperLink::commandLines_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<QStringList>("browserGot");
     QTest::newRow("no field code: the address follows") << "{dir}/browser" << 33 << QStringList{kAddress};
-    QTest::newRow("a percent sign stays one") << "{dir}/browser --title=100%% %u" << 33
-                                              << QStringList{"--title=100%", kAddress};
+    QTest::newRow("a percent sign stays one")
+        << "{dir}/browser --title=100%% %u" << 33 << QStringList{"--title=100%", kAddress};
     QTest::newRow("the program has gone") << "{dir}/gone/browser %u" << 2 << QStringList();
     QTest::newRow("the program is not on the path") << "zp-no-such-browser %u" << 2 << QStringList();
     QTest::newRow("nothing before the field code") << "%u" << 2 << QStringList();
@@ -181,10 +192,7 @@ void TestHyperLink::commandLines()
     QFETCH(int, result);
     QFETCH(QStringList, browserGot);
     QCOMPARE(platform::startCommandLine(exec.replace(QStringLiteral("{dir}"), m_folder.path()), kAddress), result);
-    if (browserGot.isEmpty())
-        QVERIFY(!QFile::exists(m_folder.filePath(QStringLiteral("browser.args"))));
-    else
-        QTRY_COMPARE(lines(m_folder.filePath(QStringLiteral("browser.args"))), browserGot);
+    checkBrowserGot(browserGot);
 }
 
 void TestHyperLink::look_data()
@@ -197,10 +205,10 @@ void TestHyperLink::look_data()
     QTest::newRow("at rest") << whileHovering << "" << false << CHyperLink::kLinkColour;
     QTest::newRow("hovered") << whileHovering << "hover" << true << CHyperLink::kHoverColour;
     QTest::newRow("the mouse left") << whileHovering << "hover leave" << false << CHyperLink::kLinkColour;
-    QTest::newRow("always underlined, the mouse left") << int(CHyperLink::Underline::Always) << "hover leave" << true
-                                                       << CHyperLink::kLinkColour;
-    QTest::newRow("never underlined, hovered") << int(CHyperLink::Underline::Never) << "hover" << false
-                                               << CHyperLink::kHoverColour;
+    QTest::newRow("always underlined, the mouse left")
+        << int(CHyperLink::Underline::Always) << "hover leave" << true << CHyperLink::kLinkColour;
+    QTest::newRow("never underlined, hovered")
+        << int(CHyperLink::Underline::Never) << "hover" << false << CHyperLink::kHoverColour;
     QTest::newRow("opened") << whileHovering << "click leave" << false << CHyperLink::kVisitedColour;
     QTest::newRow("failed to open") << whileHovering << "fail leave" << false << CHyperLink::kLinkColour;
 }
