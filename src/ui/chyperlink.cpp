@@ -85,11 +85,9 @@ void CHyperLink::applyLook()
 // text, so that the text stays where it was.
 void CHyperLink::fitToText()
 {
-    if (!m_fitToText)
-        return;
     const QSize wanted = sizeHint();
-    QRect fitted(geometry().topLeft(), wanted);
     const QRect old = geometry();
+    QRect fitted(old.topLeft(), wanted);
     if (alignment() & Qt::AlignRight)
         fitted.moveRight(old.right());
     else if (alignment() & Qt::AlignHCenter)

@@ -57,6 +57,5 @@ private:
     bool m_hovering = false;
     bool m_visited = false;
     Underline m_underline = Underline::WhileHovering;
-    bool m_fitToText = true;
     QBasicTimer m_hoverTimer;
 };
