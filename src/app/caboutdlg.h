@@ -1,5 +1,6 @@
 #pragma once
-// The About box: the product name with its version and an OK button.
+// The About box: the product name with its version, a link to the program's web page and an OK
+// button.
 
 #include <QDialog>
 

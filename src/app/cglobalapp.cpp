@@ -4,7 +4,6 @@
 #include <utility>
 
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -16,12 +15,14 @@
 #include "app/cmycmdlineinfo.h"
 #include "app/coptionsmaindlg.h"
 #include "app/wallpapercommand.h"
+#include "app/webaddresses.h"
 #include "browser/cbrowserview.h"
 #include "browser/cfilelistctrl.h"
 #include "core/messages.h"
 #include "fileops/cfileinfo.h"
 #include "platform/desktopservices.h"
 #include "settings/csettingsstore.h"
+#include "ui/chyperlink.h"
 #include "viewer/cimageview.h"
 #include "viewer/cviewframe.h"
 
@@ -70,6 +71,9 @@ void CGlobalApp::registerCommands()
     m_commands.on(cmd::kFilePrintSetup, [this] { OnFilePrintSetup(); });
     m_commands.on(cmd::kHelpContents, [this] { openProgramDocument(QStringLiteral("ZeltHelp.htm")); });
     m_commands.on(cmd::kHelpKeyboard, [this] { openProgramDocument(QStringLiteral("keyboard.htm")); });
+    m_commands.on(cmd::kWebPage, [this] { CHyperLink::openOrReport(QString::fromLatin1(web::kHomePage), dialogParent()); });
+    m_commands.on(cmd::kSupport, [this] { CHyperLink::openOrReport(QString::fromLatin1(web::kSupport), dialogParent()); });
+    m_commands.on(cmd::kUpdates, [this] { CHyperLink::openOrReport(QString::fromLatin1(web::kDownloads), dialogParent()); });
     // The viewer's Options; the browser's frame opens its own, which then re-applies what the
     // file list shows at once.
     m_commands.on(cmd::kOptions, [this] {
@@ -259,12 +263,5 @@ void CGlobalApp::OnAppAbout()
 
 void CGlobalApp::openProgramDocument(const QString& name)
 {
-    const QString path = platform::programFile(name);
-    const auto cannotOpen = [this, path] {
-        QMessageBox::warning(dialogParent(), QStringLiteral("Zelt Pixoria"),
-                             tr("No web browser could be started to show the help.\n\nThe help page is %1.")
-                                 .arg(QDir::toNativeSeparators(path)));
-    };
-    if (!platform::openDocument(path, this, cannotOpen))
-        cannotOpen();
+    CHyperLink::openOrReport(platform::programFile(name), dialogParent());
 }

@@ -180,12 +180,13 @@ void CMainFrame::buildMenus()
     m_actions->action(cmd::kRefresh)->setShortcuts({});
 
     QMenu* tools = menuBar()->addMenu(tr("&Tools"));
-    m_actions->fill(tools, {cmd::kFindImages, cmd::kWebPage, 0, cmd::kFileAssociation, cmd::kChangeBackground, 0});
+    m_actions->fill(tools, {cmd::kFindImages, 0, cmd::kFileAssociation, cmd::kChangeBackground, 0});
     m_actions->fill(tools->addMenu(tr("Set as &Wallpaper")),
                     {cmd::kWallpaperCenter, cmd::kWallpaperTile, cmd::kWallpaperStretch, 0, cmd::kWallpaperRestore});
     m_actions->fill(tools, {0, cmd::kOptions});
 
-    m_actions->fill(menuBar()->addMenu(tr("&Help")), {cmd::kHelpContents, cmd::kHelpKeyboard, 0, cmd::kAppAbout});
+    m_actions->fill(menuBar()->addMenu(tr("&Help")), {cmd::kHelpContents, cmd::kHelpKeyboard, 0, cmd::kWebPage,
+                                                      cmd::kSupport, cmd::kUpdates, 0, cmd::kAppAbout});
 }
 
 void CMainFrame::buildSizingBars()

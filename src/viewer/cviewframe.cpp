@@ -130,7 +130,8 @@ void CViewFrame::buildMenus()
     m_actions->fill(menuBar()->addMenu(tr("&Go")), {cmd::kNextImage, cmd::kPreviousImage, cmd::kFirstImage,
                                                     cmd::kLastImage, cmd::kRandomImage, 0, cmd::kSlideShow});
     m_actions->fill(menuBar()->addMenu(tr("&Tools")), {cmd::kOptions, cmd::kFileAssociation});
-    m_actions->fill(menuBar()->addMenu(tr("&Help")), {cmd::kHelpContents, cmd::kHelpKeyboard, 0, cmd::kAppAbout});
+    m_actions->fill(menuBar()->addMenu(tr("&Help")), {cmd::kHelpContents, cmd::kHelpKeyboard, 0, cmd::kWebPage,
+                                                      cmd::kSupport, cmd::kUpdates, 0, cmd::kAppAbout});
 
     m_cropMenu = new QMenu(this);
     m_actions->fill(m_cropMenu, {cmd::kZoomTo, cmd::kSaveCropAs});
