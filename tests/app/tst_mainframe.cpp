@@ -103,7 +103,7 @@ private Q_SLOTS:
     void f5ReadsTheFolderAgain();
     void mailArguments_data();
     void mailArguments();
-    void laterCommandsStayDisabled();
+    void commandsFollowTheSelection();
     void pasteFollowsTheClipboard();
     void withoutSavePositionTheFrameValuesStay();
     void barTogglesFollowTheBars_data();
@@ -350,7 +350,7 @@ void TestMainFrame::mailArguments()
     QCOMPARE(platform::mailArguments(names, note), expected);
 }
 
-void TestMainFrame::laterCommandsStayDisabled()
+void TestMainFrame::commandsFollowTheSelection()
 {
     CMainFrame frame(m_host, m_host.options, &m_app);
     frame.show();
