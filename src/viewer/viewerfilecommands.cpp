@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "core/commands.h"
+#include "fileops/cdescribedlg.h"
 #include "fileops/crenamedlg.h"
 #include "fileops/cshellfileop.h"
 #include "imagelib/cbmpex.h"
@@ -37,6 +38,8 @@ ViewerFileCommands::ViewerFileCommands(CViewerController& viewer, QWidget* windo
         cmd::kViewerDelete, [this] { deleteShown(); }, placed);
     target.on(
         cmd::kViewerRename, [this] { renameShown(); }, placed);
+    target.on(
+        cmd::kViewerDescribe, [this] { CDescribeDlg(m_viewer.fileName(), m_viewer.folder(), m_window).exec(); }, placed);
     // Saving needs a picture the library read.
     const auto shown = [this] { return m_viewer.hasPicture(); };
     target.on(

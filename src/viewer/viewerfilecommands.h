@@ -1,7 +1,7 @@
 #pragma once
 // ViewerFileCommands: the viewer's commands on the shown file, done by the file operation engine:
 // Copy To and Move To (in the background, the viewer usable meanwhile), Delete (to the trash),
-// Rename, Save As (the picture in memory, turned and cut to the selection) and Export (the file
+// Rename, Describe, Save As (the picture in memory, turned and cut to the selection) and Export (the file
 // on disk, converted), and the files dropped on the picture. Once a command is done, the
 // controller's list follows what it changed in the shown folder: a file that left goes from it
 // (the viewer moving on), a renamed one carries its new name, a new one joins it.

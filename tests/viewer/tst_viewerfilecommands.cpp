@@ -17,6 +17,7 @@
 #include "dialoganswers.h"
 #include "exporttype.h"
 #include "fileops/ccopymovedlg.h"
+#include "fileops/cdescribedlg.h"
 #include "fileops/cprogressdialog.h"
 #include "fileops/crenamedlg.h"
 #include "imagelib/imagetest.h"
@@ -66,6 +67,7 @@ private Q_SLOTS:
     void fileLeaves();
     void rename_data();
     void rename();
+    void describe();
     void save_data();
     void save();
     void drop_data();
@@ -203,6 +205,21 @@ void TestViewerFileCommands::rename()
     QCOMPARE(viewer().fileName(), listed.at(1));
     QVERIFY(viewer().hasPicture());
     QCOMPARE(m_f->frame.windowTitle(), listed.at(1) + QStringLiteral(" - Zelt Pixoria"));
+}
+
+void TestViewerFileCommands::describe()
+{
+    const QStringList listed = showRow(2, 1);
+    DialogAnswers answers({[](QDialog* dialog) {
+        QVERIFY(qobject_cast<CDescribeDlg*>(dialog));
+        dialog->findChild<QLineEdit*>()->setText(QStringLiteral(" the pier "));
+        dialog->accept();
+    }});
+    QVERIFY(m_f->frame.commands().execute(cmd::kViewerDescribe));
+    QVERIFY(answers.allGiven());
+    QCOMPARE(DescriptionFile::lookUp(listed.at(1), m_f->dir.path() + u'/').value_or(QString()),
+             QStringLiteral("the pier"));
+    QVERIFY(!DescriptionFile::lookUp(listed.at(0), m_f->dir.path() + u'/'));
 }
 
 void TestViewerFileCommands::save_data()

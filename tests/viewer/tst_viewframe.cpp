@@ -256,7 +256,7 @@ void TestViewFrame::fileCommandKeysAndState_data()
                                                       << false;
     QTest::newRow("Delete") << int(cmd::kViewerDelete) << QKeySequence(Qt::Key_Delete) << true;
     QTest::newRow("Rename") << int(cmd::kViewerRename) << QKeySequence(Qt::Key_F2) << true;
-    QTest::newRow("Describe") << int(cmd::kViewerDescribe) << QKeySequence(Qt::CTRL | Qt::Key_D) << false;
+    QTest::newRow("Describe") << int(cmd::kViewerDescribe) << QKeySequence(Qt::CTRL | Qt::Key_D) << true;
     QTest::newRow("Options") << int(cmd::kOptions) << QKeySequence(Qt::CTRL | Qt::Key_O) << false;
     // The view menu's relays of those follow them.
     QTest::newRow("Save As of the view's menu") << int(cmd::kSaveCropAs) << QKeySequence() << true;
