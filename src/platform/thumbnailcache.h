@@ -17,6 +17,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 class ThumbnailCache {
 public:
@@ -52,6 +53,9 @@ public:
     bool keep(const Entry& entry, const QImage& picture) const;
     // Records that a Missing entry's file could not be read; false as for keep().
     bool keepFailure(const Entry& entry) const;
+    // The entry files of the file at `path` that exist, in every size other programs write too
+    // and in our fail folder: what shows the file's content or name once it is gone.
+    QStringList entriesOf(const QString& path) const;
 
 private:
     QString m_root; // absolute, without a trailing '/'

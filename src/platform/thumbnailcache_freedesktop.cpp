@@ -147,6 +147,11 @@ QString entryName(const QByteArray& uri)
     return QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex() + ".png");
 }
 
+QString absoluteOf(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 } // namespace
 
 ThumbnailCache::ThumbnailCache(const QString& root)
@@ -163,7 +168,7 @@ QString ThumbnailCache::standardRoot()
 ThumbnailCache::Entry ThumbnailCache::find(const QString& path) const
 {
     Entry entry;
-    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString absolute = absoluteOf(path);
     struct stat status {};
     if (absolute.startsWith(m_root + QLatin1Char('/')) ||
         ::stat(QFile::encodeName(absolute).constData(), &status) != 0 || !S_ISREG(status.st_mode))
@@ -192,6 +197,19 @@ bool ThumbnailCache::keep(const Entry& entry, const QImage& picture) const
     // The file reads now: an old fail entry of it is stale.
     QFile::remove(m_fail + QLatin1Char('/') + name);
     return true;
+}
+
+QStringList ThumbnailCache::entriesOf(const QString& path) const
+{
+    const QString name = entryName(QUrl::fromLocalFile(absoluteOf(path)).toEncoded());
+    QStringList entries;
+    for (const QString& folder : {m_normal, m_root + QLatin1String("/large"), m_root + QLatin1String("/x-large"),
+                                  m_root + QLatin1String("/xx-large"), m_fail}) {
+        const QString entry = folder + QLatin1Char('/') + name;
+        if (QFileInfo::exists(entry))
+            entries << entry;
+    }
+    return entries;
 }
 
 bool ThumbnailCache::keepFailure(const Entry& entry) const
