@@ -160,6 +160,8 @@ void TestThumbnailCache::thumbnailServesOnlyItsFileAsItIs_data()
     QTest::newRow("unchanged") << QString() << true;
     QTest::newRow("modified since") << QStringLiteral("touch") << false;
     QTest::newRow("entry of another file") << QStringLiteral("other") << false;
+    // A chunk that claims more bytes than the file holds, before the keys.
+    QTest::newRow("damaged entry") << QStringLiteral("damage") << false;
 }
 
 void TestThumbnailCache::thumbnailServesOnlyItsFileAsItIs()
@@ -176,6 +178,11 @@ void TestThumbnailCache::thumbnailServesOnlyItsFileAsItIs()
         QVERIFY(setModified(path, QFileInfo(path).lastModified().addSecs(10)));
     if (change == QLatin1String("other"))
         QVERIFY(QFile::rename(m_root + "/normal/" + entryName(other), m_root + "/normal/" + entryName(path)));
+    if (change == QLatin1String("damage")) {
+        QFile entryFile(m_root + "/normal/" + entryName(path));
+        QVERIFY(entryFile.open(QIODevice::ReadWrite));
+        QVERIFY(entryFile.seek(8) && entryFile.write("\x7f\xff\xff\xf0", 4) == 4);
+    }
 
     CBmpEx picture;
     const QImage made = CThumbnailWorker::makeThumbnail(picture, path, &cache);
