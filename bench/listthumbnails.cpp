@@ -7,6 +7,8 @@
 //       decode path); then the resident size of the process after thumbnails of N pictures
 //       (default 10,000): symbolic links under distinct names to DIR's image files, taken round
 //       robin, so that every link is decoded in full as a file of its own.
+//       Then the shared thumbnail cache, in a cache folder of its own: the first visit of DIR's
+//       image rows, which writes it, and the second, which reads it.
 //       --repeat runs each rate N times and reports the fastest run. Without DIR a folder of 60
 //       camera-like JPEGs is made by the corpus generator in a temporary folder.
 
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 #include <QDir>
@@ -28,6 +31,7 @@
 #include "browser/thumbnailworker.h"
 #include "corpus.h"
 #include "fileops/cfileinfo.h"
+#include "platform/thumbnailcache.h"
 
 namespace {
 
@@ -126,13 +130,15 @@ void warmUp(const QStringList& paths)
 }
 
 // One pass of the worker over `names` of `dir`, the results kept in `store` as the list keeps them.
-Pass serve(const QString& dir, const QStringList& names, CThumbnailStore& store)
+Pass serve(const QString& dir, const QStringList& names, CThumbnailStore& store,
+           std::shared_ptr<const ThumbnailCache> cache = nullptr)
 {
     std::vector<ThumbnailJob> jobs;
     jobs.reserve(std::size_t(names.size()));
     for (qsizetype i = 0; i < names.size(); ++i)
         jobs.push_back({quint64(i + 1), names[i]});
     CThumbnailWorker worker;
+    worker.setCache(std::move(cache));
     Pass pass;
     QObject::connect(&worker, &CThumbnailWorker::thumbnailReady,
                      [&](quint64, quint64, const QImage& picture) { pass.made += store.add(picture) >= 0; });
@@ -149,6 +155,14 @@ Pass serve(const QString& dir, const QStringList& names, CThumbnailStore& store)
     return pass;
 }
 
+void printPass(const char* what, const QStringList& names, const Pass& best)
+{
+    std::printf("%s: %lld rows, %d thumbnails, %d failed, %.3f s (CPU %.3f s), %.1f thumbnails/s\n", what,
+                static_cast<long long>(names.size()), best.made, best.failed, best.seconds, best.cpuSeconds,
+                best.seconds > 0 ? best.made / best.seconds : 0.0);
+    std::fflush(stdout);
+}
+
 void measureRate(const char* what, const QString& dir, const QStringList& names, int repeat)
 {
     if (names.isEmpty()) {
@@ -162,10 +176,32 @@ void measureRate(const char* what, const QString& dir, const QStringList& names,
         if (run == 0 || pass.seconds < best.seconds)
             best = pass;
     }
-    std::printf("%s: %lld rows, %d thumbnails, %d failed, %.3f s (CPU %.3f s), %.1f thumbnails/s\n", what,
-                static_cast<long long>(names.size()), best.made, best.failed, best.seconds, best.cpuSeconds,
-                best.seconds > 0 ? best.made / best.seconds : 0.0);
-    std::fflush(stdout);
+    printPass(what, names, best);
+}
+
+// The first visit with an empty cache, then the second visit, each the fastest of `repeat` runs.
+// XDG_CACHE_HOME points to a folder of its own, so that the user's cache plays no part.
+void measureCache(const QString& dir, const QStringList& names, int repeat)
+{
+    QTemporaryDir home;
+    if (names.isEmpty() || !home.isValid())
+        return;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path()));
+    const QString root = ThumbnailCache::standardRoot();
+    const auto cache = std::make_shared<const ThumbnailCache>(root);
+    Pass first;
+    Pass second;
+    for (int run = 0; run < repeat; ++run) {
+        QDir(root).removeRecursively();
+        for (Pass* best : {&first, &second}) {
+            CThumbnailStore store;
+            const Pass pass = serve(dir, names, store, cache);
+            if (run == 0 || pass.seconds < best->seconds)
+                *best = pass;
+        }
+    }
+    printPass("cache, first visit (written)", names, first);
+    printPass("cache, second visit (read)", names, second);
 }
 
 bool measureMemory(const QString& dir, const QStringList& names, int rows)
@@ -234,6 +270,7 @@ int main(int argc, char* argv[])
                 static_cast<long long>(plainJpegs.size()), std::max(1, QThread::idealThreadCount()));
     measureRate("list worker, all image rows", dir.path(), rows, options.repeat);
     measureRate("list worker, JPEGs without EXIF thumbnails", dir.path(), plainJpegs, options.repeat);
+    measureCache(dir.path(), rows, options.repeat);
     if (options.memoryRows > 0 && !measureMemory(dir.path(), rows, options.memoryRows))
         return 1;
     return rows.isEmpty() ? 1 : 0;

@@ -14,7 +14,8 @@
 # The file list's thumbnail worker (`listthumbnails`) runs on the same folder: its rate with the
 # pool against the gdk-pixbuf-thumbnailer pair (goal 2x), its rate on the JPEGs without an EXIF
 # thumbnail (goal 60/s), and the resident size after thumbnails of BENCH_MEMORY_N (default 10000)
-# links to the folder's pictures (goal under 400 MB).
+# links to the folder's pictures (goal under 400 MB), and the shared thumbnail cache's first and
+# second visits of the folder (goal: the second 5x the first and at least 400/s).
 set -euo pipefail
 
 FLOOR=133
@@ -156,6 +157,26 @@ printf '%-26s %8s thumbnails/s   %sx the gdk-pixbuf-thumbnailer pair (goal 2x)\n
   "${list:-?}" "$(ratio "${list:-0}" "${pixbuf:-0}")"
 printf '%-26s %8s thumbnails/s   (goal 60/s)\n' "list worker, no EXIF thumb" "${listplain:-?}"
 printf '%-26s %8s MB VmRSS after %s thumbnails (goal under 400 MB)\n' "list worker, memory" "${listrss:-?}" "$memory"
+
+# The shared thumbnail cache (listthumbnails, with an XDG_CACHE_HOME of its own): a second visit
+# of DIR reads every thumbnail from it (goal 5x the first visit and at least 400/s); the first
+# visit, which writes it, against the worker without the cache; CPU time per thumbnail beside both.
+# cpums WHAT: milliseconds of CPU per thumbnail on the worker's line that begins with WHAT.
+cpums() {
+  awk -v what="$1" 'index($0, what) == 1 {
+    for (i = 2; i < NF; i++) { if ($i == "(CPU") cpu = $(i + 1); if ($(i + 1) == "thumbnails,") made = $i }
+    if (made > 0) printf "%.1f", 1000 * cpu / made }' "$work/list.txt"
+}
+cachefirst=$(listed "cache, first visit (written):")
+cachesecond=$(listed "cache, second visit (read):")
+cacheverdict=$(awk -v a="${cachesecond:-0}" -v b="${cachefirst:-0}" \
+  'BEGIN { print (b > 0 && a >= 5 * b && a >= 400 ? "met" : "NOT met") }')
+printf '%-26s %8s thumbnails/s   %sx the first visit (%s/s); CPU %s ms per thumbnail; goal 5x and 400/s: %s\n' \
+  "cache, second visit" "${cachesecond:-?}" "$(ratio "${cachesecond:-0}" "${cachefirst:-0}")" "${cachefirst:-?}" \
+  "$(cpums "cache, second visit (read):")" "$cacheverdict"
+printf '%-26s %8s thumbnails/s   %sx the worker without the cache (%s/s); CPU %s ms against %s ms per thumbnail\n' \
+  "cache, first visit" "${cachefirst:-?}" "$(ratio "${cachefirst:-0}" "${list:-0}")" "${list:-?}" \
+  "$(cpums "cache, first visit (written):")" "$(cpums "list worker, all image rows:")"
 
 # The file list's folder reading and header scan, each on a folder made once beside the corpus:
 # BENCH_POPULATION_N files (default 100000) read by the population worker against

@@ -1,6 +1,7 @@
 #include "browser/cfilelistctrl.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include <QContextMenuEvent>
@@ -18,6 +19,7 @@
 #include "browser/thumbnailcell.h"
 #include "core/messages.h"
 #include "fileops/cshellfileop.h"
+#include "platform/thumbnailcache.h"
 #include "settings/cappsettings.h"
 #include "ui/codheaderctrl.h"
 
@@ -329,6 +331,9 @@ void CFileListCtrl::applyDisplayOptions(const CAppSettings& settings)
     setFullRowSelect(settings.FullRow != 0);
     setGridLines(settings.GridLines != 0);
     m_headerScanOff = settings.DontScanHeaders != 0;
+    m_thumbnailWorker.setCache(settings.KeepThumbnails != 0
+                                   ? std::make_shared<const ThumbnailCache>(ThumbnailCache::standardRoot())
+                                   : nullptr);
 }
 
 void CFileListCtrl::applyOptions(const CAppSettings& settings)

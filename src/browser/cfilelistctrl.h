@@ -52,8 +52,9 @@ public:
     storedstate::ColumnStates columnStates() const;
     // Full-row selection, grid lines, header scan, show hidden, auto refresh, show non-images.
     void applyOptions(const CAppSettings& settings);
-    // Only those of the Options dialog: full-row selection, grid lines and header scan. The View
-    // menu's toggles stay as the user set them since.
+    // Only those of the Options dialog: full-row selection, grid lines, header scan and the
+    // thumbnail cache (from the next thumbnail pass on). The View menu's toggles stay as the user
+    // set them since.
     void applyDisplayOptions(const CAppSettings& settings);
     // The three the View menu toggles (ShowNonImages, ShowHidden, AutoRefresh) go into `options`
     // and to the store, the other fields staying as they are stored.

@@ -11,6 +11,7 @@
 #include "browser/thumbnailstore.h"
 #include "core/executor.h"
 #include "imagelib/cbmpex.h"
+#include "platform/thumbnailcache.h"
 
 namespace {
 
@@ -26,12 +27,39 @@ QImage compact(const QImage& picture)
     return picture.convertToFormat(QImage::Format_RGB888);
 }
 
+// The loaded picture drawn into a transparent picture of `size` (at least one pixel each way,
+// so that a sliver too thin to survive the shrinking still shows); null when drawing fails.
+QImage drawnAt(const CBmpEx& picture, QSize size)
+{
+    QImage drawn(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    QPainter painter(&drawn);
+    return picture.drawScaled(&painter, drawn.rect()) ? drawn : QImage();
+}
+
+// A failed load worth a fail entry in the cache: the file's content is at fault, so trying it
+// again before it changes cannot succeed. A cancelled load or a full memory says nothing of it.
+bool failsForGood(const CBmpEx& picture)
+{
+    switch (picture.lastError().code) {
+    case kFlmErrorNotPicture:
+    case kFlmErrorTruncated:
+    case kFlmErrorDamaged:
+    case kFlmErrorUnsupported:
+    case kFlmErrorTooLarge:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 // One pass over a folder's rows. The schedule (taken, priority, next, serving, finishing) is
 // guarded by the worker's mutex; everything else is fixed before the first task begins.
 struct CThumbnailWorker::Pass {
     QString prefix; // the folder with one trailing '/'
+    std::shared_ptr<const ThumbnailCache> cache;
     std::vector<ThumbnailJob> jobs;
     std::unordered_map<quint64, std::size_t> rowOfId;
     std::vector<bool> taken;
@@ -79,11 +107,17 @@ void CThumbnailWorker::setThreadCount(int count)
     m_threadCount = std::clamp(count, 1, executor::cores());
 }
 
+void CThumbnailWorker::setCache(std::shared_ptr<const ThumbnailCache> cache)
+{
+    m_cache = std::move(cache);
+}
+
 void CThumbnailWorker::start(const QString& folder, std::vector<ThumbnailJob> jobs, quint64 generation)
 {
     stop();
     auto pass = std::make_shared<Pass>();
     pass->prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    pass->cache = m_cache;
     pass->rowOfId.reserve(jobs.size());
     for (std::size_t row = 0; row < jobs.size(); ++row)
         pass->rowOfId.emplace(jobs[row].id, row);
@@ -125,22 +159,37 @@ void CThumbnailWorker::setPriority(const std::vector<quint64>& ids)
     priority.erase(std::unique(priority.begin(), priority.end()), priority.end());
 }
 
-QImage CThumbnailWorker::makeThumbnail(CBmpEx& picture, const QString& path)
+QImage CThumbnailWorker::makeThumbnail(CBmpEx& picture, const QString& path, const ThumbnailCache* cache)
 {
-    picture.setLoadSizeHint(QSize(CThumbnailStore::kPictureArea, CThumbnailStore::kPictureArea));
-    if (!picture.Load(path))
+    using Entry = ThumbnailCache::Entry;
+    const Entry entry = cache ? cache->find(path) : Entry();
+    const QSize cell(CThumbnailStore::kCellSize, CThumbnailStore::kCellSize);
+    if (entry.state == Entry::Kept) {
+        const QRect place = thumbnailcell::thumbnailPlace(entry.picture.size(), cell);
+        return compact(entry.picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                           .scaled(place.size().expandedTo(QSize(1, 1)), Qt::IgnoreAspectRatio,
+                                   Qt::SmoothTransformation));
+    }
+    if (entry.state == Entry::Failed)
         return {};
-    const QRect place =
-        thumbnailcell::thumbnailPlace(picture.GetSize(), QSize(CThumbnailStore::kCellSize, CThumbnailStore::kCellSize));
-    // A sliver too thin to survive the shrinking keeps one pixel, so that the cell holds a picture.
-    QImage shrunk(place.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    shrunk.fill(Qt::transparent);
-    QPainter painter(&shrunk);
-    const bool drawn = picture.drawScaled(&painter, shrunk.rect());
-    painter.end();
+    // A thumbnail for the cache needs the larger size; the reduced decodes reach it at little cost.
+    const int loadSize = entry.state == Entry::Missing ? ThumbnailCache::kNormalSize : CThumbnailStore::kPictureArea;
+    picture.setLoadSizeHint(QSize(loadSize, loadSize));
+    if (!picture.Load(path)) {
+        if (entry.state == Entry::Missing && failsForGood(picture))
+            cache->keepFailure(entry);
+        return {};
+    }
+    const QImage shrunk = drawnAt(picture, thumbnailcell::thumbnailPlace(picture.GetSize(), cell).size());
+    if (!shrunk.isNull() && entry.state == Entry::Missing) {
+        QSize size = picture.GetSize();
+        if (size.width() > ThumbnailCache::kNormalSize || size.height() > ThumbnailCache::kNormalSize)
+            size.scale(ThumbnailCache::kNormalSize, ThumbnailCache::kNormalSize, Qt::KeepAspectRatio);
+        cache->keep(entry, compact(drawnAt(picture, size)));
+    }
     // The decoded picture may be large; it is of no further use.
     picture.Clear();
-    return drawn ? compact(shrunk) : QImage();
+    return shrunk.isNull() ? shrunk : compact(shrunk);
 }
 
 bool CThumbnailWorker::serveRows(Pass& pass, const RunToken& token)
@@ -166,7 +215,7 @@ bool CThumbnailWorker::serveRows(Pass& pass, const RunToken& token)
             }
         }
         const ThumbnailJob& job = pass.jobs[row];
-        const QImage made = makeThumbnail(picture, pass.prefix + job.name);
+        const QImage made = makeThumbnail(picture, pass.prefix + job.name, pass.cache.get());
         if (token.stopRequested())
             return false;
         token.deliver([this, generation, id = job.id, made] {

@@ -5,7 +5,9 @@
 // as many tasks on the executor as there are cores, each with a CBmpEx of its own that asks the
 // library for a picture just big enough for the cell (an embedded EXIF thumbnail or a
 // reduced-size decode). Rows on screen (setPriority) are served first, the others in row order.
-// The tasks run as bulk work and make way for other workers' tasks every few rows.
+// The tasks run as bulk work and make way for other workers' tasks every few rows. With a
+// thumbnail cache (setCache), a row whose cached thumbnail is valid is drawn from it without
+// decoding the file, and the others leave theirs (or their fail entry) in the cache.
 //
 // Results reach the owner's thread as signals carrying the generation given to start():
 // thumbnailReady with the picture for CThumbnailStore::add, failed for a file that cannot be
@@ -26,6 +28,7 @@
 #include "core/workerrun.h"
 
 class CBmpEx;
+class ThumbnailCache;
 
 struct ThumbnailJob {
     quint64 id = 0;
@@ -51,11 +54,14 @@ public:
     // Tasks at once of the following start() calls, limited to 1 .. the number of cores (the
     // default).
     void setThreadCount(int count);
+    // The cache the following start() calls read and write; none (the default) for neither.
+    void setCache(std::shared_ptr<const ThumbnailCache> cache);
 
     // One thumbnail picture made at once on the calling thread (the refresh adds rows this way):
     // loads `path` into `picture`, whose load size hint it sets for thumbnails, and returns the
-    // shrunk picture for CThumbnailStore::add; a null image when the file cannot be loaded.
-    static QImage makeThumbnail(CBmpEx& picture, const QString& path);
+    // shrunk picture for CThumbnailStore::add; a null image when the file cannot be loaded. With
+    // a `cache` it takes a valid cached thumbnail instead of loading, and keeps what it makes.
+    static QImage makeThumbnail(CBmpEx& picture, const QString& path, const ThumbnailCache* cache = nullptr);
 
 Q_SIGNALS:
     void thumbnailReady(quint64 generation, quint64 id, QImage picture);
@@ -72,4 +78,5 @@ private:
     WorkerRun m_run;
     bool m_passRunning = false; // from start() until finished or stop()
     int m_threadCount = 0;
+    std::shared_ptr<const ThumbnailCache> m_cache;
 };

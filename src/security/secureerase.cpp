@@ -6,6 +6,7 @@
 #include <QStorageInfo>
 
 #include "platform/filecopy.h"
+#include "platform/thumbnailcache.h"
 #include "security/csecuredelete.h"
 
 namespace {
@@ -28,11 +29,19 @@ SecureEraseResult erase(const QStringList& paths, RunProgress& progress)
     for (const QString& path : paths)
         progress.addTotal(CSecureDelete::bytesWrittenFor(platform::entryAt(path).size) / kWrites);
     SecureEraseResult result;
+    const ThumbnailCache thumbnails(ThumbnailCache::standardRoot());
     for (const QString& path : paths) {
         if (progress.cancelled())
             break;
         progress.setItem(path);
         eraser.SecureDelete(path);
+        // The desktop's thumbnails of an erased file would still show what it held.
+        if (platform::entryAt(path).kind != platform::EntryKind::None)
+            continue;
+        for (const QString& thumbnail : thumbnails.entriesOf(path)) {
+            progress.addTotal(CSecureDelete::bytesWrittenFor(platform::entryAt(thumbnail).size) / kWrites);
+            eraser.SecureDelete(thumbnail);
+        }
     }
     for (const QString& path : eraser.foldersToClean()) {
         if (progress.cancelled())

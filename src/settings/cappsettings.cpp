@@ -15,7 +15,7 @@ struct IntField {
 };
 
 // The integer fields in load order.
-const std::array<IntField, 14> kFields{{
+const std::array<IntField, 15> kFields{{
     {settingskeys::kSelect, &CAppSettings::Select},
     {settingskeys::kAround, &CAppSettings::Around},
     {settingskeys::kDontScanHeaders, &CAppSettings::DontScanHeaders},
@@ -30,10 +30,11 @@ const std::array<IntField, 14> kFields{{
     {settingskeys::kShowNonImages, &CAppSettings::ShowNonImages},
     {settingskeys::kAutoRefresh, &CAppSettings::AutoRefresh},
     {settingskeys::kViewMode, &CAppSettings::ViewMode},
+    {settingskeys::kKeepThumbnails, &CAppSettings::KeepThumbnails},
 }};
 
 // The save order moves DontScanHeaders (index 2 above) after SavePosition.
-constexpr std::array<std::size_t, 14> kSaveOrder{0, 1, 3, 4, 5, 6, 7, 8, 9, 2, 10, 11, 12, 13};
+constexpr std::array<std::size_t, 15> kSaveOrder{0, 1, 3, 4, 5, 6, 7, 8, 9, 2, 10, 11, 12, 13, 14};
 
 } // namespace
 

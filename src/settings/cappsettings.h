@@ -15,10 +15,10 @@ class CAppSettings : public QObject {
 public:
     explicit CAppSettings(QObject* parent = nullptr);
 
-    // Reads all fifteen fields; a missing or unreadable value gives the field's default (Timer's
+    // Reads all sixteen fields; a missing or unreadable value gives the field's default (Timer's
     // default is its current text).
     void LoadSettings();
-    // Writes all fifteen fields, then tells the windows that follow the options.
+    // Writes all sixteen fields, then tells the windows that follow the options.
     void SaveSettings();
     // Writes only these integer fields, so that the others as another program saved them
     // meanwhile survive (a window storing what it changed itself when the program ends).
@@ -44,6 +44,7 @@ public:
     int ShowNonImages = 0;
     int AutoRefresh = 0;
     int ViewMode = 0;
+    int KeepThumbnails = 0;
 
 Q_SIGNALS:
     // The options were saved as a whole: windows that keep a value of their own take it again.

@@ -72,6 +72,8 @@ inline constexpr IntValue kSavePosition{kBrowser, QLatin1StringView("SavePositio
 inline constexpr IntValue kShowHidden{kBrowser, QLatin1StringView("ShowHidden"), 0};
 inline constexpr IntValue kShowNonImages{kBrowser, QLatin1StringView("ShowNonImages"), 1};
 inline constexpr IntValue kAutoRefresh{kBrowser, QLatin1StringView("AutoRefresh"), 1};
+// Our own: the file list reads and writes the desktop's shared thumbnail cache.
+inline constexpr IntValue kKeepThumbnails{kBrowser, QLatin1StringView("KeepThumbnails"), 1};
 // File-list columns Name, Size, Type, Date, Image Properties, Description as "width,shown".
 inline constexpr IndexedStringValue kColumns{kBrowser, QLatin1StringView("Column_"), 6, QLatin1StringView("0,0")};
 

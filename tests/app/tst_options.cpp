@@ -144,6 +144,8 @@ void TestOptions::browserControlsCarryTheirFields_data()
     QTest::newRow("full row") << "Full row select" << "FullRow" << 1 << true << 0;
     QTest::newRow("grid lines") << "Show gridlines" << "GridLines" << 0 << true << 1;
     QTest::newRow("headers") << "Don't scan headers of image files" << "DontScanHeaders" << 0 << true << 1;
+    QTest::newRow("keep thumbnails") << "Keep thumbnails for other programs and later visits" << "KeepThumbnails" << 1
+                                     << true << 0;
     QTest::newRow("cancel keeps the record") << "Full row select" << "FullRow" << 0 << false << 0;
 }
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -16,6 +17,7 @@
 #include <QTest>
 
 #include "ordinaryuser.h"
+#include "platform/thumbnailcache.h"
 #include "requiredtool.h"
 #include "security/csecuredelete.h"
 #include "security/secureerase.h"
@@ -421,6 +423,13 @@ void TestSecureDelete::backgroundRun()
     QVERIFY(QDir().mkdir(dir + QStringLiteral("Sub")));
     const QStringList items{dir + QStringLiteral("a.jpg"), dir + QStringLiteral("Sub"), dir + QStringLiteral("b.jpg")};
 
+    // A thumbnail of a.jpg that the desktop's cache keeps goes with it.
+    const ThumbnailCache thumbnails(ThumbnailCache::standardRoot());
+    QImage thumbnail(40, 30, QImage::Format_RGB32);
+    thumbnail.fill(Qt::blue);
+    QVERIFY(thumbnails.keep(thumbnails.find(items.front()), thumbnail));
+    QCOMPARE(thumbnails.entriesOf(items.front()).size(), 1);
+
     SecureErase run;
     QSignalSpy finished(&run, &SecureErase::finished);
     if (cancelFirst)
@@ -433,6 +442,9 @@ void TestSecureDelete::backgroundRun()
              cancelFirst ? QStringList({"a.jpg", "b.jpg", "Sub"}) : QStringList{QStringLiteral("Sub")});
     QCOMPARE(result.failures.size(), cancelFirst ? 0 : 1);
     QVERIFY(result.oldCopies.isEmpty());
+    QCOMPARE(thumbnails.entriesOf(items.front()).size(), cancelFirst ? 1 : 0);
+    QCOMPARE(QDir(ThumbnailCache::standardRoot() + QStringLiteral("/normal")).entryList(kEverything).size(),
+             cancelFirst ? 1 : 0);
     // The progress window's bar ends full: what was planned is what was written.
     const RunProgress::Snapshot progress = run.progress().snapshot();
     QCOMPARE(progress.done, cancelFirst ? 0 : progress.total);

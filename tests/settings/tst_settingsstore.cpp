@@ -31,6 +31,7 @@ const QList<Field> kFields{
     {"Browser/ShowNonImages", 1, &CAppSettings::ShowNonImages},
     {"Browser/AutoRefresh", 1, &CAppSettings::AutoRefresh},
     {"Viewer/ViewMode", 0, &CAppSettings::ViewMode},
+    {"Browser/KeepThumbnails", 1, &CAppSettings::KeepThumbnails},
 };
 
 QByteArray storeFileText()
