@@ -5,8 +5,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include <QPainter>
-
 #include "browser/thumbnailcell.h"
 #include "browser/thumbnailstore.h"
 #include "core/executor.h"
@@ -18,12 +16,15 @@ namespace {
 // that drawing them over the button face blends as DrawThumbnail's own drawing does.
 QImage compact(const QImage& picture)
 {
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        if (!std::all_of(line, line + picture.width(), [](QRgb pixel) { return qAlpha(pixel) == 255; }))
-            return picture;
+    if (!picture.hasAlphaChannel())
+        return picture.convertToFormat(QImage::Format_RGB888);
+    const QImage premultiplied = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < premultiplied.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(premultiplied.constScanLine(y));
+        if (!std::all_of(line, line + premultiplied.width(), [](QRgb pixel) { return qAlpha(pixel) == 255; }))
+            return premultiplied;
     }
-    return picture.convertToFormat(QImage::Format_RGB888);
+    return premultiplied.convertToFormat(QImage::Format_RGB888);
 }
 
 } // namespace
@@ -130,17 +131,17 @@ QImage CThumbnailWorker::makeThumbnail(CBmpEx& picture, const QString& path)
     picture.setLoadSizeHint(QSize(CThumbnailStore::kPictureArea, CThumbnailStore::kPictureArea));
     if (!picture.Load(path))
         return {};
-    const QRect place =
-        thumbnailcell::thumbnailPlace(picture.GetSize(), QSize(CThumbnailStore::kCellSize, CThumbnailStore::kCellSize));
-    // A sliver too thin to survive the shrinking keeps one pixel, so that the cell holds a picture.
-    QImage shrunk(place.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    shrunk.fill(Qt::transparent);
-    QPainter painter(&shrunk);
-    const bool drawn = picture.drawScaled(&painter, shrunk.rect());
-    painter.end();
+    const QImage loaded = picture.slideImage();
     // The decoded picture may be large; it is of no further use.
     picture.Clear();
-    return drawn ? compact(shrunk) : QImage();
+    const QRect place =
+        thumbnailcell::thumbnailPlace(loaded.size(), QSize(CThumbnailStore::kCellSize, CThumbnailStore::kCellSize));
+    // A sliver too thin to survive the shrinking keeps one pixel, so that the cell holds a picture.
+    // The place never magnifies: the picture is shrunk smoothly (area-averaged, as drawScaled
+    // would) straight into the cell's size, or kept as it is.
+    const QSize size = place.size().expandedTo(QSize(1, 1));
+    return compact(loaded.size() == size ? loaded
+                                         : loaded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 bool CThumbnailWorker::serveRows(Pass& pass, const RunToken& token)
