@@ -32,6 +32,7 @@
 
 #include <jpeglib.h>
 
+#include "arguments.h"
 #include "exifthumbnail.h"
 
 namespace {
@@ -61,29 +62,6 @@ struct RunResult {
     std::array<double, kKinds> kindCpu{}; // thread CPU seconds spent on each kind
     std::array<int, kKinds> kindMade{};
 };
-
-bool parseArguments(const QStringList& arguments, Options& options)
-{
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        bool ok = true;
-        if (argument == QLatin1String("--repeat") && hasValue) {
-            options.repeat = arguments[++i].toInt(&ok);
-            ok = ok && options.repeat >= 1 && options.repeat <= kMaxRepeat;
-        } else if (argument == QLatin1String("--threads") && hasValue) {
-            options.threads = arguments[++i].toInt(&ok);
-            ok = ok && options.threads >= 1 && options.threads <= kMaxThreads;
-        } else if (!argument.startsWith(QLatin1Char('-')) && options.dir.isEmpty()) {
-            options.dir = argument;
-        } else {
-            ok = false;
-        }
-        if (!ok)
-            return false;
-    }
-    return !options.dir.isEmpty();
-}
 
 double threadCpuSeconds()
 {
@@ -252,7 +230,10 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     Options options;
-    if (!parseArguments(QCoreApplication::arguments(), options)) {
+    if (!bench::parseArguments(
+            QCoreApplication::arguments(), options.dir,
+            {{"--repeat", &options.repeat, 1, kMaxRepeat}, {"--threads", &options.threads, 1, kMaxThreads}}) ||
+        options.dir.isEmpty()) {
         std::fputs("usage: floor DIR [--repeat N] [--threads N]\n", stderr);
         return 2;
     }

@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "arguments.h"
 #include "browser/thumbnailstore.h"
 #include "browser/thumbnailworker.h"
 #include "corpus.h"
@@ -51,29 +52,6 @@ struct Pass {
     double cpuSeconds = 0; // of the whole process: what other work on the machine does not inflate
     qint64 storeBytes = 0;
 };
-
-bool parseArguments(const QStringList& arguments, Options& options)
-{
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        bool ok = true;
-        if (argument == QLatin1String("--repeat") && hasValue) {
-            options.repeat = arguments[++i].toInt(&ok);
-            ok = ok && options.repeat >= 1 && options.repeat <= kMaxRepeat;
-        } else if (argument == QLatin1String("--memory") && hasValue) {
-            options.memoryRows = arguments[++i].toInt(&ok);
-            ok = ok && options.memoryRows >= 0 && options.memoryRows <= kMaxMemoryRows;
-        } else if (!argument.startsWith(QLatin1Char('-')) && options.dir.isEmpty()) {
-            options.dir = argument;
-        } else {
-            ok = false;
-        }
-        if (!ok)
-            return false;
-    }
-    return true;
-}
 
 // The first bytes of a file, where a JPEG keeps its EXIF thumbnail.
 QByteArray headOf(const QString& path)
@@ -183,7 +161,9 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     Options options;
-    if (!parseArguments(QGuiApplication::arguments(), options)) {
+    if (!bench::parseArguments(
+            QGuiApplication::arguments(), options.dir,
+            {{"--repeat", &options.repeat, 1, kMaxRepeat}, {"--memory", &options.memoryRows, 0, kMaxMemoryRows}})) {
         std::fputs("usage: listthumbnails [DIR] [--repeat N] [--memory N]\n", stderr);
         return 2;
     }
