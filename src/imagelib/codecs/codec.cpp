@@ -100,12 +100,13 @@ const QByteArray* SourceFile::all()
     constexpr qsizetype kChunkBytes = 64 * 1024;
     qsizetype wanted = from ? qMax<qsizetype>(qsizetype(from->size()), m_data.size() + 1) : 0;
     while (!m_complete) {
-        if (wanted > limits().maxFileBytes) {
+        // One byte over the limit is enough to know the file is too large.
+        if (!readTo(qMin(wanted, limits().maxFileBytes + 1)))
+            return nullptr;
+        if (m_data.size() > limits().maxFileBytes) {
             m_failure = fileTooLarge();
             return nullptr;
         }
-        if (!readTo(wanted))
-            return nullptr;
         wanted = m_data.size() + kChunkBytes;
     }
     return &m_data;
