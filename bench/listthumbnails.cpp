@@ -3,12 +3,13 @@
 //   listthumbnails [DIR] [--repeat N] [--memory N]
 //       Serves the image rows of DIR (the files the list shows as pictures, in name order) with
 //       the worker's full pool, keeping every picture in a thumbnail store, and prints thumbnails
-//       per second; then the same for DIR's JPEGs that carry no EXIF thumbnail alone (the reduced
-//       decode path); then the resident size of the process after thumbnails of N pictures
-//       (default 10,000): symbolic links under distinct names to DIR's image files, taken round
-//       robin, so that every link is decoded in full as a file of its own.
-//       Then the shared thumbnail cache, in a cache folder of its own: the first visit of DIR's
-//       image rows, which writes it, and the second, which reads it.
+//       per second with the CPU time per thumbnail; then the same for DIR's JPEGs (the files the
+//       floor program decodes), and for each kind of row alone: JPEGs with an EXIF thumbnail,
+//       JPEGs without one (the reduced decode path) and the other pictures; then the resident size
+//       of the process after thumbnails of N pictures (default 10,000): symbolic links under
+//       distinct names to DIR's image files, taken round robin, so that every link is decoded in
+//       full as a file of its own. Then the shared thumbnail cache, in a cache folder of its own:
+//       the first visit of DIR's image rows, which writes it, and the second, which reads it.
 //       --repeat runs each rate N times and reports the fastest run. Without DIR a folder of 60
 //       camera-like JPEGs is made by the corpus generator in a temporary folder.
 
@@ -27,9 +28,11 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "arguments.h"
 #include "browser/thumbnailstore.h"
 #include "browser/thumbnailworker.h"
 #include "corpus.h"
+#include "exifthumbnail.h"
 #include "fileops/cfileinfo.h"
 #include "platform/thumbnailcache.h"
 
@@ -39,8 +42,6 @@ constexpr int kMaxRepeat = 100;
 constexpr int kMaxMemoryRows = 1000000;
 constexpr int kDefaultMemoryRows = 10000;
 constexpr int kMadeCorpus = 60;
-// An EXIF block lives in the first marker segments; 64 KiB holds the largest one.
-constexpr qint64 kExifScan = 65536;
 
 struct Options {
     QString dir;
@@ -56,54 +57,11 @@ struct Pass {
     qint64 storeBytes = 0;
 };
 
-bool parseArguments(const QStringList& arguments, Options& options)
-{
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        bool ok = true;
-        if (argument == QLatin1String("--repeat") && hasValue) {
-            options.repeat = arguments[++i].toInt(&ok);
-            ok = ok && options.repeat >= 1 && options.repeat <= kMaxRepeat;
-        } else if (argument == QLatin1String("--memory") && hasValue) {
-            options.memoryRows = arguments[++i].toInt(&ok);
-            ok = ok && options.memoryRows >= 0 && options.memoryRows <= kMaxMemoryRows;
-        } else if (!argument.startsWith(QLatin1Char('-')) && options.dir.isEmpty()) {
-            options.dir = argument;
-        } else {
-            ok = false;
-        }
-        if (!ok)
-            return false;
-    }
-    return true;
-}
-
-// True when a JPEG's APP1 EXIF segment embeds a JPEG (its IFD1 thumbnail).
-bool hasExifThumbnail(const QString& path)
+// The first bytes of a file, where a JPEG keeps its EXIF thumbnail.
+QByteArray headOf(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(kExifScan);
-    qsizetype at = 2;
-    while (at + 4 <= head.size() && uchar(head[at]) == 0xFF) {
-        const uchar marker = uchar(head[at + 1]);
-        const qsizetype length = (uchar(head[at + 2]) << 8) | uchar(head[at + 3]);
-        if (marker == 0xDA || length < 2)
-            return false;
-        const QByteArray segment = head.mid(at + 4, length - 2);
-        if (marker == 0xE1 && segment.startsWith(QByteArrayLiteral("Exif\0\0")))
-            return segment.indexOf(QByteArrayLiteral("\xFF\xD8\xFF")) >= 0;
-        at += 2 + length;
-    }
-    return false;
-}
-
-bool isJpeg(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(3) == QByteArrayLiteral("\xFF\xD8\xFF");
+    return file.open(QIODevice::ReadOnly) ? file.read(bench::kExifScanBytes) : QByteArray();
 }
 
 double residentMegabytes(const char* field)
@@ -157,8 +115,10 @@ Pass serve(const QString& dir, const QStringList& names, CThumbnailStore& store,
 
 void printPass(const char* what, const QStringList& names, const Pass& best)
 {
-    std::printf("%s: %lld rows, %d thumbnails, %d failed, %.3f s (CPU %.3f s), %.1f thumbnails/s\n", what,
-                static_cast<long long>(names.size()), best.made, best.failed, best.seconds, best.cpuSeconds,
+    std::printf("%s: %lld rows, %d thumbnails, %d failed, %.3f s (CPU %.3f s, %.2f ms per thumbnail), "
+                "%.1f thumbnails/s\n",
+                what, static_cast<long long>(names.size()), best.made, best.failed, best.seconds, best.cpuSeconds,
+                best.made > 0 ? 1000 * best.cpuSeconds / best.made : 0.0,
                 best.seconds > 0 ? best.made / best.seconds : 0.0);
     std::fflush(stdout);
 }
@@ -237,7 +197,9 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     Options options;
-    if (!parseArguments(QGuiApplication::arguments(), options)) {
+    if (!bench::parseArguments(
+            QGuiApplication::arguments(), options.dir,
+            {{"--repeat", &options.repeat, 1, kMaxRepeat}, {"--memory", &options.memoryRows, 0, kMaxMemoryRows}})) {
         std::fputs("usage: listthumbnails [DIR] [--repeat N] [--memory N]\n", stderr);
         return 2;
     }
@@ -255,21 +217,36 @@ int main(int argc, char* argv[])
 
     QStringList rows;
     QStringList paths;
+    // The rows by kind of file, each timed on its own for its CPU time per thumbnail; the JPEGs
+    // together are the files the floor program decodes.
+    QStringList jpegs;
+    QStringList exifJpegs;
     QStringList plainJpegs; // no EXIF thumbnail: the reduced decode serves them
+    QStringList others;
     for (const QFileInfo& entry : dir.entryInfoList(QDir::Files, QDir::Name)) {
         if (!CFileInfo::IsImageByExtension(entry.fileName()))
             continue;
         rows.append(entry.fileName());
         paths.append(entry.filePath());
-        if (isJpeg(entry.filePath()) && !hasExifThumbnail(entry.filePath()))
-            plainJpegs.append(entry.fileName());
+        const QByteArray head = headOf(entry.filePath());
+        if (!bench::isJpeg(head))
+            others.append(entry.fileName());
+        else
+            (bench::exifThumbnail(head).isEmpty() ? plainJpegs : exifJpegs).append(entry.fileName());
     }
+    jpegs = exifJpegs + plainJpegs;
+    jpegs.sort();
     warmUp(paths);
-    std::printf("folder: %s, %lld image rows, %lld of them JPEGs without an EXIF thumbnail; pool of %d threads\n",
+    std::printf("folder: %s, %lld image rows: %lld JPEGs with an EXIF thumbnail, %lld without, %lld others; "
+                "pool of %d threads\n",
                 qPrintable(dir.absolutePath()), static_cast<long long>(rows.size()),
-                static_cast<long long>(plainJpegs.size()), std::max(1, QThread::idealThreadCount()));
+                static_cast<long long>(exifJpegs.size()), static_cast<long long>(plainJpegs.size()),
+                static_cast<long long>(others.size()), std::max(1, QThread::idealThreadCount()));
     measureRate("list worker, all image rows", dir.path(), rows, options.repeat);
+    measureRate("list worker, all JPEGs", dir.path(), jpegs, options.repeat);
+    measureRate("list worker, JPEGs with EXIF thumbnails", dir.path(), exifJpegs, options.repeat);
     measureRate("list worker, JPEGs without EXIF thumbnails", dir.path(), plainJpegs, options.repeat);
+    measureRate("list worker, other pictures", dir.path(), others, options.repeat);
     measureCache(dir.path(), rows, options.repeat);
     if (options.memoryRows > 0 && !measureMemory(dir.path(), rows, options.memoryRows))
         return 1;

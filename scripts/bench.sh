@@ -9,16 +9,18 @@
 # possible and skipped otherwise. Each tool runs BENCH_REPEAT times (default 3) and its fastest run
 # counts, since other work on the machine only ever slows a run down; our CPU time per thumbnail
 # is printed too, as it does not depend on that. Ratios compare our two-thread rate with each peer
-# and with the floor this kind of machine reaches (EXIF thumbnail or 1/8-scale JPEG decoding, two
-# threads).
+# and with the floor this machine reaches, measured in the same run by `floor`: each JPEG of DIR
+# read once, its EXIF thumbnail or else a 1/8-scale decode with libjpeg-turbo's fastest settings,
+# nothing scaled or drawn, two threads.
 # The file list's thumbnail worker (`listthumbnails`) runs on the same folder: its rate with the
 # pool against the gdk-pixbuf-thumbnailer pair (goal 2x), its rate on the JPEGs without an EXIF
 # thumbnail (goal 60/s), and the resident size after thumbnails of BENCH_MEMORY_N (default 10000)
-# links to the folder's pictures (goal under 400 MB), and the shared thumbnail cache's first and
-# second visits of the folder (goal: the second 5x the first and at least 400/s).
+# links to the folder's pictures (goal under 400 MB); its rate on the JPEGs of the folder against
+# the floor's on the same files (goal 0.9x), with the CPU time per thumbnail of each kind of file
+# beside the floor's; and the shared thumbnail cache's first and second visits of the folder (goal:
+# the second 5x the first and at least 400/s).
 set -euo pipefail
 
-FLOOR=133
 SIZE=66
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build/release"
@@ -34,9 +36,10 @@ done
 if [[ ! -f $build/build.ninja ]]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
 fi
-cmake --build "$build" -j2 --target pixoria_bench_thumbnails pixoria_bench_listthumbnails
+cmake --build "$build" -j2 --target pixoria_bench_thumbnails pixoria_bench_listthumbnails pixoria_bench_floor
 thumbnails="$build/bin/thumbnails"
 listthumbnails="$build/bin/listthumbnails"
+floorbin="$build/bin/floor"
 
 if (( $# == 1 )); then
   dir=$1
@@ -108,6 +111,13 @@ listed() { awk -v what="$1" 'index($0, what) == 1 { print $(NF - 1) }' "$work/li
 list=$(listed "list worker, all image rows:")
 listplain=$(listed "list worker, JPEGs without EXIF thumbnails:")
 listrss=$(awk '$1 == "memory:" { for (i = 1; i < NF; i++) if ($i == "before,") print $(i + 1) }' "$work/list.txt")
+listjpegs=$(listed "list worker, all JPEGs:")
+
+echo "== the floor: $floorbin"
+"$floorbin" "$dir" --repeat "$repeat" | tee "$work/floor.txt" || echo "bench.sh: the floor made no thumbnails"
+floor=$(awk 'index($0, "floor, all JPEGs:") == 1 { print $(NF - 1) }' "$work/floor.txt")
+# cpums FILE WHAT: the CPU milliseconds per thumbnail on FILE's line that begins with WHAT.
+cpums() { awk -v what="$2" 'index($0, what) == 1 { for (i = 2; i <= NF; i++) if ($i == "ms") print $(i - 1) }' "$1"; }
 
 results=()
 # peer NAME PACKAGE HOW RUNNER: runs RUNNER OUTDIR on a warm cache and records NAME's best rate.
@@ -148,7 +158,7 @@ fi
 for entry in "${results[@]}"; do
   printf '%-26s %8s thumbnails/s   ours is %sx\n' "${entry%%:*}" "${entry##*:}" "$(ratio "${ours:-0}" "${entry##*:}")"
 done
-printf '%-26s %8s thumbnails/s   ours is %sx\n' "floor (2 threads)" "$FLOOR" "$(ratio "${ours:-0}" "$FLOOR")"
+printf '%-26s %8s thumbnails/s   ours is %sx\n' "floor (2 threads)" "${floor:-?}" "$(ratio "${ours:-0}" "${floor:-0}")"
 pixbuf=
 for entry in "${results[@]}"; do
   [[ ${entry%%:*} == gdk-pixbuf-thumbnailer ]] && pixbuf=${entry##*:}
@@ -157,26 +167,31 @@ printf '%-26s %8s thumbnails/s   %sx the gdk-pixbuf-thumbnailer pair (goal 2x)\n
   "${list:-?}" "$(ratio "${list:-0}" "${pixbuf:-0}")"
 printf '%-26s %8s thumbnails/s   (goal 60/s)\n' "list worker, no EXIF thumb" "${listplain:-?}"
 printf '%-26s %8s MB VmRSS after %s thumbnails (goal under 400 MB)\n' "list worker, memory" "${listrss:-?}" "$memory"
+floorratio=$(ratio "${listjpegs:-0}" "${floor:-0}")
+printf '%-26s %8s thumbnails/s   floor %s/s on the same files, %sx (goal 0.9x): %s\n' "list worker, JPEGs" \
+  "${listjpegs:-?}" "${floor:-?}" "$floorratio" \
+  "$(awk -v r="$floorratio" 'BEGIN { print (r >= 0.9 ? "met" : "NOT met") }')"
+printf '%-26s %8s ms CPU per thumbnail with an EXIF thumbnail, %s without, %s other pictures\n' \
+  "list worker, by kind" "$(cpums "$work/list.txt" "list worker, JPEGs with EXIF thumbnails:")" \
+  "$(cpums "$work/list.txt" "list worker, JPEGs without EXIF thumbnails:")" \
+  "$(cpums "$work/list.txt" "list worker, other pictures:")"
+printf '%-26s %8s ms CPU per thumbnail with an EXIF thumbnail, %s without\n' "floor, by kind" \
+  "$(cpums "$work/floor.txt" "floor, JPEGs with EXIF thumbnails:")" "$(cpums "$work/floor.txt" "floor, JPEGs without:")"
 
 # The shared thumbnail cache (listthumbnails, with an XDG_CACHE_HOME of its own): a second visit
 # of DIR reads every thumbnail from it (goal 5x the first visit and at least 400/s); the first
 # visit, which writes it, against the worker without the cache; CPU time per thumbnail beside both.
-# cpums WHAT: milliseconds of CPU per thumbnail on the worker's line that begins with WHAT.
-cpums() {
-  awk -v what="$1" 'index($0, what) == 1 {
-    for (i = 2; i < NF; i++) { if ($i == "(CPU") cpu = $(i + 1); if ($(i + 1) == "thumbnails,") made = $i }
-    if (made > 0) printf "%.1f", 1000 * cpu / made }' "$work/list.txt"
-}
 cachefirst=$(listed "cache, first visit (written):")
 cachesecond=$(listed "cache, second visit (read):")
 cacheverdict=$(awk -v a="${cachesecond:-0}" -v b="${cachefirst:-0}" \
   'BEGIN { print (b > 0 && a >= 5 * b && a >= 400 ? "met" : "NOT met") }')
 printf '%-26s %8s thumbnails/s   %sx the first visit (%s/s); CPU %s ms per thumbnail; goal 5x and 400/s: %s\n' \
   "cache, second visit" "${cachesecond:-?}" "$(ratio "${cachesecond:-0}" "${cachefirst:-0}")" "${cachefirst:-?}" \
-  "$(cpums "cache, second visit (read):")" "$cacheverdict"
+  "$(cpums "$work/list.txt" "cache, second visit (read):")" "$cacheverdict"
 printf '%-26s %8s thumbnails/s   %sx the worker without the cache (%s/s); CPU %s ms against %s ms per thumbnail\n' \
   "cache, first visit" "${cachefirst:-?}" "$(ratio "${cachefirst:-0}" "${list:-0}")" "${list:-?}" \
-  "$(cpums "cache, first visit (written):")" "$(cpums "list worker, all image rows:")"
+  "$(cpums "$work/list.txt" "cache, first visit (written):")" \
+  "$(cpums "$work/list.txt" "list worker, all image rows:")"
 
 # The file list's folder reading and header scan, each on a folder made once beside the corpus:
 # BENCH_POPULATION_N files (default 100000) read by the population worker against

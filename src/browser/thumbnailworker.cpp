@@ -5,8 +5,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include <QPainter>
-
 #include "browser/thumbnailcell.h"
 #include "browser/thumbnailstore.h"
 #include "core/executor.h"
@@ -19,22 +17,23 @@ namespace {
 // that drawing them over the button face blends as DrawThumbnail's own drawing does.
 QImage compact(const QImage& picture)
 {
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        if (!std::all_of(line, line + picture.width(), [](QRgb pixel) { return qAlpha(pixel) == 255; }))
-            return picture;
+    if (!picture.hasAlphaChannel())
+        return picture.convertToFormat(QImage::Format_RGB888);
+    const QImage premultiplied = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < premultiplied.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(premultiplied.constScanLine(y));
+        if (!std::all_of(line, line + premultiplied.width(), [](QRgb pixel) { return qAlpha(pixel) == 255; }))
+            return premultiplied;
     }
-    return picture.convertToFormat(QImage::Format_RGB888);
+    return premultiplied.convertToFormat(QImage::Format_RGB888);
 }
 
-// The loaded picture drawn into a transparent picture of `size` (at least one pixel each way,
-// so that a sliver too thin to survive the shrinking still shows); null when drawing fails.
-QImage drawnAt(const CBmpEx& picture, QSize size)
+// `picture` shrunk smoothly (area-averaged, as drawScaled would) to `size`, or kept as it is when
+// it has that size; a sliver too thin to survive the shrinking keeps one pixel.
+QImage shrunkTo(const QImage& picture, QSize size)
 {
-    QImage drawn(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    drawn.fill(Qt::transparent);
-    QPainter painter(&drawn);
-    return picture.drawScaled(&painter, drawn.rect()) ? drawn : QImage();
+    size = size.expandedTo(QSize(1, 1));
+    return picture.size() == size ? picture : picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 // A failed load worth a fail entry in the cache: the file's content is at fault, so trying it
@@ -163,13 +162,13 @@ QImage CThumbnailWorker::makeThumbnail(CBmpEx& picture, const QString& path, con
 {
     using Entry = ThumbnailCache::Entry;
     const Entry entry = cache ? cache->find(path) : Entry();
-    const QSize cell(CThumbnailStore::kCellSize, CThumbnailStore::kCellSize);
-    if (entry.state == Entry::Kept) {
-        const QRect place = thumbnailcell::thumbnailPlace(entry.picture.size(), cell);
-        return compact(entry.picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                           .scaled(place.size().expandedTo(QSize(1, 1)), Qt::IgnoreAspectRatio,
-                                   Qt::SmoothTransformation));
-    }
+    // The place in the cell never magnifies.
+    const auto forCell = [](const QImage& loaded) {
+        const QSize cell(CThumbnailStore::kCellSize, CThumbnailStore::kCellSize);
+        return compact(shrunkTo(loaded, thumbnailcell::thumbnailPlace(loaded.size(), cell).size()));
+    };
+    if (entry.state == Entry::Kept)
+        return forCell(entry.picture);
     if (entry.state == Entry::Failed)
         return {};
     // A thumbnail for the cache needs the larger size; the reduced decodes reach it at little cost.
@@ -180,16 +179,16 @@ QImage CThumbnailWorker::makeThumbnail(CBmpEx& picture, const QString& path, con
             cache->keepFailure(entry);
         return {};
     }
-    const QImage shrunk = drawnAt(picture, thumbnailcell::thumbnailPlace(picture.GetSize(), cell).size());
-    if (!shrunk.isNull() && entry.state == Entry::Missing) {
-        QSize size = picture.GetSize();
-        if (size.width() > ThumbnailCache::kNormalSize || size.height() > ThumbnailCache::kNormalSize)
-            size.scale(ThumbnailCache::kNormalSize, ThumbnailCache::kNormalSize, Qt::KeepAspectRatio);
-        cache->keep(entry, compact(drawnAt(picture, size)));
-    }
+    const QImage loaded = picture.slideImage();
     // The decoded picture may be large; it is of no further use.
     picture.Clear();
-    return shrunk.isNull() ? shrunk : compact(shrunk);
+    if (entry.state == Entry::Missing) {
+        QSize size = loaded.size();
+        if (size.width() > ThumbnailCache::kNormalSize || size.height() > ThumbnailCache::kNormalSize)
+            size.scale(ThumbnailCache::kNormalSize, ThumbnailCache::kNormalSize, Qt::KeepAspectRatio);
+        cache->keep(entry, compact(shrunkTo(loaded, size)));
+    }
+    return forCell(loaded);
 }
 
 bool CThumbnailWorker::serveRows(Pass& pass, const RunToken& token)

@@ -110,8 +110,9 @@ CBmpEx::Error CBmpEx::lastError() const
 bool CBmpEx::Load(const QString& path)
 {
     m_lastFile = path;
-    int format = -1;
-    if (flmCanOpen(m_handle, path, &format) != 0 && flmLoadFromFile(m_handle, path) == 0) {
+    // The load finds the file's reader itself (and says why there is none), with the one read of
+    // the file it needs.
+    if (flmLoadFromFile(m_handle, path) == 0) {
         m_loaded = true;
         m_path = path;
         return true;

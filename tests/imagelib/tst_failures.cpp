@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -200,6 +201,8 @@ private Q_SLOTS:
     void changeSaysWhy();
     void lowerLimitsReachEveryReader_data();
     void lowerLimitsReachEveryReader();
+    void fileSizeLimit_data();
+    void fileSizeLimit();
 
 private:
     QTemporaryDir m_dir;
@@ -530,6 +533,37 @@ void TestFailures::lowerLimitsReachEveryReader()
     QVERIFY(loaded != 0);
     QCOMPARE(error.text, text);
     QCOMPARE(flmLoadFromFile(handle, path), 0);
+}
+
+void TestFailures::fileSizeLimit_data()
+{
+    QTest::addColumn<int>("overLimit"); // bytes the file has beyond the limit
+
+    QTest::newRow("under the limit") << -1;
+    QTest::newRow("at the limit") << 0;
+    QTest::newRow("one byte over") << 1;
+    QTest::newRow("far over") << 100000;
+}
+
+// The whole file is read after its head: the limit holds for the bytes read on, not only for
+// the size the file reports at first.
+void TestFailures::fileSizeLimit()
+{
+    QFETCH(int, overLimit);
+    const QString path = m_dir.filePath(QStringLiteral("noise.png"));
+    QVERIFY(imagetest::noise(400, 300).save(path, "PNG"));
+    const qint64 size = QFileInfo(path).size();
+    QVERIFY(size > overLimit && size > 4096); // far more than the head the reader looks at first
+
+    imagelib::Limits lower;
+    lower.maxFileBytes = size - overLimit;
+    imagelib::setLimits(lower);
+    imagetest::Handle handle;
+    const int loaded = flmLoadFromFile(handle, path);
+    const FlmError error = lastError(handle);
+    imagelib::setLimits(imagelib::Limits());
+    QCOMPARE(loaded == 0, overLimit <= 0);
+    QCOMPARE(error.code, overLimit <= 0 ? int(kFlmErrorNone) : int(kFlmErrorTooLarge));
 }
 
 QTEST_MAIN(TestFailures)

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <span>
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 
 #include <jpeglib.h>
 
+#include "imagelib/cbmpex.h"
 #include "imagelib/flm.h"
 #include "imagelib/imagetest.h"
 
@@ -185,6 +187,22 @@ QString hex(QRgb colour)
     return QString::number(colour & 0xFFFFFF, 16);
 }
 
+// Bytes this process has read from files so far (the kernel's count), -1 when it is not known.
+qint64 bytesReadSoFar()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+// What reading /proc/self/io itself adds to the count.
+constexpr qint64 kCountingBytes = 4096;
+
 } // namespace
 
 class TestJpeg : public QObject {
@@ -198,6 +216,8 @@ private Q_SLOTS:
     void reducedDecode();
     void exifThumbnail_data();
     void exifThumbnail();
+    void loadReadsEachByteOnce_data();
+    void loadReadsEachByteOnce();
     void orientation_data();
     void orientation();
     void hostileExif_data();
@@ -389,6 +409,43 @@ void TestJpeg::exifThumbnail()
     const QImage image = imagetest::currentSlide(m_handle);
     const QRgb centre = image.pixel(image.width() / 2, image.height() / 2);
     QVERIFY2(imagetest::near(centre, fromThumbnail ? blue : red, kColourTolerance), qPrintable(hex(centre)));
+}
+
+void TestJpeg::loadReadsEachByteOnce_data()
+{
+    QTest::addColumn<QSize>("thumbnail"); // empty: none
+    QTest::addColumn<QSize>("hint");
+    QTest::addColumn<bool>("headOnly"); // the EXIF thumbnail serves: the picture's data is never read
+
+    QTest::newRow("thumbnail serves a list cell") << QSize(160, 120) << QSize(66, 66) << true;
+    QTest::newRow("thumbnail with bars, reduced decode") << QSize(160, 90) << QSize(66, 66) << false;
+    QTest::newRow("no thumbnail, reduced decode") << QSize() << QSize(66, 66) << false;
+    QTest::newRow("full size") << QSize(160, 120) << QSize() << false;
+}
+
+// A load opens the file once and reads on from where it stopped: no byte is read twice, and a
+// thumbnail that serves leaves the rest of a camera file unread.
+void TestJpeg::loadReadsEachByteOnce()
+{
+    QFETCH(QSize, thumbnail);
+    QFETCH(QSize, hint);
+    QFETCH(bool, headOnly);
+    EncodeOptions options;
+    options.app1 = exifBlock(
+        1, thumbnail.isEmpty() ? QByteArray() : encodeJpeg(rawOf(testPattern(thumbnail.width(), thumbnail.height()))));
+    // Noise keeps the picture's data far larger than the marker segments before it.
+    const QByteArray file = encodeJpeg(rawOf(imagetest::noise(800, 600)), options);
+    const QString path = imagetest::writeFile(m_dir, QStringLiteral("camera.jpg"), file);
+    CBmpEx picture;
+    picture.setLoadSizeHint(hint);
+    const qint64 before = bytesReadSoFar();
+    QVERIFY(before >= 0);
+    QVERIFY(picture.Load(path));
+    const qint64 read = bytesReadSoFar() - before;
+    QVERIFY2(read <= file.size() + kCountingBytes,
+             qPrintable(QStringLiteral("%1 of %2 bytes").arg(read).arg(file.size())));
+    QVERIFY2(headOnly ? read < file.size() / 2 : read >= file.size(),
+             qPrintable(QStringLiteral("%1 of %2 bytes").arg(read).arg(file.size())));
 }
 
 void TestJpeg::orientation_data()

@@ -34,72 +34,80 @@ SourceFile::SourceFile(QIODevice& device) : m_device(&device) {}
 
 QByteArrayView SourceFile::head(qsizetype n)
 {
-    if (m_failure.failed())
+    if (m_failure.failed() || (!m_complete && m_data.size() < n && !readTo(n)))
         return {};
-    if (!m_complete && m_data.size() < n) {
-        if (m_device) {
-            readHead(*m_device, n);
-        } else {
-            QFile file(m_path);
-            if (!file.open(QIODevice::ReadOnly)) {
-                m_failure = Failure::ofFile(file);
-                return {};
-            }
-            readHead(file, n);
-            if (file.error() != QFileDevice::NoError) {
-                m_failure = Failure::ofFile(file);
-                return {};
-            }
-        }
-    }
     return QByteArrayView(m_data).first(qMin(n, m_data.size()));
 }
 
-void SourceFile::readHead(QIODevice& device, qsizetype n)
+QIODevice* SourceFile::device()
 {
+    if (m_device)
+        return m_device;
+    if (!m_file) {
+        m_file = std::make_unique<QFile>(m_path);
+        // Unbuffered: the bytes go straight from the kernel into the data, with no copy between.
+        if (!m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            m_failure = Failure::ofFile(*m_file);
+    }
+    return m_failure.failed() ? nullptr : m_file.get();
+}
+
+bool SourceFile::readTo(qsizetype n)
+{
+    QIODevice* from = device();
+    if (!from)
+        return false;
+    // A device of the caller's is read from its start.
+    if (m_device && m_data.isEmpty() && !m_device->seek(0)) {
+        m_complete = true;
+        return true;
+    }
     // A regular file is never asked for more than it holds, so nothing is reserved in vain;
     // special files report size 0 and are read as asked.
-    const qint64 size = device.size();
-    m_data = device.seek(0) ? device.read(size > 0 ? qMin<qint64>(n, size) : n) : QByteArray();
-    if (m_data.size() < n)
-        m_complete = true; // the whole file is shorter than asked
+    const qint64 size = from->size();
+    const qsizetype wanted = size > m_data.size() ? qsizetype(qMin<qint64>(n, size)) : n;
+    qsizetype got = m_data.size();
+    m_data.resize(wanted);
+    while (got < wanted) {
+        const qint64 read = from->read(m_data.data() + got, wanted - got);
+        if (read <= 0)
+            break;
+        got += qsizetype(read);
+    }
+    m_data.resize(got);
+    if (m_file && m_file->error() != QFileDevice::NoError) {
+        m_failure = Failure::ofFile(*m_file);
+        return false;
+    }
+    m_complete = got < n || from->atEnd();
+    return true;
 }
 
 const QByteArray* SourceFile::all()
 {
     if (m_failure.failed())
         return nullptr;
-    if (!m_complete) {
-        QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            m_failure = Failure::ofFile(file);
+    QIODevice* from = m_complete ? nullptr : device();
+    if (!m_complete && !from)
+        return nullptr;
+    if (from && from->size() > limits().maxFileBytes) {
+        m_failure = fileTooLarge();
+        return nullptr;
+    }
+    // The size the file reports is never trusted alone: special files report 0, and a file may
+    // grow while it is read. Reads past it ask for no more than they need, so that a small file
+    // never costs a large buffer.
+    constexpr qsizetype kChunkBytes = 64 * 1024;
+    qsizetype wanted = from ? qMax<qsizetype>(qsizetype(from->size()), m_data.size() + 1) : 0;
+    while (!m_complete) {
+        // One byte over the limit is enough to know the file is too large.
+        if (!readTo(qMin(wanted, limits().maxFileBytes + 1)))
             return nullptr;
-        }
-        if (file.size() > limits().maxFileBytes) {
+        if (m_data.size() > limits().maxFileBytes) {
             m_failure = fileTooLarge();
             return nullptr;
         }
-        // A regular file in one read of its size, which is never trusted alone: special files
-        // report 0, and a file may grow while it is read. Reads ask for no more than they need,
-        // so that a small file never costs a large buffer.
-        constexpr qint64 kChunkBytes = 64 * 1024;
-        QByteArray data = file.read(file.size());
-        while (file.error() == QFileDevice::NoError && !file.atEnd()) {
-            const QByteArray chunk = file.read(kChunkBytes);
-            if (chunk.isEmpty())
-                break;
-            if (data.size() + chunk.size() > limits().maxFileBytes) {
-                m_failure = fileTooLarge();
-                return nullptr;
-            }
-            data += chunk;
-        }
-        if (file.error() != QFileDevice::NoError) {
-            m_failure = Failure::ofFile(file);
-            return nullptr;
-        }
-        m_data = std::move(data);
-        m_complete = true;
+        wanted = m_data.size() + kChunkBytes;
     }
     return &m_data;
 }

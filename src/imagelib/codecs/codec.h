@@ -3,10 +3,12 @@
 // this header. A codec is stateless and may be used from several threads at once.
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QFile>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -38,7 +40,8 @@ struct Picture {
 };
 
 // Lazily read bytes of the file being decoded. head() reads only the first bytes; all() reads
-// the whole file once (refusing files over the size limit).
+// the whole file (refusing files over the size limit). The file is opened once and every byte is
+// read once: a longer head or the whole file only reads on from where the last read stopped.
 class SourceFile {
 public:
     explicit SourceFile(QString path);
@@ -56,10 +59,16 @@ public:
     const Failure& failure() const { return m_failure; }
 
 private:
-    void readHead(QIODevice& device, qsizetype n);
+    // The device read: the caller's, or the file opened at the first read; nullptr, with the
+    // reason recorded, when the file cannot be opened.
+    QIODevice* device();
+    // Reads on until the data holds n bytes or the file ends; false, with the reason recorded,
+    // when the file cannot be read.
+    bool readTo(qsizetype n);
 
     QString m_path;
     QIODevice* m_device = nullptr;
+    std::unique_ptr<QFile> m_file;
     QByteArray m_data;
     bool m_complete = false;
     Failure m_failure;
