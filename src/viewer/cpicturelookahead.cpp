@@ -72,7 +72,7 @@ std::optional<Decoded> decode(const QString& path, qint64 budget, const RunToken
     picture->setCancelFlag(nullptr);
     if (!loaded || !withinBudget(decodedBytes(*picture), budget))
         return std::nullopt;
-    return Decoded{path, *stamp, std::move(picture)};
+    return Decoded{path, *stamp, std::move(picture), std::nullopt};
 }
 
 } // namespace
