@@ -275,3 +275,21 @@ echo "== the viewer's Next command: $viewernext"
 warm
 "$viewernext" "$dir" --repeat "$repeat" | tee "$work/viewernext.txt" || echo "bench.sh: the viewer bench failed"
 grep -E '^(ratio|look-ahead:)' "$work/viewernext.txt" || true
+
+# The next picture at once in every fit mode: after a look-ahead hit the picture comes decoded and
+# already scaled to the window, so a move only copies it (goal under 8 ms in the slowest fit
+# mode, beside djpeg's full decode of the same files); a picture read from the file shows its
+# preview first (EXIF thumbnail or 1/8-scale decode; goal under 40 ms, beside `djpeg -scale 1/8`).
+echo
+echo "== summary: the viewer's next picture and its preview"
+awk 'function verdict(ms, goal) { return ms != "" && ms + 0 >= 0 && ms + 0 < goal ? "met" : "NOT met" }
+     $1 == "look-ahead" && $2 == "hit," { hit = $6; hitcpu = $13 }
+     index($0, "djpeg -outfile /dev/null, as a process") == 1 { djpeg = $8 }
+     $1 == "preview:" { preview = $2; eighth = $7; cpu = $14; eighthcpu = $17 }
+     END {
+       printf "%-26s %8s ms         %.2fx djpeg full decode (%s ms), goal under 8 ms: %s; UI thread cpu %s ms\n",
+              "next after a look-ahead hit", hit, (djpeg > 0 ? hit / djpeg : 0), djpeg, verdict(hit, 8), hitcpu
+       printf "%-26s %8s ms         %.2fx djpeg -scale 1/8 (%s ms), goal under 40 ms: %s; cpu %s ms (djpeg %s ms)\n",
+              "preview of a picture read", preview, (eighth > 0 ? preview / eighth : 0), eighth, verdict(preview, 40),
+              cpu, eighthcpu
+     }' "$work/viewernext.txt"

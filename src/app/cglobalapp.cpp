@@ -151,10 +151,8 @@ void CGlobalApp::shellCommand(const CMyCmdLineInfo& info)
     }
     m_openedFromFile = true;
     m_browser->hide();
-    // A file that does not load is still the viewer's to show: it tells why. Without a path
-    // there is nothing to read (and no failure to tell).
-    if (!info.path.isEmpty() && !m_currentImage.Load(info.path))
-        qCDebug(lcApp) << "cannot read" << info.path;
+    // The viewer reads the file itself, showing a preview of a large picture first; a file that
+    // does not load is still the viewer's to show: it tells why.
     m_pendingImagePath = info.path;
     m_mainWindow = m_viewer;
     appmsg::post(m_viewer->imageView(), appmsg::kLoadViewerBeforeBrowser);

@@ -13,8 +13,8 @@
 
 #include "core/messages.h"
 #include "imagelib/cbmpex.h"
-#include "imagelib/limits.h"
 #include "ui/localfiles.h"
+#include "viewer/preparedlayout.h"
 
 namespace {
 
@@ -185,22 +185,19 @@ void CImageView::left()
     stopAnimation();
 }
 
-// Below zoom 1 the picture is scaled once here; at zoom 1 and above it is drawn straight from the
-// library, so no copy of the whole picture is made at all.
+// Below zoom 1 the picture is scaled once here, unless a worker did so for this size already; at
+// zoom 1 and above it is drawn straight from the library, so no copy of the whole picture is made
+// at all. A preview is drawn as it is.
 void CImageView::renderOffscreen()
 {
     m_rendered = QImage();
     const QSize display = displaySize();
-    if (m_controller.noImages() || m_controller.zoom().zoom >= 1.0 || display.isEmpty())
+    if (m_controller.noImages() || m_controller.preview() || m_controller.zoom().zoom >= 1.0 || display.isEmpty())
         return;
-    m_rendered = imagelib::allocateImage(display.width(), display.height(), QImage::Format_RGB32);
-    if (m_rendered.isNull())
-        return;
-    m_rendered.fill(Qt::black);
-    QPainter painter(&m_rendered);
+    m_rendered = m_controller.preparedRendering(display);
     // A picture that cannot be drawn leaves the black.
-    if (!m_controller.picture().drawScaled(&painter, QRect(QPoint(0, 0), display)))
-        m_rendered = QImage();
+    if (m_rendered.isNull())
+        m_rendered = renderDisplay(m_controller.picture(), display);
 }
 
 // ---- Measuring the window --------------------------------------------------------------------------
@@ -276,6 +273,11 @@ void CImageView::paintEvent(QPaintEvent* event)
     const QSize picture = m_controller.pictureSize();
     if (m_controller.noImages() || picture.isEmpty() || display.isEmpty())
         return;
+    if (const QImage* preview = m_controller.preview()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(origin(), display), *preview);
+        return;
+    }
     const viewgeometry::Zoom& zoom = m_controller.zoom();
     if (zoom.zoom >= 1.0) {
         const auto rects = viewgeometry::magnifiedRects(repaint, clientSize(), zoom, picture, scrollPosition());
@@ -298,6 +300,13 @@ void CImageView::paintEvent(QPaintEvent* event)
     }
     if (m_controller.slides() > 1)
         scheduleAnimation();
+}
+
+// The next picture is fitted to the window as it is now.
+void CImageView::resizeEvent(QResizeEvent* event)
+{
+    CImageScrollView::resizeEvent(event);
+    m_controller.windowResized();
 }
 
 // ---- Animation ------------------------------------------------------------------------------------
@@ -339,9 +348,11 @@ bool CImageView::overSelection(QPoint pos) const
     return m_controller.selection() && outlineRect().contains(pos);
 }
 
+// A preview waits for its picture: what it shows is not the picture's pixels.
 bool CImageView::panningAllowed() const
 {
-    return !m_controller.noImages() && !(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
+    return !m_controller.noImages() && !m_controller.preview() &&
+           !(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
 }
 
 void CImageView::updateCursor(QPoint pos)

@@ -8,8 +8,10 @@
 // the controller, and asks the frame for a client of the display's size ("fit window to image").
 // The application's messages to the viewer are addressed to this widget and passed on.
 //
-// Drawing costs: below zoom 1 the picture is scaled smoothly once per layout and then copied;
-// at zoom 1 and above only the repainted part is drawn straight from the library, pixels sharp.
+// Drawing costs: below zoom 1 the picture is scaled smoothly once per layout and then copied
+// (a picture the look-ahead or the loader laid out for this window comes scaled already); at
+// zoom 1 and above only the repainted part is drawn straight from the library, pixels sharp.
+// While a picture is read, its preview is drawn scaled to the picture's display size.
 // UI thread only.
 
 #include <QImage>
@@ -46,6 +48,8 @@ public:
     // The window around the view as it is now: the client, the frame's parts around it (none
     // when the view is a window of its own), the screen's work area and the window's state.
     ViewerWindowMetrics windowMetrics() const;
+    // The picture as copied to the screen below zoom 1; null at zoom 1 and above.
+    const QImage& renderedPicture() const { return m_rendered; }
 
 Q_SIGNALS:
     // A right click: over the active selection (the crop menu) or elsewhere (the view's menu).
@@ -59,6 +63,7 @@ Q_SIGNALS:
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;

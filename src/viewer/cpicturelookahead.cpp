@@ -72,7 +72,7 @@ std::optional<Decoded> decode(const QString& path, qint64 budget, const RunToken
     picture->setCancelFlag(nullptr);
     if (!loaded || !withinBudget(decodedBytes(*picture), budget))
         return std::nullopt;
-    return Decoded{path, *stamp, std::move(picture)};
+    return Decoded{path, *stamp, std::move(picture), std::nullopt};
 }
 
 } // namespace
@@ -84,30 +84,67 @@ CPictureLookahead::~CPictureLookahead()
     m_run.stop();
 }
 
-void CPictureLookahead::prefetch(const QString& path)
+void CPictureLookahead::prefetch(const QString& path, const LayoutRequest& request)
 {
     // Being decoded, or decoded and not handed over yet: take() checks the file anyway, so
     // decoding it again now would only cost time.
-    if (isDecoding(path) || (m_held && m_held->path == path))
+    if (isDecoding(path) || (m_held && m_held->path == path)) {
+        setLayoutRequest(request);
         return;
+    }
+    m_request = request;
     m_run.stop();
+    if (m_outcome)
+        dropLater(m_outcome->decoded);
     dropHeld();
     auto outcome = std::make_shared<Outcome>();
     outcome->path = path;
+    startRun(std::move(outcome));
+}
+
+void CPictureLookahead::setLayoutRequest(const LayoutRequest& request)
+{
+    if (request == m_request)
+        return;
+    m_request = request;
+    // A run whose outcome is still to come is checked when it comes.
+    if (!m_outcome || m_outcome->collected)
+        layOutAgainIfStale();
+}
+
+void CPictureLookahead::startRun(std::shared_ptr<Outcome> outcome)
+{
+    outcome->request = m_request;
     m_outcome = outcome;
     m_run.start(0, [this, outcome, budget = m_budgetBytes](const RunToken& token) {
-        outcome->decoded = decode(outcome->path, budget, token);
+        if (!outcome->decoded)
+            outcome->decoded = decode(outcome->path, budget, token);
+        if (outcome->decoded && !token.stopRequested())
+            outcome->decoded->layout = prepareLayout(*outcome->decoded->picture, outcome->request);
         token.deliver([this, path = outcome->path, held = outcome->decoded.has_value()] {
             collect();
+            // The window may have changed while the run was under way.
+            layOutAgainIfStale();
             Q_EMIT prefetched(path, held);
         });
     });
 }
 
-bool CPictureLookahead::take(const QString& path, CBmpEx& current)
+void CPictureLookahead::layOutAgainIfStale()
+{
+    if (!m_held || (m_held->layout && m_held->layout->request == m_request))
+        return;
+    auto outcome = std::make_shared<Outcome>();
+    outcome->path = m_held->path;
+    outcome->decoded = std::move(m_held);
+    m_held.reset();
+    startRun(std::move(outcome));
+}
+
+bool CPictureLookahead::take(const QString& path, CBmpEx& current, std::optional<PreparedLayout>* layout)
 {
     if (isDecoding(path)) {
-        // The run never waits for this thread, so the decode under way ends by itself, done or
+        // The run never waits for this thread, so the run under way ends by itself, done or
         // failed, and this wait with it.
         m_run.finish();
         collect();
@@ -119,6 +156,8 @@ bool CPictureLookahead::take(const QString& path, CBmpEx& current)
         return false;
     }
     current.swapPicture(*m_held->picture);
+    if (layout)
+        *layout = std::move(m_held->layout);
     // The picture that was current goes with the held object, off this thread.
     dropHeld();
     return true;
@@ -127,6 +166,8 @@ bool CPictureLookahead::take(const QString& path, CBmpEx& current)
 void CPictureLookahead::clear()
 {
     m_run.stop();
+    if (m_outcome)
+        dropLater(m_outcome->decoded);
     m_outcome.reset();
     dropHeld();
 }
@@ -150,9 +191,14 @@ void CPictureLookahead::collect()
 
 void CPictureLookahead::dropHeld()
 {
-    if (!m_held)
+    dropLater(m_held);
+}
+
+void CPictureLookahead::dropLater(std::optional<Decoded>& decoded)
+{
+    if (!decoded)
         return;
     // Freeing a camera picture's pages takes time the UI thread does not have.
-    executor::pool().start([picture = std::shared_ptr<CBmpEx>(std::move(m_held->picture))] {});
-    m_held.reset();
+    executor::pool().start([picture = std::shared_ptr<CBmpEx>(std::move(decoded->picture))] {});
+    decoded.reset();
 }

@@ -34,6 +34,7 @@ CViewerController::CViewerController(ViewerHost& host, CAppSettings& options, CC
     // "Loading" is to be shown, and what needs the picture waits for it.
     connect(&m_loader, &PictureLoader::readingFile, this, &CViewerController::stateChanged);
     connect(&m_loader, &PictureLoader::loaded, this, &CViewerController::pictureLoaded);
+    connect(&m_loader, &PictureLoader::previewReady, this, &CViewerController::showPreview);
     connect(&m_slideShow, &SlideShow::shown, this,
             [this] { afterMove(true, m_slideShow.order() == SlideShow::kReverse ? -1 : 1); });
     connect(&m_slideShow, &SlideShow::runningChanged, this, &CViewerController::stateChanged);
@@ -161,19 +162,26 @@ void CViewerController::showPendingPath()
     m_host.setPendingImagePath({});
     m_noImages = false;
     cancelLoad();
-    // The application read the file into the current image, or tried to: a file that did not
-    // load still takes its place in the folder, and says why.
+    m_failure.clear();
+    // The current image holds the file when the application read it already; otherwise (at
+    // start-up) the loader reads it, showing its preview first. A file that does not load still
+    // takes its place in the folder, and says why.
     const bool read = picture().loaded() && picture().path() == pending;
-    m_failure = read ? QString() : PictureLoader::failureText(pending, picture());
+    const auto show = [this, read] {
+        if (read)
+            showPicture();
+        else
+            loadShown(1);
+    };
     if (m_source.isShownFolder(folder)) {
         // The same folder: its list is there already.
         m_host.setOpenedFromFile(!m_source.walksBrowser());
         m_source.showName(name);
-        showPicture();
+        show();
         return;
     }
     startOwnList(folder, name);
-    showPicture();
+    show();
     m_source.scan();
 }
 
@@ -212,7 +220,7 @@ void CViewerController::showBrowserPicture(bool fromBrowser)
     }
     showPicture();
     if (fromBrowser)
-        m_loader.prefetchFrom(m_source.list(), 1);
+        m_loader.prefetchFrom(m_source.list(), 1, layoutRequest());
 }
 
 void CViewerController::enterNoImages()
@@ -277,7 +285,7 @@ void CViewerController::showPicture()
     applyFitMode();
 }
 
-void CViewerController::applyFitMode()
+viewgeometry::FitInputs CViewerController::fitInputs() const
 {
     const ViewerWindowMetrics window = measure();
     viewgeometry::FitInputs inputs;
@@ -286,8 +294,29 @@ void CViewerController::applyFitMode()
     inputs.workArea = window.workArea;
     inputs.chrome = window.chrome;
     inputs.lockedZoom = m_zoom.zoom;
-    m_zoom = viewgeometry::fitPicture(m_fitMode, m_picture, inputs);
+    return inputs;
+}
+
+LayoutRequest CViewerController::layoutRequest() const
+{
+    return LayoutRequest::of(m_fitMode, fitInputs());
+}
+
+void CViewerController::applyFitMode()
+{
+    m_zoom = viewgeometry::fitPicture(m_fitMode, m_picture, fitInputs());
     layout(ScrollRule::Origin);
+}
+
+QImage CViewerController::preparedRendering(QSize display) const
+{
+    return m_prepared && m_prepared->rendered.size() == display ? m_prepared->rendered : QImage();
+}
+
+void CViewerController::windowResized()
+{
+    if (!m_noImages)
+        m_loader.lookahead().setLayoutRequest(layoutRequest());
 }
 
 void CViewerController::setFitMode(FitMode mode)
@@ -309,6 +338,8 @@ void CViewerController::layout(ScrollRule rule, QPoint scroll)
     Q_EMIT zoomChanged(rule, scroll, sizeFrame);
     if (!m_selectionReady)
         clearSelection();
+    // A new fit mode, or the zoom that zoom lock keeps: the next picture is to be laid out anew.
+    m_loader.lookahead().setLayoutRequest(layoutRequest());
     Q_EMIT stateChanged();
 }
 
@@ -378,8 +409,13 @@ void CViewerController::afterMove(bool moved, int direction)
     if (!moved)
         return;
     m_source.followSelection();
+    loadShown(direction);
+}
+
+void CViewerController::loadShown(int direction)
+{
     m_direction = direction;
-    m_loader.load(folder() + fileName(), picture());
+    m_loader.load(folder() + fileName(), picture(), layoutRequest());
     if (m_loader.loading())
         Q_EMIT stateChanged();
 }
@@ -387,15 +423,30 @@ void CViewerController::afterMove(bool moved, int direction)
 void CViewerController::pictureLoaded(const QString&, const QString& failure)
 {
     m_failure = failure;
+    m_preview.reset();
+    m_prepared = m_loader.takeLayout();
     showPicture();
-    m_loader.prefetchFrom(m_source.list(), m_direction);
+    m_prepared.reset();
+    m_loader.prefetchFrom(m_source.list(), m_direction, layoutRequest());
     if (const std::optional<int> next = std::exchange(m_pendingMove, std::nullopt))
         m_commands.execute(*next);
+}
+
+// Laid out as the picture will be, so that the picture takes its place without a jump.
+void CViewerController::showPreview(const QString&, const QImage& image, QSize size)
+{
+    m_failure.clear();
+    m_preview = Preview{image, size, viewgeometry::fitPicture(m_fitMode, size, fitInputs())};
+    clearSelection();
+    Q_EMIT pictureChanged();
+    Q_EMIT showWanted(true);
+    layout(ScrollRule::Origin);
 }
 
 void CViewerController::cancelLoad()
 {
     m_loader.clear();
+    m_preview.reset();
     m_pendingMove.reset();
 }
 

@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 
+#include <QImage>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
@@ -29,6 +30,7 @@
 
 #include "core/commands.h"
 #include "viewer/pictureloader.h"
+#include "viewer/preparedlayout.h"
 #include "viewer/picturesource.h"
 #include "viewer/shownpictureinfo.h"
 #include "viewer/viewernavigator.h"
@@ -87,9 +89,19 @@ public:
     int slides() const { return m_info.slides(); }
 
     viewgeometry::FitMode fitMode() const { return m_fitMode; }
-    const viewgeometry::Zoom& zoom() const { return m_zoom; }
-    // The current image's size as last shown.
-    QSize pictureSize() const { return m_picture; }
+    // The zoom and size of what is drawn: the picture's, or those of the picture the preview
+    // stands for.
+    const viewgeometry::Zoom& zoom() const { return m_preview ? m_preview->zoom : m_zoom; }
+    QSize pictureSize() const { return m_preview ? m_preview->picture : m_picture; }
+    // While a picture that was not decoded ahead is read: a small picture that stands for it, to
+    // be drawn scaled to the display size. Zoom and panning wait for the picture itself.
+    const QImage* preview() const { return m_preview ? &m_preview->image : nullptr; }
+    // The picture just loaded, already rendered at `display` on a worker, for the one layout that
+    // shows it; null when none was made for that size (the window changed meanwhile, or the
+    // picture is not shrunk).
+    QImage preparedRendering(QSize display) const;
+    // The window around the view changed size: the next picture is laid out for the new one.
+    void windowResized();
 
     // The active selection in picture pixels.
     std::optional<QRectF> selection() const { return m_selection; }
@@ -178,9 +190,16 @@ private:
     void actualSize();
     void zoomToSelection();
 
+    viewgeometry::FitInputs fitInputs() const;
+    LayoutRequest layoutRequest() const;
+
     void requestMove(int id, const std::function<bool()>& move, int direction);
     void afterMove(bool moved, int direction);
+    // Reads the file now shown into the current image; `direction` is where the look-ahead goes
+    // next.
+    void loadShown(int direction);
     void pictureLoaded(const QString& path, const QString& failure);
+    void showPreview(const QString& path, const QImage& image, QSize size);
     // Drops the load in flight and the moves waiting for it.
     void cancelLoad();
     void transform(int command);
@@ -203,6 +222,15 @@ private:
     viewgeometry::FitMode m_fitMode = viewgeometry::FitMode::FitWindowToImage;
     viewgeometry::Zoom m_zoom;
     QSize m_picture{0, 0};
+    // What stands for the picture being read, laid out as the picture will be.
+    struct Preview {
+        QImage image;
+        QSize picture;
+        viewgeometry::Zoom zoom;
+    };
+    std::optional<Preview> m_preview;
+    // Set only while the picture it was made for is laid out.
+    std::optional<PreparedLayout> m_prepared;
     // Off for the one layout after a zoom to a selection: the frame keeps its size.
     bool m_frameSizingAllowed = true;
 

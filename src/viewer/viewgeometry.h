@@ -49,6 +49,7 @@ struct FrameChrome {
     int statusBarHeight = 0;
     int captionHeight = 0;
     int menuHeight = 0;
+    bool operator==(const FrameChrome&) const = default;
 };
 
 // One step up or down the zoom table from `current`. A display between two steps (after a fit)
@@ -76,6 +77,7 @@ struct FitInputs {
     QRect workArea;
     FrameChrome chrome;
     double lockedZoom = 1.0;
+    bool operator==(const FitInputs&) const = default;
 };
 Zoom fitPicture(FitMode mode, QSize picture, const FitInputs& inputs);
 
