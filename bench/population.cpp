@@ -21,16 +21,17 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 
 #include "browser/folderworkers.h"
+#include "findtiming.h"
 
 namespace {
 
 constexpr int kMaxFiles = 10000000;
 constexpr int kMaxRepeat = 100;
+constexpr const char* kFindFormat = "%s %T@ %p\\n";
 
 using Clock = std::chrono::steady_clock;
 
@@ -79,36 +80,6 @@ struct Run {
     double cpuSeconds = 0; // user + system, every thread
     int rows = 0;
 };
-
-// Seconds of "0m1.250s" as the shell's `times` prints them.
-double shellSeconds(const QString& text)
-{
-    const qsizetype m = text.indexOf(QLatin1Char('m'));
-    return text.left(m).toDouble() * 60 + text.mid(m + 1).chopped(1).toDouble();
-}
-
-// One `find` run. The shell's `times` gives its CPU time portably; the shell's own start-up is
-// in the wall time, a millisecond or so. Nothing when find could not be run.
-std::optional<Run> timeFind(const QString& dir)
-{
-    QProcess shell;
-    shell.setProgram(QStringLiteral("sh"));
-    shell.setArguments({QStringLiteral("-c"),
-                        QStringLiteral("find \"$1\" -maxdepth 1 -printf '%s %T@ %p\\n' > /dev/null && times"),
-                        QStringLiteral("sh"), dir});
-    const auto start = Clock::now();
-    shell.start();
-    if (!shell.waitForFinished(-1) || shell.exitStatus() != QProcess::NormalExit || shell.exitCode() != 0)
-        return std::nullopt;
-    Run run;
-    run.seconds = secondsSince(start);
-    // The second line of `times` is the children's user and system time.
-    const QStringList lines = QString::fromLocal8Bit(shell.readAllStandardOutput()).split(QLatin1Char('\n'));
-    const QStringList children = lines.value(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (children.size() == 2)
-        run.cpuSeconds = shellSeconds(children.at(0)) + shellSeconds(children.at(1));
-    return run;
-}
 
 // One read by the worker, from start() to the rows in our hands on this (the UI) thread. The rows
 // are kept, as the list keeps them, and freed after the clock stopped.
@@ -186,7 +157,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "population: cannot read %s\n", qPrintable(dir));
         return 1;
     }
-    const bool findRuns = haveFind && timeFind(dir).has_value();
+    const bool findRuns = haveFind && bench::timeFind(dir, kFindFormat).has_value();
 
     // The fastest run counts: other work on the machine only ever slows a run down.
     Run ours{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), first.rows};
@@ -195,7 +166,7 @@ int main(int argc, char** argv)
         const Run run = timeOurs(worker, request);
         ours.seconds = std::min(ours.seconds, run.seconds);
         ours.cpuSeconds = std::min(ours.cpuSeconds, run.cpuSeconds);
-        if (const std::optional<Run> find = findRuns ? timeFind(dir) : std::nullopt) {
+        if (const std::optional<bench::FindRun> find = findRuns ? bench::timeFind(dir, kFindFormat) : std::nullopt) {
             peer.seconds = std::min(peer.seconds, find->seconds);
             peer.cpuSeconds = std::min(peer.cpuSeconds, find->cpuSeconds);
         }
