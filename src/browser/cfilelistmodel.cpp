@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 
 #include "browser/cshelllist.h"
 #include "browser/rowsort.h"
@@ -256,7 +257,7 @@ void CFileListModel::fillIcon(int row) const
 {
     FileItem& item = m_rows[size_t(row)];
     if (item.iconIndex == -1 && m_shellList)
-        item.iconIndex = m_shellList->iconIndexAndType(m_folder + item.name, item.typeText, item.isFolder, item.ownIcon);
+        item.iconIndex = m_shellList->iconIndexAndType(m_folder, item.name, item.typeText, item.isFolder, item.ownIcon);
 }
 
 void CFileListModel::emitRowChanged(int row)
@@ -367,11 +368,18 @@ void CFileListModel::resetRows(FolderListing&& listing)
     m_rows = std::move(listing.rows);
     m_folderCount = m_fileCount = m_imageCount = 0;
     m_totalSize = 0;
+    invalidateIndex();
+    // Numbered in row order, so the id index is known without a second pass over the rows (a
+    // million of them take tens of milliseconds to walk, which the first result of a worker
+    // would otherwise cost the UI thread).
+    m_idBase = m_lastId + 1;
+    m_rowById.resize(m_rows.size());
+    std::iota(m_rowById.begin(), m_rowById.end(), 0);
+    m_idIndexValid = true;
     for (FileItem& item : m_rows) {
         item.id = newId();
         countIn(item, 1);
     }
-    invalidateIndex();
     endResetModel();
     Q_EMIT totalsChanged();
 }

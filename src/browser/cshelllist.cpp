@@ -30,14 +30,14 @@ bool isPerFileKey(const QString& key)
 // The extension of the name, lower-cased: a dot in a folder name must not count. A name without
 // a dot is its own key, led by a "/" (which no name or extension holds) so that a file called
 // "jpg" cannot take the entry of the "*.jpg" files.
-QString cacheKey(const QString& name, bool isFolder)
+QString cacheKey(QStringView name, bool isFolder)
 {
     if (isFolder || name == kParentName)
         return kParentKey;
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot < 0)
-        return u'/' + name.toLower();
-    return name.mid(dot + 1).toLower();
+        return u'/' + name.toString().toLower();
+    return name.sliced(dot + 1).toString().toLower();
 }
 
 // The Icon= value of the [Desktop Entry] group of a desktop entry or .directory file; empty when
@@ -78,15 +78,17 @@ QString CShellList::ownIconName(const QString& folder, const QString& name, bool
     return {};
 }
 
-int CShellList::iconIndexAndType(const QString& path, QString& typeText, bool isFolder, const QString& ownIcon)
+int CShellList::iconIndexAndType(const QString& folder, const QString& name, QString& typeText, bool isFolder,
+                                 const QString& ownIcon)
 {
-    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    // Asked for every row shown, and for every row before a sort by type: one string is made
+    // here, the cache's key; the full path only when the shell is asked.
     if (name.isEmpty() && !isFolder) {
         typeText.clear();
         return -1;
     }
     const QString key = cacheKey(name, isFolder);
-    const EntryKind kind = entryKind(name, isFolder);
+    const EntryKind kind = entryKind(name, key, isFolder);
 
     // A folder may carry an icon of its own, so folders are asked every time.
     const bool cacheable = kind != EntryKind::Folder && !isPerFileKey(key);
@@ -97,7 +99,7 @@ int CShellList::iconIndexAndType(const QString& path, QString& typeText, bool is
             return cached->second.iconIndex;
         }
     }
-    const ShellAnswer answer = askShell(path, kind, ownIcon);
+    const ShellAnswer answer = askShell(folder + name, kind, ownIcon);
     const int index = imageListIndex(answer.icon);
     if (cacheable)
         m_typeCache.emplace(key, TypeEntry{index, answer.typeName});
@@ -131,7 +133,8 @@ QIcon CShellList::iconOfPath(const QString& path, bool small)
     const bool isFolder = name != kParentName && QFileInfo(path).isDir();
     const int side = small ? kSmallIconSize : kLargeIconSize;
     const QString folder = path.left(path.size() - name.size());
-    return QIcon(askShell(path, entryKind(name, isFolder), ownIconName(folder, name, isFolder)).icon.icon.pixmap(side, side));
+    return QIcon(askShell(path, entryKind(name, cacheKey(name, isFolder), isFolder), ownIconName(folder, name, isFolder))
+                     .icon.icon.pixmap(side, side));
 }
 
 QIcon CShellList::icon(int index) const
@@ -141,13 +144,13 @@ QIcon CShellList::icon(int index) const
     return m_icons[size_t(index)];
 }
 
-CShellList::EntryKind CShellList::entryKind(const QString& name, bool isFolder)
+CShellList::EntryKind CShellList::entryKind(QStringView name, const QString& key, bool isFolder)
 {
     if (name == kParentName)
         return EntryKind::Parent;
     if (isFolder)
         return EntryKind::Folder;
-    return cacheKey(name, false) == kDesktopKey ? EntryKind::DesktopEntry : EntryKind::File;
+    return key == kDesktopKey ? EntryKind::DesktopEntry : EntryKind::File;
 }
 
 CShellList::ShellAnswer CShellList::askShell(const QString& path, EntryKind kind, const QString& ownIcon)

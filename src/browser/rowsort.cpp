@@ -39,20 +39,34 @@ void packText(QStringView text, Slot& slot)
     slot.whole = text.size() <= kPrefixChars;
 }
 
-// Ranks of the distinct type names in their order; names equal but for case share a rank.
-QHash<QString, quint64> typeRanks(const std::vector<FileItem>& rows, std::size_t first, std::size_t last)
+// Ranks of the distinct type names in their order; names equal but for case share a rank. The
+// rows share the few texts the shell's cache hands out, so a text is known by where its
+// characters lie, without reading or hashing them a million times.
+using TextAt = std::pair<const QChar*, qsizetype>;
+using TypeRanks = QHash<TextAt, quint64>;
+
+TextAt textAt(const QString& text)
 {
-    QHash<QString, quint64> ranks;
-    for (std::size_t i = first; i < last; ++i)
-        ranks.insert(rows[i].typeText, 0);
-    QList<QString> names = ranks.keys();
+    return {text.constData(), text.size()};
+}
+
+TypeRanks typeRanks(const std::vector<FileItem>& rows, std::size_t first, std::size_t last)
+{
+    QHash<TextAt, QString> texts;
+    for (std::size_t i = first; i < last; ++i) {
+        const QString& text = rows[i].typeText;
+        if (!texts.contains(textAt(text)))
+            texts.insert(textAt(text), text);
+    }
+    QList<QString> names = texts.values();
     std::sort(names.begin(), names.end(),
               [](const QString& a, const QString& b) { return textorder::compareText(a, b) < 0; });
+    TypeRanks ranks;
     quint64 rank = 0;
     for (qsizetype i = 0; i < names.size(); ++i) {
         if (i > 0 && textorder::compareText(names[i - 1], names[i]) != 0)
             ++rank;
-        ranks[names[i]] = rank;
+        ranks.insert(textAt(names[i]), rank);
     }
     return ranks;
 }
@@ -60,7 +74,7 @@ QHash<QString, quint64> typeRanks(const std::vector<FileItem>& rows, std::size_t
 std::vector<Slot> makeSlots(const std::vector<FileItem>& rows, std::size_t first, std::size_t last, int key)
 {
     std::vector<Slot> places(last - first);
-    const QHash<QString, quint64> ranks = key == fileitem::kByType ? typeRanks(rows, first, last) : QHash<QString, quint64>();
+    const TypeRanks ranks = key == fileitem::kByType ? typeRanks(rows, first, last) : TypeRanks();
     for (std::size_t i = 0; i < places.size(); ++i) {
         const FileItem& item = rows[first + i];
         Slot& slot = places[i];
@@ -82,7 +96,7 @@ std::vector<Slot> makeSlots(const std::vector<FileItem>& rows, std::size_t first
             slot.comparable = slot.whole = true;
             break;
         case fileitem::kByType:
-            slot.high = ranks.value(item.typeText);
+            slot.high = ranks.value(textAt(item.typeText));
             slot.comparable = slot.whole = true;
             break;
         default:

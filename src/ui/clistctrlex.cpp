@@ -20,6 +20,9 @@
 
 namespace {
 
+// Items the icon and list styles place in one go.
+constexpr int kLayoutBatch = 5000;
+
 // A row is one entry: whichever cell the user clicks or the keys reach, the current index is the
 // row's name cell, so that every view shows the same current item.
 class RowSelectionModel : public QItemSelectionModel {
@@ -91,6 +94,11 @@ CListCtrlEx::CListCtrlEx(QWidget* parent)
     setUpView(m_listView);
     m_listView->setUniformItemSizes(true);
     m_listView->setResizeMode(QListView::Adjust);
+    // The icon and list styles place every item when the rows change, even while the report
+    // style is shown: a million rows in one pass would hold the UI thread for tens of
+    // milliseconds, in batches it never does (a folder of fewer items is still one pass).
+    m_listView->setLayoutMode(QListView::Batched);
+    m_listView->setBatchSize(kLayoutBatch);
 
     setUpView(m_reportView);
     m_reportView->setHorizontalHeader(m_header);

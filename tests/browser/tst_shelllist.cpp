@@ -31,8 +31,9 @@ void writeFile(const QString& path, const QByteArray& bytes)
 int lookUp(CShellList& list, const QString& path, QString& type, bool isFolder)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
-    return list.iconIndexAndType(path, type, isFolder,
-                                 CShellList::ownIconName(path.left(slash + 1), path.mid(slash + 1), isFolder));
+    const QString folder = path.left(slash + 1);
+    const QString name = path.mid(slash + 1);
+    return list.iconIndexAndType(folder, name, type, isFolder, CShellList::ownIconName(folder, name, isFolder));
 }
 
 }  // namespace
