@@ -37,6 +37,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
@@ -239,8 +240,10 @@ ScrollResult scroll(CFileListCtrl& list)
     lastTick = Clock::now();
     lastCpu = threadCpuMs();
     ticks.start();
-    // The view lays the new rows out after the event loop took over: the scroll range comes then.
-    if (bar->maximum() == 0) {
+    // The view lays the new rows out after the event loop took over: the scroll range comes then,
+    // for rows more than the view shows.
+    const bool scrolls = view->model()->rowCount() * view->verticalHeader()->defaultSectionSize() > view->viewport()->height();
+    if (scrolls && bar->maximum() == 0) {
         QEventLoop laidOut;
         QObject::connect(bar, &QScrollBar::rangeChanged, &laidOut, &QEventLoop::quit);
         laidOut.exec();
