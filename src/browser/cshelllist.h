@@ -75,12 +75,13 @@ private:
     };
 
     // `key` is the name's cacheKey.
-    static EntryKind entryKind(QStringView name, const QString& key, bool isFolder);
+    static EntryKind entryKind(QStringView name, QStringView key, bool isFolder);
     ShellAnswer askShell(const QString& path, EntryKind kind, const QString& ownIcon);
     NamedIcon resolveIcon(const QString& ownIcon, const QMimeType& mime, QFileIconProvider::IconType fallback) const;
     int imageListIndex(const NamedIcon& icon);
 
-    std::map<QString, TypeEntry> m_typeCache;
+    // Found by a key made on the stack (std::less<> compares a string with a view).
+    std::map<QString, TypeEntry, std::less<>> m_typeCache;
     std::vector<QIcon> m_icons;
     QHash<QString, int> m_iconIndexByName;
     QMimeDatabase m_mimeDatabase;
