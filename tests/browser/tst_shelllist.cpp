@@ -128,6 +128,12 @@ void TestShellList::lookups_data()
         << QStringList(4) << 2;
     QTest::newRow("no name, no dot") << QStringList{"f:/t/", "f:/t/a.jpg", "f:/t/JPG"} << QList{-1, 0, 1}
                                      << QStringList{"", "image-jpeg", ""} << 2;
+    // Keys of ASCII names are made without a string of their own, the others by the full
+    // lower-casing: either way one case and the other share a query.
+    QTest::newRow("case folded beyond ASCII too")
+        << QStringList{"f:/t/a.\u00c4BC", "f:/t/b.\u00e4bc", "f:/t/\u00dcber", "f:/t/\u00fcber", "f:/t/README",
+                       "f:/t/readme"}
+        << QList{0, 0, 0, 0, 0, 0} << QStringList(6) << 3;
 }
 
 void TestShellList::lookups()
