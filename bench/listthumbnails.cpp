@@ -35,6 +35,7 @@
 #include "exifthumbnail.h"
 #include "fileops/cfileinfo.h"
 #include "platform/thumbnailcache.h"
+#include "procstatus.h"
 
 namespace {
 
@@ -62,19 +63,6 @@ QByteArray headOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.read(bench::kExifScanBytes) : QByteArray();
-}
-
-double residentMegabytes(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
 }
 
 void warmUp(const QStringList& paths)
@@ -179,13 +167,13 @@ bool measureMemory(const QString& dir, const QStringList& names, int rows)
         }
         linkNames.append(linkName);
     }
-    const double before = residentMegabytes("VmRSS");
+    const double before = bench::residentMegabytes("VmRSS");
     CThumbnailStore store;
     const Pass pass = serve(links.path(), linkNames, store);
     std::printf("memory: %d rows (links to %lld files), %d thumbnails, %d failed, %.1f s; store %.1f MB; "
                 "VmRSS %.1f MB before, %.1f MB after (peak %.1f MB)\n",
                 rows, static_cast<long long>(names.size()), pass.made, pass.failed, pass.seconds,
-                double(pass.storeBytes) / 1e6, before, residentMegabytes("VmRSS"), residentMegabytes("VmHWM"));
+                double(pass.storeBytes) / 1e6, before, bench::residentMegabytes("VmRSS"), bench::residentMegabytes("VmHWM"));
     return true;
 }
 

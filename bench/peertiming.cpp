@@ -47,3 +47,9 @@ std::optional<int> runMake(const QStringList& args, int maxCount, const std::fun
         return 2;
     return make(args.at(1), count) ? 0 : 1;
 }
+
+std::optional<PeerTiming> timeFind(const QString& dir, const char* printfFormat)
+{
+    return timeShellScript(QStringLiteral("find \"$1\" -maxdepth 1 -printf \"$2\" > /dev/null"),
+                           {dir, QString::fromLatin1(printfFormat)});
+}

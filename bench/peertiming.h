@@ -17,6 +17,10 @@ struct PeerTiming {
 // script (redirect it), as the shell's `times` is appended to it. Nothing when it failed.
 std::optional<PeerTiming> timeShellScript(const QString& script, const QStringList& args);
 
+// One `find DIR -maxdepth 1 -printf FORMAT` run to /dev/null: the peer of the file list's folder
+// reading. Nothing when find could not be run or failed.
+std::optional<PeerTiming> timeFind(const QString& dir, const char* printfFormat);
+
 // For the arguments "--make DIR N": calls make(DIR, N) and gives 0 when it made the files, 1 when
 // it failed, and 2 (a usage error) for N outside 1 to maxCount. Nothing for any other arguments.
 std::optional<int> runMake(const QStringList& args, int maxCount, const std::function<bool(const QString&, int)>& make);

@@ -31,6 +31,7 @@ namespace {
 
 constexpr int kMaxFiles = 10000000;
 constexpr int kMaxRepeat = 100;
+constexpr const char* kFindFormat = "%s %T@ %p\\n";
 
 using Clock = std::chrono::steady_clock;
 
@@ -79,19 +80,6 @@ struct Run {
     double cpuSeconds = 0; // user + system, every thread
     int rows = 0;
 };
-
-// One `find` run; nothing when find could not be run.
-std::optional<Run> timeFind(const QString& dir)
-{
-    const std::optional<PeerTiming> timing =
-        timeShellScript(QStringLiteral("find \"$1\" -maxdepth 1 -printf '%s %T@ %p\\n' > /dev/null"), {dir});
-    if (!timing)
-        return std::nullopt;
-    Run run;
-    run.seconds = timing->seconds;
-    run.cpuSeconds = timing->cpuSeconds;
-    return run;
-}
 
 // One read by the worker, from start() to the rows in our hands on this (the UI) thread. The rows
 // are kept, as the list keeps them, and freed after the clock stopped.
@@ -164,7 +152,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "population: cannot read %s\n", qPrintable(dir));
         return 1;
     }
-    const bool findRuns = haveFind && timeFind(dir).has_value();
+    const bool findRuns = haveFind && timeFind(dir, kFindFormat).has_value();
 
     // The fastest run counts: other work on the machine only ever slows a run down.
     Run ours{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), first.rows};
@@ -173,7 +161,7 @@ int main(int argc, char** argv)
         const Run run = timeOurs(worker, request);
         ours.seconds = std::min(ours.seconds, run.seconds);
         ours.cpuSeconds = std::min(ours.cpuSeconds, run.cpuSeconds);
-        if (const std::optional<Run> find = findRuns ? timeFind(dir) : std::nullopt) {
+        if (const std::optional<PeerTiming> find = findRuns ? timeFind(dir, kFindFormat) : std::nullopt) {
             peer.seconds = std::min(peer.seconds, find->seconds);
             peer.cpuSeconds = std::min(peer.cpuSeconds, find->cpuSeconds);
         }

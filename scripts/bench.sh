@@ -293,3 +293,34 @@ awk 'function verdict(ms, goal) { return ms != "" && ms + 0 >= 0 && ms + 0 < goa
               "preview of a picture read", preview, (eighth > 0 ? preview / eighth : 0), eighth, verdict(preview, 40),
               cpu, eighthcpu
      }' "$work/viewernext.txt"
+
+# The file list on a folder of BENCH_MILLION_N entries (default 1,000,000; hard links to a few
+# small JPEGs, made once under build/) in Details mode, offscreen: reading and sorting by name
+# against `find -maxdepth 1 -printf '%f %s %T@\n'` (goal: at least as fast), the resident memory of
+# the rows (goal under 500 MB), sorting by size, date and type (goal under 1 s each) and the
+# largest lateness of a 5 ms UI-thread timer while the list scrolls (goal at most 16 ms).
+million_n=${BENCH_MILLION_N:-1000000}
+[[ $million_n =~ ^[1-9][0-9]*$ ]] || { echo "bench.sh: BENCH_MILLION_N must be a positive number" >&2; exit 2; }
+cmake --build "$build" -j2 --target pixoria_bench_million
+million="$build/bin/million"
+milliondir="$root/build/bench-million"
+made "$milliondir" "$million_n" sh -c 'rm -rf "$2.sources" && "$1" --make "$2" "$3"' sh "$million" "$milliondir" "$million_n"
+echo
+echo "== the file list on $million_n entries: $million"
+"$million" "$milliondir" --repeat "$repeat" | tee "$work/million.txt" ||
+  echo "bench.sh: the million bench failed"
+echo
+echo "== summary: $million_n entries in $milliondir"
+awk '$1 == "ours" { ours = $2; ourscpu = $9 } $1 == "find" { find = $2; findcpu = $9 } $1 == "ratio" { ratio = $2 }
+     END { printf "%-26s %8s entries/s   %sx find (%s/s); CPU %s ns vs %s ns an entry (goal 1x): %s\n",
+                  "read and sort by name", ours, ratio, find, ourscpu, findcpu, (ratio >= 1 ? "met" : "NOT met") }' \
+  "$work/million.txt"
+awk '$1 == "memory:" { printf "%-26s %8s MB VmRSS, %s bytes an entry (goal under 500 MB): %s\n",
+                              "rows in memory", $2, $8, ($2 < 500 ? "met" : "NOT met") }' "$work/million.txt"
+awk '$1 == "sort" && $2 == "by" && $3 != "name" {
+       printf "%-26s %8s ms, %s ms CPU; slowest run %s ms, %s ms CPU (goal under 1000 ms): %s\n", "sort by " $3, $4, $6,
+              $11, $13, ($4 < 1000 ? "met" : "NOT met") }' "$work/million.txt"
+awk '$1 == "scroll:" { for (i = NF; i > 1; i--) if ($i == "largest" && $(i + 1) != "CPU") largest = $(i + 1) + 0
+                       for (i = 1; i < NF; i++) if ($i == "ticks") cpu = $(i + 1) + 0 }
+     END { printf "%-26s %8s ms largest UI-thread lateness, %s ms CPU between ticks (goal at most 16 ms): %s\n",
+                  "scrolling in Details", largest, cpu, (largest <= 16 ? "met" : "NOT met") }' "$work/million.txt"

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 
 #include "browser/cshelllist.h"
+#include "browser/rowsort.h"
 
 namespace {
 
@@ -219,14 +221,16 @@ QString CFileListModel::itemText(int row, int column) const
 
 int CFileListModel::findByName(const QString& name) const
 {
-    buildIndex();
+    buildNameIndex();
     return m_rowByName.value(name, -1);
 }
 
 int CFileListModel::rowOfId(quint64 id) const
 {
-    buildIndex();
-    return m_rowById.value(id, -1);
+    buildIdIndex();
+    if (id < m_idBase || id - m_idBase >= m_rowById.size())
+        return -1;
+    return m_rowById[size_t(id - m_idBase)];
 }
 
 bool CFileListModel::isImage(int row) const
@@ -253,7 +257,7 @@ void CFileListModel::fillIcon(int row) const
 {
     FileItem& item = m_rows[size_t(row)];
     if (item.iconIndex == -1 && m_shellList)
-        item.iconIndex = m_shellList->iconIndexAndType(m_folder + item.name, item.typeText, item.isFolder, item.ownIcon);
+        item.iconIndex = m_shellList->iconIndexAndType(m_folder, item.name, item.typeText, item.isFolder, item.ownIcon);
 }
 
 void CFileListModel::emitRowChanged(int row)
@@ -263,23 +267,37 @@ void CFileListModel::emitRowChanged(int row)
 
 void CFileListModel::invalidateIndex()
 {
-    m_indexValid = false;
+    m_nameIndexValid = false;
     m_rowByName.clear();
+    m_idIndexValid = false;
     m_rowById.clear();
 }
 
-void CFileListModel::buildIndex() const
+void CFileListModel::buildNameIndex() const
 {
-    if (m_indexValid)
+    if (m_nameIndexValid)
         return;
     m_rowByName.reserve(qsizetype(m_rows.size()));
-    m_rowById.reserve(qsizetype(m_rows.size()));
     // Backwards, so that the first of two rows of one name wins.
-    for (int row = entryCount() - 1; row >= 0; --row) {
+    for (int row = entryCount() - 1; row >= 0; --row)
         m_rowByName.insert(m_rows[size_t(row)].name, row);
-        m_rowById.insert(m_rows[size_t(row)].id, row);
-    }
-    m_indexValid = true;
+    m_nameIndexValid = true;
+}
+
+void CFileListModel::buildIdIndex() const
+{
+    if (m_idIndexValid)
+        return;
+    // Ids are numbered from one counter, so those of the rows lie close together: a plain table
+    // from the lowest one up is built in a few milliseconds for a million rows, where a hash
+    // would hold the UI thread for a good part of a second.
+    m_idBase = m_lastId + 1;
+    for (const FileItem& item : m_rows)
+        m_idBase = std::min(m_idBase, item.id);
+    m_rowById.assign(m_rows.empty() ? 0 : size_t(m_lastId - m_idBase + 1), -1);
+    for (size_t row = 0; row < m_rows.size(); ++row)
+        m_rowById[size_t(m_rows[row].id - m_idBase)] = int(row);
+    m_idIndexValid = true;
 }
 
 int CFileListModel::firstSortedRow() const
@@ -289,14 +307,8 @@ int CFileListModel::firstSortedRow() const
 
 void CFileListModel::sortRange(int first, int last)
 {
-    if (last - first < 2)
-        return;
-    const int key = m_sortKey;
-    const bool ascending = m_ascending;
-    // Stable: rows that tie keep their order, so folders stay in the name order they were read in.
-    std::stable_sort(
-        m_rows.begin() + first, m_rows.begin() + last,
-        [key, ascending](const FileItem& a, const FileItem& b) { return fileitem::comesBefore(a, b, key, ascending); });
+    // Rows that tie keep their order, so folders stay in the name order they were read in.
+    rowsort::sortRows(m_rows, size_t(first), size_t(last), m_sortKey, m_ascending);
 }
 
 void CFileListModel::sortBy(int key)
@@ -356,11 +368,18 @@ void CFileListModel::resetRows(FolderListing&& listing)
     m_rows = std::move(listing.rows);
     m_folderCount = m_fileCount = m_imageCount = 0;
     m_totalSize = 0;
+    invalidateIndex();
+    // Numbered in row order, so the id index is known without a second pass over the rows (a
+    // million of them take tens of milliseconds to walk, which the first result of a worker
+    // would otherwise cost the UI thread).
+    m_idBase = m_lastId + 1;
+    m_rowById.resize(m_rows.size());
+    std::iota(m_rowById.begin(), m_rowById.end(), 0);
+    m_idIndexValid = true;
     for (FileItem& item : m_rows) {
         item.id = newId();
         countIn(item, 1);
     }
-    invalidateIndex();
     endResetModel();
     Q_EMIT totalsChanged();
 }
@@ -429,8 +448,6 @@ void CFileListModel::setEntryField(int row, EntryField field, const QString& tex
     case kFieldName:
         item.name = text;
         item.iconIndex = -1;
-        if (!item.isFolder)
-            item.extensionKey = fileitem::extensionKey(text);
         invalidateIndex();
         break;
     case kFieldSize:

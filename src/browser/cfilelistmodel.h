@@ -145,7 +145,8 @@ private:
     void fillIcon(int row) const;
     void emitRowChanged(int row);
     void invalidateIndex();
-    void buildIndex() const;
+    void buildNameIndex() const;
+    void buildIdIndex() const;
     quint64 newId() { return ++m_lastId; }
     int firstSortedRow() const;
     void sortRange(int first, int last);
@@ -159,9 +160,12 @@ private:
     QSize m_itemSizeHint;
     // Icon indexes and type names are filled in when a view first shows a row.
     mutable std::vector<FileItem> m_rows;
+    // Row of a name, and of an id (at id - m_idBase, -1 for none), each built when first asked.
     mutable QHash<QString, int> m_rowByName;
-    mutable QHash<quint64, int> m_rowById;
-    mutable bool m_indexValid = false;
+    mutable bool m_nameIndexValid = false;
+    mutable std::vector<int> m_rowById;
+    mutable quint64 m_idBase = 0;
+    mutable bool m_idIndexValid = false;
     int m_folderCount = 0;
     int m_fileCount = 0;
     int m_imageCount = 0;

@@ -7,11 +7,20 @@
 #include <QPainter>
 #include <QRect>
 #include <QStringList>
+#include <QVarLengthArray>
+
+#include "core/textorder.h"
 
 namespace {
 
 constexpr int kSmallIconSize = 16;
 constexpr int kLargeIconSize = 32;
+// Where a cache key is made: on the stack, or a string for a name beyond ASCII.
+struct KeyBuffer {
+    QVarLengthArray<char16_t, 32> chars;
+    QString made;
+};
+
 // Desktop entries and .directory files are a few lines; a bigger one is not worth reading.
 constexpr qint64 kMaxDesktopEntryBytes = 64 * 1024;
 
@@ -21,7 +30,7 @@ const QString kDesktopKey = QStringLiteral("desktop");
 const QString kFolderMimeType = QStringLiteral("inode/directory");
 
 // Files of these types carry an icon of their own, so one file's answer says nothing about the next.
-bool isPerFileKey(const QString& key)
+bool isPerFileKey(QStringView key)
 {
     static const QStringList keys{"exe", "dll", "lnk", "ocx", "pif", "desktop"};
     return keys.contains(key);
@@ -29,15 +38,25 @@ bool isPerFileKey(const QString& key)
 
 // The extension of the name, lower-cased: a dot in a folder name must not count. A name without
 // a dot is its own key, led by a "/" (which no name or extension holds) so that a file called
-// "jpg" cannot take the entry of the "*.jpg" files.
-QString cacheKey(const QString& name, bool isFolder)
+// "jpg" cannot take the entry of the "*.jpg" files. It is asked for every row, so it is made in
+// `buffer`, without a string of its own, unless the name goes beyond ASCII.
+QStringView cacheKey(QStringView name, bool isFolder, KeyBuffer& buffer)
 {
     if (isFolder || name == kParentName)
         return kParentKey;
     const qsizetype dot = name.lastIndexOf(u'.');
+    const QStringView part = dot < 0 ? name : name.sliced(dot + 1);
+    buffer.chars.clear();
     if (dot < 0)
-        return u'/' + name.toLower();
-    return name.mid(dot + 1).toLower();
+        buffer.chars.append(u'/');
+    for (const QChar c : part) {
+        if (c.unicode() >= 0x80) {
+            buffer.made = (dot < 0 ? QStringLiteral("/") : QString()) + part.toString().toLower();
+            return buffer.made;
+        }
+        buffer.chars.append(textorder::foldAscii(c.unicode()));
+    }
+    return QStringView(buffer.chars.constData(), buffer.chars.size());
 }
 
 // The Icon= value of the [Desktop Entry] group of a desktop entry or .directory file; empty when
@@ -78,15 +97,18 @@ QString CShellList::ownIconName(const QString& folder, const QString& name, bool
     return {};
 }
 
-int CShellList::iconIndexAndType(const QString& path, QString& typeText, bool isFolder, const QString& ownIcon)
+int CShellList::iconIndexAndType(const QString& folder, const QString& name, QString& typeText, bool isFolder,
+                                 const QString& ownIcon)
 {
-    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    // Asked for every row shown, and for every row before a sort by type: one string is made
+    // here, the cache's key; the full path only when the shell is asked.
     if (name.isEmpty() && !isFolder) {
         typeText.clear();
         return -1;
     }
-    const QString key = cacheKey(name, isFolder);
-    const EntryKind kind = entryKind(name, isFolder);
+    KeyBuffer buffer;
+    const QStringView key = cacheKey(name, isFolder, buffer);
+    const EntryKind kind = entryKind(name, key, isFolder);
 
     // A folder may carry an icon of its own, so folders are asked every time.
     const bool cacheable = kind != EntryKind::Folder && !isPerFileKey(key);
@@ -97,10 +119,10 @@ int CShellList::iconIndexAndType(const QString& path, QString& typeText, bool is
             return cached->second.iconIndex;
         }
     }
-    const ShellAnswer answer = askShell(path, kind, ownIcon);
+    const ShellAnswer answer = askShell(folder + name, kind, ownIcon);
     const int index = imageListIndex(answer.icon);
     if (cacheable)
-        m_typeCache.emplace(key, TypeEntry{index, answer.typeName});
+        m_typeCache.emplace(key.toString(), TypeEntry{index, answer.typeName});
     typeText = answer.typeName;
     return index;
 }
@@ -131,7 +153,10 @@ QIcon CShellList::iconOfPath(const QString& path, bool small)
     const bool isFolder = name != kParentName && QFileInfo(path).isDir();
     const int side = small ? kSmallIconSize : kLargeIconSize;
     const QString folder = path.left(path.size() - name.size());
-    return QIcon(askShell(path, entryKind(name, isFolder), ownIconName(folder, name, isFolder)).icon.icon.pixmap(side, side));
+    KeyBuffer buffer;
+    return QIcon(askShell(path, entryKind(name, cacheKey(name, isFolder, buffer), isFolder),
+                          ownIconName(folder, name, isFolder))
+                     .icon.icon.pixmap(side, side));
 }
 
 QIcon CShellList::icon(int index) const
@@ -141,13 +166,13 @@ QIcon CShellList::icon(int index) const
     return m_icons[size_t(index)];
 }
 
-CShellList::EntryKind CShellList::entryKind(const QString& name, bool isFolder)
+CShellList::EntryKind CShellList::entryKind(QStringView name, QStringView key, bool isFolder)
 {
     if (name == kParentName)
         return EntryKind::Parent;
     if (isFolder)
         return EntryKind::Folder;
-    return cacheKey(name, false) == kDesktopKey ? EntryKind::DesktopEntry : EntryKind::File;
+    return key == kDesktopKey ? EntryKind::DesktopEntry : EntryKind::File;
 }
 
 CShellList::ShellAnswer CShellList::askShell(const QString& path, EntryKind kind, const QString& ownIcon)

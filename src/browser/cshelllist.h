@@ -23,11 +23,13 @@ class CShellList {
 public:
     enum class DrawStyle { Normal, Selected };
 
-    // Icon index of a full path and its type name (the MIME comment, e.g. "JPEG image"), set into
-    // typeText. `ownIcon` is what ownIconName() found for the entry, read beforehand off this
-    // thread, so that nothing here touches the disk but an icon file named by its full path.
-    // Returns -1, with typeText cleared, only for a file path without a name.
-    int iconIndexAndType(const QString& path, QString& typeText, bool isFolder, const QString& ownIcon);
+    // Icon index of the entry `name` of `folder` (ending with "/") and its type name (the MIME
+    // comment, e.g. "JPEG image"), set into typeText. `ownIcon` is what ownIconName() found for
+    // the entry, read beforehand off this thread, so that nothing here touches the disk but an
+    // icon file named by its full path. Returns -1, with typeText cleared, only for a file
+    // without a name.
+    int iconIndexAndType(const QString& folder, const QString& name, QString& typeText, bool isFolder,
+                         const QString& ownIcon);
 
     // The icon a folder (its ".directory" file) or a desktop entry names for itself: the Icon=
     // value of its [Desktop Entry] group, a theme name or a full path; empty for other files
@@ -72,12 +74,14 @@ private:
         QString typeName;
     };
 
-    static EntryKind entryKind(const QString& name, bool isFolder);
+    // `key` is the name's cacheKey.
+    static EntryKind entryKind(QStringView name, QStringView key, bool isFolder);
     ShellAnswer askShell(const QString& path, EntryKind kind, const QString& ownIcon);
     NamedIcon resolveIcon(const QString& ownIcon, const QMimeType& mime, QFileIconProvider::IconType fallback) const;
     int imageListIndex(const NamedIcon& icon);
 
-    std::map<QString, TypeEntry> m_typeCache;
+    // Found by a key made on the stack (std::less<> compares a string with a view).
+    std::map<QString, TypeEntry, std::less<>> m_typeCache;
     std::vector<QIcon> m_icons;
     QHash<QString, int> m_iconIndexByName;
     QMimeDatabase m_mimeDatabase;

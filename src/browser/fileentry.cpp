@@ -49,9 +49,6 @@ std::optional<FileItem> readRecord(const QString& folder, const QString& name)
     } else {
         item.size = quint64(info.size());
         item.compactSizeText = true;
-        // Unlike rows read with the folder, added rows got no key; with one they sort by
-        // extension where they belong instead of all before the others.
-        item.extensionKey = fileitem::extensionKey(name);
         // The one test of what is a picture, as for the rows read with the folder: a row added
         // later must count as the same file counted at the folder's first reading.
         item.imageFlag = CFileInfo::IsImageByExtension(name) ? 1 : 0;

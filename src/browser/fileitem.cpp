@@ -35,7 +35,7 @@ template <typename T> bool ordered(const T& a, const T& b, bool ascending)
     return ascending ? a < b : b < a;
 }
 
-bool textOrdered(const QString& a, const QString& b, bool ascending)
+bool textOrdered(QStringView a, QStringView b, bool ascending)
 {
     const int order = compareText(a, b);
     return ascending ? order < 0 : order > 0;
@@ -82,10 +82,15 @@ QString propertiesText(const CFileInfo::Info& info)
     return QStringLiteral("%1x%2x%3 %4").arg(info.width).arg(info.height).arg(info.colours, info.format);
 }
 
-QString extensionKey(const QString& name)
+QStringView extensionKey(QStringView name)
 {
     const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? name : name.mid(dot);
+    return dot < 0 ? name : name.sliced(dot);
+}
+
+QStringView extensionKeyOf(const FileItem& item)
+{
+    return item.isFolder ? QStringView() : extensionKey(item.name);
 }
 
 bool isHiddenName(const QString& name)
@@ -117,7 +122,7 @@ bool comesBefore(const FileItem& a, const FileItem& b, int key, bool ascending)
     case kByDescription:
         return optionalComesBefore(a.description, b.description, ascending, Qt::CaseInsensitive);
     case kByExtension:
-        return textOrdered(a.extensionKey, b.extensionKey, ascending);
+        return textOrdered(extensionKeyOf(a), extensionKeyOf(b), ascending);
     default:
         return false;
     }

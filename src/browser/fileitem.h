@@ -16,7 +16,6 @@ struct FileItem {
     quint64 id = 0;
     QString name;                // ".." for the parent entry
     QString typeText;            // "Parent folder", "File folder", then the shell's type name
-    QString extensionKey;        // from the last "." (dot included); the whole name without one
     std::optional<QString> imageProperties;  // "%dx%dx%s %s", once the header was read
     std::optional<QString> description;
     std::optional<QString> dateOverride;     // a date text set through the set-entry-field code 3
@@ -62,8 +61,11 @@ QString dateTextOf(const FileItem& item);
 // The Image Properties text of what a header reader found: "%dx%dx%s %s" of width, height,
 // colour text and format name.
 QString propertiesText(const CFileInfo::Info& info);
-// The "by Extension" key of a name.
-QString extensionKey(const QString& name);
+// The "by Extension" key of a name: from the last "." (dot included); the whole name without one.
+QStringView extensionKey(QStringView name);
+// A row's key: its name's, empty for folders (they keep their name order). Made when compared,
+// not kept: a million rows would hold a million copies of a few extensions.
+QStringView extensionKeyOf(const FileItem& item);
 
 // Names the list hides while "Show Hidden Files" is off: a leading "." (the platform's hidden
 // mark) and the folder's description file, which the descriptions keep to themselves.

@@ -8,6 +8,7 @@
 #include <QMetaObject>
 
 #include "browser/cshelllist.h"
+#include "browser/rowsort.h"
 #include "core/executor.h"
 #include "fileops/cfileinfo.h"
 #include "fileops/descriptionfile.h"
@@ -48,7 +49,6 @@ FileItem makeRecord(const QString& folder, platform::DirectoryEntry&& entry, boo
     if (entry.isFolder) {
         item.typeText = QStringLiteral("File folder");
     } else {
-        item.extensionKey = fileitem::extensionKey(entry.name);
         item.size = entry.size;
         item.imageFlag = isImage ? 1 : 0;
     }
@@ -60,34 +60,6 @@ FileItem makeRecord(const QString& folder, platform::DirectoryEntry&& entry, boo
 
 enum class ListingKind { Population, Refresh };
 
-// Below this many rows a second thread costs more than it saves.
-constexpr std::size_t kParallelSortRows = 8192;
-
-void appendRows(std::vector<FileItem>& rows, std::vector<FileItem>& items)
-{
-    std::move(items.begin(), items.end(), std::back_inserter(rows));
-}
-
-// Sorts `items` and appends them to `rows`. A big range is sorted in two halves, the second on a
-// thread the executor lends when it has one free, and merged on its way into `rows`: sorting is
-// the part of reading a big folder that costs most.
-template <typename Less> void sortInto(std::vector<FileItem>& rows, std::vector<FileItem>& items, Less less)
-{
-    if (items.size() < kParallelSortRows) {
-        std::sort(items.begin(), items.end(), less);
-        appendRows(rows, items);
-        return;
-    }
-    const auto middle = items.begin() + std::ptrdiff_t(items.size() / 2);
-    std::atomic<int> nextHalf{0};
-    executor::fanOut(1, [&] {
-        for (int half = nextHalf++; half < 2; half = nextHalf++)
-            half == 0 ? std::sort(items.begin(), middle, less) : std::sort(middle, items.end(), less);
-    });
-    std::merge(std::make_move_iterator(items.begin()), std::make_move_iterator(middle), std::make_move_iterator(middle),
-               std::make_move_iterator(items.end()), std::back_inserter(rows), less);
-}
-
 // Reads the folder of `request` into a listing; nothing when the stop flag ended the read.
 FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, const std::atomic<bool>* stop)
 {
@@ -95,7 +67,7 @@ FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, cons
     listing->generation = request.generation;
     // Folders and files are collected apart: folders come first whatever the sort.
     std::vector<FileItem> folders;
-    std::vector<FileItem> files;
+    std::vector<FileItem>& files = listing->rows;
     const fileitem::Admission admission{request.showHidden, request.showNonImages};
     const platform::DirectoryResult result =
         platform::readDirectory(
@@ -123,26 +95,18 @@ FolderListingPtr readFolder(const FolderRequest& request, ListingKind kind, cons
     const bool withParent = kind == ListingKind::Population && !isRoot(request.folder);
     listing->folderCount = int(folders.size()) + (withParent ? 1 : 0);
     listing->fileCount = int(files.size());
-    std::vector<FileItem>& rows = listing->rows;
-    rows.reserve(folders.size() + files.size() + 1);
+    // The files were collected in the listing's own rows, not to be moved to another list; the
+    // parent entry and the folders go before them.
     if (withParent)
-        rows.push_back(parentEntry());
-    if (kind == ListingKind::Refresh) {
-        appendRows(rows, folders);
-        appendRows(rows, files);
-        return listing;
-    }
-    // Folders always go by name; files by the list's key, or as read when it has none.
-    const bool ascending = request.ascending;
-    sortInto(rows, folders, [ascending](const FileItem& a, const FileItem& b) {
-        return fileitem::comesBefore(a, b, fileitem::kByName, ascending);
-    });
-    if (request.sortKey == -1) {
-        appendRows(rows, files);
-    } else {
-        sortInto(rows, files, [key = request.sortKey, ascending](const FileItem& a, const FileItem& b) {
-            return fileitem::comesBefore(a, b, key, ascending);
-        });
+        folders.insert(folders.begin(), parentEntry());
+    std::vector<FileItem>& rows = listing->rows;
+    rows.insert(rows.begin(), std::make_move_iterator(folders.begin()), std::make_move_iterator(folders.end()));
+    if (kind == ListingKind::Population) {
+        // Folders always go by name; files by the list's key, or as read when it has none.
+        const std::size_t firstFolder = withParent ? 1 : 0;
+        const std::size_t firstFile = folders.size();
+        rowsort::sortRows(rows, firstFolder, firstFile, fileitem::kByName, request.ascending);
+        rowsort::sortRows(rows, firstFile, rows.size(), request.sortKey, request.ascending);
     }
     return listing;
 }

@@ -21,16 +21,16 @@ inline char16_t foldAscii(char16_t c)
 // Negative, 0 or positive as `a` sorts before, with or after `b`. Names are mostly ASCII: the
 // case-insensitive walk over them is done here, and QString takes over at the first other
 // character.
-inline int compareText(const QString& a, const QString& b, Qt::CaseSensitivity cs = Qt::CaseInsensitive)
+inline int compareText(QStringView a, QStringView b, Qt::CaseSensitivity cs = Qt::CaseInsensitive)
 {
     if (cs == Qt::CaseSensitive)
-        return QString::compare(a, b, cs);
+        return a.compare(b, cs);
     const qsizetype common = std::min(a.size(), b.size());
-    const char16_t* left = reinterpret_cast<const char16_t*>(a.constData());
-    const char16_t* right = reinterpret_cast<const char16_t*>(b.constData());
+    const char16_t* left = a.utf16();
+    const char16_t* right = b.utf16();
     for (qsizetype i = 0; i < common; ++i) {
         if (left[i] >= 0x80 || right[i] >= 0x80)
-            return QStringView(a).sliced(i).compare(QStringView(b).sliced(i), Qt::CaseInsensitive);
+            return a.sliced(i).compare(b.sliced(i), Qt::CaseInsensitive);
         const char16_t x = foldAscii(left[i]);
         const char16_t y = foldAscii(right[i]);
         if (x != y)

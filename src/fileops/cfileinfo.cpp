@@ -116,9 +116,11 @@ template <std::size_t N> bool hasExtension(const QString& path, const char* cons
     const qsizetype dot = trimmed.lastIndexOf(u'.');
     if (dot < 0)
         return false;
-    const QString extension = trimmed.mid(dot + 1).toString().toLower();
-    return std::any_of(std::begin(list), std::end(list),
-                       [&](const char* entry) { return extension == QLatin1String(entry); });
+    // Compared in place: this runs for every entry of a folder that is read.
+    const QStringView extension = trimmed.sliced(dot + 1);
+    return std::any_of(std::begin(list), std::end(list), [&](const char* entry) {
+        return extension.compare(QLatin1String(entry), Qt::CaseInsensitive) == 0;
+    });
 }
 
 // ---- The quick way ----------------------------------------------------------------------------

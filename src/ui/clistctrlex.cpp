@@ -20,6 +20,9 @@
 
 namespace {
 
+// Items the hidden list view places in one go.
+constexpr int kLayoutBatch = 5000;
+
 // A row is one entry: whichever cell the user clicks or the keys reach, the current index is the
 // row's name cell, so that every view shows the same current item.
 class RowSelectionModel : public QItemSelectionModel {
@@ -91,6 +94,7 @@ CListCtrlEx::CListCtrlEx(QWidget* parent)
     setUpView(m_listView);
     m_listView->setUniformItemSizes(true);
     m_listView->setResizeMode(QListView::Adjust);
+    m_listView->setBatchSize(kLayoutBatch);
 
     setUpView(m_reportView);
     m_reportView->setHorizontalHeader(m_header);
@@ -177,6 +181,10 @@ int CListCtrlEx::rowHeight() const
 void CListCtrlEx::applyStyle()
 {
     const QFontMetrics metrics = fontMetrics();
+    // The list view places every item when the rows change, even hidden behind the report style:
+    // a million rows in one pass would hold the UI thread for tens of milliseconds, in batches it
+    // never does. Shown, it places them all at once, so that a jump to any item finds it placed.
+    m_listView->setLayoutMode(m_style == ViewStyle::Report ? QListView::Batched : QListView::SinglePass);
     m_reportView->setIconSize(m_smallIconSize);
     m_reportView->verticalHeader()->setDefaultSectionSize(rowHeight());
     if (m_style == ViewStyle::Report) {

@@ -107,7 +107,7 @@ void TestFileItem::extensionKey()
 {
     QFETCH(QString, name);
     QFETCH(QString, key);
-    QCOMPARE(fileitem::extensionKey(name), key);
+    QCOMPARE(fileitem::extensionKey(name).toString(), key);
 }
 
 void TestFileItem::admission_data()

@@ -58,7 +58,6 @@ FolderListing listingOf(const QStringList& names)
         item.name = name;
         item.isFolder = !name.contains(u'.');
         item.size = quint64(name.size());
-        item.extensionKey = fileitem::extensionKey(name);
         listing.rows.push_back(item);
     }
     return listing;

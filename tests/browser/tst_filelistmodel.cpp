@@ -31,7 +31,6 @@ FileItem fileRow(const QString& name, quint64 size, const QString& type, qint64 
     FileItem item;
     item.name = name;
     item.typeText = type;
-    item.extensionKey = fileitem::extensionKey(name);
     item.size = size;
     item.modified = modified;
     item.imageProperties = std::move(properties);
@@ -92,6 +91,8 @@ private Q_SLOTS:
     void sortKeys_data();
     void sortKeys();
     void sortKeepsRowsFoundById();
+    void sortTies_data();
+    void sortTies();
     void countsFollowAddAndRemove_data();
     void countsFollowAddAndRemove();
     void bigFileTotal();
@@ -152,6 +153,46 @@ void TestFileListModel::sortKeys()
     QCOMPARE(sorted.last().at(0).toInt(), key);
     QCOMPARE(sorted.last().at(1).toBool(), ascending);
     QCOMPARE(model.folderCount(), 4);
+}
+
+// Files that tie on the key (a type or an extension alike but for case, equal sizes) keep the
+// order they had, in both directions; names alike in their first 16 characters, and names of
+// other than ASCII characters, go by the whole name (the long s folds to "s", "Ä" after "z").
+void TestFileListModel::sortTies_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("ascending");
+    QTest::addColumn<QStringList>("order");
+    const QString b = QStringLiteral("photo-2024-holiday-b.jpg");
+    const QString a = QStringLiteral("Photo-2024-holiday-a.jpg");
+    const QString umlaut = QStringLiteral("\u00c4rger.png");
+    const QString zebra = QStringLiteral("zebra.PNG");
+    const QString longS = QStringLiteral("\u017fb.txt");
+    QTest::newRow("name forward") << 0 << true << QStringList{a, b, longS, zebra, umlaut};
+    QTest::newRow("name reverse") << 0 << false << QStringList{umlaut, zebra, longS, b, a};
+    QTest::newRow("size forward") << 1 << true << QStringList{umlaut, zebra, longS, b, a};
+    QTest::newRow("size reverse") << 1 << false << QStringList{b, a, longS, umlaut, zebra};
+    QTest::newRow("type forward") << 2 << true << QStringList{b, a, umlaut, zebra, longS};
+    QTest::newRow("type reverse") << 2 << false << QStringList{longS, umlaut, zebra, b, a};
+    QTest::newRow("extension forward") << 6 << true << QStringList{b, a, umlaut, zebra, longS};
+    QTest::newRow("extension reverse") << 6 << false << QStringList{longS, umlaut, zebra, b, a};
+}
+
+void TestFileListModel::sortTies()
+{
+    QFETCH(int, key);
+    QFETCH(bool, ascending);
+    QFETCH(QStringList, order);
+    CFileListModel model(nullptr);
+    model.setFolder(QStringLiteral("/"));
+    model.resetRows(listingOf({fileRow(QStringLiteral("photo-2024-holiday-b.jpg"), 10, "JPEG image", at(2003, 1, 5)),
+                               fileRow(QStringLiteral("Photo-2024-holiday-a.jpg"), 10, "jpeg image", at(2003, 1, 5)),
+                               fileRow(QStringLiteral("\u00c4rger.png"), 5, "PNG image", at(2002, 1, 5)),
+                               fileRow(QStringLiteral("zebra.PNG"), 5, "PNG image", at(2002, 1, 5)),
+                               fileRow(QStringLiteral("\u017fb.txt"), 7, "Text", at(2001, 1, 5))}));
+    model.setDirection(ascending);
+    model.sortBy(key);
+    QCOMPARE(names(model), order);
 }
 
 void TestFileListModel::sortKeepsRowsFoundById()
@@ -417,7 +458,7 @@ void TestFileListModel::entryFields()
         QCOMPARE(model.itemText(0, column), texts[column]);
     QCOMPARE(model.findByName("b.gif"), 0);
     QCOMPARE(model.findByName("a.jpg"), -1);
-    QCOMPARE(model.entryAt(0)->extensionKey, QStringLiteral(".gif"));
+    QCOMPARE(fileitem::extensionKeyOf(*model.entryAt(0)).toString(), QStringLiteral(".gif"));
     QCOMPARE(model.totalSize(), quint64(4096));
     QCOMPARE(model.itemText(-1, 0), QString());
 }

@@ -31,8 +31,9 @@ void writeFile(const QString& path, const QByteArray& bytes)
 int lookUp(CShellList& list, const QString& path, QString& type, bool isFolder)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
-    return list.iconIndexAndType(path, type, isFolder,
-                                 CShellList::ownIconName(path.left(slash + 1), path.mid(slash + 1), isFolder));
+    const QString folder = path.left(slash + 1);
+    const QString name = path.mid(slash + 1);
+    return list.iconIndexAndType(folder, name, type, isFolder, CShellList::ownIconName(folder, name, isFolder));
 }
 
 }  // namespace
@@ -127,6 +128,12 @@ void TestShellList::lookups_data()
         << QStringList(4) << 2;
     QTest::newRow("no name, no dot") << QStringList{"f:/t/", "f:/t/a.jpg", "f:/t/JPG"} << QList{-1, 0, 1}
                                      << QStringList{"", "image-jpeg", ""} << 2;
+    // Keys of ASCII names are made without a string of their own, the others by the full
+    // lower-casing: either way one case and the other share a query.
+    QTest::newRow("case folded beyond ASCII too")
+        << QStringList{"f:/t/a.\u00c4BC", "f:/t/b.\u00e4bc", "f:/t/\u00dcber", "f:/t/\u00fcber", "f:/t/README",
+                       "f:/t/readme"}
+        << QList{0, 0, 0, 0, 0, 0} << QStringList(6) << 3;
 }
 
 void TestShellList::lookups()
