@@ -234,10 +234,12 @@ void CFileSearchDlg::addRows(int first, int count)
     for (int index = first; index < first + count; ++index) {
         const CFileFinder::Found& found = m_finder.GetFilePath(index);
         auto* row = new QTreeWidgetItem;
+        const qsizetype nameStart = found.path.lastIndexOf(u'/') + 1;
+        const QString name = found.path.mid(nameStart);
         QString typeText;
-        const int icon = m_shellList.iconIndexAndType(found.path, typeText, false, {});
+        const int icon = m_shellList.iconIndexAndType(found.path.left(nameStart), name, typeText, false, {});
         row->setIcon(kName, m_shellList.icon(icon));
-        row->setText(kName, found.path.mid(found.path.lastIndexOf(u'/') + 1));
+        row->setText(kName, name);
         row->setText(kSize, fileitem::sizeText(found.size));
         row->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
         row->setText(kType, typeText);
