@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -55,6 +56,7 @@ void COpenWithDlg::fill()
                                : QIcon::fromTheme(application.icon, QIcon::fromTheme(QStringLiteral("application-x-executable")));
         m_list->addItem(new QListWidgetItem(icon, name));
         m_commands << command;
+        m_ids << application.id;
     }
     m_list->setUpdatesEnabled(true);
 }
@@ -75,6 +77,7 @@ void COpenWithDlg::accept()
         QMessageBox::warning(this, windowTitle(), tr("%1 could not be started.").arg(m_list->item(row)->text()));
         return;
     }
+    rememberForType(m_ids[row]);
     QDialog::accept();
 }
 
@@ -88,5 +91,22 @@ void COpenWithDlg::chooseOther()
         QMessageBox::warning(this, windowTitle(), tr("%1 could not be started.").arg(QFileInfo(program).fileName()));
         return;
     }
+    if (wantsRemembering())
+        rememberForType(platform::writeProgramEntry(program));
     QDialog::accept();
+}
+
+bool COpenWithDlg::wantsRemembering() const
+{
+    return m_always->isEnabled() && m_always->isChecked();
+}
+
+void COpenWithDlg::rememberForType(const QString& entryId)
+{
+    if (!wantsRemembering())
+        return;
+    // The type is the one of the file's name, as the desktop picks programs for "these files".
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(m_path, QMimeDatabase::MatchExtension);
+    if (!type.isValid() || type.isDefault() || entryId.isEmpty() || !platform::setDefaultApplication(type.name(), entryId))
+        QMessageBox::warning(this, windowTitle(), tr("The program could not be made the one that opens these files."));
 }

@@ -245,4 +245,16 @@ bool ensureOwnDesktopEntry()
     return writeLines(folder + u'/' + ownDesktopEntryId(), lines);
 }
 
+QString writeProgramEntry(const QString& program)
+{
+    const QFileInfo file(program);
+    const QString id = QStringLiteral("userapp-%1.desktop").arg(file.fileName());
+    const QStringList lines{QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"),
+                            QStringLiteral("Name=") + file.fileName(),
+                            QStringLiteral("Exec=%1 %f").arg(execArgument(file.absoluteFilePath())),
+                            QStringLiteral("NoDisplay=true")};
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+    return writeLines(folder + u'/' + id, lines) ? id : QString();
+}
+
 }  // namespace platform

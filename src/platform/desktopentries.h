@@ -39,4 +39,9 @@ bool removeDefaultApplication(const QString& mimeType, const QString& entryId);
 bool ensureOwnDesktopEntry();
 QString ownDesktopEntryId();
 
+// An entry of the user's applications folder that starts the program file `program` on a file,
+// hidden from application lists, as a program chosen outside of them is remembered for a type:
+// "userapp-NAME.desktop". Returns its id; empty when it could not be written.
+QString writeProgramEntry(const QString& program);
+
 }  // namespace platform

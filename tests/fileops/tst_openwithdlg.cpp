@@ -4,14 +4,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFile>
 #include <QListWidget>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "fileops/copenwithdlg.h"
+#include "platform/desktopentries.h"
 #include "startrecorder.h"
+#include "whenopen.h"
 
 class TestOpenWithDlg : public QObject {
     Q_OBJECT
@@ -22,6 +27,8 @@ private Q_SLOTS:
     void listsAndStarts();
     void alwaysNeedsAnExtension_data();
     void alwaysNeedsAnExtension();
+    void alwaysMakesTheDefault_data();
+    void alwaysMakesTheDefault();
 
 private:
     void writeEntry(const QString& folder, const QString& id, const QString& lines);
@@ -36,6 +43,9 @@ void TestOpenWithDlg::initTestCase()
     QVERIFY(m_dir.isValid());
     // The machine's own applications stay out of the list.
     qputenv("XDG_DATA_DIRS", QFile::encodeName(m_dir.filePath(QStringLiteral("system"))));
+    // The system's MIME database stays in: the types of files are asked of it.
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("system"))));
+    QVERIFY(QFile::link(QStringLiteral("/usr/share/mime"), m_dir.filePath(QStringLiteral("system/mime"))));
     m_recorder = writeRecorder(m_dir.path());
     QVERIFY(!m_recorder.isEmpty());
 }
@@ -44,6 +54,8 @@ void TestOpenWithDlg::init()
 {
     for (const QString& folder : {userApplications(), m_dir.filePath(QStringLiteral("system/applications"))})
         QDir(folder).removeRecursively();
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                  QStringLiteral("/mimeapps.list"));
     QFile::remove(m_dir.filePath(QStringLiteral("started.log")));
 }
 
@@ -138,6 +150,56 @@ void TestOpenWithDlg::alwaysNeedsAnExtension()
     const auto boxes = dialog.findChildren<QCheckBox*>();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.constFirst()->isEnabled(), enabled);
+}
+
+void TestOpenWithDlg::alwaysMakesTheDefault_data()
+{
+    QTest::addColumn<bool>("other");     // "Other..." with the recorder, else the listed program
+    QTest::addColumn<bool>("always");    // the box checked
+    QTest::addColumn<QString>("remembered"); // the user's default for JPEG pictures afterwards
+    QTest::newRow("a listed program, remembered") << false << true << "b.desktop";
+    QTest::newRow("a listed program, just this once") << false << false << "";
+    QTest::newRow("a program file, remembered by an entry of its own") << true << true << "userapp-recorder.sh.desktop";
+    QTest::newRow("a program file, just this once") << true << false << "";
+}
+
+void TestOpenWithDlg::alwaysMakesTheDefault()
+{
+    QFETCH(bool, other);
+    QFETCH(bool, always);
+    QFETCH(QString, remembered);
+    writeEntry(userApplications(), QStringLiteral("b"), QStringLiteral("Name=Program b\nExec=RECORDER b %f\n"));
+    const QString file = m_dir.filePath(QStringLiteral("a picture.jpg"));
+    COpenWithDlg dialog(QStringLiteral("Edit with..."), QString(), file);
+    dialog.findChild<QCheckBox*>()->setChecked(always);
+    if (other) {
+        whenModal([this](QWidget* modal) {
+            auto* chooser = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(chooser);
+            chooser->selectFile(m_recorder);
+            static_cast<QDialog*>(chooser)->accept();
+        });
+        const QList<QPushButton*> buttons = dialog.findChildren<QPushButton*>();
+        const auto button = std::find_if(buttons.begin(), buttons.end(),
+                                         [](QPushButton* b) { return b->text() == QStringLiteral("Other..."); });
+        QVERIFY(button != buttons.end());
+        (*button)->click();
+    } else {
+        dialog.list()->setCurrentRow(0);
+        dialog.accept();
+    }
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(platform::defaultApplication(QStringLiteral("image/jpeg")), remembered);
+    QTRY_VERIFY(QFileInfo(m_dir.filePath(QStringLiteral("started.log"))).size() > 0);
+    if (other && always) {
+        // The remembered entry starts that program file and stays out of the lists.
+        const QList<platform::DesktopApplication> listed = platform::desktopApplications();
+        QVERIFY(std::none_of(listed.begin(), listed.end(),
+                             [&](const platform::DesktopApplication& a) { return a.id == remembered; }));
+        QFile entry(userApplications() + u'/' + remembered);
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        QVERIFY(entry.readAll().contains(QFile::encodeName(QStringLiteral("Exec=") + m_recorder + QStringLiteral(" %f"))));
+    }
 }
 
 QTEST_MAIN(TestOpenWithDlg)
