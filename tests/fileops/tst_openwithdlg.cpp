@@ -4,11 +4,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFile>
 #include <QListWidget>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,7 +13,6 @@
 #include "fileops/copenwithdlg.h"
 #include "platform/desktopentries.h"
 #include "startrecorder.h"
-#include "whenopen.h"
 
 class TestOpenWithDlg : public QObject {
     Q_OBJECT
@@ -154,52 +150,25 @@ void TestOpenWithDlg::alwaysNeedsAnExtension()
 
 void TestOpenWithDlg::alwaysMakesTheDefault_data()
 {
-    QTest::addColumn<bool>("other");     // "Other..." with the recorder, else the listed program
-    QTest::addColumn<bool>("always");    // the box checked
+    QTest::addColumn<bool>("always");        // the box checked
     QTest::addColumn<QString>("remembered"); // the user's default for JPEG pictures afterwards
-    QTest::newRow("a listed program, remembered") << false << true << "b.desktop";
-    QTest::newRow("a listed program, just this once") << false << false << "";
-    QTest::newRow("a program file, remembered by an entry of its own") << true << true << "userapp-recorder.sh.desktop";
-    QTest::newRow("a program file, just this once") << true << false << "";
+    QTest::newRow("remembered") << true << "b.desktop";
+    QTest::newRow("just this once") << false << "";
 }
 
 void TestOpenWithDlg::alwaysMakesTheDefault()
 {
-    QFETCH(bool, other);
     QFETCH(bool, always);
     QFETCH(QString, remembered);
     writeEntry(userApplications(), QStringLiteral("b"), QStringLiteral("Name=Program b\nExec=RECORDER b %f\n"));
     const QString file = m_dir.filePath(QStringLiteral("a picture.jpg"));
     COpenWithDlg dialog(QStringLiteral("Edit with..."), QString(), file);
     dialog.findChild<QCheckBox*>()->setChecked(always);
-    if (other) {
-        whenModal([this](QWidget* modal) {
-            auto* chooser = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(chooser);
-            chooser->selectFile(m_recorder);
-            static_cast<QDialog*>(chooser)->accept();
-        });
-        const QList<QPushButton*> buttons = dialog.findChildren<QPushButton*>();
-        const auto button = std::find_if(buttons.begin(), buttons.end(),
-                                         [](QPushButton* b) { return b->text() == QStringLiteral("Other..."); });
-        QVERIFY(button != buttons.end());
-        (*button)->click();
-    } else {
-        dialog.list()->setCurrentRow(0);
-        dialog.accept();
-    }
+    dialog.list()->setCurrentRow(0);
+    dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(platform::defaultApplication(QStringLiteral("image/jpeg")), remembered);
     QTRY_VERIFY(QFileInfo(m_dir.filePath(QStringLiteral("started.log"))).size() > 0);
-    if (other && always) {
-        // The remembered entry starts that program file and stays out of the lists.
-        const QList<platform::DesktopApplication> listed = platform::desktopApplications();
-        QVERIFY(std::none_of(listed.begin(), listed.end(),
-                             [&](const platform::DesktopApplication& a) { return a.id == remembered; }));
-        QFile entry(userApplications() + u'/' + remembered);
-        QVERIFY(entry.open(QIODevice::ReadOnly));
-        QVERIFY(entry.readAll().contains(QFile::encodeName(QStringLiteral("Exec=") + m_recorder + QStringLiteral(" %f"))));
-    }
 }
 
 QTEST_MAIN(TestOpenWithDlg)
