@@ -77,7 +77,8 @@ void COpenWithDlg::accept()
         QMessageBox::warning(this, windowTitle(), tr("%1 could not be started.").arg(m_list->item(row)->text()));
         return;
     }
-    rememberForType(m_ids[row]);
+    if (wantsRemembering())
+        rememberForType(m_ids[row]);
     QDialog::accept();
 }
 
@@ -103,8 +104,6 @@ bool COpenWithDlg::wantsRemembering() const
 
 void COpenWithDlg::rememberForType(const QString& entryId)
 {
-    if (!wantsRemembering())
-        return;
     // The type is the one of the file's name, as the desktop picks programs for "these files".
     const QMimeType type = QMimeDatabase().mimeTypeForFile(m_path, QMimeDatabase::MatchExtension);
     if (!type.isValid() || type.isDefault() || entryId.isEmpty() || !platform::setDefaultApplication(type.name(), entryId))

@@ -29,8 +29,8 @@ private:
     // Starts `commandLine` on the file; false when it could not be started.
     bool start(const QString& commandLine);
     bool wantsRemembering() const;
-    // Makes the desktop entry `entryId` the default program of the file's type when the user asked
-    // for it; says so when that fails (the program has started all the same).
+    // Makes the desktop entry `entryId` the default program of the file's type; says so when that
+    // fails (the program has started all the same). Called only when the user asked for it.
     void rememberForType(const QString& entryId);
 
     QString m_path;
