@@ -180,13 +180,14 @@ QImage CThumbnailWorker::makeThumbnail(CBmpEx& picture, const QString& path, con
         return {};
     }
     const QImage loaded = picture.slideImage();
+    const QSize original = picture.sourceSize();
     // The decoded picture may be large; it is of no further use.
     picture.Clear();
     if (entry.state == Entry::Missing) {
         QSize size = loaded.size();
         if (size.width() > ThumbnailCache::kNormalSize || size.height() > ThumbnailCache::kNormalSize)
             size.scale(ThumbnailCache::kNormalSize, ThumbnailCache::kNormalSize, Qt::KeepAspectRatio);
-        cache->keep(entry, compact(shrunkTo(loaded, size)));
+        cache->keep(entry, compact(shrunkTo(loaded, size)), original);
     }
     return forCell(loaded);
 }

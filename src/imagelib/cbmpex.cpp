@@ -136,6 +136,14 @@ QSize CBmpEx::GetSize() const
     return {size[0], size[1]};
 }
 
+QSize CBmpEx::sourceSize() const
+{
+    int size[2] = {-1, -1};
+    if (flmGetSourceSize(m_handle, size) != 0)
+        return {};
+    return {size[0], size[1]};
+}
+
 bool CBmpEx::saveWithPlainOptions(const QString& target, FlmSaveOptions* options)
 {
     int slides = 1;

@@ -63,6 +63,9 @@ public:
     void Clear();
     // Size of the current slide; (-1, -1) when there is no picture.
     QSize GetSize() const;
+    // Size of the first slide in the file, upright: larger than GetSize() after a load with a
+    // size hint; invalid without a picture.
+    QSize sourceSize() const;
     // Loads the source into this handle (the path field is kept) and writes it to the target.
     [[nodiscard]] bool LoadAndSave(const QString& source, const QString& target, FlmSaveOptions* options);
     // Writes the picture held now, with any in-memory transforms.

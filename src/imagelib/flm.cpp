@@ -223,6 +223,8 @@ int loadFromFile(FLMHANDLE handle, const QString& path)
             handle->picture = Picture();
         return fail(handle, kFlmActionRead, readFailure(file, &context));
     }
+    if (picture.sourceSize.isEmpty())
+        picture.sourceSize = picture.slides.front().image.size();
     handle->picture = std::move(picture);
     handle->current = 0;
     return succeed(handle);
@@ -385,6 +387,15 @@ int flmGetSourceFormat(FLMHANDLE handle, int* format, int* bitsPerPixel)
         return kFailed;
     *format = handle->picture.format;
     *bitsPerPixel = handle->picture.bitsPerPixel;
+    return kOk;
+}
+
+int flmGetSourceSize(FLMHANDLE handle, int size[2])
+{
+    if (!handle || !size || isEmpty(handle))
+        return kFailed;
+    size[0] = handle->picture.sourceSize.width();
+    size[1] = handle->picture.sourceSize.height();
     return kOk;
 }
 

@@ -164,6 +164,9 @@ int flmGetDelay(FLMHANDLE handle, int slide, int* delay);
 int flmGetImage(FLMHANDLE handle, int slide, QImage* image);
 // The format code and bits per pixel of the file the picture was read from.
 int flmGetSourceFormat(FLMHANDLE handle, int* format, int* bitsPerPixel);
+// Width and height of the first slide as the file holds it, upright, into size[0], size[1]: what
+// a load with a size hint may have read reduced.
+int flmGetSourceSize(FLMHANDLE handle, int size[2]);
 
 // Draws the current slide unscaled at the rectangle's origin.
 int flmPlay(FLMHANDLE handle, QPainter* painter, const FlmRect* rect, int reserved);

@@ -48,9 +48,10 @@ public:
     // Looks up the file at the absolute `path`: reads the entry's text keys and decodes its
     // picture only when they match the file.
     Entry find(const QString& path) const;
-    // Writes `picture` (at most kNormalSize on either side) as the thumbnail of a Missing entry;
-    // false, writing nothing, for another state or when the cache cannot be written.
-    bool keep(const Entry& entry, const QImage& picture) const;
+    // Writes `picture` (at most kNormalSize on either side) as the thumbnail of a Missing entry
+    // of a picture of `original` size, which the entry records when valid; false, writing
+    // nothing, for another state or when the cache cannot be written.
+    bool keep(const Entry& entry, const QImage& picture, QSize original) const;
     // Records that a Missing entry's file could not be read; false as for keep().
     bool keepFailure(const Entry& entry) const;
     // The entry files of the file at `path` that exist, in every size other programs write too

@@ -25,6 +25,8 @@ constexpr qsizetype kPngHeadLength = 8 + 12 + 13;
 constexpr QByteArrayView kUriKey("Thumb::URI");
 constexpr QByteArrayView kMTimeKey("Thumb::MTime");
 constexpr QByteArrayView kSizeKey("Thumb::Size");
+constexpr QByteArrayView kWidthKey("Thumb::Image::Width");
+constexpr QByteArrayView kHeightKey("Thumb::Image::Height");
 // Qt's PNG quality maps 0..100 onto zlib levels 9..0: this is level 1. Thumbnails are written
 // while the list waits for them, and the cache's size matters far less than that time.
 constexpr int kPngQuality = 80;
@@ -87,9 +89,10 @@ QByteArray textChunk(QByteArrayView key, QByteArrayView value)
     return chunk;
 }
 
-// `picture` as a PNG carrying the keys that tie it to `entry`'s file. The keys go in as plain
-// tEXt chunks of our own: Qt compresses long values into zTXt, which GIO does not read.
-QByteArray encode(const QImage& picture, const ThumbnailCache::Entry& entry)
+// `picture` as a PNG carrying the keys that tie it to `entry`'s file, and the size of the
+// picture it stands for when known. The keys go in as plain tEXt chunks of our own: Qt compresses
+// long values into zTXt, which GIO does not read.
+QByteArray encode(const QImage& picture, const ThumbnailCache::Entry& entry, QSize original = QSize())
 {
     QByteArray png;
     QBuffer buffer(&png);
@@ -98,9 +101,12 @@ QByteArray encode(const QImage& picture, const ThumbnailCache::Entry& entry)
     writer.setQuality(kPngQuality);
     if (!writer.write(picture) || png.size() < kPngHeadLength)
         return {};
-    const QByteArray keys = textChunk(kUriKey, entry.uri) + textChunk(kMTimeKey, QByteArray::number(entry.mtime)) +
+    QByteArray keys = textChunk(kUriKey, entry.uri) + textChunk(kMTimeKey, QByteArray::number(entry.mtime)) +
                             textChunk(kSizeKey, QByteArray::number(entry.size)) +
                             textChunk("Software", "Zelt Pixoria " PIXORIA_VERSION);
+    if (!original.isEmpty())
+        keys += textChunk(kWidthKey, QByteArray::number(original.width())) +
+                textChunk(kHeightKey, QByteArray::number(original.height()));
     return png.insert(kPngHeadLength, keys);
 }
 
@@ -186,13 +192,13 @@ ThumbnailCache::Entry ThumbnailCache::find(const QString& path) const
     return entry;
 }
 
-bool ThumbnailCache::keep(const Entry& entry, const QImage& picture) const
+bool ThumbnailCache::keep(const Entry& entry, const QImage& picture, QSize original) const
 {
     if (entry.state != Entry::Missing || picture.isNull() || picture.width() > kNormalSize ||
         picture.height() > kNormalSize)
         return false;
     const QString name = entryName(entry.uri);
-    if (!writeEntry(m_normal, name, encode(picture, entry)))
+    if (!writeEntry(m_normal, name, encode(picture, entry, original)))
         return false;
     // The file reads now: an old fail entry of it is stale.
     QFile::remove(m_fail + QLatin1Char('/') + name);

@@ -29,9 +29,9 @@ namespace {
 
 constexpr int kWait = 20000;
 
-QString writePicture(const QTemporaryDir& dir, const QString& name, const QColor& colour)
+QString writePicture(const QTemporaryDir& dir, const QString& name, const QColor& colour, QSize size = QSize(40, 30))
 {
-    QImage picture(40, 30, QImage::Format_RGB32);
+    QImage picture(size, QImage::Format_RGB32);
     picture.fill(colour);
     const QString path = dir.filePath(name);
     return picture.save(path) ? path : QString();
@@ -173,7 +173,7 @@ void TestThumbnailCache::thumbnailServesOnlyItsFileAsItIs()
     const ThumbnailCache cache(m_root);
     const ThumbnailCache::Entry entry = cache.find(change == QLatin1String("other") ? other : path);
     QCOMPARE(entry.state, ThumbnailCache::Entry::Missing);
-    QVERIFY(cache.keep(entry, filled(Qt::red)));
+    QVERIFY(cache.keep(entry, filled(Qt::red), QSize(40, 30)));
     if (change == QLatin1String("touch"))
         QVERIFY(setModified(path, QFileInfo(path).lastModified().addSecs(10)));
     if (change == QLatin1String("other"))
@@ -294,7 +294,7 @@ void TestThumbnailCache::listFollowsTheOption()
     QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a picture") > 0);
     broken.close();
     const ThumbnailCache cache(m_root);
-    QVERIFY(cache.keep(cache.find(seeded), filled(Qt::red)));
+    QVERIFY(cache.keep(cache.find(seeded), filled(Qt::red), QSize(40, 30)));
     const QStringList before = filesUnder(m_root);
 
     CFileListCtrl list;
@@ -313,13 +313,19 @@ void TestThumbnailCache::listFollowsTheOption()
 void TestThumbnailCache::gioAcceptsWhatTheListKept()
 {
     QVERIFY2(hasTool("gio"), missingTool("gio", "libglib2.0-bin"));
+    // The large JPEG is decoded reduced, yet its entry gives the picture's own size.
     const QStringList paths{writePicture(m_dir, QStringLiteral("a.png"), Qt::blue),
                             writePicture(m_dir, QStringLiteral("b.bmp"), Qt::green),
-                            writePicture(m_dir, QStringLiteral("c with space.jpg"), Qt::red)};
+                            writePicture(m_dir, QStringLiteral("c with space.jpg"), Qt::red, QSize(1200, 700))};
     CFileListCtrl list;
     QVERIFY(showThumbnails(list, m_dir.path(), true));
-    for (const QString& path : paths)
+    for (const QString& path : paths) {
         QVERIFY2(gioValidity(path) == QLatin1String("TRUE"), qPrintable(path));
+        const QImage entry(m_root + QStringLiteral("/normal/") + entryName(path));
+        const QSize original = QImage(path).size();
+        QCOMPARE(entry.text(QStringLiteral("Thumb::Image::Width")), QString::number(original.width()));
+        QCOMPARE(entry.text(QStringLiteral("Thumb::Image::Height")), QString::number(original.height()));
+    }
 
     // A file changed since is stale for GIO too, until a list showed it again.
     const QString& changed = paths.front();

@@ -406,6 +406,10 @@ void TestJpeg::exifThumbnail()
     }
     QCOMPARE(flmLoadFromFile(m_handle, path), 0);
     QCOMPARE(imagetest::slideSize(m_handle), expected);
+    // However reduced, the picture knows the size it has in the file, upright.
+    int source[2] = {};
+    QCOMPARE(flmGetSourceSize(m_handle, source), 0);
+    QCOMPARE(QSize(source[0], source[1]), orientation >= 5 ? QSize(480, 640) : QSize(640, 480));
     const QImage image = imagetest::currentSlide(m_handle);
     const QRgb centre = image.pixel(image.width() / 2, image.height() / 2);
     QVERIFY2(imagetest::near(centre, fromThumbnail ? blue : red, kColourTolerance), qPrintable(hex(centre)));

@@ -427,7 +427,7 @@ void TestSecureDelete::backgroundRun()
     const ThumbnailCache thumbnails(ThumbnailCache::standardRoot());
     QImage thumbnail(40, 30, QImage::Format_RGB32);
     thumbnail.fill(Qt::blue);
-    QVERIFY(thumbnails.keep(thumbnails.find(items.front()), thumbnail));
+    QVERIFY(thumbnails.keep(thumbnails.find(items.front()), thumbnail, QSize()));
     QCOMPARE(thumbnails.entriesOf(items.front()).size(), 1);
 
     SecureErase run;

@@ -37,6 +37,9 @@ struct Picture {
     std::vector<Slide> slides;
     int format = -1;
     int bitsPerPixel = 0;
+    // The first slide's size in the file, upright. A decoder that returns it reduced (a target
+    // size) sets it; otherwise the library takes it from the slide.
+    QSize sourceSize;
 };
 
 // Lazily read bytes of the file being decoded. head() reads only the first bytes; all() reads

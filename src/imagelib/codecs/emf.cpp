@@ -379,6 +379,7 @@ public:
         picture.slides.push_back({std::move(image), 0});
         picture.format = kFlmEmf;
         picture.bitsPerPixel = 24;
+        picture.sourceSize = canvas.rect.size();
         return true;
     }
 

@@ -610,6 +610,8 @@ public:
         picture.slides.push_back({orientImage(std::move(image), orientation), 0});
         picture.format = kFlmJpeg;
         picture.bitsPerPixel = bitsPerPixel(layout);
+        picture.sourceSize = orientationSwapsSides(orientation) ? QSize(layout.height, layout.width)
+                                                                : QSize(layout.width, layout.height);
         return true;
     }
 
