@@ -123,6 +123,12 @@ void CGlobalApp::createFrames()
     m_browser = new CMainFrame(*this, m_settings, &m_commands);
     m_browserList = std::make_unique<BrowserPictureList>(*m_browser->fileList());
     m_viewer = new CViewFrame(*this, m_settings, &m_commands);
+    connect(m_viewer, &CFrameWindow::shown, this, [this] {
+        if (!std::exchange(m_browserHandingOver, false))
+            return;
+        m_browser->hide();
+        m_mainWindow = m_viewer;
+    });
     for (CFrameWindow* frame : {static_cast<CFrameWindow*>(m_browser), static_cast<CFrameWindow*>(m_viewer)}) {
         connect(frame, &CFrameWindow::activated, this, [this, frame] { m_mainWindow = frame; });
         connect(frame, &CFrameWindow::closing, this, [this, frame] {
@@ -190,8 +196,11 @@ bool CGlobalApp::event(QEvent* event)
 void CGlobalApp::switchFrames(appmsg::SwitchRequest request)
 {
     if (m_browser->isVisible()) {
-        m_browser->hide();
-        appmsg::send(m_viewer->imageView(), appmsg::kLoadPictureToMemory, {}, 0, m_browser->activeView());
+        // The viewer shows itself once it has the picture, or a preview of it, or the reason it
+        // cannot read it; the browser stays until then, so that the screen is never left empty.
+        m_browserHandingOver = true;
+        appmsg::send(m_viewer->imageView(), appmsg::kLoadPictureToMemory,
+                     m_browser->browserView()->takePictureToRead(), 0, m_browser->activeView());
         if (m_browser->browserView()->slideShowRequested()) {
             m_browser->browserView()->clearSlideShowRequest();
             appmsg::post(m_viewer->imageView(), appmsg::kSwitchOnSlideShow);
@@ -200,8 +209,8 @@ void CGlobalApp::switchFrames(appmsg::SwitchRequest request)
             appmsg::post(m_viewer->imageView(), appmsg::kCommand, {}, cmd::kFilePrint);
         else if (request == appmsg::kSwitchPrintSetup)
             OnFilePrintSetup();
-        m_mainWindow = m_viewer;
     } else if (m_viewer->isVisible()) {
+        m_browserHandingOver = false;
         m_viewer->hide();
         // Shown first: its first update (after a start on a picture) lays out the list at its
         // real width and, with a picture to hand back, leaves out the last folder.

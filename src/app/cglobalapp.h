@@ -73,6 +73,8 @@ private:
     CBmpEx m_currentImage;
     QString m_pendingImagePath;
     bool m_openedFromFile = false;
+    // The viewer was asked to show a picture from the browser and has not shown itself yet.
+    bool m_browserHandingOver = false;
     CMainFrame* m_browser = nullptr;
     CViewFrame* m_viewer = nullptr;
     QPointer<QWidget> m_mainWindow;

@@ -21,7 +21,6 @@
 #include "browser/browserfileops.h"
 #include "browser/cfilelistctrl.h"
 #include "browser/filelistdragdrop.h"
-#include "browser/logging.h"
 #include "core/apphost.h"
 #include "core/messages.h"
 #include "fileops/cdescribedlg.h"
@@ -243,11 +242,10 @@ bool CBrowserView::openFile(int row, bool slideShow)
     const FileItem* item = m_list->rows().entryAt(row);
     if (m_host && (item->imageFlag != 0 || m_picture->canOpen(path))) {
         Q_EMIT previewRequested(QString(), kPreviewNone);
-        // A picture the library cannot read goes to the viewer all the same: the current image
-        // keeps the reason, which the viewer tells.
-        if (!m_host->currentImage().Load(path))
-            qCDebug(lcBrowser) << "the viewer shows a picture it cannot read:" << path;
-        // The viewer reads the request when it comes to the front.
+        // The viewer reads the picture off the UI thread and shows a preview of a large one
+        // first; one it cannot read it shows all the same, saying why. It reads the request when
+        // it comes to the front.
+        m_pictureToRead = path;
         m_slideShowRequest = slideShow;
         m_host->requestSwitch(appmsg::kSwitchShow);
         return true;

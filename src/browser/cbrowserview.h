@@ -7,6 +7,7 @@
 // into preview requests. UI thread only.
 
 #include <memory>
+#include <utility>
 
 #include <QString>
 #include <QWidget>
@@ -62,6 +63,9 @@ public:
     bool slideShowRequested() const { return m_slideShowRequest; }
     // The viewer took the request; a later switch (Print from the browser) starts no slide show.
     void clearSlideShowRequest() { m_slideShowRequest = false; }
+    // The picture the viewer is to read and show, taken once by the switch; empty when the
+    // current image holds what it is to show (Print, the preview's double click).
+    QString takePictureToRead() { return std::exchange(m_pictureToRead, QString()); }
 
 Q_SIGNALS:
     // A row was clicked or the keyboard stopped on it: the preview bar shows `path` as `kind`
@@ -102,6 +106,7 @@ private:
     CCommandTarget m_commands;
     bool m_firstUpdateDone = false;
     bool m_slideShowRequest = false;
+    QString m_pictureToRead;
     // The held-key rule of the keyboard preview.
     bool m_keyReleased = false;
     bool m_previewPending = false;

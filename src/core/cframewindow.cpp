@@ -1,7 +1,16 @@
 #include "core/cframewindow.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QStatusBar>
+
+void CFrameWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // A frame restored from an icon is shown by the system again; only the program's showing tells.
+    if (!event->spontaneous())
+        Q_EMIT shown();
+}
 
 void CFrameWindow::changeEvent(QEvent* event)
 {

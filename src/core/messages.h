@@ -1,7 +1,8 @@
 #pragma once
 // The messages between the program's windows: one custom event type per registered name,
 // registered once per process. A message carries an optional path (no length limit, no manual
-// freeing), a kind and an object (the browser view, for "LoadPictureToMemory").
+// freeing), a kind and an object (the browser view, for "LoadPictureToMemory", whose path names
+// the picture the viewer is to read, empty when the current image holds it).
 
 #include <QEvent>
 #include <QPointer>

@@ -134,7 +134,7 @@ bool CViewerController::handleMessage(QEvent* event)
         return true;
     }
     if (const appmsg::Message* message = appmsg::as(event, appmsg::kLoadPictureToMemory)) {
-        showBrowserPicture(message->object != nullptr);
+        showBrowserPicture(message->object != nullptr, message->path);
         return true;
     }
     if (appmsg::as(event, appmsg::kSwitchOnSlideShow)) {
@@ -191,20 +191,26 @@ void CViewerController::startOwnList(const QString& folder, const QString& name)
     m_navigator.setList(&m_source.list());
 }
 
-// The browser loaded the picture into the current image before it asked for the switch; a view
-// that moved or turned the picture re-shows it the same way.
-void CViewerController::showBrowserPicture(bool fromBrowser)
+// The browser opens a picture by naming it, `toRead`, and the loader reads it, showing a preview
+// of a large one first. Otherwise the current image holds the picture already (the browser loaded
+// it to print, its preview handed it over, or a view that moved or turned the picture re-shows it).
+void CViewerController::showBrowserPicture(bool fromBrowser, const QString& toRead)
 {
     if (m_noImages) {
         enterNoImages();
         return;
     }
     cancelLoad();
-    // A picture the browser could not read comes all the same: the image names the file it
-    // failed on, and the view tells why in its place.
-    const bool read = picture().loaded();
-    const QString path = read ? picture().path() : picture().lastError().file;
-    m_failure = read || path.isEmpty() ? QString() : PictureLoader::failureText(path, picture());
+    QString path = toRead;
+    m_failure.clear();
+    if (path.isEmpty()) {
+        // A picture the browser could not read comes all the same: the image names the file it
+        // failed on, and the view tells why in its place.
+        const bool read = picture().loaded();
+        path = read ? picture().path() : picture().lastError().file;
+        if (!read && !path.isEmpty())
+            m_failure = PictureLoader::failureText(path, picture());
+    }
     if (fromBrowser)
         m_source.setBrowserList(m_host.browserList());
     if (m_host.openedFromFile())
@@ -217,6 +223,11 @@ void CViewerController::showBrowserPicture(bool fromBrowser)
         // A browser that is not there to be walked: the picture's own folder serves.
         startOwnList(PictureSource::folderOf(path), file.fileName());
         m_source.scan();
+    }
+    if (!toRead.isEmpty()) {
+        // The look-ahead follows the load.
+        loadShown(1);
+        return;
     }
     showPicture();
     if (fromBrowser)

@@ -178,7 +178,7 @@ private:
     ViewerWindowMetrics measure() const;
 
     void showPendingPath();
-    void showBrowserPicture(bool fromBrowser);
+    void showBrowserPicture(bool fromBrowser, const QString& toRead);
     void startOwnList(const QString& folder, const QString& name);
     void enterNoImages();
 

@@ -134,7 +134,10 @@ void TestViewerRoundTrip::openInViewer(const QString& name, int pictures)
     QVERIFY(rowOf(QStringLiteral("..")) >= 0);
     m_app->browserFrame()->fileList()->selectRow(rowOf(name));
     QVERIFY(m_app->browserFrame()->browserView()->openFocusedRow());
+    // The browser stays in front until the viewer has something to show, then leaves.
+    QVERIFY(m_app->browserFrame()->isVisible());
     QTRY_VERIFY(m_app->viewerFrame()->isVisible());
+    QVERIFY(!m_app->browserFrame()->isVisible());
     QCOMPARE(view()->fileName(), name);
 }
 
@@ -412,8 +415,11 @@ void TestViewerRoundTrip::wallpaperFromTheViewerOnly()
     qputenv("GSETTINGS_BACKEND", "keyfile");
     qputenv("XDG_CURRENT_DESKTOP", "GNOME");
     writePicture(m_dir->filePath(QStringLiteral("wall.png")), Qt::green);
+    QVERIFY(m_app->InitInstance({}));
+    CCommandActions& browser = m_app->browserFrame()->commands();
+    browser.update();
+    QVERIFY(!browser.action(cmd::kWallpaperTile)->isEnabled());
     openInViewer(QStringLiteral("wall.png"), 1);
-    QVERIFY(!m_app->browserFrame()->commands().action(cmd::kWallpaperTile)->isEnabled());
     CCommandActions& viewer = m_app->viewerFrame()->commands();
     viewer.update();
     QVERIFY(viewer.action(cmd::kWallpaperTile)->isEnabled());

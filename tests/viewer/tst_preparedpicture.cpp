@@ -200,12 +200,15 @@ void TestPreparedPicture::previewUntilThePicture_data()
     QTest::addColumn<int>("orientation");
     QTest::addColumn<QSize>("upright");
     QTest::addColumn<bool>("previewed");
+    QTest::addColumn<bool>("fromBrowser"); // opened in the browser, else a move of the viewer
 
-    QTest::newRow("jpeg") << QStringLiteral("b.jpg") << QSize(3200, 2400) << 0 << QSize(3200, 2400) << true;
+    QTest::newRow("jpeg") << QStringLiteral("b.jpg") << QSize(3200, 2400) << 0 << QSize(3200, 2400) << true << false;
     QTest::newRow("jpeg lying on its side")
-        << QStringLiteral("b.jpg") << QSize(3200, 2400) << 6 << QSize(2400, 3200) << true;
+        << QStringLiteral("b.jpg") << QSize(3200, 2400) << 6 << QSize(2400, 3200) << true << false;
     QTest::newRow("png, read whole") << QStringLiteral("b.png") << QSize(1600, 1200) << 0 << QSize(1600, 1200)
-                                     << false;
+                                     << false << false;
+    QTest::newRow("jpeg opened in the browser")
+        << QStringLiteral("b.jpg") << QSize(3200, 2400) << 0 << QSize(3200, 2400) << true << true;
 }
 
 void TestPreparedPicture::previewUntilThePicture()
@@ -215,6 +218,7 @@ void TestPreparedPicture::previewUntilThePicture()
     QFETCH(int, orientation);
     QFETCH(QSize, upright);
     QFETCH(bool, previewed);
+    QFETCH(bool, fromBrowser);
 
     QVERIFY(!writeJpeg(*m_dir, QStringLiteral("a.jpg"), QSize(400, 300)).isEmpty());
     if (name.endsWith(QLatin1String(".png"))) {
@@ -248,7 +252,12 @@ void TestPreparedPicture::previewUntilThePicture()
         if (preview)
             view()->commandTarget().execute(cmd::kZoomIn);
     });
-    QVERIFY(view()->commandTarget().execute(cmd::kNextImage) && pictureShown(controller));
+    // The browser names the picture and leaves the reading to the viewer.
+    if (fromBrowser)
+        appmsg::send(view(), appmsg::kLoadPictureToMemory, m_dir->filePath(name), 0, this);
+    else
+        QVERIFY(view()->commandTarget().execute(cmd::kNextImage));
+    QVERIFY(pictureShown(controller));
     QCOMPARE(controller.fileName(), name);
     QVERIFY(!controller.preview());
     QVERIFY(!shown.isEmpty());
