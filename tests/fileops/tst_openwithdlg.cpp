@@ -12,6 +12,7 @@
 
 #include "fileops/copenwithdlg.h"
 #include "platform/desktopentries.h"
+#include "requiredtool.h"
 #include "startrecorder.h"
 
 class TestOpenWithDlg : public QObject {
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void alwaysNeedsAnExtension();
     void alwaysMakesTheDefault_data();
     void alwaysMakesTheDefault();
+    void programEntryStartsTheProgram();
 
 private:
     void writeEntry(const QString& folder, const QString& id, const QString& lines);
@@ -169,6 +171,30 @@ void TestOpenWithDlg::alwaysMakesTheDefault()
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(platform::defaultApplication(QStringLiteral("image/jpeg")), remembered);
     QTRY_VERIFY(QFileInfo(m_dir.filePath(QStringLiteral("started.log"))).size() > 0);
+}
+
+// A program chosen with "Other..." is remembered through an entry of its own, which the desktop's
+// own launcher must start on a file; paths with spaces test the quoting of its command.
+void TestOpenWithDlg::programEntryStartsTheProgram()
+{
+    QVERIFY2(hasTool("gio"), missingTool("gio", "libglib2.0-bin"));
+    QVERIFY2(hasTool("desktop-file-validate"), missingTool("desktop-file-validate", "desktop-file-utils"));
+    const QString tools = m_dir.filePath(QStringLiteral("my tools"));
+    QVERIFY(QDir().mkpath(tools));
+    const QString program = writeRecorder(tools);
+    QVERIFY(!program.isEmpty());
+    const QString id = platform::writeProgramEntry(program);
+    QCOMPARE(id, QStringLiteral("userapp-recorder.sh.desktop"));
+    const QString entry = userApplications() + u'/' + id;
+    QCOMPARE(QProcess::execute(QStringLiteral("desktop-file-validate"), {entry}), 0);
+
+    const QString file = m_dir.filePath(QStringLiteral("a picture.jpg"));
+    QCOMPARE(QProcess::execute(QStringLiteral("gio"), {QStringLiteral("launch"), entry, file}), 0);
+    QFile log(tools + QStringLiteral("/started.log"));
+    QTRY_VERIFY(log.size() > 0);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    // The recorder logs its first two arguments: the file alone here.
+    QCOMPARE(QString::fromUtf8(log.readAll()), file + QStringLiteral(" \n"));
 }
 
 QTEST_MAIN(TestOpenWithDlg)
