@@ -199,8 +199,8 @@ void CGlobalApp::switchFrames(appmsg::SwitchRequest request)
         // The viewer shows itself once it has the picture, or a preview of it, or the reason it
         // cannot read it; the browser stays until then, so that the screen is never left empty.
         m_browserHandingOver = true;
-        appmsg::send(m_viewer->imageView(), appmsg::kLoadPictureToMemory,
-                     m_browser->browserView()->takePictureToRead(), 0, m_browser->activeView());
+        appmsg::send(m_viewer->imageView(), appmsg::kLoadPictureToMemory, m_browser->browserView()->takePictureToRead(),
+                     0, m_browser->activeView());
         if (m_browser->browserView()->slideShowRequested()) {
             m_browser->browserView()->clearSlideShowRequest();
             appmsg::post(m_viewer->imageView(), appmsg::kSwitchOnSlideShow);

@@ -102,8 +102,8 @@ QByteArray encode(const QImage& picture, const ThumbnailCache::Entry& entry, QSi
     if (!writer.write(picture) || png.size() < kPngHeadLength)
         return {};
     QByteArray keys = textChunk(kUriKey, entry.uri) + textChunk(kMTimeKey, QByteArray::number(entry.mtime)) +
-                            textChunk(kSizeKey, QByteArray::number(entry.size)) +
-                            textChunk("Software", "Zelt Pixoria " PIXORIA_VERSION);
+                      textChunk(kSizeKey, QByteArray::number(entry.size)) +
+                      textChunk("Software", "Zelt Pixoria " PIXORIA_VERSION);
     if (!original.isEmpty())
         keys += textChunk(kWidthKey, QByteArray::number(original.width())) +
                 textChunk(kHeightKey, QByteArray::number(original.height()));

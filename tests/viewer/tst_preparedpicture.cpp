@@ -205,8 +205,8 @@ void TestPreparedPicture::previewUntilThePicture_data()
     QTest::newRow("jpeg") << QStringLiteral("b.jpg") << QSize(3200, 2400) << 0 << QSize(3200, 2400) << true << false;
     QTest::newRow("jpeg lying on its side")
         << QStringLiteral("b.jpg") << QSize(3200, 2400) << 6 << QSize(2400, 3200) << true << false;
-    QTest::newRow("png, read whole") << QStringLiteral("b.png") << QSize(1600, 1200) << 0 << QSize(1600, 1200)
-                                     << false << false;
+    QTest::newRow("png, read whole") << QStringLiteral("b.png") << QSize(1600, 1200) << 0 << QSize(1600, 1200) << false
+                                     << false;
     QTest::newRow("jpeg opened in the browser")
         << QStringLiteral("b.jpg") << QSize(3200, 2400) << 0 << QSize(3200, 2400) << true << true;
 }
