@@ -1,6 +1,5 @@
 #include "platform/thumbnailcache.h"
 
-#include <array>
 #include <cerrno>
 
 #include <QBuffer>
@@ -11,6 +10,7 @@
 #include <QImageWriter>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QtEndian>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,16 +31,10 @@ constexpr QByteArrayView kHeightKey("Thumb::Image::Height");
 // while the list waits for them, and the cache's size matters far less than that time.
 constexpr int kPngQuality = 80;
 
-quint32 readBigEndian32(const char* at)
-{
-    return (quint32(uchar(at[0])) << 24) | (quint32(uchar(at[1])) << 16) | (quint32(uchar(at[2])) << 8) |
-           quint32(uchar(at[3]));
-}
-
 void appendBigEndian32(QByteArray& bytes, quint32 value)
 {
-    const std::array<char, 4> big{char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
-    bytes.append(big.data(), 4);
+    const quint32 big = qToBigEndian(value);
+    bytes.append(reinterpret_cast<const char*>(&big), sizeof big);
 }
 
 // True when the uncompressed text chunks before the pixels of `png` name `entry`'s file as it is
@@ -55,7 +49,7 @@ bool describes(const QByteArray& png, const ThumbnailCache::Entry& entry)
     bool size = true;
     qsizetype at = kPngSignature.size();
     while (png.size() - at >= 12) {
-        const quint32 length = readBigEndian32(png.constData() + at);
+        const quint32 length = qFromBigEndian<quint32>(png.constData() + at);
         if (length > quint32(png.size() - at - 12))
             return false;
         const QByteArrayView type(png.constData() + at + 4, 4);
